@@ -1,0 +1,33 @@
+# Shared settings for every target of the project.
+
+# Warnings per target, as errors when GLYPHSHIFT_WERROR is on (CI and the dev preset).
+function(glyphshift_set_warnings target)
+  target_compile_options(${target} PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:-Wall -Wextra -Wconversion -Wsign-conversion -Wshadow -Wnon-virtual-dtor>
+    $<$<COMPILE_LANGUAGE:C>:-Wall -Wextra -Wconversion -Wshadow>)
+  if(GLYPHSHIFT_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+if(GLYPHSHIFT_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# glyphshift_add_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
+# One GoogleTest executable per call, registered with CTest test by test.
+function(glyphshift_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  glyphshift_set_warnings(${name})
+  if(NOT ARG_LABELS)
+    set(ARG_LABELS unit)
+  endif()
+  gtest_discover_tests(${name}
+    PROPERTIES LABELS "${ARG_LABELS}"
+    ENVIRONMENT "GLYPHSHIFT_SOURCE_DIR=${PROJECT_SOURCE_DIR};GLYPHSHIFT_BINARY_DIR=${PROJECT_BINARY_DIR}"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the benchmarks need, when missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config python3
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libacl1-dev libcap-dev acl
+  clang libclang-rt-14-dev
+  libicu-dev
+  xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing packages and not root; run as root or install them: ${missing[*]}" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

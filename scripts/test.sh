@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the dev build (AddressSanitizer + UndefinedBehaviorSanitizer,
+# warnings as errors) under CTest, then the fuzz targets for a short, fixed time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+cmake --preset dev
+cmake --build --preset dev -j "$jobs"
+ctest --preset dev -j "$jobs"
+
+cmake --preset fuzz
+cmake --build --preset fuzz -j "$jobs"
+bash fuzz/run.sh build/fuzz "${GLYPHSHIFT_FUZZ_SECONDS:-30}"

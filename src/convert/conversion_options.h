@@ -1,0 +1,41 @@
+// Every setting of one run. Filled at start-up by the command line or the dialog, then only
+// read, except that per-file detection overwrites the two source character-set fields.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "engine/charset_catalogue.h"
+
+namespace glyphshift {
+
+struct ConversionOptions {
+  std::u16string sourceSpec;
+  std::u16string outputPath;
+  std::u16string sourceCharsetName = u"ansi";
+  CharsetCode sourceCharset = 18;
+  std::u16string destinationCharsetName = u"utf-8";
+  CharsetCode destinationCharset = 100;
+  bool autoDetectSource = true;
+  std::optional<std::u16string> lineBreak;  // absent: line breaks unchanged
+  bool writeBom = true;
+  bool modifyXml = false;
+  bool modifyHtml = false;
+  bool replaceSource = false;
+  bool moveSource = false;
+  bool keepSecurity = false;
+  bool keepOwner = false;
+  bool keepDacl = false;
+  bool recursive = false;
+  bool errorStop = false;
+  bool noStatusBox = false;
+  bool uiMode = false;
+  bool noConsole = false;
+  std::u16string logFilePath;
+  std::int32_t logLevel = 0;
+  bool ownerFromPrefix = false;
+  std::u16string userTranslationTablePath = u"user-to-account.csv";
+};
+
+}  // namespace glyphshift

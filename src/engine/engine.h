@@ -1,0 +1,26 @@
+// The engine's conversion functions for C++ callers: the same contracts, results and
+// size queries as the exported C functions of include/glyphshift/glyphshift.h, on char16_t
+// text. The exported functions are thin shims over these.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/charset_catalogue.h"
+#include "glyphshift/glyphshift.h"
+
+namespace glyphshift::engine {
+
+std::int32_t SingleByteToUtf16(CharsetCode code, const std::uint8_t* source, std::uint32_t sourceLength,
+                               char16_t* destination, std::uint32_t* destinationSize) noexcept;
+std::int32_t Utf16ToSingleByte(CharsetCode code, const char16_t* source, std::uint32_t sourceLength,
+                               std::uint8_t* destination, std::uint32_t* destinationSize) noexcept;
+std::int32_t Utf8ToUtf16(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
+                         std::uint32_t* destinationSize) noexcept;
+std::int32_t Utf16ToUtf8(const char16_t* source, std::uint32_t sourceLength, std::uint8_t* destination,
+                         std::uint32_t* destinationSize) noexcept;
+std::int32_t SwapByteOrder(char16_t* data, std::uint32_t dataLength) noexcept;
+std::int32_t TransformLineBreaks(std::int32_t type, const char16_t* source, std::uint32_t sourceLength,
+                                 char16_t* destination, std::uint32_t* destinationSize) noexcept;
+CharsetCode DetectCharset(const std::uint8_t* data, std::uint32_t dataLength) noexcept;
+
+}  // namespace glyphshift::engine

@@ -1,0 +1,72 @@
+// Files and directories, as run/, convert/ and security/ need them.
+// Paths are UTF-16 text; the implementation converts them to native paths.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/sys_error.h"
+
+namespace glyphshift::platform {
+
+enum class EntryType : std::uint8_t {
+  Regular,    // a regular file (through a symbolic link: its target)
+  Directory,  // a directory (through a symbolic link: its target)
+  Other,      // FIFO, socket, device, dangling link
+  Missing,    // nothing at that path
+};
+
+struct DirectoryEntry {
+  std::u16string name;
+  EntryType type;       // of the link's target for a symbolic link
+  bool isSymbolicLink;  // recursive runs do not descend through links to directories
+};
+
+// Identity of a file (device and inode on POSIX): "same file" is decided by it, not by path text.
+struct FileId {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool operator==(const FileId&) const = default;
+};
+
+// Files of this size or more are refused: the conversion arithmetic is 32-bit.
+inline constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFull;
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Reads a whole regular file. Refuses a directory (EISDIR), any other non-regular file
+  // (EINVAL, without blocking on a FIFO) and a size of 4 GiB or more (EFBIG).
+  virtual SysError ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) = 0;
+
+  // Makes `pieces`, one after another, the complete content of `path`. A new file is created,
+  // written, flushed and closed; an existing one is replaced through a temporary file in the same
+  // directory that is renamed over it and keeps its permission bits, owner and access list where
+  // the process may (through a symbolic link: the target is replaced, the link stays). Any failure
+  // leaves an existing file as it was and removes what was created. `written` receives the
+  // bytes written.
+  virtual SysError WriteWholeFile(const std::u16string& path, std::span<const std::span<const std::uint8_t>> pieces,
+                                  std::uint64_t& written) = 0;
+
+  virtual SysError DeleteFile(const std::u16string& path) = 0;
+  // Renames, replacing an existing destination.
+  virtual SysError MoveFile(const std::u16string& from, const std::u16string& to) = 0;
+  virtual SysError CreateDirectory(const std::u16string& path) = 0;
+  // A snapshot of the entries of a directory, without "." and "..", in the file system's order.
+  virtual SysError ListDirectory(const std::u16string& path, std::vector<DirectoryEntry>& entries) = 0;
+  // Follows symbolic links.
+  virtual EntryType GetEntryType(const std::u16string& path) = 0;
+  virtual SysError GetFileId(const std::u16string& path, FileId& id) = 0;
+  virtual std::u16string CurrentDirectory() = 0;
+};
+
+// The process-wide implementation (POSIX or Win32).
+FileSystem& Files();
+
+// Tests install a double of the interface; returns the previous one. Pass null to restore.
+FileSystem* SetFilesForTesting(FileSystem* files);
+
+}  // namespace glyphshift::platform

@@ -1,0 +1,37 @@
+// Standard output and standard error of a run, and where they go.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/sys_error.h"
+
+namespace glyphshift::platform {
+
+enum class StdStream { Output, Error };
+
+enum class StreamTarget {
+  Console,   // the stream the program was started with
+  Terminal,  // the controlling terminal (/dev/tty; "CONOUT$" on Windows)
+  Null,      // nowhere (/dev/null; "nul")
+  LogFile,   // a file, appended to and created when missing
+  Closed,    // a target that could not be opened: text is dropped
+};
+
+// Points a stream at a target. On failure the stream is Closed and the error returned.
+SysError RouteStream(StdStream stream, StreamTarget target, const std::u16string& logPath = {});
+
+// Unbuffered streams reach their target at once, so two streams routed to one file interleave
+// in the order written.
+void SetUnbuffered(StdStream stream, bool unbuffered);
+
+// Writes UTF-16 text as native text (UTF-8 with LF line ends on POSIX).
+void WriteText(StdStream stream, std::u16string_view text);
+void FlushStreams();
+
+struct LocalTime {
+  int year, month, day, hour, minute, second;
+};
+LocalTime GetLocalTime();
+
+}  // namespace glyphshift::platform
