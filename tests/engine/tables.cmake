@@ -1,0 +1,1 @@
+# Tests of the catalogue and the generated tables.
