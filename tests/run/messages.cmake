@@ -1,0 +1,1 @@
+# Tests of the formatter and the print path.

@@ -1,0 +1,1 @@
+# Tests of the command line, enumeration, naming and the path list.
