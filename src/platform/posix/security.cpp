@@ -1,15 +1,469 @@
-// Until the ACL and capability mapping lands, security carry-over reports "not supported".
+// Ownership, access lists, accounts and rights on POSIX: uid/gid, the access ACL (libacl) and
+// capabilities (libcap), presented in the Windows shapes the ownership features work with.
 #include "platform/security.h"
 
+#include <acl/libacl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/acl.h>
+#include <sys/capability.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <new>
+#include <optional>
+
+#include "platform/native_text.h"
 
 namespace glyphshift::platform {
+namespace {
 
-SysError ReadFileSecurity(const std::u16string&, std::unique_ptr<FileSecurity>& security) {
-  security.reset();
-  return {ENOTSUP, "acl_get_file"};
+// ---- SIDs ------------------------------------------------------------------------------------
+
+constexpr std::uint64_t kUnixAuthority = 22;  // S-1-22: Unix users (-1-) and groups (-2-)
+constexpr std::uint32_t kUnixUserRid = 1;
+constexpr std::uint32_t kUnixGroupRid = 2;
+
+Sid MakeSid(std::uint64_t authority, std::initializer_list<std::uint32_t> subAuthorities) {
+  Sid sid;
+  sid.bytes.reserve(8 + 4 * subAuthorities.size());
+  sid.bytes.push_back(1);
+  sid.bytes.push_back(static_cast<std::uint8_t>(subAuthorities.size()));
+  for (int shift = 40; shift >= 0; shift -= 8) sid.bytes.push_back(static_cast<std::uint8_t>(authority >> shift));
+  for (std::uint32_t sub : subAuthorities) {
+    for (int shift = 0; shift < 32; shift += 8) sid.bytes.push_back(static_cast<std::uint8_t>(sub >> shift));
+  }
+  return sid;
 }
-SysError ApplyFileAccessList(const std::u16string&, const FileSecurity&) { return {ENOTSUP, "acl_set_file"}; }
-SysError ApplyFileOwner(const std::u16string&, const FileSecurity&) { return {ENOTSUP, "chown"}; }
+
+struct ParsedSid {
+  std::uint64_t authority = 0;
+  std::vector<std::uint32_t> subAuthorities;
+};
+
+std::optional<ParsedSid> ParseSid(const Sid& sid) {
+  const auto& b = sid.bytes;
+  if (b.size() < 8 || b[0] != 1 || b.size() != 8u + 4u * b[1]) return std::nullopt;
+  ParsedSid parsed;
+  for (std::size_t i = 2; i < 8; ++i) parsed.authority = (parsed.authority << 8) | b[i];
+  for (std::size_t i = 8; i < b.size(); i += 4) {
+    parsed.subAuthorities.push_back(static_cast<std::uint32_t>(b[i]) | static_cast<std::uint32_t>(b[i + 1]) << 8 |
+                                    static_cast<std::uint32_t>(b[i + 2]) << 16 |
+                                    static_cast<std::uint32_t>(b[i + 3]) << 24);
+  }
+  return parsed;
+}
+
+// The uid or gid a Unix SID stands for.
+struct UnixId {
+  bool isGroup = false;
+  std::uint32_t id = 0;
+};
+
+std::optional<UnixId> UnixIdOf(const Sid& sid) {
+  const auto parsed = ParseSid(sid);
+  if (!parsed || parsed->authority != kUnixAuthority || parsed->subAuthorities.size() != 2) return std::nullopt;
+  const std::uint32_t rid = parsed->subAuthorities[0];
+  if (rid != kUnixUserRid && rid != kUnixGroupRid) return std::nullopt;
+  return UnixId{rid == kUnixGroupRid, parsed->subAuthorities[1]};
+}
+
+// ---- accounts --------------------------------------------------------------------------------
+
+// Calls a getpw*_r/getgr*_r style function with a buffer that grows until the entry fits.
+// Returns the errno-style result: 0 found, ENOENT not found, or the failure.
+template <class Entry, class Call>
+int CallWithGrowingBuffer(Entry& entry, Call call) {
+  std::vector<char> buffer(1024);
+  for (;;) {
+    Entry* result = nullptr;
+    const int rc = call(&entry, buffer.data(), buffer.size(), &result);
+    if (rc == ERANGE && buffer.size() < (1u << 24)) {
+      buffer.resize(buffer.size() * 2);
+      continue;
+    }
+    if (rc != 0) return rc;
+    return result ? 0 : ENOENT;
+  }
+}
+
+// Strings of the entry point into the buffer, so the caller copies what it needs right away.
+int FindUserByName(const std::string& name, uid_t& uid) {
+  passwd entry{};
+  const int rc = CallWithGrowingBuffer(entry, [&](passwd* e, char* b, std::size_t n, passwd** r) {
+    return getpwnam_r(name.c_str(), e, b, n, r);
+  });
+  if (rc == 0) uid = entry.pw_uid;
+  return rc;
+}
+
+int FindGroupByName(const std::string& name, gid_t& gid) {
+  group entry{};
+  const int rc = CallWithGrowingBuffer(
+      entry, [&](group* e, char* b, std::size_t n, group** r) { return getgrnam_r(name.c_str(), e, b, n, r); });
+  if (rc == 0) gid = entry.gr_gid;
+  return rc;
+}
+
+int UserNameOf(uid_t uid, std::string& name) {
+  passwd entry{};
+  const int rc = CallWithGrowingBuffer(
+      entry, [&](passwd* e, char* b, std::size_t n, passwd** r) { return getpwuid_r(uid, e, b, n, r); });
+  if (rc == 0) name = entry.pw_name;
+  return rc;
+}
+
+int GroupNameOf(gid_t gid, std::string& name) {
+  group entry{};
+  const int rc = CallWithGrowingBuffer(
+      entry, [&](group* e, char* b, std::size_t n, group** r) { return getgrgid_r(gid, e, b, n, r); });
+  if (rc == 0) name = entry.gr_name;
+  return rc;
+}
+
+// Local accounts belong to the machine, as Windows' local accounts belong to the computer's domain.
+std::u16string MachineName() {
+  char name[HOST_NAME_MAX + 1] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return {};
+  return FromNative(name);
+}
+
+// Users first, then groups; "DOMAIN\name" is looked up as name.
+int ResolveAccount(std::u16string_view accountName, Sid& sid, SidKind& kind) {
+  if (const auto slash = accountName.find(u'\\'); slash != std::u16string_view::npos) {
+    accountName.remove_prefix(slash + 1);
+  }
+  if (accountName.empty()) return ENOENT;
+  const std::string native = ToNative(accountName);
+  uid_t uid = 0;
+  int rc = FindUserByName(native, uid);
+  if (rc == 0) {
+    sid = UserSid(uid);
+    kind = SidKind::User;
+    return 0;
+  }
+  if (rc != ENOENT) return rc;
+  gid_t gid = 0;
+  rc = FindGroupByName(native, gid);
+  if (rc == 0) {
+    sid = GroupSid(gid);
+    kind = SidKind::Group;
+  }
+  return rc;
+}
+
+// ---- access lists ----------------------------------------------------------------------------
+
+struct AclDeleter {
+  void operator()(void* acl) const { acl_free(acl); }
+};
+using AclPtr = std::unique_ptr<std::remove_pointer_t<acl_t>, AclDeleter>;
+
+bool IsUnsupported(int error) { return error == ENOTSUP || error == EOPNOTSUPP; }
+
+// The access ACL, or the permission bits as one where the file system has no ACLs.
+SysError GetAccessAcl(const std::string& path, const struct stat& st, AclPtr& acl) {
+  acl.reset(acl_get_file(path.c_str(), ACL_TYPE_ACCESS));
+  if (!acl && IsUnsupported(errno)) acl.reset(acl_from_mode(st.st_mode));
+  if (!acl) return {errno, "acl_get_file"};
+  return {};
+}
+
+unsigned PermissionsOf(acl_entry_t entry) {
+  acl_permset_t set = nullptr;
+  if (acl_get_permset(entry, &set) != 0) return 0;
+  return (acl_get_perm(set, ACL_READ) == 1 ? 4u : 0u) | (acl_get_perm(set, ACL_WRITE) == 1 ? 2u : 0u) |
+         (acl_get_perm(set, ACL_EXECUTE) == 1 ? 1u : 0u);
+}
+
+// Sets the ACL; where the file system has none, a list that a mode can express becomes that mode.
+SysError SetAccessAcl(const std::string& path, acl_t acl) {
+  if (acl_set_file(path.c_str(), ACL_TYPE_ACCESS, acl) == 0) return {};
+  const int error = errno;
+  mode_t mode = 0;
+  if (!IsUnsupported(error) || acl_equiv_mode(acl, &mode) != 0) return {error, "acl_set_file"};
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return {errno, "stat"};
+  // Only the permission bits are the list's; setuid, setgid and sticky stay the file's own.
+  if (chmod(path.c_str(), (st.st_mode & 07000) | (mode & 0777)) != 0) return {errno, "chmod"};
+  return {};
+}
+
+class PosixFileSecurity final : public FileSecurity {
+ public:
+  uid_t uid = 0;
+  gid_t gid = 0;
+  AclPtr acl;
+};
+
+// ---- capabilities ----------------------------------------------------------------------------
+
+struct CapDeleter {
+  void operator()(void* p) const { cap_free(p); }
+};
+using CapPtr = std::unique_ptr<std::remove_pointer_t<cap_t>, CapDeleter>;
+
+constexpr cap_value_t kOwnershipCapabilities[] = {CAP_CHOWN, CAP_FOWNER, CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH};
+
+bool HasFlag(cap_t caps, cap_value_t value, cap_flag_t set) {
+  cap_flag_value_t flag = CAP_CLEAR;
+  return cap_get_flag(caps, value, set, &flag) == 0 && flag == CAP_SET;
+}
+
+// The effective set as the process started: the state "(DEFAULT ENABLED)" reports.
+const std::vector<bool>& StartupEffectiveSet() {
+  static const std::vector<bool> startup = [] {
+    std::vector<bool> set;
+    CapPtr caps(cap_get_proc());
+    const cap_value_t count = cap_max_bits();
+    for (cap_value_t v = 0; caps && v < count; ++v) set.push_back(HasFlag(caps.get(), v, CAP_EFFECTIVE));
+    return set;
+  }();
+  return startup;
+}
+
+// Read before main() runs, so later changes of the effective set do not count as the start state.
+[[maybe_unused]] const bool kStartupRead = (StartupEffectiveSet(), true);
+
+// ---- the services ----------------------------------------------------------------------------
+
+class PosixSecurityServices final : public SecurityServices {
+ public:
+  SysError QueryAccountSizes(std::u16string_view accountName, AccountSizes& sizes) override {
+    Sid sid;
+    SidKind kind{};
+    if (const int rc = ResolveAccount(accountName, sid, kind)) return {rc, "getpwnam_r"};
+    sizes.sidBytes = static_cast<std::uint32_t>(sid.bytes.size());
+    sizes.domainChars = static_cast<std::uint32_t>(MachineName().size() + 1);
+    return {};
+  }
+
+  SysError LookupAccountName(std::u16string_view accountName, Sid& sid, std::u16string& domain,
+                             SidKind& kind) override {
+    if (const int rc = ResolveAccount(accountName, sid, kind)) return {rc, "getpwnam_r"};
+    domain = MachineName();
+    return {};
+  }
+
+  SysError LookupAccountSid(const Sid& sid, std::u16string& name, std::u16string& domain, SidKind& kind) override {
+    name.clear();
+    domain.clear();
+    if (sid == EveryoneSid()) {
+      name = u"other";
+      kind = SidKind::WellKnownGroup;
+      return {};
+    }
+    const auto id = UnixIdOf(sid);
+    if (!id) return {ENOENT, "getpwuid_r"};
+    std::string native;
+    const int rc = id->isGroup ? GroupNameOf(id->id, native) : UserNameOf(id->id, native);
+    if (rc != 0) return {rc, id->isGroup ? "getgrgid_r" : "getpwuid_r"};
+    name = FromNative(native);
+    domain = MachineName();
+    kind = id->isGroup ? SidKind::Group : SidKind::User;
+    return {};
+  }
+
+  SysError ReadAccessList(const std::u16string& path, AccessList& list) override;
+
+  SysError BuildSingleEntryAccessList(const Sid& account, SingleEntryAccessList& list) override {
+    if (!UnixIdOf(account)) return {EINVAL, "acl_from_mode"};
+    list.account = account;
+    return {};
+  }
+
+  SysError WriteAccessList(const std::u16string& path, const SingleEntryAccessList& list) override;
+
+  SysError SetOwner(const std::u16string& path, const Sid& owner) override {
+    const auto id = UnixIdOf(owner);
+    if (!id) return {EINVAL, "chown"};
+    const uid_t uid = id->isGroup ? static_cast<uid_t>(-1) : id->id;
+    const gid_t gid = id->isGroup ? id->id : static_cast<gid_t>(-1);
+    if (chown(ToNative(path).c_str(), uid, gid) != 0) return {errno, "chown"};
+    return {};
+  }
+
+  SysError EnableOwnershipRights() override;
+  SysError ListProcessRights(std::vector<ProcessRight>& rights) override;
+};
+
+SysError PosixSecurityServices::ReadAccessList(const std::u16string& path, AccessList& list) {
+  list.entries.clear();
+  const std::string native = ToNative(path);
+  struct stat st {};
+  if (stat(native.c_str(), &st) != 0) return {errno, "stat"};
+  AclPtr acl;
+  if (const SysError error = GetAccessAcl(native, st, acl)) return error;
+  // Windows has no mask entry: the mask limits what named entries and the owning group really
+  // get, so the list shows those effective rights.
+  unsigned mask = 7;
+  acl_entry_t entry = nullptr;
+  for (int which = ACL_FIRST_ENTRY; acl_get_entry(acl.get(), which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+    acl_tag_t tag{};
+    if (acl_get_tag_type(entry, &tag) == 0 && tag == ACL_MASK) mask = PermissionsOf(entry);
+  }
+  for (int which = ACL_FIRST_ENTRY; acl_get_entry(acl.get(), which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+    acl_tag_t tag{};
+    if (acl_get_tag_type(entry, &tag) != 0) return {errno, "acl_get_tag_type"};
+    unsigned permissions = PermissionsOf(entry);
+    Sid sid;
+    if (tag == ACL_USER_OBJ) {
+      sid = UserSid(st.st_uid);
+    } else if (tag == ACL_OTHER) {
+      sid = EveryoneSid();
+    } else if (tag == ACL_GROUP_OBJ || tag == ACL_USER || tag == ACL_GROUP) {
+      permissions &= mask;
+      if (tag == ACL_GROUP_OBJ) {
+        sid = GroupSid(st.st_gid);
+      } else {
+        void* qualifier = acl_get_qualifier(entry);
+        if (!qualifier) return {errno, "acl_get_qualifier"};
+        const std::uint32_t id = *static_cast<const id_t*>(qualifier);
+        acl_free(qualifier);
+        sid = tag == ACL_USER ? UserSid(id) : GroupSid(id);
+      }
+    } else {
+      continue;  // the mask, folded in above
+    }
+    list.entries.push_back({kAccessAllowedType, 0, AccessMaskForPermissions(permissions), std::move(sid)});
+  }
+  return {};
+}
+
+SysError PosixSecurityServices::WriteAccessList(const std::u16string& path, const SingleEntryAccessList& list) {
+  const auto id = UnixIdOf(list.account);
+  if (!id) return {EINVAL, "acl_set_file"};
+  const std::string native = ToNative(path);
+  // The account takes the owner's (or owning group's) place first: a list that granted the old
+  // owner alone would hand the file to the wrong account.
+  const uid_t uid = id->isGroup ? static_cast<uid_t>(-1) : id->id;
+  const gid_t gid = id->isGroup ? id->id : static_cast<gid_t>(-1);
+  if (chown(native.c_str(), uid, gid) != 0) return {errno, "chown"};
+  AclPtr acl(acl_from_mode(id->isGroup ? 0070 : 0700));
+  if (!acl) return {errno, "acl_from_mode"};
+  return SetAccessAcl(native, acl.get());
+}
+
+SysError PosixSecurityServices::EnableOwnershipRights() {
+  StartupEffectiveSet();
+  CapPtr caps(cap_get_proc());
+  if (!caps) return {errno, "cap_get_proc"};
+  std::vector<cap_value_t> raise;
+  for (cap_value_t value : kOwnershipCapabilities) {
+    if (HasFlag(caps.get(), value, CAP_PERMITTED) && !HasFlag(caps.get(), value, CAP_EFFECTIVE)) {
+      raise.push_back(value);
+    }
+  }
+  // Rights the process does not hold are simply not raised, and that is no failure.
+  if (raise.empty()) return {};
+  if (cap_set_flag(caps.get(), CAP_EFFECTIVE, static_cast<int>(raise.size()), raise.data(), CAP_SET) != 0 ||
+      cap_set_proc(caps.get()) != 0) {
+    return {errno, "cap_set_proc"};
+  }
+  return {};
+}
+
+SysError PosixSecurityServices::ListProcessRights(std::vector<ProcessRight>& rights) {
+  rights.clear();
+  const std::vector<bool>& startup = StartupEffectiveSet();
+  CapPtr caps(cap_get_proc());
+  if (!caps) return {errno, "cap_get_proc"};
+  const cap_value_t count = cap_max_bits();
+  for (cap_value_t value = 0; value < count; ++value) {
+    if (!HasFlag(caps.get(), value, CAP_PERMITTED)) continue;
+    ProcessRight right;
+    if (char* name = cap_to_name(value)) {
+      right.name = FromNative(name);
+      cap_free(name);
+    }
+    right.enabled = HasFlag(caps.get(), value, CAP_EFFECTIVE);
+    const auto index = static_cast<std::size_t>(value);
+    right.enabledByDefault = index < startup.size() && startup[index];
+    rights.push_back(std::move(right));
+  }
+  return {};
+}
+
+SecurityServices* g_override = nullptr;
+
+}  // namespace
+
+// ---- free functions --------------------------------------------------------------------------
+
+Sid UserSid(std::uint32_t uid) { return MakeSid(kUnixAuthority, {kUnixUserRid, uid}); }
+Sid GroupSid(std::uint32_t gid) { return MakeSid(kUnixAuthority, {kUnixGroupRid, gid}); }
+Sid EveryoneSid() { return MakeSid(1, {0}); }
+
+SysError SidToText(const Sid& sid, std::u16string& text) {
+  const auto parsed = ParseSid(sid);
+  if (!parsed) return {EINVAL, "ConvertSidToStringSid"};
+  char number[32];
+  // Authorities beyond 32 bits are written in hexadecimal, as Windows does.
+  if (parsed->authority >> 32) {
+    std::snprintf(number, sizeof number, "0x%012llX", static_cast<unsigned long long>(parsed->authority));
+  } else {
+    std::snprintf(number, sizeof number, "%llu", static_cast<unsigned long long>(parsed->authority));
+  }
+  std::string out = std::string("S-1-") + number;
+  for (std::uint32_t sub : parsed->subAuthorities) out += "-" + std::to_string(sub);
+  text = FromNative(out);
+  return {};
+}
+
+std::uint32_t AccessMaskForPermissions(unsigned permissions) {
+  if ((permissions & 7u) == 7u) return kAccessFull;
+  std::uint32_t mask = 0;
+  if (permissions & 4u) mask |= kAccessRead;
+  if (permissions & 2u) mask |= kAccessWrite;
+  if (permissions & 1u) mask |= kAccessExecute;
+  return mask;
+}
+
+std::uint32_t AccessList::SizeInBytes() const {
+  std::size_t size = 8;
+  for (const AccessEntry& entry : entries) size += 8 + entry.sid.bytes.size();
+  return static_cast<std::uint32_t>(size);
+}
+
+SecurityServices& Security() {
+  static PosixSecurityServices posix;
+  return g_override ? *g_override : posix;
+}
+
+SecurityServices* SetSecurityForTesting(SecurityServices* security) {
+  SecurityServices* previous = g_override;
+  g_override = security;
+  return previous;
+}
+
+SysError ReadFileSecurity(const std::u16string& path, std::unique_ptr<FileSecurity>& security) {
+  security.reset();
+  const std::string native = ToNative(path);
+  struct stat st {};
+  if (stat(native.c_str(), &st) != 0) return {errno, "stat"};
+  auto result = std::unique_ptr<PosixFileSecurity>(new (std::nothrow) PosixFileSecurity);
+  if (!result) return {ENOMEM, "new"};
+  result->uid = st.st_uid;
+  result->gid = st.st_gid;
+  if (const SysError error = GetAccessAcl(native, st, result->acl)) return error;
+  security = std::move(result);
+  return {};
+}
+
+SysError ApplyFileAccessList(const std::u16string& path, const FileSecurity& security) {
+  const auto* posix = dynamic_cast<const PosixFileSecurity*>(&security);
+  if (!posix || !posix->acl) return {EINVAL, "acl_set_file"};
+  return SetAccessAcl(ToNative(path), posix->acl.get());
+}
+
+SysError ApplyFileOwner(const std::u16string& path, const FileSecurity& security) {
+  const auto* posix = dynamic_cast<const PosixFileSecurity*>(&security);
+  if (!posix) return {EINVAL, "chown"};
+  if (chown(ToNative(path).c_str(), posix->uid, posix->gid) != 0) return {errno, "chown"};
+  return {};
+}
 
 }  // namespace glyphshift::platform
