@@ -1,7 +1,7 @@
 // Conversion between the program's UTF-16 text and the platform's native text.
-// On POSIX native text is UTF-8; a byte that is not valid UTF-8 travels as the lone
-// surrogate U+DC80+byte and turns back into that byte, so every name found on disk
-// can be opened again and printed as it was.
+// On POSIX native text is UTF-8; a byte b that is not valid UTF-8 travels as the lone
+// surrogate U+DC00+b (U+DC80..U+DCFF) and turns back into that byte, so every name found on
+// disk can be opened again and printed as it was. Other lone surrogates become U+FFFD.
 #pragma once
 
 #include <string>

@@ -1,1 +1,17 @@
-// Being written.
+#include "platform/sys_error.h"
+
+#include <cstring>
+
+#include "platform/native_text.h"
+
+namespace glyphshift::platform {
+
+std::u16string ErrorText(int code) {
+  // strerrordesc_np answers null for an unknown code, where strerror would invent
+  // "Unknown error N"; the caller then prints its own fixed message with the code.
+  const char* text = ::strerrordesc_np(code);
+  if (text == nullptr || *text == '\0') return {};
+  return FromNative(text) + u"\n";
+}
+
+}  // namespace glyphshift::platform
