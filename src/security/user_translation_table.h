@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace glyphshift {
@@ -13,6 +14,9 @@ class CUserTranslationTable {
   // `path` (may be null) is the caller's buffer holding the path of the file to work on.
   CUserTranslationTable(const std::u16string& tableFileName, std::u16string* path);
 
+  // Reads UTF-8, or UTF-16 little or big endian after its byte order mark; any line breaks;
+  // fields end at TAB, ';' and ','; the first field is the prefix, the last the account; the
+  // first line with an empty first field ends the table. Always returns true.
   bool LoadTable(const std::u16string& tableFileName);
 
   // Moves the file at *path to its name without the first matching prefix (when `rename`),
@@ -20,10 +24,27 @@ class CUserTranslationTable {
   // *path then holds the new path. Always returns true.
   bool ApplyOwnerFromPrefix(bool rename);
 
+  // Lines of a text with LF line breaks, up to its first U+0000: the LFs, plus one when
+  // characters follow the last LF.
+  static std::uint32_t CountTableLines(std::u16string_view text);
+
+  // True when `baseName` begins with `prefix` (ASCII letters compared without case, nothing
+  // else folded) and the prefix is followed by the end of the name or one of "-_.#,;".
+  static bool PrefixMatches(std::u16string_view baseName, std::u16string_view prefix);
+
+  // Prints the names of the rights set in `mask`, then its low 16 bits as "%04x" and a line break.
+  static void PrintAccessMask(std::uint32_t mask);
+
+  // The text printed for a kind of account (a Windows SID_NAME_USE value); "Unbekannt" when unknown.
+  static std::u16string_view SidTypeName(std::int32_t sidNameUse);
+
   std::u16string* path = nullptr;
   std::vector<std::u16string> prefixes;
   std::vector<std::u16string> accounts;
   std::uint32_t count = 0;
+
+ private:
+  void ParseTable(std::u16string_view text);
 };
 
 }  // namespace glyphshift

@@ -1,0 +1,41 @@
+// TakeOwnerShip: the access list first, then the owner, as the Windows original does it.
+#include "security/helper.h"
+
+#include "run/print_message.h"
+
+namespace glyphshift {
+namespace {
+
+// The diagnostics name the file and function the way the original's messages do.
+constexpr const char* kSourceName = "helper";
+constexpr const char* kFunctionName = "TakeOwnerShip";
+
+void ReportFailure(std::u16string_view format, int line, const platform::SysError& error) {
+  PrintDiagnostic(format, kSourceName, kFunctionName, static_cast<std::int32_t>(line),
+                  static_cast<std::int32_t>(error.code));
+}
+
+}  // namespace
+
+bool TakeOwnerShip(const std::u16string& path, const platform::Sid& ownerSid) {
+  platform::SecurityServices& security = platform::Security();
+  bool succeeded = true;
+
+  platform::SingleEntryAccessList list;
+  if (const platform::SysError error = security.BuildSingleEntryAccessList(ownerSid, list)) {
+    ReportFailure(u"%S.%S:%d - SetEntriesInAcl: Failed with error %d\n", __LINE__, error);
+    succeeded = false;
+  } else if (const platform::SysError written = security.WriteAccessList(path, list)) {
+    // Without a built list nothing is written: an empty list would lock everyone out.
+    ReportFailure(u"%S.%S:%d - SetNamedSecurityInfo(SET ACL): Failed with error %d\n", __LINE__, written);
+    succeeded = false;
+  }
+
+  if (const platform::SysError error = security.SetOwner(path, ownerSid)) {
+    ReportFailure(u"%S.%S:%d - SetNamedSecurityInfo(TAKE OWNERSHIP): Failed with error %d\n", __LINE__, error);
+    succeeded = false;
+  }
+  return succeeded;
+}
+
+}  // namespace glyphshift

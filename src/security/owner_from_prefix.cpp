@@ -1,0 +1,188 @@
+// Owner-from-prefix: a converted file named after its future owner ("jdoe-report.txt") loses the
+// prefix from its name and is handed to the account the table lists for that prefix.
+#include <new>
+#include <optional>
+
+#include "platform/files.h"
+#include "platform/security.h"
+#include "run/print_message.h"
+#include "security/helper.h"
+#include "security/user_translation_table.h"
+
+namespace glyphshift {
+namespace {
+
+constexpr std::u16string_view kPrefixSeparators = u"-_.#,;";
+
+char16_t FoldAsciiCase(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+
+std::size_t FileNameStart(std::u16string_view path) {
+  const auto slash = path.rfind(u'/');
+  return slash == std::u16string_view::npos ? 0 : slash + 1;
+}
+
+// The name without its last extension: the last dot that no blank follows starts it.
+std::u16string_view WithoutExtension(std::u16string_view name) {
+  std::optional<std::size_t> dot;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (name[i] == u'.') dot = i;
+    if (name[i] == u' ') dot.reset();
+  }
+  return dot ? name.substr(0, *dot) : name;
+}
+
+// Cuts the prefix and the character after it from the current file name and moves the file
+// there, replacing a file of that name. The name stays when nothing would be left of it (the
+// name is the prefix itself, or the prefix and one character): "" "." or ".." would name the
+// directory. A failed move keeps *path at the file, so no other file is handed over.
+void MoveToNameWithoutPrefix(std::u16string& path, std::size_t prefixLength) {
+  const std::size_t nameStart = FileNameStart(path);
+  const std::size_t cut = nameStart + prefixLength + 1;
+  if (cut >= path.size()) return;
+  const std::u16string_view rest = std::u16string_view(path).substr(cut);
+  if (rest == u"." || rest == u"..") return;
+  std::u16string newPath = path.substr(0, nameStart);
+  newPath += rest;
+  if (platform::Files().MoveFile(path, newPath)) return;
+  path = std::move(newPath);
+}
+
+void PrintLookupFailure(const std::u16string& account, const platform::SysError& error) {
+  PrintDiagnostic(u"LookupAccountName for user \"%s\" failed with error code %d\n", account,
+                  static_cast<std::int32_t>(error.code));
+}
+
+void PrintEntryFlags(std::uint8_t flags) {
+  struct FlagName {
+    std::uint8_t flag;
+    std::u16string_view text;
+  };
+  static constexpr FlagName kFlagNames[] = {
+      {0x02, u"CONTAINER INHERIT, "}, {0x08, u"INHERIT ONLY, "},     {0x10, u"INHERITED, "},
+      {0x04, u"NO PROPAGATE INHERIT, "}, {0x01, u"OBJECT INHERIT, "},
+  };
+  std::u16string line = u"\tFlags: ";
+  for (const FlagName& name : kFlagNames) {
+    if (flags & name.flag) line += name.text;
+  }
+  line += u"\n";
+  PrintDiagnosticText(line);
+}
+
+void PrintAccountHeading(std::u16string_view format, const platform::Sid& sid) {
+  std::u16string name;
+  std::u16string domain;
+  auto kind = platform::SidKind::User;
+  // An unresolved SID prints empty names around the at sign, as the original does.
+  (void)platform::Security().LookupAccountSid(sid, name, domain, kind);
+  PrintDiagnostic(format, name, domain, CUserTranslationTable::SidTypeName(static_cast<std::int32_t>(kind)));
+}
+
+// The list as it stands before the ownership change, entry by entry.
+void DumpAccessList(const std::u16string& path) {
+  platform::AccessList list;
+  if (platform::Security().ReadAccessList(path, list)) list.entries.clear();
+  PrintDiagnostic(u"Entries in ACL: %d, Size of ACL: %d Bytes\n", static_cast<std::int32_t>(list.entries.size()),
+                  list.entries.empty() ? std::int32_t{0} : static_cast<std::int32_t>(list.SizeInBytes()));
+  std::int32_t index = 0;
+  for (const platform::AccessEntry& entry : list.entries) {
+    PrintDiagnostic(u"ACE Entry %d\n", index++);
+    PrintEntryFlags(entry.flags);
+    PrintDiagnostic(u"\tType: %#x\n", static_cast<std::int32_t>(entry.type));
+    switch (entry.type) {
+      case 0:
+        PrintAccountHeading(u"Access Allowed for \"%s@%s\" (%s)\n\t", entry.sid);
+        CUserTranslationTable::PrintAccessMask(entry.mask);
+        break;
+      case 1:
+        PrintAccountHeading(u"Access Denied for \"%s@%s\" (%s)\n\t", entry.sid);
+        CUserTranslationTable::PrintAccessMask(entry.mask);
+        break;
+      case 5:
+      case 6:
+        CUserTranslationTable::PrintAccessMask(entry.mask);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+}  // namespace
+
+bool CUserTranslationTable::PrefixMatches(std::u16string_view baseName, std::u16string_view prefix) {
+  if (baseName.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (FoldAsciiCase(baseName[i]) != FoldAsciiCase(prefix[i])) return false;
+  }
+  return baseName.size() == prefix.size() || kPrefixSeparators.find(baseName[prefix.size()]) != std::u16string_view::npos;
+}
+
+void CUserTranslationTable::PrintAccessMask(std::uint32_t mask) {
+  struct RightName {
+    std::uint32_t bit;
+    std::u16string_view text;
+  };
+  static constexpr RightName kRightNames[] = {
+      {0x80000000, u"GENERIC READ, "}, {0x40000000, u"GENERIC WRITE, "}, {0x20000000, u"GENERIC EXECUTE, "},
+      {0x10000000, u"GENERIC ALL, "},  {0x02000000, u"MAXIMUM ALLOWED, "}, {0x00010000, u"DELETE, "},
+      {0x00020000, u"READ CONTROL, "}, {0x00040000, u"WRITE DAC, "},      {0x00080000, u"WRITE OWNER, "},
+      {0x00100000, u"SYNCHRONIZE, "},
+  };
+  std::u16string names;
+  for (const RightName& right : kRightNames) {
+    if (mask & right.bit) names += right.text;
+  }
+  PrintDiagnostic(u"%s%04x\n", names, static_cast<std::int32_t>(mask & 0xFFFF));
+}
+
+std::u16string_view CUserTranslationTable::SidTypeName(std::int32_t sidNameUse) {
+  // Stored in German in the original and printed as they stand.
+  static constexpr std::u16string_view kNames[] = {
+      u"Benutzer", u"Gruppe",    u"Dom\u00E4ne",   u"Alias",    u"WellKnown",
+      u"Gel\u00F6scht", u"Ung\u00FCltig", u"Unbekannt", u"Computer",
+  };
+  if (sidNameUse < 1 || sidNameUse > 9) return u"Unbekannt";
+  return kNames[sidNameUse - 1];
+}
+
+bool CUserTranslationTable::ApplyOwnerFromPrefix(bool rename) {
+  if (!path) return true;
+  platform::SecurityServices& security = platform::Security();
+  try {
+    const std::u16string baseName(WithoutExtension(std::u16string_view(*path).substr(FileNameStart(*path))));
+    std::optional<std::size_t> chosen;
+    platform::AccountSizes sizes;
+    for (std::size_t i = 0; i < count && !chosen; ++i) {
+      if (!PrefixMatches(baseName, prefixes[i])) continue;
+      if (rename) MoveToNameWithoutPrefix(*path, prefixes[i].size());
+      if (const platform::SysError error = security.QueryAccountSizes(accounts[i], sizes)) {
+        PrintLookupFailure(accounts[i], error);
+        continue;
+      }
+      chosen = i;
+    }
+    if (!chosen) return true;
+
+    const std::u16string& account = accounts[*chosen];
+    platform::Sid sid;
+    std::u16string domain;
+    sid.bytes.reserve(sizes.sidBytes);
+    domain.reserve(sizes.domainChars);
+    auto kind = platform::SidKind::User;
+    // The SID of a failed look-up is unknown: it names nobody to dump for or to hand over to.
+    if (const platform::SysError error = security.LookupAccountName(account, sid, domain, kind)) {
+      PrintLookupFailure(account, error);
+      return true;
+    }
+    std::u16string sidText;
+    if (!platform::SidToText(sid, sidText)) PrintDiagnostic(u"SID for user \"%s\" is \"%s\"\n", account, sidText);
+    DumpAccessList(*path);
+    TakeOwnerShip(*path, sid);
+  } catch (const std::bad_alloc&) {
+    // Out of memory ends the operation for this file without output.
+  }
+  return true;
+}
+
+}  // namespace glyphshift
