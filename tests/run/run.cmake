@@ -1,1 +1,7 @@
 # Tests of the command line, enumeration, naming and the path list.
+glyphshift_add_test(run_command_line_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/command_line_test.cpp ${CMAKE_CURRENT_LIST_DIR}/usage_text_test.cpp
+  LIBS glyphshift_cli)
+glyphshift_add_test(run_paths_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/path_rules_test.cpp ${CMAKE_CURRENT_LIST_DIR}/linked_list_test.cpp
+  LIBS glyphshift_cli)
