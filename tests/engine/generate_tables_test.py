@@ -1,0 +1,135 @@
+#!/usr/bin/env python3
+"""The table generator refuses data it cannot hold faithfully and reports stale output.
+
+Each case copies data/ into a scratch tree, damages one mapping file and runs the generator
+there; the committed tree is never touched.
+"""
+
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+SOURCE = Path(__file__).resolve().parents[2]
+GENERATOR = SOURCE / "tools" / "generate_tables.py"
+
+
+class GeneratorRun(unittest.TestCase):
+    def setUp(self):
+        self._scratch = tempfile.TemporaryDirectory()
+        self.root = Path(self._scratch.name)
+        shutil.copytree(SOURCE / "data", self.root / "data")
+        (self.root / "src" / "engine").mkdir(parents=True)
+        self.output = self.root / "src" / "engine" / "mapping_tables.generated.cpp"
+
+    def tearDown(self):
+        self._scratch.cleanup()
+
+    def run_generator(self, *args):
+        return subprocess.run([sys.executable, str(GENERATOR), "--root", str(self.root), *args],
+                              capture_output=True, text=True, check=False)
+
+    def edit(self, rel, pattern, replacement):
+        """Replaces the one line of a mapping file matching `pattern` (bytes; hex in any case)."""
+        path = self.root / "data" / "unicode-mappings" / rel
+        text, count = re.subn(pattern, replacement, path.read_bytes(), flags=re.M | re.I)
+        self.assertEqual(count, 1, f"{pattern!r} must match once in {rel}")
+        path.write_bytes(text)
+
+    def assert_refused(self, *fragments):
+        result = self.run_generator()
+        self.assertEqual(result.returncode, 2, result.stderr)
+        for fragment in fragments:
+            self.assertIn(fragment, result.stderr)
+        self.assertFalse(self.output.exists(), "nothing may be written after an error")
+
+
+class RefusesUnrepresentableValues(GeneratorRun):
+    def test_surrogate(self):
+        self.edit("VENDORS/MISC/KOI8-R.TXT", rb"^0xC1\t0x0430", b"0xC1\t0xD800")
+        self.assert_refused("KOI8-R.TXT", "surrogate U+D800")
+
+    def test_beyond_one_unit(self):
+        self.edit("VENDORS/MICSFT/WINDOWS/CP1252.TXT", rb"^0x80\t0x20AC", b"0x80\t0x1F600")
+        self.assert_refused("CP1252.TXT", "does not fit one UTF-16 unit")
+
+    def test_sequence_of_code_points(self):
+        self.edit("VENDORS/APPLE/ROMAN.TXT", rb"^0x80\t0x00C4", b"0x80\t0x0041+0x0308")
+        self.assert_refused("ROMAN.TXT", "not a single code point")
+
+    def test_u_ffff_would_read_as_undefined(self):
+        self.edit("ISO8859/8859-5.TXT", rb"^0xA1\t0x0401", b"0xA1\t0xFFFF")
+        self.assert_refused("8859-5.TXT", "U+FFFF")
+
+    def test_byte_listed_twice(self):
+        self.edit("VENDORS/MISC/KOI8-U.TXT", rb"^0xC1\t0x0430", b"0xC2\t0x0430")
+        self.assert_refused("KOI8-U.TXT", "more than one mapping")
+
+    def test_missing_file(self):
+        (self.root / "data" / "unicode-mappings" / "VENDORS" / "MISC" / "CP856.TXT").unlink()
+        self.assert_refused("CP856.TXT", "missing")
+
+
+class RefusesDataThatContradictsTheDocumentedTables(GeneratorRun):
+    def test_microsoft_mac_table_differs_from_apple_elsewhere(self):
+        self.edit("VENDORS/MICSFT/MAC/CYRILLIC.TXT", rb"^0x80\t0x0410", b"0x80\t0x0411")
+        self.assert_refused("code 41", "0x80->U+0411")
+
+    def test_microsoft_mac_table_lost_a_known_difference(self):
+        self.edit("VENDORS/MICSFT/MAC/ROMAN.TXT", rb"^0xDB\t0x00A4", b"0xDB\t0x20AC")
+        self.assert_refused("code 45")
+
+    def test_apple_table_changed_where_microsoft_agrees(self):
+        self.edit("VENDORS/APPLE/TURKISH.TXT", rb"^0xDB\t0x011F", b"0xDB\t0x011E")
+        self.assert_refused("code 46", "0xDB->U+011F")
+
+    def test_central_european_drifts_from_latin2(self):
+        self.edit("VENDORS/APPLE/CENTEURO.TXT", rb"^0x81\t0x0100", b"0x81\t0x0101")
+        self.assert_refused("code 4")  # 44's Apple comparison or 47 == 44, whichever runs first
+
+    def test_departure_no_longer_departs(self):
+        self.edit("VENDORS/MICSFT/PC/CP864.TXT", rb"^0x25\t0x066A", b"0x25\t0x0025")
+        self.assert_refused("code 36", "U+066A")
+
+    def test_documented_entry_changed(self):
+        self.edit("VENDORS/NEXT/NEXTSTEP.TXT", rb"^0xFE\t0xFFFD", b"0xFE\t0xFFFC")
+        self.assert_refused("code 55 byte 0xFE")
+
+    def test_lower_half_of_an_upper_half_file_must_be_ascii(self):
+        self.edit("VENDORS/APPLE/ROMAN.TXT", rb"^0x41\t0x0041", b"0x41\t0x0391")
+        self.assert_refused("ROMAN.TXT", "byte 0x41")
+
+    def test_iso_control_range_must_be_identity(self):
+        self.edit("ISO8859/8859-2.TXT", rb"^0x85\t0x0085", b"0x85\t0x2026")
+        self.assert_refused("8859-2.TXT", "byte 0x85")
+
+
+class CheckMode(GeneratorRun):
+    def test_fresh_output_passes_and_any_edit_fails(self):
+        self.assertEqual(self.run_generator().returncode, 0)
+        self.assertEqual(self.run_generator("--check").returncode, 0)
+        text = self.output.read_text(encoding="utf-8")
+        self.assertIn("generated by tools/generate_tables.py", text.splitlines()[0])
+        self.output.write_text(text.replace("0x20AC", "0x20AD", 1), encoding="utf-8")
+        result = self.run_generator("--check")
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("out of date", result.stderr)
+
+    def test_data_change_makes_committed_output_stale(self):
+        self.assertEqual(self.run_generator().returncode, 0)
+        self.edit("VENDORS/MISC/ATARIST.TXT", rb"^0x80\t0x00C7", b"0x80\t0x00C8")
+        result = self.run_generator("--check")
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("out of date", result.stderr)
+
+    def test_missing_output_fails(self):
+        result = self.run_generator("--check")
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("cannot read", result.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()
