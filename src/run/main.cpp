@@ -1,1 +1,29 @@
-int main() { return 0; }
+// morfex on POSIX: the shell has split the arguments already; each argv entry is one argument
+// as delivered (quotes the shell kept stay), at most 100 are used.
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/native_text.h"
+#include "platform/streams.h"
+#include "run/command_line.h"
+#include "run/print_message.h"
+#include "run/run.h"
+
+int main(int argc, char** argv) {
+  using namespace glyphshift;
+  int code = -1;
+  try {
+    std::vector<std::u16string> arguments;
+    for (int i = 1; i < argc && arguments.size() < kMaxArguments; ++i) {
+      arguments.push_back(platform::FromNative(argv[i]));
+    }
+    code = RunProgram(arguments);
+  } catch (const std::bad_alloc&) {
+    // Allocation failure ends the run with its own exit code, never with an abort.
+    PrintMessage(u"Error: The system is out of memory. The operation failed.");
+    code = -1;
+  }
+  platform::FlushStreams();
+  return code & 0xFF;  // -1 is status 255
+}

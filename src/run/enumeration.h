@@ -1,0 +1,38 @@
+// The conversion run: the source as a single file or a wildcard pattern (optionally through a
+// directory tree), one ProcessFile call per file, one result line per file and a summary.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "convert/conversion_options.h"
+
+namespace glyphshift {
+
+enum class PathKind { File = 0, Directory = 1, Wildcard = 2 };
+
+struct RunSummary {
+  std::int32_t convertedCount = 0;
+  std::int32_t failedCount = 0;
+  std::int64_t totalSourceBytes = 0;
+  std::int32_t lastResult = 0;  // of the most recent ProcessFile call
+};
+
+// Wildcard when the text holds "*" or "?"; otherwise Directory for an existing directory
+// (through a symbolic link too), else File (an existing file, or nothing).
+PathKind GetPathKind(const std::u16string& path);
+
+// Creates every directory along `path`, ignoring failures (existing directories among them).
+// Always true: there is no server part on '/' paths.
+bool CreateDirectoryPath(const std::u16string& path);
+
+// The two flows. Each returns 0, or the early exit code 4 (wildcard in the output) or 5 (a
+// wildcard run whose output is not an existing directory), and leaves its counts in `summary`.
+std::int32_t ConvertSingleFile(ConversionOptions& options, RunSummary& summary);
+std::int32_t ConvertMatchingFiles(ConversionOptions& options, RunSummary& summary);
+
+// Classifies the source, runs the flow, prints the summary and returns the exit code: the
+// result of the last file, or the early code 3, 4 or 5 (then without a summary).
+std::int32_t RunConversion(ConversionOptions& options);
+
+}  // namespace glyphshift

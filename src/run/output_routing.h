@@ -1,0 +1,21 @@
+// Where the text of a run goes: the console, an appended log file, or nowhere.
+#pragma once
+
+#include "convert/conversion_options.h"
+
+namespace glyphshift {
+
+// Routes standard output and standard error once per run, before the first message:
+//   console run (no /silent, no /log=): messages to the standard output the program was started
+//     with; diagnostics discarded;
+//   /log=<file>: messages appended to the file after a start line; at a non-zero log level the
+//     diagnostics go there too and both streams are unbuffered, so lines interleave in order;
+//   /silent or dialog mode without a log: messages discarded; at log level exactly 1 the
+//     diagnostics go to the terminal (/dev/tty).
+// A log file that cannot be opened leaves the messages nowhere; the run goes on.
+void RouteOutput(const ConversionOptions& options);
+
+// The end of the run's output: everything written reaches its target.
+void ReleaseConsole();
+
+}  // namespace glyphshift

@@ -1,0 +1,117 @@
+// The program's modes and start-up: help, dialog or batch; routing, the two character sets,
+// the rights for security carry-over, then the run.
+#include <algorithm>
+
+#include "engine/charset_catalogue.h"
+#include "platform/streams.h"
+#include "run/command_line.h"
+#include "run/enumeration.h"
+#include "run/output_routing.h"
+#include "run/print_message.h"
+#include "run/run.h"
+#include "run/usage_text.h"
+#include "security/privileges.h"
+#include "ui/gui.h"
+
+namespace glyphshift {
+namespace {
+
+// Every listed catalogue name followed by ", ", in catalogue order.
+std::u16string ListedCharsetNames() {
+  std::u16string list;
+  for (const CharsetRecord& record : CharsetCatalogue()) {
+    if (record.listed == 0) continue;
+    list += record.name;
+    list += u", ";
+  }
+  return list;
+}
+
+std::u16string UsageText() {
+  std::u16string version;
+  GetVersionString(u"FileVersion", version, 64);
+  return BuildUsageText(version, ListedCharsetNames());
+}
+
+// Resolves `name` in place to its catalogue spelling; prints the Error 6 line when unknown.
+bool ResolveAndReport(std::u16string& name, CharsetCode& code, std::u16string_view resolvedFormat) {
+  const char16_t* spelling = name.c_str();
+  if (!ResolveCharsetName(&code, &spelling)) {
+    PrintMessage(u"Error 6: Character set \"%s\" is unknown.", name);
+    return false;
+  }
+  name = spelling;
+  PrintMessage(resolvedFormat, name, code);
+  return true;
+}
+
+void WriteToStartStream(platform::StdStream stream, std::u16string_view text) {
+  platform::WriteText(stream, text);
+  platform::FlushStreams();
+}
+
+}  // namespace
+
+int RunWithOptions(ConversionOptions& options) {
+  RouteOutput(options);
+  // The destination is checked first: with two unknown names only the destination is reported.
+  if (!ResolveAndReport(options.destinationCharsetName, options.destinationCharset,
+                        u"Destination character set: \"%s\" (Internal code %d)\n")) {
+    return 6;
+  }
+  if (options.autoDetectSource) {
+    PrintMessage(u"Source character set: Auto detect\n");
+  } else if (!ResolveAndReport(options.sourceCharsetName, options.sourceCharset,
+                               u"Source character set: \"%s\" (Internal code %d)\n")) {
+    return 6;
+  }
+  PrintMessage(u"\n");
+  if (options.keepSecurity) EnableSecurityPrivileges();
+  return RunConversion(options);
+}
+
+int RunProgram(std::span<const std::u16string> arguments) {
+  arguments = arguments.first(std::min(arguments.size(), kMaxArguments));
+  ConversionOptions options;
+
+  if (arguments.size() == 1) {
+    const std::u16string& only = arguments[0];
+    if (only == u"/?") {
+      const std::u16string usage = WithLineFeeds(UsageText());
+      if (!ui::ShowHelpWindow(usage)) WriteToStartStream(platform::StdStream::Output, usage);
+      return -1;
+    }
+    if (only == u"--help") {
+      WriteToStartStream(platform::StdStream::Output, WithLineFeeds(UsageText()));
+      return 0;
+    }
+    if (only == u"--version") {
+      WriteToStartStream(platform::StdStream::Output, u"morfex (Glyphshift) " + DottedVersion() + u"\n");
+      return 0;
+    }
+  }
+
+  if (arguments.empty()) {
+    options.uiMode = true;
+    options.noConsole = true;
+    const int end = ui::RunMainDialog(options);
+    if (end == ui::kDialogUnavailable) {
+      WriteToStartStream(platform::StdStream::Error,
+                         u"morfex: no display for the dialog; give a source file, or see \"morfex --help\".\n");
+      return -1;
+    }
+    if (end == ui::kDialogCancel) return -1;
+    options.autoDetectSource = false;  // the dialog has chosen the source set
+  }
+
+  options.ownerFromPrefix = false;
+  options.userTranslationTablePath = u"user-to-account.csv";
+  options.logFilePath.clear();
+  if (!arguments.empty()) {
+    options.sourceSpec = arguments[0];
+    ParseOptions(arguments.subspan(1), options);
+  }
+  return RunWithOptions(options);
+}
+
+}  // namespace glyphshift
