@@ -1,0 +1,50 @@
+#include "engine/codec_path.h"
+
+#include <atomic>
+#include <new>
+
+namespace glyphshift::engine {
+namespace {
+
+CodecPath DetectBestPath() noexcept {
+#if defined(__SSE2__)
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+  __builtin_cpu_init();  // this runs from a static constructor, possibly before the runtime's own
+  if (__builtin_cpu_supports("ssse3")) return CodecPath::kSsse3;
+#endif
+  return CodecPath::kSse2;
+#else
+  return CodecPath::kReference;
+#endif
+}
+
+const CodecPath gBestPath = DetectBestPath();
+std::atomic<CodecPath> gPath{gBestPath};
+
+void* DefaultAllocate(std::size_t bytes) noexcept { return ::operator new(bytes, std::nothrow); }
+void DefaultRelease(void* block) noexcept { ::operator delete(block); }
+
+std::atomic<ReverseTableAllocate> gAllocate{&DefaultAllocate};
+std::atomic<ReverseTableRelease> gRelease{&DefaultRelease};
+
+}  // namespace
+
+CodecPath BestCodecPath() noexcept { return gBestPath; }
+
+CodecPath CurrentCodecPath() noexcept { return gPath.load(std::memory_order_relaxed); }
+
+CodecPath SetCodecPath(CodecPath path) noexcept {
+  const CodecPath chosen = static_cast<int>(path) > static_cast<int>(gBestPath) ? gBestPath : path;
+  gPath.store(chosen, std::memory_order_relaxed);
+  return chosen;
+}
+
+void SetReverseTableAllocatorForTesting(ReverseTableAllocate allocate, ReverseTableRelease release) noexcept {
+  gAllocate.store(allocate != nullptr ? allocate : &DefaultAllocate);
+  gRelease.store(release != nullptr ? release : &DefaultRelease);
+}
+
+void* AllocateReverseTable(std::size_t bytes) noexcept { return gAllocate.load()(bytes); }
+void ReleaseReverseTable(void* block) noexcept { gRelease.load()(block); }
+
+}  // namespace glyphshift::engine

@@ -1,0 +1,115 @@
+// UTF-8 to UTF-16. Blocks of 16 bytes that hold only ASCII, or only ASCII and complete 2-byte
+// sequences, go through vector code; every other character goes through the same per-character
+// step as the reference loop, so malformed input is always judged by the one definition.
+#include "engine/utf8_decoder.h"
+
+#include "engine/codec_path.h"
+#include "engine/codec_support.h"
+#include "engine/engine.h"
+#include "engine/reference/reference.h"
+#include "engine/simd_kernels.h"
+#include "engine/utf8_steps.h"
+
+#if defined(GLYPHSHIFT_HAVE_SSE2)
+#include <emmintrin.h>
+#endif
+
+namespace glyphshift::engine {
+namespace {
+
+// A 2-byte block stores up to 5 meaningless units past its output. Converting, we enter a block
+// only with 64 bytes left, whose decoding yields at least 8 more units (a character takes at
+// most 6 bytes, and only a final truncated one of at most 5 yields nothing) to overwrite them.
+constexpr std::uint32_t kConvertBlockMargin = 64;
+constexpr std::uint32_t kQueryBlockMargin = 17;  // the block reads one byte past itself
+
+template <bool kConvert>
+std::int32_t DecodeVector(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
+                          std::uint64_t& units, bool stopAtError, bool shuffles) noexcept {
+  std::int32_t result = 0;
+  std::uint32_t j = 0;
+  std::uint64_t i = 0;
+  const std::uint32_t margin = kConvert ? kConvertBlockMargin : kQueryBlockMargin;
+  while (j < sourceLength) {
+#if defined(GLYPHSHIFT_HAVE_SSE2)
+    if (sourceLength - j >= margin) {
+      const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + j));
+      if (_mm_movemask_epi8(in) == 0) {
+        if constexpr (kConvert) {
+          const __m128i zero = _mm_setzero_si128();
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), _mm_unpacklo_epi8(in, zero));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i + 8), _mm_unpackhi_epi8(in, zero));
+        }
+        j += 16;
+        i += 16;
+        continue;
+      }
+      if (shuffles) {
+        const simd::Utf8BlockResult block =
+            simd::DecodeUtf8TwoByteBlock(source + j, kConvert ? destination + i : nullptr);
+        if (block.consumed != 0) {
+          if (block.multibyte) result |= CONVERT_FLAG_MULTIBYTE;
+          j += block.consumed;
+          i += block.units;
+          continue;
+        }
+      }
+      // Not for the vector code: the characters of this block one by one, then try again.
+      const std::uint32_t blockEnd = j + 16;
+      bool going = true;
+      while (going && j < blockEnd) {
+        going = DecodeUtf8Character<kConvert>(source, sourceLength, j, destination, i, result) &&
+                !(stopAtError && result < 0);
+      }
+      if (!going) break;
+      continue;
+    }
+#else
+    (void)shuffles;
+#endif
+    if (!DecodeUtf8Character<kConvert>(source, sourceLength, j, destination, i, result)) break;
+    if (stopAtError && result < 0) break;
+  }
+  units = i;
+  return result;
+}
+
+}  // namespace
+
+std::int32_t DecodeUtf8(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
+                        std::uint64_t& units, bool stopAtError) noexcept {
+  const CodecPath path = CurrentCodecPath();
+  if (path == CodecPath::kReference) {
+    if (destination == nullptr) return reference::ScanUtf8(source, sourceLength, units);
+    std::uint32_t size = 0;
+    const std::int32_t result = reference::Utf8ToUtf16(source, sourceLength, destination, &size);
+    units = size / 2;
+    return result;
+  }
+  const bool shuffles = path == CodecPath::kSsse3;
+  if (destination == nullptr) return DecodeVector<false>(source, sourceLength, nullptr, units, stopAtError, shuffles);
+  return DecodeVector<true>(source, sourceLength, destination, units, stopAtError, shuffles);
+}
+
+std::int32_t Utf8ToUtf16(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
+                         std::uint32_t* destinationSize) noexcept {
+  if (CurrentCodecPath() == CodecPath::kReference) {
+    return reference::Utf8ToUtf16(source, sourceLength, destination, destinationSize);
+  }
+  std::uint64_t units = 0;
+  if (destination == nullptr) {
+    return ReportUtf16Size(DecodeUtf8(source, sourceLength, nullptr, units, false), units, destinationSize);
+  }
+  if (sourceLength > kLargeInput) {
+    DecodeUtf8(source, sourceLength, nullptr, units, false);
+    if (units * 2 > kMaxReportableBytes) {
+      *destinationSize = 0;  // no caller can hold this output: write nothing
+      return CONVERT_BUFFER_TOO_SMALL;
+    }
+  }
+  const std::int32_t result = DecodeUtf8(source, sourceLength, destination, units, false);
+  *destinationSize = static_cast<std::uint32_t>(units * 2);
+  return result;
+}
+
+}  // namespace glyphshift::engine
