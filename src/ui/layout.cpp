@@ -1,0 +1,102 @@
+#include "ui/layout.h"
+
+#include <algorithm>
+
+namespace glyphshift::ui {
+
+namespace {
+constexpr std::uint32_t kStretchWide = AnchorTop | AnchorLeft | AnchorRight;  // 11
+constexpr std::uint32_t kFollowRight = AnchorTop | AnchorRight;               // 9
+constexpr std::uint32_t kBottomRight = AnchorBottom | AnchorRight;            // 12
+constexpr std::uint32_t kStay = AnchorTop | AnchorLeft;                       // 3
+
+constexpr ControlLayout Entry(std::uint32_t id, std::uint32_t anchors) {
+  ControlLayout entry;
+  entry.controlId = id;
+  entry.anchors = anchors;
+  return entry;
+}
+}  // namespace
+
+const std::array<ControlLayout, kMainDialogLayoutSize> MainDialogLayout = {
+    Entry(1012, kStretchWide),  // group box "Options"
+    Entry(1016, kStretchWide),  // group box "Filetype"
+    Entry(1001, kStretchWide),  // source character-set list
+    Entry(1004, kStretchWide),  // destination character-set list
+    Entry(1002, kStretchWide),  // source path
+    Entry(1005, kStretchWide),  // destination path
+    Entry(1003, kFollowRight),  // source "..."
+    Entry(1006, kFollowRight),  // destination "..."
+    Entry(1, kBottomRight),     // Convert
+    Entry(2, kBottomRight),     // Cancel
+    Entry(1011, kStay),         // HTML check box
+    Entry(1010, kStay),         // XML check box
+    Entry(1008, kStay),         // BOM check box
+    Entry(1007, kStay),         // line-break list
+    Entry(1020, kStretchWide),  // line-break note
+    ControlLayout{},
+};
+
+std::size_t CountLayoutEntries(const ControlLayout* table) {
+  std::size_t count = 0;
+  while (table[count].controlId != 0) ++count;
+  return count;
+}
+
+void CaptureLayout(ControlLayout* table, ClientSize client,
+                   const std::function<LayoutRect(std::uint32_t controlId)>& rectOf) {
+  for (ControlLayout* entry = table; entry->controlId != 0; ++entry) {
+    entry->initialClientWidth = client.width;
+    entry->initialClientHeight = client.height;
+    const LayoutRect rect = rectOf(entry->controlId);
+    entry->left = rect.left;
+    entry->top = rect.top;
+    entry->right = rect.right;
+    entry->bottom = rect.bottom;
+  }
+}
+
+namespace {
+// One axis: `nearEdge` and `farEdge` recorded, the far edge following the client's far edge.
+struct Span {
+  std::int32_t start;
+  std::int32_t length;
+};
+
+Span PlaceOnAxis(std::int32_t nearEdge, std::int32_t farEdge, std::int32_t initialClient, std::int32_t client,
+                 bool anchorNear, bool anchorFar) {
+  Span span{nearEdge, farEdge - nearEdge};
+  if (anchorFar) {
+    const std::int32_t newFar = client - (initialClient - farEdge);
+    if (anchorNear) {
+      span.length = newFar - span.start;
+    } else {
+      span.start = newFar - span.length;
+    }
+  }
+  return span;
+}
+}  // namespace
+
+std::vector<ControlPlacement> ApplyLayout(const ControlLayout* table, ClientSize client) {
+  std::vector<ControlPlacement> placements;
+  placements.reserve(CountLayoutEntries(table));
+  for (const ControlLayout* entry = table; entry->controlId != 0; ++entry) {
+    const Span x = PlaceOnAxis(entry->left, entry->right, entry->initialClientWidth, client.width,
+                               (entry->anchors & AnchorLeft) != 0, (entry->anchors & AnchorRight) != 0);
+    const Span y = PlaceOnAxis(entry->top, entry->bottom, entry->initialClientHeight, client.height,
+                               (entry->anchors & AnchorTop) != 0, (entry->anchors & AnchorBottom) != 0);
+    placements.push_back({entry->controlId, x.start, y.start, x.length, y.length});
+  }
+  return placements;
+}
+
+ClientSizeLimits MainDialogClientLimits(std::int32_t frameWidth, std::int32_t frameHeight) {
+  ClientSizeLimits limits;
+  limits.minWidth = std::max(0, kMinTrackWidth - frameWidth);
+  limits.minHeight = std::max(0, kMinTrackHeight - frameHeight);
+  limits.maxHeight = std::max(0, kMaxTrackHeight - frameHeight);
+  return limits;
+}
+
+}  // namespace glyphshift::ui

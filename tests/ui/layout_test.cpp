@@ -1,0 +1,161 @@
+#include "ui/layout.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace glyphshift::ui {
+namespace {
+
+// Rectangles of the main dialog's controls as a 6 x 13 dialog font places them, client 363 x 371.
+const std::map<std::uint32_t, LayoutRect> kRecorded = {
+    {1012, {11, 146, 353, 232}}, {1016, {11, 237, 353, 319}}, {1001, {11, 24, 317, 46}},
+    {1004, {11, 93, 317, 115}},  {1002, {11, 54, 317, 74}},   {1005, {11, 120, 317, 140}},
+    {1003, {329, 54, 353, 77}},  {1006, {329, 120, 353, 143}}, {1, {278, 336, 353, 359}},
+    {2, {194, 336, 269, 359}},   {1011, {23, 206, 266, 222}}, {1010, {23, 185, 266, 201}},
+    {1008, {23, 167, 266, 183}}, {1007, {23, 258, 190, 280}}, {1020, {23, 284, 341, 313}},
+};
+constexpr ClientSize kRecordedClient{363, 371};
+
+std::array<ControlLayout, kMainDialogLayoutSize> CapturedMainLayout() {
+  auto table = MainDialogLayout;
+  CaptureLayout(table.data(), kRecordedClient, [](std::uint32_t id) { return kRecorded.at(id); });
+  return table;
+}
+
+std::map<std::uint32_t, ControlPlacement> PlacementsById(const std::vector<ControlPlacement>& placements) {
+  std::map<std::uint32_t, ControlPlacement> byId;
+  for (const ControlPlacement& p : placements) byId[p.controlId] = p;
+  return byId;
+}
+
+ControlPlacement Recorded(std::uint32_t id) {
+  const LayoutRect& r = kRecorded.at(id);
+  return {id, r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+TEST(MainDialogLayout, HoldsFifteenControlsEachAnchoredOnBothAxes) {
+  EXPECT_EQ(CountLayoutEntries(MainDialogLayout.data()), 15u);
+  std::set<std::uint32_t> ids;
+  for (std::size_t i = 0; i < 15; ++i) {
+    const ControlLayout& entry = MainDialogLayout[i];
+    ids.insert(entry.controlId);
+    EXPECT_NE(entry.anchors & (AnchorLeft | AnchorRight), 0u) << entry.controlId;
+    EXPECT_NE(entry.anchors & (AnchorTop | AnchorBottom), 0u) << entry.controlId;
+  }
+  EXPECT_EQ(ids.size(), 15u) << "a control is listed twice";
+  EXPECT_EQ(ids, (std::set<std::uint32_t>{1, 2, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1010, 1011, 1012,
+                                          1016, 1020}));
+}
+
+TEST(MainDialogLayout, WideningBy100StretchesMovesOrKeepsEachControl) {
+  const auto table = CapturedMainLayout();
+  auto placed = PlacementsById(ApplyLayout(table.data(), {kRecordedClient.width + 100, kRecordedClient.height}));
+  ASSERT_EQ(placed.size(), 15u);
+  for (std::uint32_t id : {1001u, 1004u, 1002u, 1005u, 1012u, 1016u, 1020u}) {
+    ControlPlacement expected = Recorded(id);
+    expected.width += 100;
+    EXPECT_EQ(placed[id], expected) << "should widen: " << id;
+  }
+  for (std::uint32_t id : {1003u, 1006u, 1u, 2u}) {
+    ControlPlacement expected = Recorded(id);
+    expected.x += 100;
+    EXPECT_EQ(placed[id], expected) << "should move right: " << id;
+  }
+  for (std::uint32_t id : {1008u, 1010u, 1011u, 1007u}) EXPECT_EQ(placed[id], Recorded(id)) << "should stay: " << id;
+}
+
+TEST(MainDialogLayout, HeightChangeMovesOnlyTheBottomButtons) {
+  const auto table = CapturedMainLayout();
+  // The window height is held at 400, so the client area is usually taller or shorter than
+  // the one the controls were recorded in.
+  for (int delta : {29, -12}) {
+    auto placed = PlacementsById(ApplyLayout(table.data(), {kRecordedClient.width, kRecordedClient.height + delta}));
+    for (const auto& [id, place] : placed) {
+      ControlPlacement expected = Recorded(id);
+      if (id == 1 || id == 2) expected.y += delta;
+      EXPECT_EQ(place, expected) << "control " << id << ", height change " << delta;
+    }
+  }
+}
+
+TEST(MainDialogLayout, LayingOutForTheRecordedSizeChangesNothing) {
+  const auto table = CapturedMainLayout();
+  for (const ControlPlacement& place : ApplyLayout(table.data(), kRecordedClient)) {
+    EXPECT_EQ(place, Recorded(place.controlId));
+  }
+}
+
+TEST(MainDialogLayout, NarrowingShrinksStretchingControlsAndPullsRightOnesLeft) {
+  const auto table = CapturedMainLayout();
+  auto placed = PlacementsById(ApplyLayout(table.data(), {kRecordedClient.width - 60, kRecordedClient.height}));
+  EXPECT_EQ(placed[1001].width, Recorded(1001).width - 60);
+  EXPECT_EQ(placed[1003].x, Recorded(1003).x - 60);
+  EXPECT_EQ(placed[1003].width, Recorded(1003).width);
+  // The gap between an edit and its "..." button is kept.
+  EXPECT_EQ(placed[1003].x - (placed[1002].x + placed[1002].width),
+            Recorded(1003).x - (Recorded(1002).x + Recorded(1002).width));
+}
+
+TEST(CaptureLayout, RecordsEveryEntryUpToTheTerminatorOnly) {
+  ControlLayout table[4] = {{}, {}, {}, {}};
+  table[0].controlId = 7;
+  table[1].controlId = 9;
+  table[3].controlId = 11;  // behind the terminator: must stay untouched
+  std::vector<std::uint32_t> asked;
+  CaptureLayout(table, {200, 150}, [&](std::uint32_t id) {
+    asked.push_back(id);
+    return LayoutRect{static_cast<std::int32_t>(id), 2, 30, 40};
+  });
+  EXPECT_EQ(asked, (std::vector<std::uint32_t>{7, 9}));
+  EXPECT_EQ(table[1].left, 9);
+  EXPECT_EQ(table[1].bottom, 40);
+  EXPECT_EQ(table[1].initialClientWidth, 200);
+  EXPECT_EQ(table[1].initialClientHeight, 150);
+  EXPECT_EQ(table[3].initialClientWidth, 0);
+  EXPECT_EQ(table[3].left, 0);
+  EXPECT_EQ(CountLayoutEntries(table), 2u);
+}
+
+// Every combination of anchors on one axis, with a control at 10..40 in a client of 100 that
+// grows to 150: near edge only stays, far edge only moves by 50, both stretch by 50.
+TEST(ApplyLayout, AnchorsOnEachAxis) {
+  struct Case {
+    std::uint32_t anchors;
+    ControlPlacement expected;
+  };
+  const Case cases[] = {
+      {AnchorLeft | AnchorTop, {1, 10, 10, 30, 30}},
+      {AnchorRight | AnchorTop, {1, 60, 10, 30, 30}},
+      {AnchorLeft | AnchorRight | AnchorTop, {1, 10, 10, 80, 30}},
+      {AnchorLeft | AnchorBottom, {1, 10, 60, 30, 30}},
+      {AnchorLeft | AnchorTop | AnchorBottom, {1, 10, 10, 30, 80}},
+      {AnchorRight | AnchorBottom, {1, 60, 60, 30, 30}},
+  };
+  for (const Case& c : cases) {
+    ControlLayout table[2] = {{10, 10, 40, 40, 100, 100, 1, c.anchors}, {}};
+    const auto placed = ApplyLayout(table, {150, 150});
+    ASSERT_EQ(placed.size(), 1u);
+    EXPECT_EQ(placed[0], c.expected) << "anchors " << c.anchors;
+  }
+}
+
+TEST(SizeLimits, HoldTheWholeWindowAt300WideAnd400High) {
+  const ClientSizeLimits noFrame = MainDialogClientLimits(0, 0);
+  EXPECT_EQ(noFrame.minWidth, 300);
+  EXPECT_EQ(noFrame.minHeight, 400);
+  EXPECT_EQ(noFrame.maxHeight, 400);
+  // A frame of 8 pixels a side and a 22-pixel caption leave a client area of 284 x 370.
+  const ClientSizeLimits framed = MainDialogClientLimits(16, 30);
+  EXPECT_EQ(framed.minWidth, 284);
+  EXPECT_EQ(framed.minHeight, 370);
+  EXPECT_EQ(framed.maxHeight, 370);
+  const ClientSizeLimits absurd = MainDialogClientLimits(1000, 1000);
+  EXPECT_EQ(absurd.minWidth, 0);
+  EXPECT_EQ(absurd.maxHeight, 0);
+}
+
+}  // namespace
+}  // namespace glyphshift::ui
