@@ -1,0 +1,32 @@
+// The table of functions the GUI module hands to the program that loads it. Both sides are
+// built from this one header in one build, so the table is checked only by its version.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "convert/conversion_options.h"
+
+namespace glyphshift::ui {
+
+inline constexpr std::uint32_t kGuiModuleVersion = 1;
+
+struct GuiModule {
+  std::uint32_t version;  // kGuiModuleVersion
+  // Runs the main dialog modally; returns kDialogConvert (options filled) or kDialogCancel,
+  // kDialogUnavailable when the toolkit cannot start.
+  int (*runMainDialog)(ConversionOptions* options);
+  // Shows the help window with the text until it is closed; false when the toolkit cannot start.
+  bool (*runHelpWindow)(const char16_t* text, std::size_t length);
+  // A modal message box; icon 0 information, 1 error.
+  void (*showMessageBox)(const char16_t* text, std::size_t textLength, const char16_t* caption,
+                         std::size_t captionLength, int icon);
+};
+
+}  // namespace glyphshift::ui
+
+// The module's one exported symbol.
+#define GLYPHSHIFT_GUI_MODULE_ENTRY "GlyphshiftGuiModule"
+extern "C" {
+using GlyphshiftGuiModuleEntry = const glyphshift::ui::GuiModule* (*)();
+}

@@ -1,0 +1,38 @@
+// The help window (template 106): the usage text in a read-only multi-line edit that follows
+// the window with a 10-pixel margin.
+#pragma once
+
+#include <QWidget>
+#include <string_view>
+
+#include "ui/qt/dialog_units.h"
+
+class QEventLoop;
+class QPlainTextEdit;
+
+namespace glyphshift::ui {
+
+class CHelpWindow : public QWidget {
+ public:
+  static constexpr int kStartWidth = 640;
+  static constexpr int kStartHeight = 480;
+  static constexpr int kEditMargin = 10;  // client size minus edit size, in each direction
+
+  CHelpWindow();
+  // Shows `text` (CR LF or LF line breaks).
+  void SetText(std::u16string_view text);
+  // Shows the window and returns once it has been closed.
+  void Run();
+  QPlainTextEdit* Edit() const { return edit_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  DialogUnits units_;
+  QPlainTextEdit* edit_;
+  QEventLoop* loop_ = nullptr;
+};
+
+}  // namespace glyphshift::ui

@@ -1,0 +1,257 @@
+#include "ui/qt/main_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <algorithm>
+
+#include "engine/charset_catalogue.h"
+#include "glyphshift/glyphshift.h"
+#include "platform/native_text.h"
+#include "ui/gui.h"
+
+namespace glyphshift::ui {
+
+namespace {
+// Paths travel through the platform's native form, so a name that is not valid UTF-8 keeps
+// the bytes the file system gave it.
+std::u16string PathFromQt(const QString& path) {
+  return platform::FromNative(QFile::encodeName(path).toStdString());
+}
+QString PathToQt(const std::u16string& path) {
+  return QFile::decodeName(QByteArray::fromStdString(platform::ToNative(path)));
+}
+
+QString QtPatterns(std::u16string_view windowsPatterns) {
+  QStringList patterns;
+  for (const QString& pattern : ToQString(windowsPatterns).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    const QString trimmed = pattern.trimmed();
+    if (!trimmed.isEmpty()) patterns << (trimmed == QLatin1String("*.*") ? QStringLiteral("*") : trimmed);
+  }
+  return patterns.join(QLatin1Char(' '));
+}
+}  // namespace
+
+QStringList ToQtNameFilters(const std::vector<FileFilter>& filters) {
+  QStringList result;
+  for (const FileFilter& filter : filters) {
+    result << ToQString(filter.description) + QStringLiteral(" (") + QtPatterns(filter.pattern) + QLatin1Char(')');
+  }
+  return result;
+}
+
+CMainDialog::CMainDialog(QWidget* parent)
+    : QDialog(parent), units_(DialogFont()), charsetEntries_(CharsetListEntries()) {
+  setWindowTitle(QStringLiteral("Glyphshift"));
+  setFont(DialogFont());
+  setSizeGripEnabled(false);
+  nameFilters_ = ToQtNameFilters(BuildFilterList(LoadFilterText()));
+  CreateControls();
+  resize(units_.X(242), units_.Y(228));
+  CaptureLayout(layout_.data(), {width(), height()}, [this](std::uint32_t id) {
+    const QRect r = Control(static_cast<int>(id))->geometry();
+    return LayoutRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+  });
+  layoutCaptured_ = true;
+  UpdateSizeLimits();
+  UpdateConvertEnabled();
+}
+
+QWidget* CMainDialog::Add(int id, QWidget* control, QRect rect) {
+  control->setGeometry(rect);
+  if (id != 0) {
+    control->setObjectName(QString::number(id));
+    controls_[id] = control;
+  }
+  return control;
+}
+
+namespace {
+QLabel* StaticText(const QString& text, QWidget* parent, bool wrap = false) {
+  auto* label = new QLabel(text, parent);
+  label->setTextFormat(Qt::PlainText);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  label->setWordWrap(wrap);
+  return label;
+}
+
+// A drop-down list: the template's height includes the opened list, the closed box keeps the
+// toolkit's own height.
+QComboBox* DropDownList(QWidget* parent, int openedHeight) {
+  auto* list = new QComboBox(parent);
+  const int closed = list->sizeHint().height();
+  list->setMaxVisibleItems(std::max(1, (openedHeight - closed) / std::max(1, list->fontMetrics().height())));
+  return list;
+}
+}  // namespace
+
+void CMainDialog::CreateControls() {
+  const DialogUnits& u = units_;
+  auto comboRect = [&](int x, int y, int w, QComboBox* list) {
+    return QRect(u.X(x), u.Y(y), u.X(w), list->sizeHint().height());
+  };
+  // Template order, which is also the tab order and, for the group boxes, the stacking order.
+  convertButton_ = new QPushButton(QStringLiteral("&Convert"), this);
+  convertButton_->setDefault(true);
+  Add(kIdConvert, convertButton_, u.Rect(185, 207, 50, 14));
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+  Add(kIdCancel, cancel, u.Rect(129, 207, 50, 14));
+  sourceList_ = DropDownList(this, u.Y(103));
+  Add(kIdSourceList, sourceList_, comboRect(7, 15, 204, sourceList_));
+  Add(0, StaticText(QStringLiteral("Source character set:"), this), u.Rect(7, 6, 70, 8));
+  destinationList_ = DropDownList(this, u.Y(97));
+  Add(kIdDestinationList, destinationList_, comboRect(7, 57, 204, destinationList_));
+  Add(0, StaticText(QStringLiteral("Destination character set:"), this), u.Rect(7, 48, 84, 8));
+  sourceEdit_ = new QLineEdit(this);
+  sourceEdit_->setReadOnly(true);
+  Add(kIdSourcePath, sourceEdit_, u.Rect(7, 33, 204, 12));
+  auto* sourceButton = new QPushButton(QStringLiteral("..."), this);
+  Add(kIdSourceButton, sourceButton, u.Rect(219, 33, 16, 14));
+  destinationEdit_ = new QLineEdit(this);
+  destinationEdit_->setReadOnly(true);
+  Add(kIdDestinationPath, destinationEdit_, u.Rect(7, 74, 204, 12));
+  auto* destinationButton = new QPushButton(QStringLiteral("..."), this);
+  Add(kIdDestinationButton, destinationButton, u.Rect(219, 74, 16, 14));
+  Add(kIdOptionsGroup, new QGroupBox(QStringLiteral("Options"), this), u.Rect(7, 90, 228, 53));
+  noBomBox_ = new QCheckBox(QStringLiteral("Do not write a Byte Order Marker (BOM)"), this);
+  Add(kIdNoBom, noBomBox_, u.Rect(15, 103, 162, 10));
+  xmlBox_ = new QCheckBox(QStringLiteral("Modify XML file header if available"), this);
+  Add(kIdModifyXml, xmlBox_, u.Rect(15, 114, 162, 10));
+  htmlBox_ = new QCheckBox(QStringLiteral("Modify HTML META character set if available"), this);
+  Add(kIdModifyHtml, htmlBox_, u.Rect(15, 127, 162, 10));
+  Add(kIdFiletypeGroup, new QGroupBox(QStringLiteral("Filetype"), this), u.Rect(7, 146, 228, 50));
+  lineBreakList_ = DropDownList(this, u.Y(53));
+  Add(kIdLineBreakList, lineBreakList_, comboRect(15, 159, 111, lineBreakList_));
+  Add(kIdLineBreakNote,
+      StaticText(QStringLiteral("Type of line break to use. DOS uses CRLF for instance."), this, true),
+      u.Rect(15, 175, 212, 18));
+
+  for (const std::u16string& entry : charsetEntries_) {
+    sourceList_->addItem(ToQString(entry));
+    destinationList_->addItem(ToQString(entry));
+  }
+  sourceList_->setCurrentIndex(-1);
+  destinationList_->setCurrentIndex(-1);
+  for (std::u16string_view entry : kLineBreakEntries) lineBreakList_->addItem(ToQString(entry));
+  lineBreakList_->setCurrentIndex(0);
+
+  connect(convertButton_, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(sourceButton, &QPushButton::clicked, this, [this] { ChooseSource(); });
+  connect(destinationButton, &QPushButton::clicked, this, [this] { ChooseDestination(); });
+  for (QComboBox* list : {sourceList_, destinationList_, lineBreakList_}) {
+    connect(list, &QComboBox::currentIndexChanged, this, [this] { UpdateConvertEnabled(); });
+  }
+}
+
+QWidget* CMainDialog::Control(int id) const {
+  const auto found = controls_.find(id);
+  return found == controls_.end() ? nullptr : found->second;
+}
+
+DialogChoices CMainDialog::Choices() const {
+  DialogChoices choices;
+  choices.sourcePath = sourcePath_;
+  choices.destinationPath = outputPath_;
+  choices.sourceEntry = sourceList_->currentIndex();
+  choices.destinationEntry = destinationList_->currentIndex();
+  choices.lineBreakEntry = lineBreakList_->currentIndex();
+  choices.noBom = noBomBox_->isChecked();
+  choices.modifyXml = xmlBox_->isChecked();
+  choices.modifyHtml = htmlBox_->isChecked();
+  return choices;
+}
+
+int CMainDialog::Run(ConversionOptions& options) {
+  if (exec() != QDialog::Accepted) return kDialogCancel;
+  FillConversionOptions(Choices(), charsetEntries_, options);
+  return kDialogConvert;
+}
+
+std::optional<QString> CMainDialog::ShowFileDialog(const ChooserRequest& request) {
+  if (chooser_) return chooser_(request);
+  QFileDialog dialog(this, request.title);
+  dialog.setFileMode(QFileDialog::AnyFile);  // a typed name need not exist
+  dialog.setAcceptMode(request.kind == Chooser::Source ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+  dialog.setNameFilters(request.nameFilters);
+  if (!request.nameFilters.isEmpty()) dialog.selectNameFilter(request.nameFilters.first());
+  if (!request.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.defaultSuffix);
+  if (!request.selectedPath.isEmpty()) dialog.selectFile(request.selectedPath);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().first();
+}
+
+void CMainDialog::ChooseSource() {
+  const std::optional<QString> chosen =
+      ShowFileDialog({Chooser::Source, QStringLiteral("Please select a source text document to convert"),
+                      nameFilters_, PathToQt(sourcePath_), QString()});
+  if (chosen && !chosen->isEmpty()) {
+    sourcePath_ = PathFromQt(*chosen);
+    outputPath_ = ProposeDestination(sourcePath_);
+    sourceEdit_->setText(PathToQt(sourcePath_));
+    destinationEdit_->setText(PathToQt(outputPath_));
+    SelectDetectedCharset(sourcePath_);
+  }
+  UpdateConvertEnabled();
+}
+
+void CMainDialog::ChooseDestination() {
+  const std::optional<QString> chosen =
+      ShowFileDialog({Chooser::Destination, QStringLiteral("Please select a name for destination text document"),
+                      nameFilters_, PathToQt(outputPath_), ToQString(DefaultExtension(outputPath_))});
+  if (chosen && !chosen->isEmpty()) {
+    outputPath_ = PathFromQt(*chosen);
+    destinationEdit_->setText(PathToQt(outputPath_));
+  }
+  UpdateConvertEnabled();
+}
+
+void CMainDialog::SelectDetectedCharset(const std::u16string& path) {
+  const CharsetCode code = DetectCharacterSetByFile(reinterpret_cast<const std::uint16_t*>(path.c_str()));
+  const char16_t* name = CharsetNameFromCode(code);
+  for (QComboBox* list : {sourceList_, destinationList_}) {
+    if (const auto entry = SelectCharsetEntry(charsetEntries_, name)) list->setCurrentIndex(static_cast<int>(*entry));
+  }
+}
+
+void CMainDialog::UpdateConvertEnabled() { convertButton_->setEnabled(IsConvertEnabled(Choices())); }
+
+// The limits hold for the whole window; Qt sizes the client area, so the frame is taken off
+// once the window manager has told its size.
+void CMainDialog::UpdateSizeLimits() {
+  const QRect frame = frameGeometry();
+  const ClientSizeLimits limits =
+      MainDialogClientLimits(frame.width() - geometry().width(), frame.height() - geometry().height());
+  if (minimumWidth() != limits.minWidth) setMinimumWidth(limits.minWidth);
+  if (minimumHeight() != limits.minHeight || maximumHeight() != limits.maxHeight) {
+    setMinimumHeight(limits.minHeight);
+    setMaximumHeight(limits.maxHeight);
+  }
+}
+
+void CMainDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  if (!layoutCaptured_) return;
+  for (const ControlPlacement& place : ApplyLayout(layout_.data(), {width(), height()})) {
+    Control(static_cast<int>(place.controlId))
+        ->setGeometry(place.x, place.y, std::max(0, place.width), std::max(0, place.height));
+  }
+}
+
+void CMainDialog::moveEvent(QMoveEvent* event) {
+  QDialog::moveEvent(event);
+  UpdateSizeLimits();
+}
+
+void CMainDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  UpdateSizeLimits();
+}
+
+}  // namespace glyphshift::ui

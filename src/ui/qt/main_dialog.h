@@ -1,0 +1,108 @@
+// The main conversion dialog (template 101) in Qt: its controls in template order, anchored by
+// the layout table while it is resized, filling the run's settings on Convert.
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+#include <array>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "convert/conversion_options.h"
+#include "ui/layout.h"
+#include "ui/main_dialog_logic.h"
+#include "ui/qt/dialog_units.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace glyphshift::ui {
+
+// Control ids of template 101.
+enum MainDialogControl : int {
+  kIdConvert = 1,
+  kIdCancel = 2,
+  kIdSourceList = 1001,
+  kIdSourcePath = 1002,
+  kIdSourceButton = 1003,
+  kIdDestinationList = 1004,
+  kIdDestinationPath = 1005,
+  kIdDestinationButton = 1006,
+  kIdLineBreakList = 1007,
+  kIdNoBom = 1008,
+  kIdModifyXml = 1010,
+  kIdModifyHtml = 1011,
+  kIdOptionsGroup = 1012,
+  kIdFiletypeGroup = 1016,
+  kIdLineBreakNote = 1020,
+};
+
+// Filters in Qt's syntax: "Text (*.txt)"; ";" between patterns becomes a blank, and "*.*"
+// (every file on Windows) becomes "*", which on Linux also matches names without a dot.
+QStringList ToQtNameFilters(const std::vector<FileFilter>& filters);
+
+class CMainDialog : public QDialog {
+ public:
+  enum class Chooser { Source, Destination };
+  struct ChooserRequest {
+    Chooser kind;
+    QString title;
+    QStringList nameFilters;  // the first one is preselected
+    QString selectedPath;     // the path chosen before, empty if none
+    QString defaultSuffix;    // destination only
+  };
+  // Returns the chosen path, or nothing when the user cancels.
+  using FileChooser = std::function<std::optional<QString>(const ChooserRequest&)>;
+
+  explicit CMainDialog(QWidget* parent = nullptr);
+
+  // Replaces the file dialogs (tests, snapshots).
+  void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+  QWidget* Control(int id) const;
+  DialogChoices Choices() const;
+  const DialogUnits& Units() const { return units_; }
+
+  // Runs modally; kDialogConvert after filling `options`, kDialogCancel otherwise.
+  int Run(ConversionOptions& options);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void CreateControls();
+  QWidget* Add(int id, QWidget* control, QRect dialogUnits);
+  void ChooseSource();
+  void ChooseDestination();
+  void SelectDetectedCharset(const std::u16string& path);
+  void UpdateConvertEnabled();
+  void UpdateSizeLimits();
+  std::optional<QString> ShowFileDialog(const ChooserRequest& request);
+
+  DialogUnits units_;
+  std::vector<std::u16string> charsetEntries_;
+  QStringList nameFilters_;
+  std::u16string sourcePath_;
+  std::u16string outputPath_;
+  std::map<int, QWidget*> controls_;
+  std::array<ControlLayout, kMainDialogLayoutSize> layout_ = MainDialogLayout;
+  bool layoutCaptured_ = false;
+  FileChooser chooser_;
+  QComboBox* sourceList_ = nullptr;
+  QComboBox* destinationList_ = nullptr;
+  QComboBox* lineBreakList_ = nullptr;
+  QLineEdit* sourceEdit_ = nullptr;
+  QLineEdit* destinationEdit_ = nullptr;
+  QPushButton* convertButton_ = nullptr;
+  QCheckBox* noBomBox_ = nullptr;
+  QCheckBox* xmlBox_ = nullptr;
+  QCheckBox* htmlBox_ = nullptr;
+};
+
+}  // namespace glyphshift::ui

@@ -1,0 +1,104 @@
+// The entry of the Qt module: the table of functions the program calls once it has loaded it.
+#include <dlfcn.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "ui/gui.h"
+#include "ui/gui_module.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/qt/help_window.h"
+#include "ui/qt/main_dialog.h"
+#include "ui/qt/snapshot.h"
+
+namespace glyphshift::ui {
+namespace {
+
+// Qt ends the process when its platform cannot start, so an X display named by DISPLAY is
+// tried first (a stale DISPLAY, or a Wayland session without X). Other platforms are trusted.
+bool PlatformCanStart() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform != nullptr && *platform != '\0' && std::strcmp(platform, "xcb") != 0) return true;
+  void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+  if (xcb == nullptr) {
+    std::fprintf(stderr, "morfex: the X client library libxcb.so.1 cannot be loaded\n");
+    return false;
+  }
+  using Connect = void* (*)(const char*, int*);
+  using HasError = int (*)(void*);
+  using Disconnect = void (*)(void*);
+  auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
+  auto hasError = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
+  auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
+  bool usable = false;
+  if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
+    void* connection = connect(nullptr, nullptr);
+    usable = hasError(connection) == 0;
+    disconnect(connection);
+  }
+  if (!usable) {
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr, "morfex: cannot open the display \"%s\"\n", display != nullptr ? display : "");
+  }
+  return usable;
+}
+
+// The application object for one call: the caller's when one exists (tests), else our own,
+// destroyed again when the call ends.
+class ApplicationScope {
+ public:
+  bool Start() {
+    if (QApplication::instance() != nullptr) return true;
+    if (!PlatformCanStart()) return false;
+    static int argc = 1;
+    static char name[] = "morfex";
+    static char* argv[] = {name, nullptr};
+    owned_ = std::make_unique<QApplication>(argc, argv);
+    return true;
+  }
+
+ private:
+  std::unique_ptr<QApplication> owned_;
+};
+
+int RunMainDialogEntry(ConversionOptions* options) {
+  ApplicationScope application;
+  if (!application.Start()) return kDialogUnavailable;
+  CMainDialog dialog;
+  if (const SnapshotRequest snapshot = SnapshotRequestFromEnvironment()) ScheduleSnapshots(dialog, snapshot);
+  return dialog.Run(*options);
+}
+
+bool RunHelpWindowEntry(const char16_t* text, std::size_t length) {
+  ApplicationScope application;
+  if (!application.Start()) return false;
+  CHelpWindow window;
+  window.SetText({text, length});
+  if (const SnapshotRequest snapshot = SnapshotRequestFromEnvironment()) ScheduleSnapshots(window, snapshot);
+  window.Run();
+  return true;
+}
+
+void ShowMessageBoxEntry(const char16_t* text, std::size_t textLength, const char16_t* caption,
+                         std::size_t captionLength, int icon) {
+  ApplicationScope application;
+  if (!application.Start()) return;
+  QMessageBox box(icon == 1 ? QMessageBox::Critical : QMessageBox::Information, ToQString({caption, captionLength}),
+                  ToQString({text, textLength}), QMessageBox::Ok);
+  box.setFont(DialogFont());
+  if (const SnapshotRequest snapshot = SnapshotRequestFromEnvironment()) ScheduleSnapshots(box, snapshot);
+  box.exec();
+}
+
+constexpr GuiModule kModule = {kGuiModuleVersion, &RunMainDialogEntry, &RunHelpWindowEntry, &ShowMessageBoxEntry};
+
+}  // namespace
+}  // namespace glyphshift::ui
+
+extern "C" __attribute__((visibility("default"))) const glyphshift::ui::GuiModule* GlyphshiftGuiModule() {
+  return &glyphshift::ui::kModule;
+}
