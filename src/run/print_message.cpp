@@ -1,1 +1,100 @@
-// Being written.
+#include "run/print_message.h"
+
+#include <cassert>
+
+#include "platform/native_text.h"
+#include "platform/streams.h"
+
+namespace glyphshift {
+
+namespace {
+
+using format_detail::Conversion;
+
+constexpr char16_t kMismatch[] = u"<?>";
+
+void AppendDecimal(std::u16string& out, std::int64_t value, std::size_t minDigits) {
+  // Through the unsigned magnitude, so the most negative value has a positive twin.
+  std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  char16_t digits[20];
+  std::size_t count = 0;
+  do {
+    digits[count++] = static_cast<char16_t>(u'0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) out += u'-';
+  // As printf counts the width: the sign takes one of the places ("%02d" of -5 is "-5").
+  const std::size_t width = count + (value < 0 ? 1 : 0);
+  for (std::size_t w = width; w < minDigits; ++w) out += u'0';
+  while (count > 0) out += digits[--count];
+}
+
+void AppendHex(std::u16string& out, std::uint32_t value, std::size_t minDigits, bool upper) {
+  const char16_t* alphabet = upper ? u"0123456789ABCDEF" : u"0123456789abcdef";
+  char16_t digits[8];
+  std::size_t count = 0;
+  do {
+    digits[count++] = alphabet[value & 0xF];
+    value >>= 4;
+  } while (value != 0);
+  for (std::size_t w = count; w < minDigits; ++w) out += u'0';
+  while (count > 0) out += digits[--count];
+}
+
+void AppendArgument(std::u16string& out, Conversion conversion, const FormatArg& arg) {
+  const auto as32 = static_cast<std::uint32_t>(arg.integer());  // hex shows the 32-bit pattern
+  switch (conversion) {
+    case Conversion::Wide: out += arg.wide(); break;
+    case Conversion::Narrow: out += platform::FromNative(arg.narrow()); break;
+    case Conversion::Decimal: AppendDecimal(out, arg.integer(), 1); break;
+    case Conversion::Decimal2: AppendDecimal(out, arg.integer(), 2); break;
+    case Conversion::Decimal64: AppendDecimal(out, arg.integer(), 1); break;
+    case Conversion::Hex4Upper: AppendHex(out, as32, 4, true); break;
+    case Conversion::Hex4Lower: AppendHex(out, as32, 4, false); break;
+    case Conversion::HexPrefixed:
+      // The alternate form adds no prefix to 0, as printf's does.
+      if (as32 != 0) out += u"0x";
+      AppendHex(out, as32, 1, false);
+      break;
+    case Conversion::Percent:
+    case Conversion::Unknown: break;
+  }
+}
+
+}  // namespace
+
+std::u16string FormatText(std::u16string_view format, std::initializer_list<FormatArg> args) {
+  std::u16string out;
+  out.reserve(format.size() + 16 * args.size());
+  const FormatArg* next = args.begin();
+  bool matched = true;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != u'%') {
+      out += format[i];
+      continue;
+    }
+    const format_detail::Specifier spec = format_detail::ReadSpecifier(format.substr(i + 1));
+    i += spec.length;
+    if (spec.conversion == Conversion::Percent) {
+      out += u'%';
+    } else if (spec.conversion == Conversion::Unknown) {
+      out += kMismatch;  // takes no argument: the ones after it keep their places
+      matched = false;
+    } else if (next == args.end() || next->kind() != format_detail::ArgumentKind(spec.conversion)) {
+      out += kMismatch;
+      matched = false;
+      if (next != args.end()) ++next;
+    } else {
+      AppendArgument(out, spec.conversion, *next++);
+    }
+  }
+  assert(matched && next == args.end() && "format does not match its arguments");
+  (void)matched;
+  return out;
+}
+
+void PrintMessageText(std::u16string_view text) { platform::WriteText(platform::StdStream::Output, text); }
+
+void PrintDiagnosticText(std::u16string_view text) { platform::WriteText(platform::StdStream::Error, text); }
+
+}  // namespace glyphshift

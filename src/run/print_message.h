@@ -5,11 +5,21 @@
 //   %s  wide string (std::u16string_view / const char16_t*)    %S  narrow string (const char*)
 //   %d  32-bit signed   %02d  at least two digits, zero padded   %I64d  64-bit signed
 //   %04X %04x  at least four hex digits   %#x  hex with 0x prefix (0 prints as 0)   %%  a percent sign
+// Nothing else: any other specifier is a mistake in the format.
+//
+// A literal format is checked against the argument types at compile time:
+//   PrintMessage(u"%d file(s) failed\n", count);   // count must be a 32-bit integer
+// A format chosen at run time (a std::u16string_view or std::u16string) is checked while printing.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 
 namespace glyphshift {
 
@@ -21,6 +31,7 @@ class FormatArg {
   FormatArg(const std::u16string& s) : kind_(Kind::Wide), wide_(s) {}
   FormatArg(const char16_t* s) : kind_(Kind::Wide), wide_(s ? s : u"") {}
   FormatArg(const char* s) : kind_(Kind::Narrow), narrow_(s ? s : "") {}
+  FormatArg(const std::string& s) : kind_(Kind::Narrow), narrow_(s) {}
   FormatArg(std::int32_t v) : kind_(Kind::Int32), int_(v) {}
   FormatArg(std::uint32_t v) : kind_(Kind::Int32), int_(static_cast<std::int32_t>(v)) {}
   FormatArg(std::int64_t v) : kind_(Kind::Int64), int_(v) {}
@@ -36,25 +47,114 @@ class FormatArg {
   std::int64_t int_ = 0;
 };
 
+namespace format_detail {
+
+enum class Conversion { Percent, Wide, Narrow, Decimal, Decimal2, Decimal64, Hex4Upper, Hex4Lower, HexPrefixed, Unknown };
+
+struct Specifier {
+  Conversion conversion;
+  std::size_t length;  // characters after the '%'
+};
+
+// The specifier at the start of `rest` (the text after a '%'). Shared by the compile-time check
+// and the formatter, so both read a format the same way.
+constexpr Specifier ReadSpecifier(std::u16string_view rest) {
+  struct Known {
+    std::u16string_view text;
+    Conversion conversion;
+  };
+  constexpr Known kKnown[] = {
+      {u"%", Conversion::Percent},       {u"s", Conversion::Wide},          {u"S", Conversion::Narrow},
+      {u"d", Conversion::Decimal},       {u"02d", Conversion::Decimal2},    {u"I64d", Conversion::Decimal64},
+      {u"04X", Conversion::Hex4Upper},   {u"04x", Conversion::Hex4Lower},   {u"#x", Conversion::HexPrefixed},
+  };
+  for (const Known& known : kKnown) {
+    if (rest.starts_with(known.text)) return {known.conversion, known.text.size()};
+  }
+  return {Conversion::Unknown, 0};
+}
+
+// The argument kind a conversion takes; Percent and Unknown take none.
+constexpr bool TakesArgument(Conversion c) { return c != Conversion::Percent && c != Conversion::Unknown; }
+constexpr FormatArg::Kind ArgumentKind(Conversion c) {
+  switch (c) {
+    case Conversion::Wide: return FormatArg::Kind::Wide;
+    case Conversion::Narrow: return FormatArg::Kind::Narrow;
+    case Conversion::Decimal64: return FormatArg::Kind::Int64;
+    default: return FormatArg::Kind::Int32;
+  }
+}
+
+// The kind FormatArg gives a T: these declarations mirror its constructors, so overload
+// resolution picks the same one (a test holds them together).
+std::integral_constant<FormatArg::Kind, FormatArg::Kind::Wide> KindTag(std::u16string_view);
+std::integral_constant<FormatArg::Kind, FormatArg::Kind::Wide> KindTag(const std::u16string&);
+std::integral_constant<FormatArg::Kind, FormatArg::Kind::Wide> KindTag(const char16_t*);
+std::integral_constant<FormatArg::Kind, FormatArg::Kind::Narrow> KindTag(const char*);
+std::integral_constant<FormatArg::Kind, FormatArg::Kind::Narrow> KindTag(const std::string&);
+std::integral_constant<FormatArg::Kind, FormatArg::Kind::Int32> KindTag(std::int32_t);
+std::integral_constant<FormatArg::Kind, FormatArg::Kind::Int32> KindTag(std::uint32_t);
+std::integral_constant<FormatArg::Kind, FormatArg::Kind::Int64> KindTag(std::int64_t);
+template <class T>
+inline constexpr FormatArg::Kind kKindOf = decltype(KindTag(std::declval<const T&>()))::value;
+
+// True when every specifier is one of ours and the arguments match them in number and kind.
+template <std::size_t N>
+constexpr bool FormatFits(std::u16string_view format, const std::array<FormatArg::Kind, N>& kinds) {
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != u'%') continue;
+    const Specifier spec = ReadSpecifier(format.substr(i + 1));
+    if (spec.conversion == Conversion::Unknown) return false;
+    if (TakesArgument(spec.conversion) && (next == N || kinds[next++] != ArgumentKind(spec.conversion))) return false;
+    i += spec.length;
+  }
+  return next == N;
+}
+
+// Not constexpr on purpose: reaching it during constant evaluation is the compile error.
+void FormatDoesNotMatchItsArguments();
+
+}  // namespace format_detail
+
+// A format string for arguments of the types Args. A literal is checked while compiling; a
+// string chosen at run time is taken as it is and checked by FormatText.
+template <class... Args>
+class CheckedFormat {
+ public:
+  template <std::size_t N>
+  consteval CheckedFormat(const char16_t (&text)[N]) : text_(text, N - 1) {
+    if (!format_detail::FormatFits(text_, std::array<FormatArg::Kind, sizeof...(Args)>{format_detail::kKindOf<Args>...}))
+      format_detail::FormatDoesNotMatchItsArguments();
+  }
+  CheckedFormat(std::u16string_view text) : text_(text) {}
+  CheckedFormat(const std::u16string& text) : text_(text) {}
+  std::u16string_view text() const { return text_; }
+
+ private:
+  std::u16string_view text_;
+};
+
 // Formats with the conventions above. A specifier whose argument is missing or of the wrong
-// kind is written as "<?>" (and is a test failure in debug builds), never undefined behaviour.
+// kind, and a specifier not listed above, is written as "<?>" (and fails an assertion in debug
+// builds), never undefined behaviour. Narrow strings are read as native text (UTF-8).
 std::u16string FormatText(std::u16string_view format, std::initializer_list<FormatArg> args);
 
 template <class... Args>
-void PrintMessage(std::u16string_view format, const Args&... args);
+void PrintMessage(CheckedFormat<std::type_identity_t<Args>...> format, const Args&... args);
 template <class... Args>
-void PrintDiagnostic(std::u16string_view format, const Args&... args);
+void PrintDiagnostic(CheckedFormat<std::type_identity_t<Args>...> format, const Args&... args);
 
 void PrintMessageText(std::u16string_view text);     // standard output
 void PrintDiagnosticText(std::u16string_view text);  // standard error
 
 template <class... Args>
-void PrintMessage(std::u16string_view format, const Args&... args) {
-  PrintMessageText(FormatText(format, {FormatArg(args)...}));
+void PrintMessage(CheckedFormat<std::type_identity_t<Args>...> format, const Args&... args) {
+  PrintMessageText(FormatText(format.text(), {FormatArg(args)...}));
 }
 template <class... Args>
-void PrintDiagnostic(std::u16string_view format, const Args&... args) {
-  PrintDiagnosticText(FormatText(format, {FormatArg(args)...}));
+void PrintDiagnostic(CheckedFormat<std::type_identity_t<Args>...> format, const Args&... args) {
+  PrintDiagnosticText(FormatText(format.text(), {FormatArg(args)...}));
 }
 
 }  // namespace glyphshift

@@ -1,1 +1,150 @@
-// Being written.
+// Standard output and standard error on POSIX. Routing moves the descriptors 1 and 2 themselves
+// (dup2), so everything the process writes there follows, not only our own text. Each stream
+// keeps a small buffer of its own; the C library's stdio buffers play no part.
+#include "platform/streams.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/native_text.h"
+
+namespace glyphshift::platform {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 4096;
+
+struct CStream {
+  explicit CStream(int descriptor) : fd(descriptor) {}
+  int fd;                 // 1 or 2
+  int console = -1;       // a duplicate of the descriptor the program was started with
+  StreamTarget target = StreamTarget::Console;
+  bool unbuffered = false;
+  bool terminal = false;  // flushed at each line end, so a person sees progress
+  std::string pending;
+};
+
+CStream g_streams[] = {CStream(STDOUT_FILENO), CStream(STDERR_FILENO)};
+
+CStream& StreamOf(StdStream stream) { return g_streams[stream == StdStream::Output ? 0 : 1]; }
+
+int OpenNull() { return ::open("/dev/null", O_RDWR | O_CLOEXEC); }
+
+// Writes everything or gives up on the first error; a reader that went away (EPIPE) or a full
+// disk loses the text, never the run.
+void WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+void Flush(CStream& s) {
+  if (s.pending.empty()) return;
+  if (s.target != StreamTarget::Closed) WriteAll(s.fd, s.pending);
+  s.pending.clear();
+}
+
+void FlushAtExit() { FlushStreams(); }
+
+// Once, before the first routing or write: keep the original descriptors, and make sure 1 and
+// 2 are open, so no file opened later lands on them and receives stray output.
+void Initialise() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  // A closed pipe must not end the run: its text is dropped instead.
+  std::signal(SIGPIPE, SIG_IGN);
+  for (CStream& s : g_streams) {
+    s.console = ::fcntl(s.fd, F_DUPFD_CLOEXEC, 3);
+    if (s.console < 0) {  // started without this descriptor: the console is nowhere
+      s.console = OpenNull();
+      if (s.console >= 0 && s.console != s.fd) ::dup2(s.console, s.fd);
+    }
+    s.terminal = ::isatty(s.fd) == 1;
+  }
+  std::atexit(FlushAtExit);
+}
+
+// Puts `fd` (owned) under the stream's descriptor.
+SysError Install(CStream& s, int fd, StreamTarget target) {
+  if (fd != s.fd) {
+    const int r = ::dup2(fd, s.fd);
+    const int saved = errno;
+    ::close(fd);
+    if (r < 0) return {saved, "dup2"};
+  }
+  s.target = target;
+  s.terminal = ::isatty(s.fd) == 1;
+  return {};
+}
+
+int OpenTarget(const CStream& s, StreamTarget target, const std::u16string& logPath) {
+  switch (target) {
+    case StreamTarget::Console: return ::fcntl(s.console, F_DUPFD_CLOEXEC, 0);
+    case StreamTarget::Terminal: return ::open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    case StreamTarget::Null:
+    case StreamTarget::Closed: return OpenNull();
+    case StreamTarget::LogFile:
+      if (logPath.find(u'\0') != std::u16string::npos) {
+        errno = EINVAL;
+        return -1;
+      }
+      return ::open(ToNative(logPath).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  }
+  errno = EINVAL;
+  return -1;
+}
+
+}  // namespace
+
+SysError RouteStream(StdStream stream, StreamTarget target, const std::u16string& logPath) {
+  Initialise();
+  CStream& s = StreamOf(stream);
+  Flush(s);  // what was written before belongs to the old target
+  const int fd = OpenTarget(s, target, logPath);
+  SysError error = fd < 0 ? SysError{errno, target == StreamTarget::Console ? "dup" : "open"}
+                          : Install(s, fd, target);
+  if (error) {
+    // Text is dropped from now on, also what other code writes to the descriptor directly.
+    const int null = OpenNull();
+    if (null >= 0) (void)Install(s, null, StreamTarget::Closed);
+    s.target = StreamTarget::Closed;
+  }
+  return error;
+}
+
+void SetUnbuffered(StdStream stream, bool unbuffered) {
+  Initialise();
+  CStream& s = StreamOf(stream);
+  if (unbuffered) Flush(s);
+  s.unbuffered = unbuffered;
+}
+
+void WriteText(StdStream stream, std::u16string_view text) {
+  Initialise();
+  CStream& s = StreamOf(stream);
+  if (s.target == StreamTarget::Closed) return;
+  s.pending += ToNative(text);
+  if (s.unbuffered || s.pending.size() >= kBufferSize || (s.terminal && text.find(u'\n') != text.npos)) Flush(s);
+}
+
+void FlushStreams() {
+  for (CStream& s : g_streams) Flush(s);
+}
+
+LocalTime GetLocalTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  ::localtime_r(&now, &tm);
+  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+}  // namespace glyphshift::platform
