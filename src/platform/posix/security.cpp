@@ -73,12 +73,14 @@ std::optional<UnixId> UnixIdOf(const Sid& sid) {
 
 // ---- accounts --------------------------------------------------------------------------------
 
-// Calls a getpw*_r/getgr*_r style function with a buffer that grows until the entry fits.
+// Calls a getpw*_r/getgr*_r style function with a buffer that grows until the entry fits, and
+// hands the entry to `use` while the buffer its strings point into is alive.
 // Returns the errno-style result: 0 found, ENOENT not found, or the failure.
-template <class Entry, class Call>
-int CallWithGrowingBuffer(Entry& entry, Call call) {
+template <class Entry, class Call, class Use>
+int WithAccountEntry(Call call, Use use) {
   std::vector<char> buffer(1024);
   for (;;) {
+    Entry entry{};
     Entry* result = nullptr;
     const int rc = call(&entry, buffer.data(), buffer.size(), &result);
     if (rc == ERANGE && buffer.size() < (1u << 24)) {
@@ -86,42 +88,34 @@ int CallWithGrowingBuffer(Entry& entry, Call call) {
       continue;
     }
     if (rc != 0) return rc;
-    return result ? 0 : ENOENT;
+    if (!result) return ENOENT;
+    use(entry);
+    return 0;
   }
 }
 
-// Strings of the entry point into the buffer, so the caller copies what it needs right away.
 int FindUserByName(const std::string& name, uid_t& uid) {
-  passwd entry{};
-  const int rc = CallWithGrowingBuffer(entry, [&](passwd* e, char* b, std::size_t n, passwd** r) {
-    return getpwnam_r(name.c_str(), e, b, n, r);
-  });
-  if (rc == 0) uid = entry.pw_uid;
-  return rc;
+  return WithAccountEntry<passwd>(
+      [&](passwd* e, char* b, std::size_t n, passwd** r) { return getpwnam_r(name.c_str(), e, b, n, r); },
+      [&](const passwd& e) { uid = e.pw_uid; });
 }
 
 int FindGroupByName(const std::string& name, gid_t& gid) {
-  group entry{};
-  const int rc = CallWithGrowingBuffer(
-      entry, [&](group* e, char* b, std::size_t n, group** r) { return getgrnam_r(name.c_str(), e, b, n, r); });
-  if (rc == 0) gid = entry.gr_gid;
-  return rc;
+  return WithAccountEntry<group>(
+      [&](group* e, char* b, std::size_t n, group** r) { return getgrnam_r(name.c_str(), e, b, n, r); },
+      [&](const group& e) { gid = e.gr_gid; });
 }
 
 int UserNameOf(uid_t uid, std::string& name) {
-  passwd entry{};
-  const int rc = CallWithGrowingBuffer(
-      entry, [&](passwd* e, char* b, std::size_t n, passwd** r) { return getpwuid_r(uid, e, b, n, r); });
-  if (rc == 0) name = entry.pw_name;
-  return rc;
+  return WithAccountEntry<passwd>(
+      [&](passwd* e, char* b, std::size_t n, passwd** r) { return getpwuid_r(uid, e, b, n, r); },
+      [&](const passwd& e) { name = e.pw_name; });
 }
 
 int GroupNameOf(gid_t gid, std::string& name) {
-  group entry{};
-  const int rc = CallWithGrowingBuffer(
-      entry, [&](group* e, char* b, std::size_t n, group** r) { return getgrgid_r(gid, e, b, n, r); });
-  if (rc == 0) name = entry.gr_name;
-  return rc;
+  return WithAccountEntry<group>(
+      [&](group* e, char* b, std::size_t n, group** r) { return getgrgid_r(gid, e, b, n, r); },
+      [&](const group& e) { name = e.gr_name; });
 }
 
 // Local accounts belong to the machine, as Windows' local accounts belong to the computer's domain.

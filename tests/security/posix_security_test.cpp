@@ -1,0 +1,181 @@
+// The POSIX security services against real files, accounts and capabilities. Owners and ACLs
+// of other accounts can only be set as root: these tests skip otherwise. Expectations are read
+// back with libacl and stat, independently of the code under test.
+#include <acl/libacl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/acl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/native_text.h"
+#include "platform/security.h"
+#include "security/security_fixtures.h"
+#include "support/temp_dir.h"
+
+namespace glyphshift {
+namespace {
+
+using platform::Sid;
+using testing::Text;
+using testing::UidOf;
+
+struct stat StatOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+// The access ACL in libacl's short text form, e.g. "u::rw-,u:daemon:rw-,g::r--,m::rw-,o::---".
+std::string AclText(const std::string& path) {
+  acl_t acl = acl_get_file(path.c_str(), ACL_TYPE_ACCESS);
+  if (!acl) return "<no acl>";
+  char* text = acl_to_any_text(acl, nullptr, ',', TEXT_ABBREVIATE);
+  std::string result = text ? text : "<no text>";
+  acl_free(text);
+  acl_free(acl);
+  return result;
+}
+
+void SetAcl(const std::string& path, const char* text) {
+  acl_t acl = acl_from_text(text);
+  ASSERT_NE(acl, nullptr) << text;
+  ASSERT_EQ(acl_set_file(path.c_str(), ACL_TYPE_ACCESS, acl), 0) << text;
+  acl_free(acl);
+}
+
+// A group created for the test and removed after it.
+class TemporaryGroup {
+ public:
+  TemporaryGroup() {
+    name_ = "gstest" + std::to_string(getpid());
+    created_ = std::system(("groupadd " + name_ + " >/dev/null 2>&1").c_str()) == 0;
+    if (const group* entry = created_ ? getgrnam(name_.c_str()) : nullptr) gid_ = entry->gr_gid;
+  }
+  ~TemporaryGroup() {
+    if (created_) (void)std::system(("groupdel " + name_ + " >/dev/null 2>&1").c_str());
+  }
+  TemporaryGroup(const TemporaryGroup&) = delete;
+  TemporaryGroup& operator=(const TemporaryGroup&) = delete;
+  bool created() const { return created_ && gid_ != static_cast<gid_t>(-1); }
+  const std::string& name() const { return name_; }
+  gid_t gid() const { return gid_; }
+
+ private:
+  std::string name_;
+  bool created_ = false;
+  gid_t gid_ = static_cast<gid_t>(-1);
+};
+
+class PosixSecurity : public support::TempDirTest {
+ protected:
+  void SetUp() override { GLYPHSHIFT_REQUIRE_ROOT(); }
+  std::string MakeFile(const char* name) {
+    const std::string path = dir_.Native(name);
+    support::WriteFileBytes(path, "x");
+    return path;
+  }
+};
+
+TEST_F(PosixSecurity, OwnerAndNamedUserAclCarriedOver) {
+  const std::string source = MakeFile("source");
+  const std::string destination = MakeFile("destination");
+  ASSERT_EQ(chown(source.c_str(), UidOf("nobody"), 1), 0);
+  SetAcl(source, "u::rw-,u:daemon:rw-,g::r--,m::rw-,o::---");
+
+  std::unique_ptr<platform::FileSecurity> security;
+  ASSERT_FALSE(platform::ReadFileSecurity(platform::FromNative(source), security));
+  ASSERT_FALSE(platform::ApplyFileAccessList(platform::FromNative(destination), *security));
+  EXPECT_EQ(AclText(destination), AclText(source));
+  EXPECT_EQ(StatOf(destination).st_uid, 0u) << "the access list alone leaves the owner";
+  ASSERT_FALSE(platform::ApplyFileOwner(platform::FromNative(destination), *security));
+  EXPECT_EQ(StatOf(destination).st_uid, UidOf("nobody"));
+  EXPECT_EQ(StatOf(destination).st_gid, 1u);
+  EXPECT_EQ(AclText(destination), "u::rw-,u:daemon:rw-,g::r--,m::rw-,o::---");
+}
+
+TEST_F(PosixSecurity, MissingFilesReportErrors) {
+  std::unique_ptr<platform::FileSecurity> security;
+  EXPECT_EQ(platform::ReadFileSecurity(dir_.Path("missing"), security).code, ENOENT);
+  EXPECT_EQ(security, nullptr);
+  ASSERT_FALSE(platform::ReadFileSecurity(platform::FromNative(MakeFile("f")), security));
+  EXPECT_EQ(platform::ApplyFileAccessList(dir_.Path("missing"), *security).code, ENOENT);
+  EXPECT_EQ(platform::ApplyFileOwner(dir_.Path("missing"), *security).code, ENOENT);
+}
+
+TEST_F(PosixSecurity, AccessListReadsAsAllowedEntriesWithEffectiveRights) {
+  const std::string file = MakeFile("f");
+  ASSERT_EQ(chown(file.c_str(), UidOf("nobody"), 1), 0);
+  SetAcl(file.c_str(), "u::rwx,u:daemon:rw-,g::r-x,m::r--,o::--x");
+  platform::AccessList list;
+  ASSERT_FALSE(platform::Security().ReadAccessList(platform::FromNative(file), list));
+  ASSERT_EQ(list.entries.size(), 4u) << "the mask is folded into the entries it limits";
+  const std::pair<Sid, std::uint32_t> expected[] = {
+      {platform::UserSid(UidOf("nobody")), 0x1F01FF},
+      {platform::UserSid(UidOf("daemon")), 0x120089},  // rw- under mask r--
+      {platform::GroupSid(1), 0x120089},               // r-x under mask r--
+      {platform::EveryoneSid(), 0x1200A0},
+  };
+  for (std::size_t i = 0; i < list.entries.size(); ++i) {
+    EXPECT_EQ(list.entries[i].type, 0) << i;
+    EXPECT_EQ(list.entries[i].flags, 0) << i;
+    EXPECT_EQ(Text(list.entries[i].sid), Text(expected[i].first)) << i;
+    EXPECT_EQ(list.entries[i].mask, expected[i].second) << i;
+  }
+  EXPECT_EQ(list.SizeInBytes(), 8u + 3 * 24 + 20);
+}
+
+TEST_F(PosixSecurity, SingleEntryListForAUserMakesItOwnerAlone) {
+  const std::string file = MakeFile("f");
+  ASSERT_EQ(chmod(file.c_str(), 04755), 0);
+  SetAcl(file.c_str(), "u::rwx,u:daemon:rw-,g::r-x,m::rwx,o::r-x");
+  auto& security = platform::Security();
+  platform::SingleEntryAccessList list;
+  ASSERT_FALSE(security.BuildSingleEntryAccessList(platform::UserSid(UidOf("nobody")), list));
+  ASSERT_FALSE(security.WriteAccessList(platform::FromNative(file), list));
+  EXPECT_EQ(StatOf(file).st_uid, UidOf("nobody"));
+  EXPECT_EQ(StatOf(file).st_gid, 0u);
+  EXPECT_EQ(StatOf(file).st_mode & 0777, 0700u);
+  EXPECT_EQ(acl_extended_file(file.c_str()), 0) << "the named entry is gone";
+}
+
+TEST_F(PosixSecurity, SingleEntryListForAGroupGrantsThatGroupAlone) {
+  TemporaryGroup group;
+  if (!group.created()) GTEST_SKIP() << "groupadd is not available";
+  const std::string file = MakeFile("f");
+  auto& security = platform::Security();
+  Sid sid;
+  std::u16string domain;
+  platform::SidKind kind{};
+  ASSERT_FALSE(security.LookupAccountName(platform::FromNative(group.name()), sid, domain, kind));
+  EXPECT_EQ(kind, platform::SidKind::Group);
+  platform::SingleEntryAccessList list;
+  ASSERT_FALSE(security.BuildSingleEntryAccessList(sid, list));
+  ASSERT_FALSE(security.WriteAccessList(platform::FromNative(file), list));
+  EXPECT_EQ(StatOf(file).st_uid, 0u);
+  EXPECT_EQ(StatOf(file).st_gid, group.gid());
+  EXPECT_EQ(StatOf(file).st_mode & 0777, 0070u);
+}
+
+TEST_F(PosixSecurity, OwnerOfAUserOrAGroupSidAndRefusedSids) {
+  const std::string file = MakeFile("f");
+  auto& security = platform::Security();
+  ASSERT_FALSE(security.SetOwner(platform::FromNative(file), platform::GroupSid(1)));
+  EXPECT_EQ(StatOf(file).st_uid, 0u);
+  EXPECT_EQ(StatOf(file).st_gid, 1u);
+  ASSERT_FALSE(security.SetOwner(platform::FromNative(file), platform::UserSid(UidOf("nobody"))));
+  EXPECT_EQ(StatOf(file).st_uid, UidOf("nobody"));
+  EXPECT_EQ(StatOf(file).st_gid, 1u);
+
+  platform::SingleEntryAccessList list;
+  EXPECT_EQ(security.BuildSingleEntryAccessList(platform::EveryoneSid(), list).code, EINVAL);
+  EXPECT_EQ(security.SetOwner(platform::FromNative(file), platform::EveryoneSid()).code, EINVAL);
+  EXPECT_EQ(security.SetOwner(dir_.Path("missing"), platform::UserSid(0)).code, ENOENT);
+}
+
+}  // namespace
+}  // namespace glyphshift
