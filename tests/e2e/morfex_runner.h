@@ -1,0 +1,26 @@
+// Runs the built morfex as a separate process, the way a script would, and collects what it
+// printed and its exit status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace glyphshift::e2e {
+
+struct RunResult {
+  int status = -1;  // exit status 0..255; -1 when the program did not exit normally
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+// Runs morfex with `arguments` (argv[1..]) in `directory`, without a display, without a
+// controlling terminal and with standard input at /dev/null. A run that takes longer than
+// `timeoutSeconds` is killed (status -1): a conversion that blocks is a failure, not a hang.
+RunResult RunMorfex(const std::vector<std::string>& arguments, const std::string& directory,
+                    int timeoutSeconds = 60);
+
+// Splits printed text into lines, without their line feeds; a last line without a line feed is
+// kept as it is.
+std::vector<std::string> Lines(const std::string& text);
+
+}  // namespace glyphshift::e2e

@@ -1,0 +1,169 @@
+// One source file: naming, options, messages and exit codes of the single-file flow.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "e2e/e2e_fixture.h"
+
+namespace glyphshift::e2e {
+namespace {
+
+using SingleFile = MorfexTest;
+
+TEST_F(SingleFile, ConvertsBesideTheSourceWithTheNameInserted) {
+  Write("a.txt", kCafe1252);
+  const RunResult r = Run({"a.txt", "/scs=cp1252"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kHeaderFrom1252 + "Success: [6 bytes + 4 Bytes] a.txt\n" + Summary(1, 6, 0));
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(Read("a.utf-8.txt"), kCafeUtf8Bom);
+  EXPECT_EQ(Read("a.txt"), kCafe1252) << "the source stays";
+}
+
+TEST_F(SingleFile, NameWithoutExtensionOrWithASpaceAfterTheDot) {
+  Write("noext", "x");
+  Write("report.old version", "y");
+  EXPECT_EQ(Run({"noext", "/scs=ansi", "/nobom"}).status, 0);
+  EXPECT_EQ(Run({"report.old version", "/scs=ansi", "/nobom"}).status, 0);
+  EXPECT_EQ(Read("noext.utf-8"), "x");
+  EXPECT_EQ(Read("report.old version.utf-8"), "y");
+}
+
+TEST_F(SingleFile, InsertsTheCatalogueSpellingOfTheDestination) {
+  Write("a.txt", "abc");
+  const RunResult r = Run({"a.txt", "/DCS=latin1", "/scs=ANSI"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(Lines(r.out).at(0), "Destination character set: \"Latin1\" (Internal code 0)");
+  EXPECT_EQ(Lines(r.out).at(1), "Source character set: \"Ansi\" (Internal code 18)");
+  EXPECT_EQ(Read("a.Latin1.txt"), "abc") << "no byte order mark for a single-byte set";
+}
+
+TEST_F(SingleFile, UnknownCharacterSetEndsWithSixBeforeAnything) {
+  Write("a.txt", "abc");
+  RunResult r = Run({"a.txt", "/dcs=nope", "/scs=bad"});
+  EXPECT_EQ(r.status, 6);
+  EXPECT_EQ(r.out, "Error 6: Character set \"nope\" is unknown.") << "only the destination is reported";
+  r = Run({"a.txt", "/scs="});
+  EXPECT_EQ(r.status, 6);
+  EXPECT_EQ(r.out, "Destination character set: \"utf-8\" (Internal code 100)\n"
+                   "Error 6: Character set \"\" is unknown.");
+  EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
+}
+
+TEST_F(SingleFile, MissingSourceIsExitTwoWithTheSystemText) {
+  const RunResult r = Run({"missing.txt"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, kHeaderAutoDetect + "No such file or directory\nError 2: Conversion of \"missing.txt\" failed.\n" +
+                       Summary(0, 0, 1));
+  EXPECT_TRUE(Names().empty());
+}
+
+TEST_F(SingleFile, OptionGivenFirstIsTakenAsTheSource) {
+  Write("a.txt", "abc");
+  const RunResult r = Run({"/nobom", "a.txt"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("Error 2: Conversion of \"nobom\" failed.\n"), std::string::npos) << r.out;
+}
+
+TEST_F(SingleFile, DirectoryAsSourceIsExitThreeWithoutSummary) {
+  MakeDir("d");
+  const RunResult r = Run({"d"});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.out, kHeaderAutoDetect + "Invalid argument: d is a directory. Use wildcards like *.txt instead!");
+}
+
+TEST_F(SingleFile, OutputRules) {
+  Write("a.txt", "abc");
+  MakeDir("other");
+  EXPECT_EQ(Run({"a.txt", "/scs=ansi", "/output=other"}).status, 0);
+  EXPECT_EQ(Read("other/a.txt"), "\xEF\xBB\xBF" "abc") << "another directory: the source's own name";
+
+  EXPECT_EQ(Run({"a.txt", "/scs=ansi", "/output=new name.txt"}).status, 0);
+  EXPECT_EQ(Read("new name.txt"), "\xEF\xBB\xBF" "abc") << "a missing directory is taken as a file name";
+
+  EXPECT_EQ(Run({"a.txt", "/scs=ansi", "/replace", "/output=\"b.txt\""}).status, 0);
+  EXPECT_EQ(Read("b.txt"), "\xEF\xBB\xBF" "abc");
+  EXPECT_EQ(Read("a.txt"), "abc") << "with an output file /replace leaves the source alone";
+
+  const RunResult r = Run({"a.txt", "/output=o*"});
+  EXPECT_EQ(r.status, 4);
+  EXPECT_EQ(r.out, kHeaderAutoDetect + "Invalid argument: Wildcard in destination file is not allowed!");
+}
+
+TEST_F(SingleFile, SameDirectoryIsDecidedByIdentityNotSpelling) {
+  MakeDir("sub");
+  Write("sub/a.txt", "abc");
+  EXPECT_EQ(Run({"sub/a.txt", "/scs=ansi", "/output=./sub/"}).status, 0);
+  EXPECT_EQ(Read("sub/a.utf-8.txt"), "\xEF\xBB\xBF" "abc");
+  EXPECT_EQ(Read("sub/a.txt"), "abc") << "another spelling of the source directory is no in-place run";
+  EXPECT_EQ(Run({"sub/a.txt", "/scs=ansi", "/dcs=utf-16", "/output=" + P("sub")}).status, 0);
+  EXPECT_EQ(Read("sub/a.utf-16.txt"), std::string("\xFF\xFE" "a\0b\0c\0", 8));
+}
+
+TEST_F(SingleFile, ReplaceConvertsInPlace) {
+  Write("a.txt", kCafe1252);
+  EXPECT_EQ(Run({"a.txt", "/scs=windows-1252", "/replace", "/move"}).status, 0);
+  EXPECT_EQ(Read("a.txt"), kCafeUtf8Bom);
+  EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"}) << "no sibling and no temporary file";
+}
+
+TEST_F(SingleFile, MoveDeletesTheSourceButNeverItsOwnDestination) {
+  Write("a.txt", "abc");
+  EXPECT_EQ(Run({"a.txt", "/scs=ansi", "/move"}).status, 0);
+  EXPECT_EQ(Names(), std::vector<std::string>{"a.utf-8.txt"});
+
+  Write("b.txt", "abc");
+  EXPECT_EQ(Run({"b.txt", "/scs=ansi", "/move", "/output=./b.txt"}).status, 0);
+  EXPECT_EQ(Read("b.txt"), "\xEF\xBB\xBF" "abc") << "the destination is the source: converted, not deleted";
+
+  Write("c.txt", "abc");
+  EXPECT_EQ(Run({"c.txt", "/scs=ansi", "/move", "/output=C.txt"}).status, 0);
+  EXPECT_FALSE(Exists("c.txt")) << "on Linux c.txt and C.txt are two files";
+  EXPECT_EQ(Read("C.txt"), "\xEF\xBB\xBF" "abc");
+}
+
+TEST_F(SingleFile, ExistingDestinationIsReplacedKeepingItsMode) {
+  Write("a.txt", "new");
+  Write("a.utf-8.txt", "old old old");
+  ASSERT_EQ(::chmod(P("a.utf-8.txt").c_str(), 0640), 0);
+  EXPECT_EQ(Run({"a.txt", "/scs=ansi", "/nobom"}).status, 0);
+  EXPECT_EQ(Read("a.utf-8.txt"), "new");
+  struct stat st {};
+  ASSERT_EQ(::stat(P("a.utf-8.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_F(SingleFile, InPlaceThroughALinkReplacesTheTargetAndKeepsTheLink) {
+  Write("target.txt", kCafe1252);
+  ASSERT_EQ(::symlink("target.txt", P("link.txt").c_str()), 0);
+  EXPECT_EQ(Run({"link.txt", "/scs=cp1252", "/replace"}).status, 0);
+  EXPECT_EQ(Read("target.txt"), kCafeUtf8Bom);
+  struct stat st {};
+  ASSERT_EQ(::lstat(P("link.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+TEST_F(SingleFile, DetectsTheSourceSetPerFile) {
+  Write("le.txt", std::string("\xFF\xFE" "h\0i\0", 6));
+  const RunResult r = Run({"le.txt"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kHeaderAutoDetect + "Success: [6 bytes + -1 Bytes] le.txt\n" + Summary(1, 6, 0))
+      << "a shrinking file shows a negative difference";
+  EXPECT_EQ(Read("le.utf-8.txt"), "\xEF\xBB\xBF" "hi");
+
+  Write("u8.txt", "\xD0\xBF\xD1\x80\xD0\xB8");  // Cyrillic in UTF-8, no mark
+  EXPECT_EQ(Run({"u8.txt", "/dcs=koi8-r"}).status, 0);
+  EXPECT_EQ(Read("u8.KOI8-R.txt"), "\xD0\xD2\xC9");
+}
+
+TEST_F(SingleFile, LineBreaksAndMarkOptions) {
+  Write("a.txt", "a\r\nb\rc\n");
+  EXPECT_EQ(Run({"a.txt", "/scs=ansi", "/line=UNIX", "/nobom"}).status, 0);
+  EXPECT_EQ(Read("a.utf-8.txt"), "a\nb\nc\n");
+  EXPECT_EQ(Run({"a.txt", "/scs=ansi", "/line=\"dos\"", "/nobom"}).status, 0);
+  EXPECT_EQ(Read("a.utf-8.txt"), "abc") << "a quoted line type is no type: line breaks are removed";
+}
+
+}  // namespace
+}  // namespace glyphshift::e2e
