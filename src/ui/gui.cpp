@@ -1,6 +1,102 @@
-// Replaced by the loader of the Qt module.
+// Loads the Qt module on demand: a batch run never pays for the toolkit, and a machine without
+// it still converts from the command line.
 #include "ui/gui.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/display.h"
+#include "ui/gui_module.h"
+
 namespace glyphshift::ui {
-bool ShowHelpWindow(std::u16string_view) { return false; }
-int RunMainDialog(ConversionOptions&) { return kDialogUnavailable; }
+
+namespace {
+
+constexpr const char* kModuleFileName = "morfex_qt.so";
+
+const GuiModule* g_module = nullptr;
+
+std::string ExecutableDirectory() {
+  std::vector<char> buffer(256);
+  for (;;) {
+    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length < 0) return {};
+    if (static_cast<std::size_t>(length) < buffer.size()) {
+      std::string path(buffer.data(), static_cast<std::size_t>(length));
+      return path.substr(0, path.rfind('/'));
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+// The override for tests first, then beside the program, then the installed location.
+std::vector<std::string> ModuleCandidates() {
+  const char* overridePath = std::getenv("GLYPHSHIFT_GUI_MODULE");
+  if (overridePath != nullptr && *overridePath != '\0') return {overridePath};
+  const std::string directory = ExecutableDirectory();
+  if (directory.empty()) return {};
+  return {directory + "/" + kModuleFileName, directory + "/../lib/glyphshift/" + kModuleFileName};
+}
+
+const GuiModule* OpenModule(const std::string& path, std::string& error) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* text = dlerror();
+    error = text != nullptr ? text : path + ": cannot be loaded";
+    return nullptr;
+  }
+  auto entry = reinterpret_cast<GlyphshiftGuiModuleEntry>(dlsym(handle, GLYPHSHIFT_GUI_MODULE_ENTRY));
+  const GuiModule* module = entry != nullptr ? entry() : nullptr;
+  if (module == nullptr || module->version != kGuiModuleVersion) {
+    error = path + ": not a GUI module of this program version";
+    dlclose(handle);
+    return nullptr;
+  }
+  return module;  // stays loaded for the life of the process
+}
+
+void ShowModuleMessageBox(std::u16string_view text, std::u16string_view caption, platform::MessageBoxIcon icon) {
+  g_module->showMessageBox(text.data(), text.size(), caption.data(), caption.size(),
+                           icon == platform::MessageBoxIcon::Error ? 1 : 0);
+}
+
+// The loaded module, or null after telling why on standard error.
+const GuiModule* LoadModule() {
+  if (g_module != nullptr) return g_module;
+  const std::vector<std::string> candidates = ModuleCandidates();
+  std::string firstError;
+  for (const std::string& path : candidates) {
+    if (access(path.c_str(), F_OK) != 0 && candidates.size() > 1) continue;
+    std::string error;
+    g_module = OpenModule(path, error);
+    if (g_module != nullptr) {
+      platform::SetMessageBoxHandler(&ShowModuleMessageBox);
+      return g_module;
+    }
+    if (firstError.empty()) firstError = error;
+  }
+  if (firstError.empty()) firstError = std::string(kModuleFileName) + " was not found beside the program";
+  std::fprintf(stderr, "morfex: the graphical interface is not available: %s\n", firstError.c_str());
+  return nullptr;
+}
+
+}  // namespace
+
+bool ShowHelpWindow(std::u16string_view usageText) {
+  if (!platform::IsDisplayAvailable()) return false;
+  const GuiModule* module = LoadModule();
+  return module != nullptr && module->runHelpWindow(usageText.data(), usageText.size());
+}
+
+int RunMainDialog(ConversionOptions& options) {
+  if (!platform::IsDisplayAvailable()) return kDialogUnavailable;
+  const GuiModule* module = LoadModule();
+  return module != nullptr ? module->runMainDialog(&options) : kDialogUnavailable;
+}
+
 }  // namespace glyphshift::ui

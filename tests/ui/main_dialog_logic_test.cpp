@@ -1,13 +1,12 @@
 #include "ui/main_dialog_logic.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <set>
 
 #include "engine/charset_catalogue.h"
+#include "ui/temporary_directory.h"
 
 namespace glyphshift::ui {
 namespace {
@@ -174,23 +173,6 @@ TEST(DecodeFilterText, EachDetectedEncoding) {
   // UTF-16 without a mark is recognised by its first character.
   EXPECT_EQ(DecodeFilterText(Bytes({'A', 0, '|', 0, '*', 0})), u"A|*");
 }
-
-class InTemporaryDirectory : public ::testing::Test {
- protected:
-  void SetUp() override {
-    previous_ = std::filesystem::current_path();
-    directory_ = std::filesystem::temp_directory_path() /
-                 ("glyphshift-ui-" + std::to_string(getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(directory_);
-    std::filesystem::current_path(directory_);
-  }
-  void TearDown() override {
-    std::filesystem::current_path(previous_);
-    std::filesystem::remove_all(directory_);
-  }
-  std::filesystem::path previous_, directory_;
-};
 
 using LoadFilterTextTest = InTemporaryDirectory;
 

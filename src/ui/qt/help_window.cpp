@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QShowEvent>
 #include <algorithm>
 
 namespace glyphshift::ui {
@@ -46,6 +47,16 @@ void CHelpWindow::Run() {
 void CHelpWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   edit_->resize(std::max(0, width() - kEditMargin), std::max(0, height() - kEditMargin));
+}
+
+// The start size is the whole window's; Qt sizes the client area, so the frame is taken off
+// where the platform already knows it.
+void CHelpWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (shownBefore_) return;
+  shownBefore_ = true;
+  const QSize frame = frameGeometry().size() - geometry().size();
+  resize(kStartWidth - frame.width(), kStartHeight - frame.height());
 }
 
 void CHelpWindow::closeEvent(QCloseEvent* event) {

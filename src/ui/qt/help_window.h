@@ -27,12 +27,14 @@ class CHelpWindow : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
   DialogUnits units_;
   QPlainTextEdit* edit_;
   QEventLoop* loop_ = nullptr;
+  bool shownBefore_ = false;
 };
 
 }  // namespace glyphshift::ui
