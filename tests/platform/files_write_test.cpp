@@ -1,7 +1,6 @@
 // WriteWholeFile and its data-safety promises, on real temporary directories.
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -169,25 +168,47 @@ TEST_F(WriteWholeFile, ShortWriteOfNewFileLeavesNothing) {
   ExpectOnly({});
 }
 
-// An immutable file cannot be renamed over, even by root: the failure comes at the very end.
+// Nothing can be renamed over a mount point, even by root: the failure comes at the very end,
+// after the temporary file is written. Needs root and a kernel that lets us bind-mount.
 TEST_F(WriteWholeFile, FailedRenameLeavesOldFileIntactAndNoTemporary) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root";
   const std::string path = dir_.Native("f.txt");
   WriteFileBytes(path, "old");
-  const int fd = ::open(path.c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
-  int flags = 0;
-  const bool immutable = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
-                         (flags |= FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
-  if (!immutable) {
-    ::close(fd);
-    GTEST_SKIP() << "cannot make a file immutable here";
-  }
+  ASSERT_EQ(::mkdir(dir_.Native("elsewhere").c_str(), 0755), 0);
+  WriteFileBytes(dir_.Native("elsewhere/cover"), "cover");
+  if (::mount(dir_.Native("elsewhere/cover").c_str(), path.c_str(), nullptr, MS_BIND, nullptr) != 0)
+    GTEST_SKIP() << "cannot bind-mount here";
   const SysError error = Write(dir_.Path("f.txt"), "new");
-  flags &= ~FS_IMMUTABLE_FL;
-  ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
-  ::close(fd);
-  EXPECT_EQ(error.code, EPERM);
+  const std::vector<std::string> names = support::ListNames(dir_.path());
+  ::umount2(path.c_str(), MNT_DETACH);
+  EXPECT_EQ(error.code, EBUSY);
   EXPECT_STREQ(error.op, "rename");
+  EXPECT_EQ(names, (std::vector<std::string>{"elsewhere", "f.txt"}));
+  EXPECT_EQ(ReadFileText(path), "old");
+  EXPECT_EQ(ReadFileText(dir_.Native("elsewhere/cover")), "cover");
+}
+
+// A read-only file refuses to be replaced, although its directory would allow the rename. Root
+// may write anything, so the check runs as an unprivileged user in a child.
+TEST_F(WriteWholeFile, ReadOnlyFileIsNotReplaced) {
+  const std::string path = dir_.Native("f.txt");
+  WriteFileBytes(path, "old");
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  constexpr uid_t kNobody = 65534;
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(dir_.path().c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+  }
+  ::fflush(nullptr);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(99);
+    const SysError error = Write(dir_.Path("f.txt"), "new");
+    ::_exit(error.code == EACCES && std::string_view(error.op) == "open" ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(ReadFileText(path), "old");
   ExpectOnly({"f.txt"});
 }

@@ -247,6 +247,9 @@ SysError CPosixFileSystem::WriteWholeFile(const std::u16string& path,
   if (S_ISDIR(st.st_mode)) return {EISDIR, "open"};
   // A device or FIFO would be replaced by a regular file, not written to.
   if (!S_ISREG(st.st_mode)) return {EINVAL, "open"};
+  // The rename needs only the directory's permission; a file its owner made read-only must
+  // still refuse to be overwritten, as opening it for writing would.
+  if (::faccessat(AT_FDCWD, native.c_str(), W_OK, AT_EACCESS) != 0) return Errno("open");
   return ReplaceFile(native, st, pieces, written);
 }
 
