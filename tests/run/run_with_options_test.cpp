@@ -1,0 +1,141 @@
+// The run in-process, over the real file system and the FaultyFiles double: faults a process
+// test cannot provoke on every machine, and the steps of the run that have no visible output.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "platform/streams.h"
+#include "run/enumeration.h"
+#include "run/run.h"
+#include "support/faulty_files.h"
+#include "support/temp_dir.h"
+
+namespace glyphshift {
+namespace {
+
+using support::ReadFileText;
+using support::WriteFileBytes;
+
+class RunInProcess : public support::TempDirTest {
+ protected:
+  // A run from a Windows-1252 source, its messages appended to run.log.
+  ConversionOptions Options(std::string_view source) const {
+    ConversionOptions o;
+    o.sourceSpec = dir_.Path(source);
+    o.autoDetectSource = false;
+    o.sourceCharsetName = u"ansi";
+    o.noConsole = true;
+    o.logFilePath = dir_.Path("run.log");
+    return o;
+  }
+  int Run(ConversionOptions options) {
+    const int result = RunWithOptions(options);
+    // The run moved descriptors 1 and 2; give them back to the test runner.
+    platform::FlushStreams();
+    platform::SetUnbuffered(platform::StdStream::Output, false);
+    platform::SetUnbuffered(platform::StdStream::Error, false);
+    platform::RouteStream(platform::StdStream::Output, platform::StreamTarget::Console);
+    platform::RouteStream(platform::StdStream::Error, platform::StreamTarget::Console);
+    return result;
+  }
+  std::string Log() const { return ReadFileText(dir_.Native("run.log")); }
+  bool Contains(const std::string& part) const { return Log().find(part) != std::string::npos; }
+};
+
+TEST_F(RunInProcess, FullDiskIsResultOneAndTheMoveKeepsItsSource) {
+  WriteFileBytes(dir_.Native("a.txt"), std::string(1000, 'a'));
+  support::FaultyFiles files;
+  files.FailWrite(ENOSPC, /*afterBytes=*/10);
+  ConversionOptions o = Options("a.txt");
+  o.moveSource = true;
+  EXPECT_EQ(Run(o), 1);
+  EXPECT_TRUE(Contains("No space left on device\nError 1: Conversion of \"a.txt\" failed.\n")) << Log();
+  EXPECT_TRUE(Contains("0 file(s) successfully converted with total size of 0 Bytes\n1 file(s) failed to convert\n"));
+  EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), std::string(1000, 'a'));
+  EXPECT_FALSE(support::PathExists(dir_.Native("a.utf-8.txt")));
+}
+
+TEST_F(RunInProcess, FailedRenameInPlaceKeepsTheOldContent) {
+  WriteFileBytes(dir_.Native("a.txt"), "caf\xE9");
+  support::FaultyFiles files;
+  files.FailRename(EIO);
+  ConversionOptions o = Options("*.txt");
+  o.replaceSource = true;
+  EXPECT_EQ(Run(o), 1);
+  EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), "caf\xE9");
+  EXPECT_EQ(support::ListNames(dir_.path()), (std::vector<std::string>{"a.txt", "run.log"}));
+}
+
+TEST_F(RunInProcess, UnlistableDirectoryContributesNothing) {
+  WriteFileBytes(dir_.Native("a.txt"), "a");
+  support::FaultyFiles files;
+  files.Fail(support::FileOp::List, EACCES);
+  EXPECT_EQ(Run(Options("*.txt")), 0);
+  EXPECT_TRUE(Contains("\n0 file(s) successfully converted with total size of 0 Bytes\n0 file(s) failed to convert\n"));
+}
+
+TEST_F(RunInProcess, MissingDestinationFolderFailsThatFileOnly) {
+  ASSERT_EQ(::mkdir(dir_.Native("src").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(dir_.Native("src/sub").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(dir_.Native("out").c_str(), 0755), 0);
+  WriteFileBytes(dir_.Native("src/a.txt"), "a");
+  WriteFileBytes(dir_.Native("src/sub/b.txt"), "b");
+  support::FaultyFiles files;
+  files.Fail(support::FileOp::CreateDirectory, EACCES);
+  ConversionOptions o = Options("src/*.txt");
+  o.recursive = true;
+  o.outputPath = dir_.Path("out");
+  EXPECT_EQ(Run(o), 1) << "the last file, in the subfolder, failed";
+  EXPECT_TRUE(Contains("Error 1: Conversion of \"b.txt\" failed.\n")) << Log();
+  EXPECT_TRUE(Contains("1 file(s) successfully converted with total size of 1 Bytes\n1 file(s) failed to convert\n"));
+  EXPECT_EQ(ReadFileText(dir_.Native("out/a.txt")), "\xEF\xBB\xBF" "a");
+}
+
+TEST_F(RunInProcess, DialogModeReportsADirectorySourceOnlyByItsCode) {
+  ConversionOptions o = Options(".");
+  o.uiMode = true;
+  EXPECT_EQ(Run(o), 3);
+  EXPECT_EQ(Log().find("is a directory"), std::string::npos);
+}
+
+TEST_F(RunInProcess, SourceSetIsDetectedBeforeEachFile) {
+  WriteFileBytes(dir_.Native("a.txt"), std::string("\xFE\xFF\0h", 4));  // UTF-16BE
+  WriteFileBytes(dir_.Native("b.txt"), "\xEF\xBB\xBFx");                // UTF-8
+  ConversionOptions o = Options("*.txt");
+  o.autoDetectSource = true;
+  o.logLevel = 2;
+  o.writeBom = false;
+  EXPECT_EQ(Run(o), 0);
+  EXPECT_TRUE(Contains("a.utf-8.txt, utf-16be, utf-8)\n")) << Log();
+  EXPECT_TRUE(Contains("b.utf-8.txt, utf-8, utf-8)\n")) << Log();
+  EXPECT_EQ(ReadFileText(dir_.Native("a.utf-8.txt")), "h");
+  EXPECT_EQ(ReadFileText(dir_.Native("b.utf-8.txt")), "x");
+}
+
+class PathKinds : public support::TempDirTest {};
+
+TEST_F(PathKinds, WildcardIsDecidedByTextDirectoryByTheFileSystem) {
+  ASSERT_EQ(::mkdir(dir_.Native("d").c_str(), 0755), 0);
+  ASSERT_EQ(::symlink("d", dir_.Native("link").c_str()), 0);
+  WriteFileBytes(dir_.Native("f"), "x");
+  EXPECT_EQ(GetPathKind(dir_.Path("d")), PathKind::Directory);
+  EXPECT_EQ(GetPathKind(dir_.Path("link")), PathKind::Directory);
+  EXPECT_EQ(GetPathKind(dir_.Path("f")), PathKind::File);
+  EXPECT_EQ(GetPathKind(dir_.Path("missing")), PathKind::File);
+  EXPECT_EQ(GetPathKind(dir_.Path("d?")), PathKind::Wildcard) << "even where a directory of that name exists";
+}
+
+TEST_F(PathKinds, CreateDirectoryPathMakesEveryLevelAndIgnoresFailures) {
+  EXPECT_TRUE(CreateDirectoryPath(dir_.Path("x/y/z")));
+  EXPECT_EQ(support::ListNames(dir_.Native("x/y")), std::vector<std::string>{"z"});
+  EXPECT_TRUE(CreateDirectoryPath(dir_.Path("x/y/z"))) << "existing levels are no failure";
+  WriteFileBytes(dir_.Native("file"), "x");
+  EXPECT_TRUE(CreateDirectoryPath(dir_.Path("file/sub")));
+  EXPECT_FALSE(support::PathExists(dir_.Native("file/sub")));
+}
+
+}  // namespace
+}  // namespace glyphshift
