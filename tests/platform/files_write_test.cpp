@@ -188,7 +188,7 @@ TEST_F(WriteWholeFile, FailedRenameLeavesOldFileIntactAndNoTemporary) {
   EXPECT_EQ(ReadFileText(dir_.Native("elsewhere/cover")), "cover");
 }
 
-// A read-only file refuses to be replaced, although its directory would allow the rename. Root
+// A read-only file refuses to be replaced, written or moved over, although its directory would allow the rename. Root
 // may write anything, so the check runs as an unprivileged user in a child.
 TEST_F(WriteWholeFile, ReadOnlyFileIsNotReplaced) {
   const std::string path = dir_.Native("f.txt");
@@ -204,13 +204,16 @@ TEST_F(WriteWholeFile, ReadOnlyFileIsNotReplaced) {
   if (child == 0) {
     if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(99);
     const SysError error = Write(dir_.Path("f.txt"), "new");
-    ::_exit(error.code == EACCES && std::string_view(error.op) == "open" ? 0 : 1);
+    if (error.code != EACCES || std::string_view(error.op) != "open") ::_exit(1);
+    WriteFileBytes(dir_.Native("g.txt"), "moved");
+    const SysError moved = Files().MoveFile(dir_.Path("g.txt"), dir_.Path("f.txt"));
+    ::_exit(moved.code == EACCES ? 0 : 2);
   }
   int status = 0;
   ::waitpid(child, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(ReadFileText(path), "old");
-  ExpectOnly({"f.txt"});
+  ExpectOnly({"f.txt", "g.txt"});
 }
 
 }  // namespace

@@ -264,6 +264,11 @@ SysError CPosixFileSystem::MoveFile(const std::u16string& from, const std::u16st
   std::string nativeFrom, nativeTo;
   if (auto error = ToNativePath(from, nativeFrom)) return error;
   if (auto error = ToNativePath(to, nativeTo)) return error;
+  // As in WriteWholeFile: a read-only destination is not replaced behind its owner's back.
+  struct stat st;
+  if (::stat(nativeTo.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      ::faccessat(AT_FDCWD, nativeTo.c_str(), W_OK, AT_EACCESS) != 0)
+    return Errno("rename");
   if (::rename(nativeFrom.c_str(), nativeTo.c_str()) == 0) return {};
   if (errno != EXDEV) return Errno("rename");
   return CopyAcrossFileSystems(nativeFrom, from, to);
