@@ -2,6 +2,8 @@
 // the first table in which every byte of the text is defined.
 #include <cstdint>
 
+#include "engine/detection.h"
+
 #include "engine/codec_path.h"
 #include "engine/engine.h"
 #include "engine/mapping_table.h"
@@ -22,21 +24,24 @@ struct ByteSet {
   }
 };
 
-ByteSet UndefinedBytes(CharsetCode code) noexcept {
+ByteSet UndefinedBytes(const MappingTable& table) noexcept {
   ByteSet set;
   for (unsigned b = 0; b < 256; ++b) {
-    if (kMappingTables[code].units[b] == kMappingUndefined) set.Add(static_cast<std::uint8_t>(b));
+    if (table.units[b] == kMappingUndefined) set.Add(static_cast<std::uint8_t>(b));
   }
   return set;
 }
 
-// The first code whose table defines every byte of the text. A table without undefined
-// entries (code 0 among them) needs no look at the text, so the usual answer costs no pass.
-CharsetCode FirstDefiningTable(const std::uint8_t* data, std::uint32_t dataLength) noexcept {
+}  // namespace
+
+// A table without undefined entries (code 0 among ours) needs no look at the text, so the
+// usual answer costs no pass; otherwise one pass collects the byte values the text holds.
+CharsetCode FirstDefiningTable(const MappingTable* tables, int count, const std::uint8_t* data,
+                               std::uint32_t dataLength) noexcept {
   ByteSet present;
   bool scanned = false;
-  for (CharsetCode code = 0; code < kSingleByteTableCount; ++code) {
-    const ByteSet undefined = UndefinedBytes(code);
+  for (CharsetCode code = 0; code < count; ++code) {
+    const ByteSet undefined = UndefinedBytes(tables[code]);
     if (undefined.Empty()) return code;
     if (!scanned) {
       for (std::uint32_t i = 0; i < dataLength; ++i) present.Add(data[i]);
@@ -44,10 +49,8 @@ CharsetCode FirstDefiningTable(const std::uint8_t* data, std::uint32_t dataLengt
     }
     if (!present.Meets(undefined)) return code;
   }
-  return 0;  // not reached: code 0 defines every byte value
+  return 0;
 }
-
-}  // namespace
 
 CharsetCode DetectCharset(const std::uint8_t* data, std::uint32_t dataLength) noexcept {
   if (CurrentCodecPath() == CodecPath::kReference) return reference::DetectCharset(data, dataLength);
@@ -64,7 +67,7 @@ CharsetCode DetectCharset(const std::uint8_t* data, std::uint32_t dataLength) no
   if ((result & static_cast<std::int32_t>(0x8000FFFF)) == 0 && (result & CONVERT_FLAG_MULTIBYTE) != 0) {
     return CHARSET_UTF8;
   }
-  return FirstDefiningTable(data, dataLength);
+  return FirstDefiningTable(kMappingTables, kSingleByteTableCount, data, dataLength);
 }
 
 }  // namespace glyphshift::engine

@@ -98,7 +98,8 @@ std::int32_t Utf8ToUtf16(const std::uint8_t* source, std::uint32_t sourceLength,
   }
   std::uint64_t units = 0;
   if (destination == nullptr) {
-    return ReportUtf16Size(DecodeUtf8(source, sourceLength, nullptr, units, false), units, destinationSize);
+    const std::int32_t result = DecodeUtf8(source, sourceLength, nullptr, units, false);
+    return ReportUtf16Size(result, units, destinationSize);
   }
   if (sourceLength > kLargeInput) {
     DecodeUtf8(source, sourceLength, nullptr, units, false);

@@ -28,8 +28,10 @@ std::int32_t ScanUtf8(const std::uint8_t* source, std::uint32_t sourceLength, st
 std::int32_t Utf8ToUtf16(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
                          std::uint32_t* destinationSize) noexcept {
   std::uint64_t units = 0;
-  if (destination == nullptr) return ReportUtf16Size(DecodeAll<false>(source, sourceLength, nullptr, units), units,
-                                                     destinationSize);
+  if (destination == nullptr) {
+    const std::int32_t result = DecodeAll<false>(source, sourceLength, nullptr, units);
+    return ReportUtf16Size(result, units, destinationSize);
+  }
   if (sourceLength > kLargeInput && (ScanUtf8(source, sourceLength, units), units * 2 > kMaxReportableBytes)) {
     *destinationSize = 0;  // no caller can hold this output: write nothing
     return CONVERT_BUFFER_TOO_SMALL;

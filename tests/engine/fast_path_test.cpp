@@ -1,0 +1,250 @@
+// The vector paths against the reference loops: the same bytes, sizes and result codes for
+// random and adversarial input at every length up to a few hundred, at every alignment, and
+// with capacities that stop the conversion inside a vector block.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <tuple>
+#include <vector>
+
+#include "engine/codec_test_support.h"
+#include "engine/engine.h"
+
+namespace glyphshift::engine {
+namespace {
+
+using test::Bytes;
+using test::Units;
+
+// What a call did: its result, the size it reported, and the whole output buffer, guard included.
+struct Outcome {
+  std::int32_t result = 0;
+  std::uint32_t size = 0;
+  Bytes buffer;
+  bool operator==(const Outcome&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Outcome& o) {
+  return os << "{result 0x" << std::hex << o.result << ", size " << std::dec << o.size << "}";
+}
+
+constexpr std::size_t kGuard = 64;
+constexpr std::uint8_t kFill = 0xA5;
+
+// Runs `call` on the reference path and on every vector path; each gets a fresh output buffer
+// of `capacity` bytes (plus guard) starting `alignment` bytes into an aligned block.
+::testing::AssertionResult SameOnEveryPath(
+    std::size_t capacity, std::size_t alignment,
+    const std::function<std::pair<std::int32_t, std::uint32_t>(std::uint8_t* out)>& call) {
+  Outcome expected;
+  for (CodecPath path : test::AvailablePaths()) {
+    SetCodecPath(path);
+    std::vector<std::uint64_t> block((alignment + capacity + kGuard) / 8 + 1);
+    auto* bytes = reinterpret_cast<std::uint8_t*>(block.data()) + alignment;
+    std::fill(bytes, bytes + capacity + kGuard, kFill);
+    Outcome got;
+    std::tie(got.result, got.size) = call(bytes);
+    got.buffer.assign(bytes, bytes + capacity + kGuard);
+    SetCodecPath(BestCodecPath());
+    if (path == CodecPath::kReference) {
+      expected = got;
+      for (std::size_t k = capacity; k < capacity + kGuard; ++k) {
+        if (got.buffer[k] != kFill) return ::testing::AssertionFailure() << "reference wrote past its capacity";
+      }
+    } else if (!(got == expected)) {
+      std::size_t at = 0;
+      while (at < got.buffer.size() && got.buffer[at] == expected.buffer[at]) ++at;
+      return ::testing::AssertionFailure() << "path " << static_cast<int>(path) << " gave " << got << ", reference "
+                                           << expected << ", first differing output byte " << at;
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// The input placed `alignment` bytes into a block of its own, so that loads start anywhere.
+template <class T>
+class CPlaced {
+ public:
+  CPlaced(const std::vector<T>& items, std::size_t alignment)
+      : block_((alignment + items.size() * sizeof(T)) / 8 + 2),
+        data_(reinterpret_cast<T*>(reinterpret_cast<std::uint8_t*>(block_.data()) + alignment)) {
+    if (!items.empty()) std::memcpy(static_cast<void*>(data_), items.data(), items.size() * sizeof(T));
+  }
+  T* data() const { return data_; }
+
+ private:
+  std::vector<std::uint64_t> block_;
+  T* data_;
+};
+
+// Unit buffers start on even addresses; byte buffers anywhere.
+constexpr std::size_t kUnitAlignments = 8;
+
+void CheckUtf8Decoding(const Bytes& text, std::size_t alignment) {
+  const CPlaced<std::uint8_t> in(text, alignment);
+  const auto length = test::ByteLength(text);
+  std::uint32_t query = 0;
+  Utf8ToUtf16(in.data(), length, nullptr, &query);
+  EXPECT_TRUE(SameOnEveryPath(0, 0, [&](std::uint8_t*) {
+    std::uint32_t size = 0;
+    return std::make_pair(Utf8ToUtf16(in.data(), length, nullptr, &size), size);
+  })) << "size query, length " << length;
+  EXPECT_TRUE(SameOnEveryPath(query, 2 * (alignment % kUnitAlignments), [&](std::uint8_t* out) {
+    std::uint32_t size = 0;
+    return std::make_pair(Utf8ToUtf16(in.data(), length, reinterpret_cast<char16_t*>(out), &size), size);
+  })) << "length " << length << " alignment " << alignment;
+}
+
+void CheckUtf8Encoding(const Units& text, std::size_t alignment) {
+  const CPlaced<char16_t> in(text, 2 * (alignment % kUnitAlignments));
+  const auto length = test::ByteLength(text);
+  std::uint32_t query = 0;
+  EXPECT_TRUE(SameOnEveryPath(0, 0, [&](std::uint8_t*) {
+    std::uint32_t size = 0;
+    return std::make_pair(Utf16ToUtf8(in.data(), length, nullptr, &size), size);
+  })) << "size query, units " << text.size();
+  Utf16ToUtf8(in.data(), length, nullptr, &query);
+  for (std::uint32_t capacity : {query, query / 2 + 1, query / 3 + 7, 17u, 1u}) {
+    if (capacity == 0 || capacity > query) continue;
+    EXPECT_TRUE(SameOnEveryPath(capacity, alignment, [&](std::uint8_t* out) {
+      std::uint32_t size = capacity;
+      return std::make_pair(Utf16ToUtf8(in.data(), length, out, &size), size);
+    })) << "units " << text.size() << " capacity " << capacity << " alignment " << alignment;
+  }
+}
+
+void CheckSingleByte(CharsetCode code, const Bytes& bytes, const Units& units, std::size_t alignment) {
+  const CPlaced<std::uint8_t> inBytes(bytes, alignment);
+  const CPlaced<char16_t> inUnits(units, 2 * (alignment % kUnitAlignments));
+  const auto byteLength = test::ByteLength(bytes);
+  for (std::uint32_t capacity : {byteLength * 2, byteLength + 1, 33u}) {
+    EXPECT_TRUE(SameOnEveryPath(capacity, 2 * (alignment % kUnitAlignments), [&](std::uint8_t* out) {
+      std::uint32_t size = capacity;
+      return std::make_pair(
+          SingleByteToUtf16(code, inBytes.data(), byteLength, reinterpret_cast<char16_t*>(out), &size), size);
+    })) << "decoding, code " << code << " length " << byteLength << " capacity " << capacity;
+  }
+  for (std::uint32_t capacity : {static_cast<std::uint32_t>(units.size()), 21u}) {
+    EXPECT_TRUE(SameOnEveryPath(capacity, alignment, [&](std::uint8_t* out) {
+      std::uint32_t size = capacity;
+      return std::make_pair(Utf16ToSingleByte(code, inUnits.data(), test::ByteLength(units), out, &size), size);
+    })) << "encoding, code " << code << " units " << units.size() << " capacity " << capacity;
+  }
+}
+
+void CheckLineBreaksAndSwap(const Units& text, std::size_t alignment) {
+  const CPlaced<char16_t> in(text, 2 * (alignment % kUnitAlignments));
+  const auto length = test::ByteLength(text);
+  for (std::int32_t type : {0, 1, 2, 3}) {
+    std::uint32_t query = 0;
+    TransformLineBreaks(type, in.data(), length, nullptr, &query);
+    EXPECT_TRUE(SameOnEveryPath(query, 2 * (alignment % kUnitAlignments), [&](std::uint8_t* out) {
+      std::uint32_t size = 0;
+      return std::make_pair(TransformLineBreaks(type, in.data(), length, reinterpret_cast<char16_t*>(out), &size),
+                            size);
+    })) << "line breaks type " << type << " units " << text.size();
+  }
+  EXPECT_TRUE(SameOnEveryPath(length + 1, 2 * (alignment % kUnitAlignments), [&](std::uint8_t* out) {
+    if (length != 0) std::memcpy(out, in.data(), length);
+    out[length] = 0x5A;  // an odd last byte
+    return std::make_pair(SwapByteOrder(reinterpret_cast<char16_t*>(out), length + 1), 0u);
+  })) << "swap, units " << text.size();
+}
+
+void CheckDetection(const Bytes& text, std::size_t alignment) {
+  const CPlaced<std::uint8_t> in(text, alignment);
+  EXPECT_TRUE(SameOnEveryPath(0, 0, [&](std::uint8_t*) {
+    return std::make_pair(DetectCharset(in.data(), test::ByteLength(text)), 0u);
+  })) << "detection, length " << text.size();
+}
+
+// Lengths 0..320 at a moving alignment, and all 16 alignments at lengths around block edges.
+template <class Check>
+void ForEachLengthAndAlignment(Check check) {
+  for (std::size_t length = 0; length <= 320; ++length) check(length, length % 16);
+  for (std::size_t length : {63u, 64u, 65u, 129u, 200u}) {
+    for (std::size_t alignment = 0; alignment < 16; ++alignment) check(length, alignment);
+  }
+}
+
+TEST(FastPaths, Utf8DecodingMatchesTheReference) {
+  ForEachLengthAndAlignment([](std::size_t length, std::size_t alignment) {
+    const auto seed = static_cast<std::uint32_t>(length * 16 + alignment);
+    CheckUtf8Decoding(test::AdversarialUtf8(length, seed), alignment);
+    CheckUtf8Decoding(test::RandomBytes(length, seed), alignment);
+  });
+  CheckUtf8Decoding(test::AdversarialUtf8(70000, 7), 3);
+}
+
+TEST(FastPaths, Utf8DecodingAgreesAfterAnyOneByteCorruption) {
+  // Well-formed Cyrillic and ASCII (the 2-byte blocks), then each byte in turn replaced.
+  Bytes text;
+  for (int k = 0; k < 12; ++k) text.insert(text.end(), {0xD0, 0x9F, 0xD1, 0x80, 'i', ' ', 0xC3, 0xA9, 'x'});
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    for (int value : {0x00, 0x41, 0x80, 0xBF, 0xC2, 0xDF, 0xE0, 0xED, 0xF0, 0xF8, 0xFE}) {
+      Bytes broken = text;
+      broken[at] = static_cast<std::uint8_t>(value);
+      CheckUtf8Decoding(broken, at % 16);
+      CheckDetection(broken, at % 16);
+    }
+  }
+}
+
+TEST(FastPaths, Utf8EncodingMatchesTheReference) {
+  ForEachLengthAndAlignment([](std::size_t length, std::size_t alignment) {
+    const auto seed = static_cast<std::uint32_t>(length * 16 + alignment);
+    CheckUtf8Encoding(test::AdversarialUtf16(length, seed), alignment);
+    const Bytes random = test::RandomBytes(length * 2, seed);
+    Units units(length);
+    if (length != 0) std::memcpy(units.data(), random.data(), random.size());
+    CheckUtf8Encoding(units, alignment);
+  });
+}
+
+TEST(FastPaths, Utf8EncodingStopsAlikeAtEveryCapacity) {
+  // Cyrillic with spaces (2-byte blocks of every byte count) followed by CJK, pairs and lone
+  // surrogates, so that the capacity runs out right after a vector block.
+  const Units tails[] = {{0x4E2D, 0x4E2D}, {0xD83D, 0xDE00}, {0xDE00, u'a'}, {0x0800}};
+  for (std::uint32_t seed = 0; seed < 24; ++seed) {
+    Units text;
+    for (unsigned k = 0; k < 8 + seed % 8; ++k) text.push_back(k % (2 + seed % 3) == 0 ? u' ' : static_cast<char16_t>(0x0430 + k));
+    for (std::uint32_t k = 0; k < 3; ++k) {
+      const Units& tail = tails[(seed + k) % 4];
+      text.insert(text.end(), tail.begin(), tail.end());
+    }
+    text.insert(text.end(), 20, 0x0416);
+    const CPlaced<char16_t> in(text, 0);
+    std::uint32_t query = 0;
+    Utf16ToUtf8(in.data(), test::ByteLength(text), nullptr, &query);
+    for (std::uint32_t capacity = 1; capacity <= query; ++capacity) {
+      EXPECT_TRUE(SameOnEveryPath(capacity, capacity % 16, [&](std::uint8_t* out) {
+        std::uint32_t size = capacity;
+        return std::make_pair(Utf16ToUtf8(in.data(), test::ByteLength(text), out, &size), size);
+      })) << "seed " << seed << " capacity " << capacity;
+    }
+  }
+}
+
+TEST(FastPaths, SingleByteConversionsMatchTheReference) {
+  ForEachLengthAndAlignment([](std::size_t length, std::size_t alignment) {
+    const auto seed = static_cast<std::uint32_t>(length * 16 + alignment);
+    Bytes mixed = test::AdversarialUtf8(length, seed);  // ASCII runs and high bytes
+    Units units = test::AdversarialUtf16(length, seed);
+    for (CharsetCode code : {0, 11, 17, 18, 36, 56}) CheckSingleByte(code, mixed, units, alignment);
+  });
+}
+
+TEST(FastPaths, LineBreaksSwapAndDetectionMatchTheReference) {
+  ForEachLengthAndAlignment([](std::size_t length, std::size_t alignment) {
+    const auto seed = static_cast<std::uint32_t>(length * 16 + alignment);
+    CheckLineBreaksAndSwap(test::AdversarialUtf16(length, seed), alignment);
+    CheckDetection(test::AdversarialUtf8(length, seed), alignment);
+    CheckDetection(test::RandomBytes(length, seed), alignment);
+  });
+}
+
+}  // namespace
+}  // namespace glyphshift::engine
