@@ -10,7 +10,9 @@ namespace {
 constexpr const char* kSourceName = "helper";
 constexpr const char* kFunctionName = "TakeOwnerShip";
 
-void ReportFailure(std::u16string_view format, int line, const platform::SysError& error) {
+using FailureFormat = CheckedFormat<const char*, const char*, std::int32_t, std::int32_t>;
+
+void ReportFailure(FailureFormat format, int line, const platform::SysError& error) {
   PrintDiagnostic(format, kSourceName, kFunctionName, static_cast<std::int32_t>(line),
                   static_cast<std::int32_t>(error.code));
 }

@@ -69,7 +69,8 @@ void PrintEntryFlags(std::uint8_t flags) {
   PrintDiagnosticText(line);
 }
 
-void PrintAccountHeading(std::u16string_view format, const platform::Sid& sid) {
+void PrintAccountHeading(CheckedFormat<std::u16string, std::u16string, std::u16string_view> format,
+                         const platform::Sid& sid) {
   std::u16string name;
   std::u16string domain;
   auto kind = platform::SidKind::User;

@@ -12,7 +12,7 @@ namespace {
 
 // The first row whose condition holds decides, so a right that was on at start and is marked
 // removed still reads as enabled or disabled by default.
-std::u16string_view PrivilegeLineFormat(const platform::ProcessRight& right) {
+CheckedFormat<std::u16string> PrivilegeLineFormat(const platform::ProcessRight& right) {
   if (right.enabledByDefault && right.enabled) return u"Privileges: %s = ENABLED (DEFAULT ENABLED)\n";
   if (right.enabledByDefault) return u"Privileges: %s = DISABLED (DEFAULT ENABLED)\n";
   if (right.enabled) return u"Privileges: %s = ENABLED\n";

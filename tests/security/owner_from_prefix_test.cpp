@@ -204,15 +204,6 @@ TEST_F(OwnerFromPrefix, DumpsEachEntryWithFlagsTypeAccountAndRights) {
             "\tType: 0x2\n");
 }
 
-TEST(SidTypeName, StoredTextsIncludingTheGermanUmlauts) {
-  EXPECT_EQ(CUserTranslationTable::SidTypeName(3), u"Dom\u00E4ne");
-  EXPECT_EQ(CUserTranslationTable::SidTypeName(6), u"Gel\u00F6scht");
-  EXPECT_EQ(CUserTranslationTable::SidTypeName(7), u"Ung\u00FCltig");
-  EXPECT_EQ(CUserTranslationTable::SidTypeName(0), u"Unbekannt");
-  EXPECT_EQ(CUserTranslationTable::SidTypeName(10), u"Unbekannt");
-  EXPECT_EQ(CUserTranslationTable::SidTypeName(-1), u"Unbekannt");
-}
-
 class TakeOwnerShipFailures : public ::testing::Test {
  protected:
   FakeSecurity security_;

@@ -30,17 +30,6 @@ struct stat StatOf(const std::string& path) {
   return st;
 }
 
-// The access ACL in libacl's short text form, e.g. "u::rw-,u:daemon:rw-,g::r--,m::rw-,o::---".
-std::string AclText(const std::string& path) {
-  acl_t acl = acl_get_file(path.c_str(), ACL_TYPE_ACCESS);
-  if (!acl) return "<no acl>";
-  char* text = acl_to_any_text(acl, nullptr, ',', TEXT_ABBREVIATE);
-  std::string result = text ? text : "<no text>";
-  acl_free(text);
-  acl_free(acl);
-  return result;
-}
-
 void SetAcl(const std::string& path, const char* text) {
   acl_t acl = acl_from_text(text);
   ASSERT_NE(acl, nullptr) << text;
@@ -80,23 +69,6 @@ class PosixSecurity : public support::TempDirTest {
     return path;
   }
 };
-
-TEST_F(PosixSecurity, OwnerAndNamedUserAclCarriedOver) {
-  const std::string source = MakeFile("source");
-  const std::string destination = MakeFile("destination");
-  ASSERT_EQ(chown(source.c_str(), UidOf("nobody"), 1), 0);
-  SetAcl(source, "u::rw-,u:daemon:rw-,g::r--,m::rw-,o::---");
-
-  std::unique_ptr<platform::FileSecurity> security;
-  ASSERT_FALSE(platform::ReadFileSecurity(platform::FromNative(source), security));
-  ASSERT_FALSE(platform::ApplyFileAccessList(platform::FromNative(destination), *security));
-  EXPECT_EQ(AclText(destination), AclText(source));
-  EXPECT_EQ(StatOf(destination).st_uid, 0u) << "the access list alone leaves the owner";
-  ASSERT_FALSE(platform::ApplyFileOwner(platform::FromNative(destination), *security));
-  EXPECT_EQ(StatOf(destination).st_uid, UidOf("nobody"));
-  EXPECT_EQ(StatOf(destination).st_gid, 1u);
-  EXPECT_EQ(AclText(destination), "u::rw-,u:daemon:rw-,g::r--,m::rw-,o::---");
-}
 
 TEST_F(PosixSecurity, MissingFilesReportErrors) {
   std::unique_ptr<platform::FileSecurity> security;
