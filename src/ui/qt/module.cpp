@@ -20,32 +20,47 @@ namespace {
 
 // Qt ends the process when its platform cannot start, so an X display named by DISPLAY is
 // tried first (a stale DISPLAY, or a Wayland session without X). Other platforms are trusted.
-bool PlatformCanStart() {
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
-  if (platform != nullptr && *platform != '\0' && std::strcmp(platform, "xcb") != 0) return true;
-  void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
-  if (xcb == nullptr) {
-    std::fprintf(stderr, "morfex: the X client library libxcb.so.1 cannot be loaded\n");
-    return false;
+// The trial connection stays open until Qt has its own: a server that resets when its last
+// client leaves (Xvfb) would otherwise refuse Qt while it resets.
+class DisplayProbe {
+ public:
+  DisplayProbe() = default;
+  DisplayProbe(const DisplayProbe&) = delete;
+  DisplayProbe& operator=(const DisplayProbe&) = delete;
+  ~DisplayProbe() {
+    if (connection_ != nullptr) disconnect_(connection_);
   }
-  using Connect = void* (*)(const char*, int*);
-  using HasError = int (*)(void*);
+
+  bool PlatformCanStart() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform != nullptr && *platform != '\0' && std::strcmp(platform, "xcb") != 0) return true;
+    void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (xcb == nullptr) {
+      std::fprintf(stderr, "morfex: the X client library libxcb.so.1 cannot be loaded\n");
+      return false;
+    }
+    using Connect = void* (*)(const char*, int*);
+    using HasError = int (*)(void*);
+    auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
+    auto hasError = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
+    disconnect_ = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
+    bool usable = false;
+    if (connect != nullptr && hasError != nullptr && disconnect_ != nullptr) {
+      connection_ = connect(nullptr, nullptr);
+      usable = hasError(connection_) == 0;
+    }
+    if (!usable) {
+      const char* display = std::getenv("DISPLAY");
+      std::fprintf(stderr, "morfex: cannot open the display \"%s\"\n", display != nullptr ? display : "");
+    }
+    return usable;
+  }
+
+ private:
   using Disconnect = void (*)(void*);
-  auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
-  auto hasError = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
-  auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
-  bool usable = false;
-  if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
-    void* connection = connect(nullptr, nullptr);
-    usable = hasError(connection) == 0;
-    disconnect(connection);
-  }
-  if (!usable) {
-    const char* display = std::getenv("DISPLAY");
-    std::fprintf(stderr, "morfex: cannot open the display \"%s\"\n", display != nullptr ? display : "");
-  }
-  return usable;
-}
+  Disconnect disconnect_ = nullptr;
+  void* connection_ = nullptr;  // libxcb stays loaded: it is Qt's own dependency too
+};
 
 // The application object for one call: the caller's when one exists (tests), else our own,
 // destroyed again when the call ends.
@@ -53,7 +68,8 @@ class ApplicationScope {
  public:
   bool Start() {
     if (QApplication::instance() != nullptr) return true;
-    if (!PlatformCanStart()) return false;
+    DisplayProbe probe;
+    if (!probe.PlatformCanStart()) return false;
     static int argc = 1;
     static char name[] = "morfex";
     static char* argv[] = {name, nullptr};

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Shows the conversion dialog and the help window of a built morfex under Xvfb and saves PNG
+# pictures of them, so the layout can be checked without a desktop.
+#
+#   scripts/screenshot.sh [build directory] [output folder]
+#
+# Defaults: build/dev and a new folder under /tmp. The pictures: dialog.png (as it opens),
+# dialog-filled.png (after choosing a UTF-16 sample as source), dialog-wide.png (100 pixels
+# wider), help.png. Needs xvfb and xauth (scripts/install-deps.sh installs them).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build/dev}
+out=${2:-$(mktemp -d /tmp/glyphshift-screenshots.XXXXXX)}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+
+morfex=$(find "$(cd "$build" 2>/dev/null && pwd)" -type f -name morfex -perm -u+x 2>/dev/null | head -n 1)
+if [ -z "$morfex" ]; then
+  echo "No morfex in $build; build it first, e.g.: cmake --build --preset dev --target morfex" >&2
+  exit 1
+fi
+command -v xvfb-run >/dev/null || { echo "xvfb-run is missing (Debian package xvfb)" >&2; exit 1; }
+
+sample="$out/sample-utf16.txt"
+printf '\xff\xfeG\0l\0y\0p\0h\0\r\0\n\0' >"$sample"
+
+export GLYPHSHIFT_GUI_SNAPSHOT="$out"
+export GLYPHSHIFT_GUI_SNAPSHOT_SOURCE="$sample"
+export ASAN_OPTIONS=detect_leaks=0  # a sanitizer build: Qt's caches are not our leaks
+unset QT_QPA_PLATFORM
+
+# Each window saves its pictures, then closes itself; morfex then ends with status 255.
+run_shown() {
+  (cd "$out" && xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$morfex" "$@") || [ $? -eq 255 ]
+}
+run_shown
+run_shown "/?"
+
+missing=0
+for picture in dialog.png dialog-filled.png dialog-wide.png help.png; do
+  [ -s "$out/$picture" ] || { echo "missing: $picture" >&2; missing=1; }
+done
+rm -f "$sample"
+echo "Screenshots in $out:"
+ls -1 "$out"
+exit "$missing"

@@ -1,0 +1,78 @@
+// The program's path to the windows: the loader finds the built module, which starts its own
+// Qt application per call. Snapshot mode closes each window after saving a picture of it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/display.h"
+#include "ui/gui.h"
+#include "ui/temporary_directory.h"
+
+namespace glyphshift::ui {
+namespace {
+
+struct PngSize {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+};
+
+// Width and height from the PNG header; zero when the file is not a PNG.
+PngSize ReadPngSize(const std::string& bytes) {
+  if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1A\n") != 0) return {};
+  auto be32 = [&](std::size_t at) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) value = (value << 8) | static_cast<std::uint8_t>(bytes[at + i]);
+    return value;
+  };
+  return {be32(16), be32(20)};
+}
+
+class Module : public InTemporaryDirectory {
+ protected:
+  void SetUp() override {
+    InTemporaryDirectory::SetUp();
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("DISPLAY", ":0", 1);  // the loader asks for a display; offscreen Qt never opens it
+    setenv("GLYPHSHIFT_GUI_MODULE", GLYPHSHIFT_TEST_GUI_MODULE, 1);
+    setenv("GLYPHSHIFT_GUI_SNAPSHOT", directory_.c_str(), 1);
+    unsetenv("GLYPHSHIFT_GUI_SNAPSHOT_SOURCE");
+  }
+  PngSize Picture(const char* name) const { return ReadPngSize(Read((directory_ / name).string())); }
+};
+
+TEST_F(Module, TheDialogShowsAndCancelsWithoutTouchingTheOptions) {
+  ConversionOptions options;
+  EXPECT_EQ(RunMainDialog(options), kDialogCancel);
+  EXPECT_TRUE(options.sourceSpec.empty());
+  const PngSize shown = Picture("dialog.png");
+  const PngSize wide = Picture("dialog-wide.png");
+  ASSERT_GT(shown.width, 0u);
+  EXPECT_EQ(wide.width, shown.width + 100);
+  EXPECT_EQ(wide.height, shown.height);
+}
+
+TEST_F(Module, TheDialogCanRunAgainAndChooseASource) {
+  const std::string source = Write("in.txt", std::string("\xFF\xFEh\0i\0", 6));
+  setenv("GLYPHSHIFT_GUI_SNAPSHOT_SOURCE", source.c_str(), 1);
+  ConversionOptions options;
+  EXPECT_EQ(RunMainDialog(options), kDialogCancel);
+  EXPECT_EQ(RunMainDialog(options), kDialogCancel) << "a second application after the first was destroyed";
+  EXPECT_GT(Picture("dialog-filled.png").width, 0u);
+}
+
+TEST_F(Module, TheHelpWindowShowsUntilClosed) {
+  EXPECT_TRUE(ShowHelpWindow(u"Glyphshift \"1, 3, 15, 2\"\r\nUsage: morfex <source file(s)> [flags]\r\n"));
+  const PngSize help = Picture("help.png");
+  EXPECT_GT(help.width, 600u);
+  EXPECT_GT(help.height, 440u);
+}
+
+TEST_F(Module, MessageBoxesGoThroughTheModuleOnceLoaded) {
+  ConversionOptions options;
+  ASSERT_EQ(RunMainDialog(options), kDialogCancel);
+  platform::ShowMessageBox(u"Conversion finished!", u"Finished", platform::MessageBoxIcon::Information);
+  EXPECT_GT(Picture("message-box.png").width, 0u);
+}
+
+}  // namespace
+}  // namespace glyphshift::ui
