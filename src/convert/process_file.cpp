@@ -1,1 +1,308 @@
-// Being written.
+#include "convert/process_file.h"
+
+#include <array>
+#include <bit>
+#include <cstring>
+#include <cerrno>
+#include <limits>
+#include <memory>
+#include <new>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "convert/markup_declarations.h"
+#include "convert/working_text.h"
+#include "engine/engine.h"
+#include "platform/display.h"
+#include "platform/files.h"
+#include "platform/security.h"
+#include "run/print_message.h"
+
+namespace glyphshift {
+
+namespace {
+
+using Bytes = std::span<const std::uint8_t>;
+
+constexpr std::u16string_view kOutOfMemoryText = u"The system is out of memory. The operation failed.";
+constexpr std::u16string_view kTooLargeText = u"The source file is too large to convert.";
+
+constexpr std::uint8_t kUtf8Bom[] = {0xEF, 0xBB, 0xBF};
+constexpr std::uint8_t kUtf16LeBom[] = {0xFF, 0xFE};
+constexpr std::uint8_t kUtf16BeBom[] = {0xFE, 0xFF};
+
+// Every length of a conversion is a 32-bit byte count, and a working text needs 2 bytes more.
+constexpr std::uint64_t kMaxStepBytes = std::numeric_limits<std::uint32_t>::max() - 2u;
+
+// The rows of the out-of-memory table: what a batch run prints for each step.
+enum class FailedStep { LineBreaks, Markup };
+
+class FileConversion {
+ public:
+  FileConversion(const ConversionOptions& options, const std::u16string& sourcePath,
+                 const std::u16string& destinationPath)
+      : options_(options), sourcePath_(sourcePath), destinationPath_(destinationPath) {}
+
+  std::int32_t Run(CharsetCode sourceCharset, const std::u16string& destinationCharsetName,
+                   CharsetCode destinationCharset, std::uint32_t* sourceFileSize, std::uint32_t* destinationFileSize);
+
+ private:
+  std::int32_t Read(std::vector<std::uint8_t>& raw, std::uint32_t* sourceFileSize);
+  std::int32_t Decode(CharsetCode code, const std::vector<std::uint8_t>& raw);
+  std::int32_t RewriteLineBreaks();
+  void DropByteOrderMark();
+  std::int32_t Write(CharsetCode code, std::uint32_t* destinationFileSize);
+  void MoveSource();
+  void CarrySecurityOver();
+
+  std::int32_t ReportTooLarge();
+  std::int32_t ReportOutOfMemory(FailedStep step);
+  bool ShowsBoxes() const { return options_.uiMode && !options_.noStatusBox; }
+
+  const ConversionOptions& options_;
+  const std::u16string& sourcePath_;
+  const std::u16string& destinationPath_;
+  WorkingText text_;
+  std::unique_ptr<platform::FileSecurity> security_;
+};
+
+void ReportSystemError(int code) { PrintMessage(u"%s", platform::ErrorText(code)); }
+
+bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto fold = [](char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 0x20) : c; };
+    if (fold(a[i]) != fold(b[i])) return false;
+  }
+  return true;
+}
+
+std::int32_t LineBreakTypeFromText(std::u16string_view name) {
+  if (EqualsIgnoringAsciiCase(name, u"dos")) return 1;
+  if (EqualsIgnoringAsciiCase(name, u"unix")) return 2;
+  if (EqualsIgnoringAsciiCase(name, u"mac")) return 3;
+  return 0;  // removes every line break, as a quoted or unknown value does
+}
+
+// Units stored in the other byte order than the machine's need swapping on the way in and out.
+bool NeedsSwap(CharsetCode code) {
+  const bool bigEndianForm = code == kCharsetUtf16Be;
+  return bigEndianForm != (std::endian::native == std::endian::big);
+}
+
+std::int32_t FileConversion::ReportOutOfMemory(FailedStep step) {
+  if (options_.uiMode) {
+    if (!options_.noStatusBox) {
+      platform::ShowMessageBox(kOutOfMemoryText, u"Out of memory", platform::MessageBoxIcon::Error);
+    }
+  } else if (step == FailedStep::LineBreaks) {
+    PrintMessage(u"Error: %s", kOutOfMemoryText);
+  } else {
+    PrintMessage(u"%s", kOutOfMemoryText);
+  }
+  return kProcessOutOfMemory;
+}
+
+// Sizes whose 32-bit arithmetic would wrap are refused before anything is converted or written.
+std::int32_t FileConversion::ReportTooLarge() {
+  if (options_.uiMode) {
+    if (!options_.noStatusBox) platform::ShowMessageBox(kTooLargeText, u"Error", platform::MessageBoxIcon::Error);
+  } else {
+    PrintMessage(u"Error: %s\n", kTooLargeText);
+  }
+  return kProcessOutOfMemory;
+}
+
+std::int32_t FileConversion::Read(std::vector<std::uint8_t>& raw, std::uint32_t* sourceFileSize) {
+  platform::SysError error;
+  try {
+    error = platform::Files().ReadWholeFile(sourcePath_, raw);
+  } catch (const std::bad_alloc&) {
+    return kProcessOutOfMemory;  // as a failed decoding block: no message
+  }
+  if (error.code == EFBIG) return ReportTooLarge();
+  if (error.code == ENOMEM) return kProcessOutOfMemory;
+  if (error) {
+    // A directory or other non-regular file counts as a source that cannot be opened.
+    ReportSystemError(error.code);
+    return kProcessReadError;
+  }
+  if (raw.size() >= platform::kMaxFileSize) return ReportTooLarge();
+  if (sourceFileSize) *sourceFileSize = static_cast<std::uint32_t>(raw.size());
+  if (options_.keepSecurity && platform::ReadFileSecurity(sourcePath_, security_)) security_.reset();
+  return kProcessOk;
+}
+
+std::int32_t FileConversion::Decode(CharsetCode code, const std::vector<std::uint8_t>& raw) {
+  const auto size = static_cast<std::uint32_t>(raw.size());
+  const bool unicodeForm = code == kCharsetUtf16 || code == kCharsetUtf16Be;
+  // Single-byte and UTF-8 text takes at most one unit per byte.
+  if (!unicodeForm && 2ull * size > kMaxStepBytes) return ReportTooLarge();
+
+  std::uint32_t byteLength = 0;
+  std::unique_ptr<char16_t[]> block;
+  if (unicodeForm) {
+    block = AllocateUnits(BlockUnitsFor(size));
+    if (!block) return kProcessOutOfMemory;
+    if (size != 0) std::memcpy(block.get(), raw.data(), size);
+    byteLength = size;
+    block[size / 2] = 0;  // for an odd size this replaces the incomplete last unit's byte
+    if (NeedsSwap(code)) engine::SwapByteOrder(block.get(), size);
+  } else if (code == kCharsetUtf8) {
+    std::uint32_t needed = 0;
+    engine::Utf8ToUtf16(raw.data(), size, nullptr, &needed);
+    block = AllocateUnits(BlockUnitsFor(needed));
+    if (!block) return kProcessOutOfMemory;
+    engine::Utf8ToUtf16(raw.data(), size, block.get(), &needed);
+    byteLength = needed;
+  } else {
+    block = AllocateUnits(BlockUnitsFor(2ull * size));
+    if (!block) return kProcessOutOfMemory;
+    std::uint32_t capacity = 2 * size;  // 0 for an empty source: a size query that writes nothing
+    engine::SingleByteToUtf16(code, raw.data(), size, block.get(), &capacity);
+    byteLength = 2 * size;
+  }
+  block[byteLength / 2] = 0;
+  text_.buffer = std::move(block);
+  text_.start = 0;
+  text_.byteLength = byteLength;
+  return kProcessOk;
+}
+
+std::int32_t FileConversion::RewriteLineBreaks() {
+  // Every lone CR or LF may become CR LF.
+  if (2ull * text_.byteLength > kMaxStepBytes) return ReportTooLarge();
+  const std::int32_t type = LineBreakTypeFromText(*options_.lineBreak);
+  std::uint32_t needed = 0;
+  engine::TransformLineBreaks(type, text_.Text(), text_.byteLength, nullptr, &needed);
+  auto block = AllocateUnits(BlockUnitsFor(needed));
+  if (!block) return ReportOutOfMemory(FailedStep::LineBreaks);
+  engine::TransformLineBreaks(type, text_.Text(), text_.byteLength, block.get(), &needed);
+  block[needed / 2] = 0;
+  text_.buffer = std::move(block);
+  text_.start = 0;
+  text_.byteLength = needed;
+  return kProcessOk;
+}
+
+void FileConversion::DropByteOrderMark() {
+  // An empty text shows its terminator here, never a mark.
+  if (text_.Text()[0] == 0xFEFF) {
+    ++text_.start;
+    text_.byteLength -= 2;
+  }
+}
+
+std::int32_t FileConversion::Write(CharsetCode code, std::uint32_t* destinationFileSize) {
+  std::unique_ptr<std::uint8_t[]> encoded;
+  Bytes body;
+  Bytes mark;
+  if (IsSingleByteCode(code)) {
+    std::uint32_t size = 0;
+    engine::Utf16ToSingleByte(code, text_.Text(), text_.byteLength, nullptr, &size);
+    encoded = AllocateBytes(size);
+    if (!encoded) return ReportOutOfMemory(FailedStep::LineBreaks);
+    engine::Utf16ToSingleByte(code, text_.Text(), text_.byteLength, encoded.get(), &size);
+    body = Bytes(encoded.get(), size);
+  } else if (code == kCharsetUtf8) {
+    // Up to 3 bytes per unit, and the mark: the file size must stay a 32-bit count.
+    if (3ull * text_.UnitCount() + sizeof kUtf8Bom > kMaxStepBytes) return ReportTooLarge();
+    std::uint32_t size = 0;
+    engine::Utf16ToUtf8(text_.Text(), text_.byteLength, nullptr, &size);
+    encoded = AllocateBytes(size);
+    if (!encoded) return ReportOutOfMemory(FailedStep::LineBreaks);
+    engine::Utf16ToUtf8(text_.Text(), text_.byteLength, encoded.get(), &size);
+    body = Bytes(encoded.get(), size);
+    mark = Bytes(kUtf8Bom);
+  } else {
+    if (std::uint64_t{text_.byteLength} + 2 > std::numeric_limits<std::uint32_t>::max()) return ReportTooLarge();
+    if (NeedsSwap(code)) engine::SwapByteOrder(text_.Text(), text_.byteLength);
+    body = Bytes(reinterpret_cast<const std::uint8_t*>(text_.Text()), text_.byteLength);
+    mark = code == kCharsetUtf16Be ? Bytes(kUtf16BeBom) : Bytes(kUtf16LeBom);
+  }
+  if (!options_.writeBom) mark = {};
+
+  // One complete write: the platform replaces an existing file only once the new one is whole,
+  // so a full disk never leaves half a file behind (and a move then keeps its source).
+  const std::array<Bytes, 2> pieces{mark, body};
+  std::uint64_t written = 0;
+  platform::SysError error = platform::Files().WriteWholeFile(destinationPath_, pieces, written);
+  if (!error && written != mark.size() + body.size()) error = {EIO, "write"};
+  if (error) {
+    ReportSystemError(error.code);
+    return kProcessWriteError;
+  }
+  if (destinationFileSize) *destinationFileSize = static_cast<std::uint32_t>(written);
+  return kProcessOk;
+}
+
+// Sameness is decided by file identity, not path text: a file that is its own destination
+// (under another spelling, or through a link) has just been rewritten and must stay.
+void FileConversion::MoveSource() {
+  platform::FileSystem& files = platform::Files();
+  platform::FileId source, destination;
+  if (files.GetFileId(sourcePath_, source) || files.GetFileId(destinationPath_, destination)) return;
+  if (source == destination) return;
+  files.DeleteFile(sourcePath_);  // a failure leaves the source, which loses nothing
+}
+
+void FileConversion::CarrySecurityOver() {
+  if (!options_.keepSecurity || !security_) return;
+  // Failures are silent: the destination keeps the security it was written with.
+  if (options_.keepDacl) platform::ApplyFileAccessList(destinationPath_, *security_);
+  if (options_.keepOwner) platform::ApplyFileOwner(destinationPath_, *security_);
+}
+
+std::int32_t FileConversion::Run(CharsetCode sourceCharset, const std::u16string& destinationCharsetName,
+                                 CharsetCode destinationCharset, std::uint32_t* sourceFileSize,
+                                 std::uint32_t* destinationFileSize) {
+  {
+    std::vector<std::uint8_t> raw;
+    if (std::int32_t r = Read(raw, sourceFileSize); r != kProcessOk) return r;
+    if (std::int32_t r = Decode(sourceCharset, raw); r != kProcessOk) return r;
+  }  // the raw bytes are released before the next block is made
+  if (options_.lineBreak) {
+    if (std::int32_t r = RewriteLineBreaks(); r != kProcessOk) return r;
+  }
+  DropByteOrderMark();
+  if (options_.modifyXml || options_.modifyHtml) {
+    if (RewriteCharsetDeclarations(text_, destinationCharsetName, options_.modifyXml, options_.modifyHtml) ==
+        EditResult::OutOfMemory) {
+      return ReportOutOfMemory(FailedStep::Markup);
+    }
+  }
+
+  const std::int32_t result = Write(destinationCharset, destinationFileSize);
+  if (result == kProcessOutOfMemory) return result;  // nothing was created
+  if (result == kProcessOk && options_.moveSource) MoveSource();
+  if (ShowsBoxes()) {
+    if (result == kProcessOk) {
+      platform::ShowMessageBox(u"Conversion finished!", u"Finished", platform::MessageBoxIcon::Information);
+    } else {
+      platform::ShowMessageBox(u"An Error occured during file creation.", u"Error", platform::MessageBoxIcon::Error);
+    }
+  }
+  text_ = {};
+  // Only onto a file this call wrote: after a failed write the path holds an older file (or
+  // nothing), whose security must stay as it was.
+  if (result == kProcessOk) CarrySecurityOver();
+  return result;
+}
+
+}  // namespace
+
+std::int32_t ProcessFile(const ConversionOptions& options, const std::u16string& sourcePath,
+                         const std::u16string& destinationPath, const std::u16string& sourceCharsetName,
+                         CharsetCode sourceCharset, const std::u16string& destinationCharsetName,
+                         CharsetCode destinationCharset, std::uint32_t* sourceFileSize,
+                         std::uint32_t* destinationFileSize) {
+  if (options.logLevel != 0) {
+    PrintMessage(u"%S(%s, %s, %s, %s)\n", "ProcessFile", sourcePath, destinationPath, sourceCharsetName,
+                 destinationCharsetName);
+  }
+  return FileConversion(options, sourcePath, destinationPath)
+      .Run(sourceCharset, destinationCharsetName, destinationCharset, sourceFileSize, destinationFileSize);
+}
+
+}  // namespace glyphshift

@@ -1,0 +1,266 @@
+// ProcessFile when things go wrong or files are shared: moves, in-place conversion, missing
+// files, full disks, huge sources, allocation failures, message boxes and security carry-over.
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "convert/process_file_fixture.h"
+#include "convert/working_text.h"
+#include "support/faulty_files.h"
+
+namespace glyphshift::testing_support {
+namespace {
+
+using support::FaultyFiles;
+using support::PathExists;
+using support::ReadFileText;
+using support::ToBytes;
+using support::WriteFileBytes;
+
+// Latin-1 "é" in, UTF-8 out: a converted file is told apart from its source by its bytes.
+constexpr char kSourceText[] = "caf\xE9\n";
+constexpr char kConvertedText[] = "caf\xC3\xA9\n";
+
+struct AllocationFailureGuard {
+  explicit AllocationFailureGuard(int successes) { SetAllocationFailureForTesting(successes); }
+  ~AllocationFailureGuard() { SetAllocationFailureForTesting(-1); }
+};
+
+class ProcessFileSafetyTest : public ProcessFileTest {
+ protected:
+  void SetUp() override {
+    ProcessFileTest::SetUp();
+    options_.writeBom = false;
+    WriteFileBytes(dir_.Native("a.txt"), kSourceText);
+  }
+  Outcome ConvertTo(const std::u16string& destination) {
+    return Convert(dir_.Path("a.txt"), destination, kWindows1252, kCharsetUtf8);
+  }
+  mode_t ModeOf(const std::string& native) {
+    struct stat st {};
+    EXPECT_EQ(::stat(native.c_str(), &st), 0) << native;
+    return st.st_mode & 07777;
+  }
+};
+
+// --- In place and moves ----------------------------------------------------------------------
+
+TEST_F(ProcessFileSafetyTest, InPlaceRewritesTheSourceAndAMoveNeverDeletesIt) {
+  options_.moveSource = true;
+  const std::u16string spellings[] = {dir_.Path("a.txt"), dir_.Path("./a.txt"), dir_.Path("../") +
+      std::filesystem::path(dir_.path()).filename().u16string() + u"/a.txt"};
+  for (const std::u16string& destination : spellings) {
+    WriteFileBytes(dir_.Native("a.txt"), kSourceText);
+    EXPECT_EQ(ConvertTo(destination).result, kProcessOk);
+    EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kConvertedText);
+  }
+}
+
+TEST_F(ProcessFileSafetyTest, MoveThroughASymbolicLinkKeepsTheTargetAndTheLink) {
+  options_.moveSource = true;
+  ASSERT_EQ(::symlink("a.txt", dir_.Native("link").c_str()), 0);
+  EXPECT_EQ(ConvertTo(dir_.Path("link")).result, kProcessOk);
+  EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kConvertedText);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_.Native("link")));
+
+  // And the other way round: the source named through the link, the target as destination.
+  WriteFileBytes(dir_.Native("a.txt"), kSourceText);
+  EXPECT_EQ(Convert(dir_.Path("link"), dir_.Path("a.txt"), kWindows1252, kCharsetUtf8).result, kProcessOk);
+  EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kConvertedText);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_.Native("link")));
+}
+
+TEST_F(ProcessFileSafetyTest, MoveToAnotherFileDeletesTheSourceEvenWhenOnlyCaseDiffers) {
+  options_.moveSource = true;
+  const Outcome o = ConvertTo(dir_.Path("A.txt"));
+  EXPECT_EQ(o.result, kProcessOk);
+  EXPECT_EQ(ReadFileText(dir_.Native("A.txt")), kConvertedText);
+  EXPECT_FALSE(PathExists(dir_.Native("a.txt")));
+  EXPECT_EQ(o.sourceSize, 5u);
+  EXPECT_EQ(o.destinationSize, 6u);
+}
+
+TEST_F(ProcessFileSafetyTest, ExistingDestinationIsReplacedWhole) {
+  WriteFileBytes(dir_.Native("out"), std::string(100, 'x'));
+  EXPECT_EQ(ConvertTo(dir_.Path("out")).result, kProcessOk);
+  EXPECT_EQ(ReadFileText(dir_.Native("out")), kConvertedText);
+}
+
+// --- Sources that cannot be read -------------------------------------------------------------
+
+TEST_F(ProcessFileSafetyTest, MissingOrDirectorySourceIsAReadErrorWithoutBoxOrSizes) {
+  options_.uiMode = true;
+  ASSERT_EQ(::mkdir(dir_.Native("sub").c_str(), 0755), 0);
+  const struct {
+    const char* name;
+    const char* text;
+  } cases[] = {{"missing", "No such file or directory\n"}, {"sub", "Is a directory\n"}};
+  for (const auto& c : cases) {
+    const Outcome o = Convert(dir_.Path(c.name), dir_.Path("out"), kWindows1252, kCharsetUtf8);
+    EXPECT_EQ(o.result, kProcessReadError) << c.name;
+    EXPECT_EQ(o.output, c.text);
+    EXPECT_EQ(o.sourceSize, kUntouched);
+    EXPECT_EQ(o.destinationSize, kUntouched);
+  }
+  EXPECT_FALSE(PathExists(dir_.Native("out")));
+  EXPECT_TRUE(RecordedBoxes().empty());
+}
+
+TEST_F(ProcessFileSafetyTest, SourceOf4GiBOrMoreIsRefusedAndNothingIsWritten) {
+  // A sparse file costs no disk; the platform refuses it by its size before reading.
+  const std::string huge = dir_.Native("huge");
+  WriteFileBytes(huge, "");
+  if (::truncate(huge.c_str(), 0x100000000LL) != 0) GTEST_SKIP() << "no sparse 4 GiB file here";
+  Outcome o = Convert(dir_.Path("huge"), dir_.Path("out"), kWindows1252, kCharsetUtf8);
+  EXPECT_EQ(o.result, kProcessOutOfMemory);
+  EXPECT_EQ(o.output, "Error: The source file is too large to convert.\n");
+  EXPECT_EQ(o.sourceSize, kUntouched);
+  EXPECT_FALSE(PathExists(dir_.Native("out")));
+
+  // The same refusal reported by the file layer, with move set: the source stays.
+  FaultyFiles files;
+  files.FailRead(EFBIG);
+  options_.moveSource = true;
+  o = ConvertTo(dir_.Path("out"));
+  EXPECT_EQ(o.result, kProcessOutOfMemory);
+  EXPECT_EQ(files.Calls(support::FileOp::Write), 0);
+  EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kSourceText);
+}
+
+// --- Destinations that cannot be written -----------------------------------------------------
+
+TEST_F(ProcessFileSafetyTest, MissingDestinationDirectoryKeepsTheSourceWhenMoving) {
+  options_.moveSource = true;
+  options_.uiMode = true;
+  const Outcome o = ConvertTo(dir_.Path("no/such/dir/out"));
+  EXPECT_EQ(o.result, kProcessWriteError);
+  EXPECT_EQ(o.output, "No such file or directory\n");
+  EXPECT_EQ(o.sourceSize, 5u);
+  EXPECT_EQ(o.destinationSize, kUntouched);
+  EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kSourceText);
+  ASSERT_EQ(RecordedBoxes().size(), 1u);
+  EXPECT_EQ(RecordedBoxes()[0].text, u"An Error occured during file creation.");
+  EXPECT_EQ(RecordedBoxes()[0].caption, u"Error");
+  EXPECT_EQ(RecordedBoxes()[0].icon, platform::MessageBoxIcon::Error);
+}
+
+TEST_F(ProcessFileSafetyTest, FullDiskIsAWriteErrorAndLosesNothing) {
+  FaultyFiles files;
+  options_.moveSource = true;
+  files.FailWrite(ENOSPC, /*afterBytes=*/2);
+  Outcome o = ConvertTo(dir_.Path("out"));
+  EXPECT_EQ(o.result, kProcessWriteError);
+  EXPECT_EQ(o.output, "No space left on device\n");
+  EXPECT_EQ(o.destinationSize, kUntouched);
+  EXPECT_FALSE(PathExists(dir_.Native("out")));
+  EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kSourceText);
+
+  // In place, and failing at the final rename: the old file is intact.
+  files.FailRename(EIO);
+  o = ConvertTo(dir_.Path("a.txt"));
+  EXPECT_EQ(o.result, kProcessWriteError);
+  EXPECT_EQ(o.output, "Input/output error\n");
+  EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kSourceText);
+  EXPECT_EQ(files.Calls(support::FileOp::Delete), 0);
+}
+
+TEST_F(ProcessFileSafetyTest, FullTmpfsForReal) {
+  const std::string mountPoint = dir_.Native("small");
+  ASSERT_EQ(::mkdir(mountPoint.c_str(), 0755), 0);
+  if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=8k") != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here (needs root): " << std::strerror(errno);
+  }
+  WriteFileBytes(dir_.Native("big"), std::string(64 * 1024, '\xE9'));
+  WriteFileBytes(mountPoint + "/old", "old");
+  options_.moveSource = true;
+  const Outcome fresh = Convert(dir_.Path("big"), dir_.Path("small/new"), kWindows1252, kCharsetUtf8);
+  const Outcome over = Convert(dir_.Path("big"), dir_.Path("small/old"), kWindows1252, kCharsetUtf8);
+  const bool newExists = PathExists(mountPoint + "/new");
+  const std::string old = ReadFileText(mountPoint + "/old");
+  ::umount2(mountPoint.c_str(), MNT_DETACH);
+  EXPECT_EQ(fresh.result, kProcessWriteError);
+  EXPECT_EQ(fresh.output, "No space left on device\n");
+  EXPECT_FALSE(newExists);
+  EXPECT_EQ(over.result, kProcessWriteError);
+  EXPECT_EQ(old, "old");
+  EXPECT_TRUE(PathExists(dir_.Native("big")));
+}
+
+// --- Allocation failures ---------------------------------------------------------------------
+
+TEST_F(ProcessFileSafetyTest, OutOfMemoryIsReportedPerStepAndCreatesNothing) {
+  const struct {
+    int successes;  // allocations that succeed first: decoding, line breaks, markup, output
+    const char* printed;
+  } steps[] = {{0, ""},
+               {1, "Error: The system is out of memory. The operation failed."},
+               {2, "The system is out of memory. The operation failed."},
+               {3, "Error: The system is out of memory. The operation failed."}};
+  options_.lineBreak = u"dos";
+  options_.modifyXml = true;
+  options_.moveSource = true;
+  WriteFileBytes(dir_.Native("a.txt"), "<?xml encoding=\"x\"?>");
+  for (const auto& step : steps) {
+    AllocationFailureGuard guard(step.successes);
+    const Outcome o = ConvertTo(dir_.Path("out"));
+    EXPECT_EQ(o.result, kProcessOutOfMemory) << step.successes;
+    EXPECT_EQ(o.output, step.printed) << step.successes;
+    EXPECT_EQ(o.sourceSize, 20u);
+    EXPECT_FALSE(PathExists(dir_.Native("out")));
+    EXPECT_TRUE(PathExists(dir_.Native("a.txt")));
+  }
+}
+
+TEST_F(ProcessFileSafetyTest, OutOfMemoryInDialogModeIsABoxUnlessSilenced) {
+  options_.uiMode = true;
+  options_.lineBreak = u"unix";
+  {
+    AllocationFailureGuard guard(1);
+    EXPECT_EQ(ConvertTo(dir_.Path("out")).output, "");
+  }
+  ASSERT_EQ(RecordedBoxes().size(), 1u);
+  EXPECT_EQ(RecordedBoxes()[0].text, u"The system is out of memory. The operation failed.");
+  EXPECT_EQ(RecordedBoxes()[0].caption, u"Out of memory");
+  options_.noStatusBox = true;
+  AllocationFailureGuard guard(1);
+  EXPECT_EQ(ConvertTo(dir_.Path("out")).output, "");
+  EXPECT_EQ(RecordedBoxes().size(), 1u);
+}
+
+// --- Message boxes and security --------------------------------------------------------------
+
+TEST_F(ProcessFileSafetyTest, StatusBoxOnlyInDialogModeWithoutNoStatusBox) {
+  ConvertTo(dir_.Path("out"));
+  EXPECT_TRUE(RecordedBoxes().empty());
+  options_.uiMode = true;
+  ConvertTo(dir_.Path("out"));
+  ASSERT_EQ(RecordedBoxes().size(), 1u);
+  EXPECT_EQ(RecordedBoxes()[0].text, u"Conversion finished!");
+  EXPECT_EQ(RecordedBoxes()[0].caption, u"Finished");
+  EXPECT_EQ(RecordedBoxes()[0].icon, platform::MessageBoxIcon::Information);
+  options_.noStatusBox = true;
+  ConvertTo(dir_.Path("out"));
+  EXPECT_EQ(RecordedBoxes().size(), 1u);
+}
+
+TEST_F(ProcessFileSafetyTest, AccessListIsCarriedOverOnlyOntoAWrittenFile) {
+  options_.keepSecurity = options_.keepDacl = true;
+  ASSERT_EQ(::chmod(dir_.Native("a.txt").c_str(), 0640), 0);
+  ASSERT_EQ(ConvertTo(dir_.Path("out")).result, kProcessOk);
+  EXPECT_EQ(ModeOf(dir_.Native("out")), 0640u);
+
+  // A destination the write could not replace keeps its own security.
+  WriteFileBytes(dir_.Native("kept"), "old");
+  ASSERT_EQ(::chmod(dir_.Native("kept").c_str(), 0600), 0);
+  FaultyFiles files;
+  files.FailWrite(ENOSPC);
+  EXPECT_EQ(ConvertTo(dir_.Path("kept")).result, kProcessWriteError);
+  EXPECT_EQ(ModeOf(dir_.Native("kept")), 0600u);
+}
+
+}  // namespace
+}  // namespace glyphshift::testing_support
