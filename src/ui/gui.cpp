@@ -80,7 +80,7 @@ const GuiModule* LoadModule() {
     }
     if (firstError.empty()) firstError = error;
   }
-  if (firstError.empty()) firstError = std::string(kModuleFileName) + " was not found beside the program";
+  if (firstError.empty()) firstError = std::string(kModuleFileName) + " is neither beside the program nor in ../lib/glyphshift";
   std::fprintf(stderr, "morfex: the graphical interface is not available: %s\n", firstError.c_str());
   return nullptr;
 }

@@ -88,14 +88,6 @@ TEST_F(DialogRun, ConvertWritesTheProposedDestinationAndReportsSuccess) {
   EXPECT_EQ(g_boxes[0].second, platform::MessageBoxIcon::Information);
 }
 
-TEST_F(DialogRun, AUtf16BeDestinationWritesItsByteOrderMark) {
-  Choose(CMainDialog::Chooser::Source, Write("in.txt", "hi"), kIdSourceButton);
-  SelectDestinationSet("UTF-16BE ");
-  ASSERT_EQ(RunDialogDoing([this] { Click(kIdConvert); }), kDialogConvert);
-  EXPECT_EQ(RunConversion(), 0);
-  EXPECT_EQ(Read((directory_ / "in.2.txt").string()), std::string("\xFE\xFF\0h\0i", 6));
-}
-
 TEST_F(DialogRun, AnUnwritableDestinationIsReportedByAnErrorBox) {
   Choose(CMainDialog::Chooser::Source, Write("in.txt", "hi"), kIdSourceButton);
   Choose(CMainDialog::Chooser::Destination, (directory_ / "missing" / "out.txt").string(), kIdDestinationButton);

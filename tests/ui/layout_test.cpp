@@ -81,13 +81,6 @@ TEST(MainDialogLayout, HeightChangeMovesOnlyTheBottomButtons) {
   }
 }
 
-TEST(MainDialogLayout, LayingOutForTheRecordedSizeChangesNothing) {
-  const auto table = CapturedMainLayout();
-  for (const ControlPlacement& place : ApplyLayout(table.data(), kRecordedClient)) {
-    EXPECT_EQ(place, Recorded(place.controlId));
-  }
-}
-
 TEST(MainDialogLayout, NarrowingShrinksStretchingControlsAndPullsRightOnesLeft) {
   const auto table = CapturedMainLayout();
   auto placed = PlacementsById(ApplyLayout(table.data(), {kRecordedClient.width - 60, kRecordedClient.height}));

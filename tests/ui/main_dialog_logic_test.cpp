@@ -146,8 +146,7 @@ TEST(FilterList, ALongFileIsCutAfterTheLastWholePairThatFits) {
   EXPECT_LT(kept, lines.size());
   EXPECT_LE(ListLength(filters) + 1, kFilterListCapacity);
   EXPECT_GT(ListLength(filters) + 1 + lines[kept].size(), kFilterListCapacity) << "one more pair would have fit";
-  EXPECT_EQ(filters[kept - 1].pattern, lines[kept - 1].substr(lines[kept - 1].find(u'|') + 1,
-                                                              lines[kept - 1].size() - lines[kept - 1].find(u'|') - 2));
+  EXPECT_EQ(filters[kept - 1].description + u"|" + filters[kept - 1].pattern + u"\n", lines[kept - 1]);
 }
 
 TEST(FilterList, AFirstPairLongerThanTheListLeavesOnlyTheDefault) {

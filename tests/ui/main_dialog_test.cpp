@@ -227,12 +227,6 @@ TEST_F(MainDialog, ConvertNeedsADestinationSetAndASourceSet) {
   EXPECT_FALSE(Get(kIdConvert)->isEnabled());
 }
 
-TEST(MainDialogFilters, FiltersTxtIsOfferedInQtSyntax) {
-  const std::vector<FileFilter> filters = {{u"Text", u"*.txt"}, {u"HTML", u"*.htm;*.html"}, {u"All files", u"*.*"}};
-  EXPECT_EQ(ToQtNameFilters(filters), (QStringList{QStringLiteral("Text (*.txt)"), QStringLiteral("HTML (*.htm *.html)"),
-                                                   QStringLiteral("All files (*)")}));
-}
-
 TEST_F(MainDialog, FiltersTxtInTheCurrentDirectoryReachesBothChoosers) {
   Write("filters.txt", "Text|*.txt\r\nHTML|*.htm;*.html\r\n");
   CMainDialog dialog;

@@ -2,6 +2,8 @@
 // Qt application per call. Snapshot mode closes each window after saving a picture of it.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstdlib>
 
 #include "platform/display.h"
@@ -72,6 +74,19 @@ TEST_F(Module, MessageBoxesGoThroughTheModuleOnceLoaded) {
   ASSERT_EQ(RunMainDialog(options), kDialogCancel);
   platform::ShowMessageBox(u"Conversion finished!", u"Finished", platform::MessageBoxIcon::Information);
   EXPECT_GT(Picture("message-box.png").width, 0u);
+}
+
+// The program finds the module beside itself; both windows end it with status 255.
+TEST_F(Module, MorfexFindsTheModuleBesideItself) {
+  const std::string command = std::string("env -u GLYPHSHIFT_GUI_MODULE ") + GLYPHSHIFT_TEST_MORFEX;
+  const int dialog = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(dialog));
+  EXPECT_EQ(WEXITSTATUS(dialog), 255);
+  EXPECT_GT(Picture("dialog.png").width, 0u) << "the dialog was not shown";
+  const int help = std::system((command + " '/?' >/dev/null").c_str());
+  ASSERT_TRUE(WIFEXITED(help));
+  EXPECT_EQ(WEXITSTATUS(help), 255);
+  EXPECT_GT(Picture("help.png").width, 0u) << "the help window was not shown";
 }
 
 }  // namespace
