@@ -45,14 +45,16 @@ class FileSystem {
   // Makes `pieces`, one after another, the complete content of `path`. A new file is created,
   // written, flushed and closed; an existing one is replaced through a temporary file in the same
   // directory that is renamed over it and keeps its permission bits, owner and access list where
-  // the process may (through a symbolic link: the target is replaced, the link stays). Any failure
-  // leaves an existing file as it was and removes what was created. `written` receives the
-  // bytes written.
+  // the process may (through a symbolic link: the target is replaced, the link stays). An
+  // existing file the process may not write is refused (EACCES, "open"), although the rename
+  // would be allowed. Any failure leaves an existing file as it was and removes what was created.
+  // `written` receives the bytes written, also on failure.
   virtual SysError WriteWholeFile(const std::u16string& path, std::span<const std::span<const std::uint8_t>> pieces,
                                   std::uint64_t& written) = 0;
 
   virtual SysError DeleteFile(const std::u16string& path) = 0;
-  // Renames, replacing an existing destination.
+  // Renames, replacing an existing destination unless it is read-only (EACCES). Across file
+  // systems it copies, flushes and then deletes the source; a failed copy keeps the source.
   virtual SysError MoveFile(const std::u16string& from, const std::u16string& to) = 0;
   virtual SysError CreateDirectory(const std::u16string& path) = 0;
   // A snapshot of the entries of a directory, without "." and "..", in the file system's order.

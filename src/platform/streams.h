@@ -21,6 +21,7 @@ enum class StreamTarget {
 // Points a stream at a target. On failure the stream is Closed and the error returned.
 SysError RouteStream(StdStream stream, StreamTarget target, const std::u16string& logPath = {});
 
+// Streams are buffered (a terminal at each line end) and flushed at exit and before rerouting.
 // Unbuffered streams reach their target at once, so two streams routed to one file interleave
 // in the order written.
 void SetUnbuffered(StdStream stream, bool unbuffered);
