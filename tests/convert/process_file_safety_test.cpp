@@ -92,13 +92,14 @@ TEST_F(ProcessFileSafetyTest, ExistingDestinationIsReplacedWhole) {
 
 // --- Sources that cannot be read -------------------------------------------------------------
 
-TEST_F(ProcessFileSafetyTest, MissingOrDirectorySourceIsAReadErrorWithoutBoxOrSizes) {
+TEST_F(ProcessFileSafetyTest, MissingDirectoryOrFifoSourceIsAReadErrorWithoutBoxOrSizes) {
   options_.uiMode = true;
   ASSERT_EQ(::mkdir(dir_.Native("sub").c_str(), 0755), 0);
+  ASSERT_EQ(::mkfifo(dir_.Native("fifo").c_str(), 0644), 0);  // must be refused, not block
   const struct {
     const char* name;
     const char* text;
-  } cases[] = {{"missing", "No such file or directory\n"}, {"sub", "Is a directory\n"}};
+  } cases[] = {{"missing", "No such file or directory\n"}, {"sub", "Is a directory\n"}, {"fifo", "Invalid argument\n"}};
   for (const auto& c : cases) {
     const Outcome o = Convert(dir_.Path(c.name), dir_.Path("out"), kWindows1252, kCharsetUtf8);
     EXPECT_EQ(o.result, kProcessReadError) << c.name;
@@ -260,6 +261,22 @@ TEST_F(ProcessFileSafetyTest, AccessListIsCarriedOverOnlyOntoAWrittenFile) {
   files.FailWrite(ENOSPC);
   EXPECT_EQ(ConvertTo(dir_.Path("kept")).result, kProcessWriteError);
   EXPECT_EQ(ModeOf(dir_.Native("kept")), 0600u);
+}
+
+TEST_F(ProcessFileSafetyTest, OwnerIsCarriedOverWhenAskedFor) {
+  if (::geteuid() != 0) GTEST_SKIP() << "handing a file to another owner needs root";
+  constexpr uid_t kOther = 65534;  // nobody
+  ASSERT_EQ(::chown(dir_.Native("a.txt").c_str(), kOther, kOther), 0);
+  struct stat st {};
+  options_.keepSecurity = true;
+  options_.keepDacl = true;  // the access list alone leaves the owner
+  ASSERT_EQ(ConvertTo(dir_.Path("out")).result, kProcessOk);
+  ASSERT_EQ(::stat(dir_.Native("out").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+  options_.keepOwner = true;
+  ASSERT_EQ(ConvertTo(dir_.Path("out2")).result, kProcessOk);
+  ASSERT_EQ(::stat(dir_.Native("out2").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, kOther);
 }
 
 }  // namespace
