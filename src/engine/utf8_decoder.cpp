@@ -33,28 +33,27 @@ std::int32_t DecodeVector(const std::uint8_t* source, std::uint32_t sourceLength
   while (j < sourceLength) {
 #if defined(GLYPHSHIFT_HAVE_SSE2)
     if (sourceLength - j >= margin) {
-      const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + j));
-      if (_mm_movemask_epi8(in) == 0) {
-        if constexpr (kConvert) {
-          const __m128i zero = _mm_setzero_si128();
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), _mm_unpacklo_epi8(in, zero));
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i + 8), _mm_unpackhi_epi8(in, zero));
-        }
-        j += 16;
-        i += 16;
-        continue;
-      }
       if (shuffles) {
-        const simd::Utf8BlockResult block =
-            simd::DecodeUtf8TwoByteBlock(source + j, kConvert ? destination + i : nullptr);
-        if (block.consumed != 0) {
-          if (block.multibyte) result |= CONVERT_FLAG_MULTIBYTE;
-          j += block.consumed;
-          i += block.units;
+        const simd::Utf8DecodeRun run =
+            simd::DecodeUtf8TwoByteBlocks(source + j, sourceLength - j, margin, kConvert ? destination + i : nullptr);
+        j += run.consumed;
+        i += run.units;
+        if (run.multibyte != 0) result |= CONVERT_FLAG_MULTIBYTE;
+        if (sourceLength - j < margin) continue;  // the rest is for the steps below
+      } else {
+        const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + j));
+        if (_mm_movemask_epi8(in) == 0) {
+          if constexpr (kConvert) {
+            const __m128i zero = _mm_setzero_si128();
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), _mm_unpacklo_epi8(in, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i + 8), _mm_unpackhi_epi8(in, zero));
+          }
+          j += 16;
+          i += 16;
           continue;
         }
       }
-      // Not for the vector code: the characters of this block one by one, then try again.
+      // A block the vector code does not take: its characters one by one, then try again.
       const std::uint32_t blockEnd = j + 16;
       bool going = true;
       while (going && j < blockEnd) {

@@ -53,9 +53,8 @@ std::uint64_t CountUtf8Bytes(const char16_t* source, std::uint32_t units) noexce
   return bytes;
 }
 
-// Converting. A 2-byte block stores 16 bytes of which as few as 8 are its own; it runs only
-// when what follows is sure to overwrite the rest: 8 more units (a byte or more each) and, if
-// the capacity stops us first, a stop no earlier than 3 bytes before the capacity.
+// Converting: runs of vector blocks (see EncodeUtf8TwoByteBlocks for the room they need),
+// and the steps for everything else.
 std::int32_t EncodeVector(const char16_t* source, std::uint32_t units, std::uint8_t* destination,
                           std::uint32_t* destinationSize, bool shuffles) noexcept {
   const std::uint32_t capacity = *destinationSize;
@@ -64,28 +63,23 @@ std::int32_t EncodeVector(const char16_t* source, std::uint32_t units, std::uint
   while (j < units) {
 #if defined(GLYPHSHIFT_HAVE_SSE2)
     if (units - j >= 16 && capacity - out >= 19) {
-      const __m128i a = Load8(source + j);
-      const __m128i b = Load8(source + j + 8);
-      if (AllAscii(_mm_or_si128(a, b))) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + out), _mm_packus_epi16(a, b));
-        j += 16;
-        out += 16;
-        continue;
-      }
-      if (AllAscii(a)) {
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(destination + out), _mm_packus_epi16(a, a));
-        j += 8;
-        out += 8;
-        continue;
-      }
       if (shuffles) {
-        if (const unsigned written = simd::EncodeUtf8TwoByteBlock(source + j, destination + out)) {
-          j += 8;
-          out += written;
+        const simd::Utf8EncodeRun run = simd::EncodeUtf8TwoByteBlocks(source + j, units - j, destination + out,
+                                                                      capacity - out);
+        j += run.consumed;
+        out += run.written;
+        if (units - j < 16 || capacity - out < 19) continue;  // the rest is for the steps below
+      } else {
+        const __m128i a = Load8(source + j);
+        const __m128i b = Load8(source + j + 8);
+        if (AllAscii(_mm_or_si128(a, b))) {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + out), _mm_packus_epi16(a, b));
+          j += 16;
+          out += 16;
           continue;
         }
       }
-      // Eight units by the step, then try the vector code again.
+      // A block the vector code does not take: eight units by the step, then try again.
       const std::uint32_t blockEnd = j + 8;
       while (j < blockEnd) {
         if (!EncodeUtf8Character(source, units, j, destination, out, capacity)) {
