@@ -228,7 +228,8 @@ int main(int argc, char** argv) {
   const engine::CodecPath path = engine::SetCodecPath(scalar ? engine::CodecPath::kReference : engine::BestCodecPath());
   const char* pathName = path == engine::CodecPath::kReference ? "reference (scalar)"
                          : path == engine::CodecPath::kSse2    ? "SSE2"
-                                                               : "SSSE3";
+                         : path == engine::CodecPath::kSsse3   ? "SSSE3"
+                                                               : "AVX-512";
   int count = static_cast<int>(args.size());
   benchmark::Initialize(&count, args.data());
   std::fprintf(stderr, "generating 64 MiB inputs...\n");

@@ -1,5 +1,5 @@
-// Vector kernels that need byte shuffles (SSSE3). Call them only when CurrentCodecPath() is
-// CodecPath::kSsse3; they are compiled for that instruction set alone, not the whole engine.
+// Vector kernels beyond the x86-64 baseline. Each is compiled for its instruction set alone,
+// not the whole engine; call it only when CurrentCodecPath() allows that set.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,8 @@ namespace glyphshift::engine::simd {
 
 #if defined(__SSE2__)
 #define GLYPHSHIFT_HAVE_SSE2 1
+
+// SSSE3 kernels: call them only when CurrentCodecPath() is CodecPath::kSsse3 or above.
 
 struct Utf8DecodeRun {
   std::uint32_t consumed;   // input bytes taken
@@ -34,6 +36,18 @@ struct Utf8EncodeRun {
 // units, or a capacity stop no earlier than 3 bytes short) overwrites the rest.
 Utf8EncodeRun EncodeUtf8TwoByteBlocks(const char16_t* source, std::uint32_t units, std::uint8_t* destination,
                                       std::uint32_t capacity) noexcept;
+
+// AVX-512 (BW and VBMI) kernels: call them only when CurrentCodecPath() is CodecPath::kAvx512.
+
+// Decodes the first (count / 32) * 32 bytes through `table` with in-register permutes; returns
+// true when one of them was undefined.
+bool DecodeSingleBytesAvx512(const char16_t* table, const std::uint8_t* source, std::uint32_t count,
+                             char16_t* destination) noexcept;
+
+// Encodes 32-unit blocks through the first 256 entries of a filled ReverseTable while every
+// unit of a block is below 0x100; returns the units encoded (a multiple of 32).
+std::uint32_t EncodeLatinUnitsAvx512(const std::uint8_t* reverse, const char16_t* source, std::uint32_t count,
+                                     std::uint8_t* destination) noexcept;
 
 #endif
 

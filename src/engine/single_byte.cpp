@@ -37,6 +37,12 @@ bool DecodeBytes(CharsetCode code, const std::uint8_t* source, std::uint32_t cou
   const bool asciiIdentity = IsAsciiCompatible(code);
   std::uint64_t undefined = 0;
   std::uint32_t i = 0;
+#if defined(GLYPHSHIFT_HAVE_SSE2)
+  if (CurrentCodecPath() == CodecPath::kAvx512) {
+    undefined = simd::DecodeSingleBytesAvx512(units, source, count, destination);
+    i = count / 32 * 32;
+  }
+#endif
   while (count - i >= 16) {
 #if defined(GLYPHSHIFT_HAVE_SSE2)
     const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
@@ -64,18 +70,16 @@ bool DecodeBytes(CharsetCode code, const std::uint8_t* source, std::uint32_t cou
   return undefined != 0;
 }
 
-// Encodes `count` units through a filled ReverseTable.
-void EncodeUnits(const std::uint8_t* reverse, bool asciiIdentity, const char16_t* source, std::uint32_t count,
-                 std::uint8_t* destination) noexcept {
-  std::uint32_t i = 0;
-  while (count - i >= 16) {
+// Encodes `count` units, a multiple of 16, through a filled ReverseTable.
+void EncodeBlocks(const std::uint8_t* reverse, bool asciiIdentity, const char16_t* source, std::uint32_t count,
+                  std::uint8_t* destination) noexcept {
+  for (std::uint32_t i = 0; i < count; i += 16) {
 #if defined(GLYPHSHIFT_HAVE_SSE2)
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i + 8));
     const __m128i high = _mm_and_si128(_mm_or_si128(a, b), _mm_set1_epi16(static_cast<short>(0xFF80)));
     if (asciiIdentity && _mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) == 0xFFFF) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), _mm_packus_epi16(a, b));
-      i += 16;
       continue;
     }
 #endif
@@ -84,9 +88,28 @@ void EncodeUnits(const std::uint8_t* reverse, bool asciiIdentity, const char16_t
       for (unsigned u = 0; u < 8; ++u) eight |= std::uint64_t{reverse[source[i + k + u]]} << (8 * u);
       StoreWord(destination + i + k, eight);
     }
-    i += 16;
   }
-  for (; i < count; ++i) destination[i] = reverse[source[i]];
+}
+
+// Encodes `count` units through a filled ReverseTable.
+void EncodeUnits(const std::uint8_t* reverse, bool asciiIdentity, const char16_t* source, std::uint32_t count,
+                 std::uint8_t* destination) noexcept {
+  std::uint32_t i = 0;
+#if defined(GLYPHSHIFT_HAVE_SSE2)
+  if (CurrentCodecPath() == CodecPath::kAvx512) {
+    // Runs of 32-unit blocks below 0x100; after a block with other units, 64 units the other
+    // way before trying again, so that text mostly above 0x100 pays little for the tries.
+    while (count - i >= 32) {
+      i += simd::EncodeLatinUnitsAvx512(reverse, source + i, count - i, destination + i);
+      const std::uint32_t other = std::min(count - i, 64u) / 16 * 16;
+      EncodeBlocks(reverse, asciiIdentity, source + i, other, destination + i);
+      i += other;
+    }
+  }
+#endif
+  const std::uint32_t blocks = (count - i) / 16 * 16;
+  EncodeBlocks(reverse, asciiIdentity, source + i, blocks, destination + i);
+  for (i += blocks; i < count; ++i) destination[i] = reverse[source[i]];
 }
 
 // Does the ReverseTable give every ASCII unit its own byte? Not in code 11, where 0xC1 also

@@ -85,7 +85,7 @@ std::int32_t DecodeUtf8(const std::uint8_t* source, std::uint32_t sourceLength, 
     units = size / 2;
     return result;
   }
-  const bool shuffles = path == CodecPath::kSsse3;
+  const bool shuffles = path >= CodecPath::kSsse3;
   if (destination == nullptr) return DecodeVector<false>(source, sourceLength, nullptr, units, stopAtError, shuffles);
   return DecodeVector<true>(source, sourceLength, destination, units, stopAtError, shuffles);
 }

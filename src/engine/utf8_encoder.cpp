@@ -110,7 +110,7 @@ std::int32_t Utf16ToUtf8(const char16_t* source, std::uint32_t sourceLength, std
     return reference::Utf16ToUtf8(source, sourceLength, destination, destinationSize);
   }
   if (*destinationSize == 0) return ReportByteCount(CountUtf8Bytes(source, sourceLength / 2), destinationSize);
-  return EncodeVector(source, sourceLength / 2, destination, destinationSize, path == CodecPath::kSsse3);
+  return EncodeVector(source, sourceLength / 2, destination, destinationSize, path >= CodecPath::kSsse3);
 }
 
 }  // namespace glyphshift::engine

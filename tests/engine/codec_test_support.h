@@ -19,7 +19,8 @@ using Units = std::vector<char16_t>;
 inline std::vector<CodecPath> AvailablePaths() {
   std::vector<CodecPath> paths{CodecPath::kReference};
   if (static_cast<int>(BestCodecPath()) >= static_cast<int>(CodecPath::kSse2)) paths.push_back(CodecPath::kSse2);
-  if (BestCodecPath() == CodecPath::kSsse3) paths.push_back(CodecPath::kSsse3);
+  if (static_cast<int>(BestCodecPath()) >= static_cast<int>(CodecPath::kSsse3)) paths.push_back(CodecPath::kSsse3);
+  if (BestCodecPath() == CodecPath::kAvx512) paths.push_back(CodecPath::kAvx512);
   return paths;
 }
 
@@ -28,6 +29,7 @@ inline std::string PathName(const ::testing::TestParamInfo<CodecPath>& info) {
     case CodecPath::kReference: return "Reference";
     case CodecPath::kSse2: return "Sse2";
     case CodecPath::kSsse3: return "Ssse3";
+    case CodecPath::kAvx512: return "Avx512";
   }
   return "Unknown";
 }
