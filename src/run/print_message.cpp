@@ -73,19 +73,19 @@ std::u16string FormatText(std::u16string_view format, std::initializer_list<Form
       out += format[i];
       continue;
     }
-    const format_detail::Specifier spec = format_detail::ReadSpecifier(format.substr(i + 1));
-    i += spec.length;
-    if (spec.conversion == Conversion::Percent) {
+    const format_detail::Specifier specifier = format_detail::ReadSpecifier(format.substr(i + 1));
+    i += specifier.length;
+    if (specifier.conversion == Conversion::Percent) {
       out += u'%';
-    } else if (spec.conversion == Conversion::Unknown) {
+    } else if (specifier.conversion == Conversion::Unknown) {
       out += kMismatch;  // takes no argument: the ones after it keep their places
       matched = false;
-    } else if (next == args.end() || next->kind() != format_detail::ArgumentKind(spec.conversion)) {
+    } else if (next == args.end() || next->kind() != format_detail::ArgumentKind(specifier.conversion)) {
       out += kMismatch;
       matched = false;
       if (next != args.end()) ++next;
     } else {
-      AppendArgument(out, spec.conversion, *next++);
+      AppendArgument(out, specifier.conversion, *next++);
     }
   }
   assert(matched && next == args.end() && "format does not match its arguments");

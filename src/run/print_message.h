@@ -104,10 +104,10 @@ constexpr bool FormatFits(std::u16string_view format, const std::array<FormatArg
   std::size_t next = 0;
   for (std::size_t i = 0; i < format.size(); ++i) {
     if (format[i] != u'%') continue;
-    const Specifier spec = ReadSpecifier(format.substr(i + 1));
-    if (spec.conversion == Conversion::Unknown) return false;
-    if (TakesArgument(spec.conversion) && (next == N || kinds[next++] != ArgumentKind(spec.conversion))) return false;
-    i += spec.length;
+    const Specifier specifier = ReadSpecifier(format.substr(i + 1));
+    if (specifier.conversion == Conversion::Unknown) return false;
+    if (TakesArgument(specifier.conversion) && (next == N || kinds[next++] != ArgumentKind(specifier.conversion))) return false;
+    i += specifier.length;
   }
   return next == N;
 }
