@@ -3,6 +3,8 @@
 // step as the reference loop, so malformed input is always judged by the one definition.
 #include "engine/utf8_decoder.h"
 
+#include <algorithm>
+
 #include "engine/codec_path.h"
 #include "engine/codec_support.h"
 #include "engine/engine.h"
@@ -30,6 +32,9 @@ std::int32_t DecodeVector(const std::uint8_t* source, std::uint32_t sourceLength
   std::uint32_t j = 0;
   std::uint64_t i = 0;
   const std::uint32_t margin = kConvert ? kConvertBlockMargin : kQueryBlockMargin;
+  // Bytes to take by the steps after a block the vector code refused: doubled while it keeps
+  // refusing (CJK, random bytes), so such text pays little for the tries; 16 after a success.
+  std::uint32_t stepSpan = 16;
   while (j < sourceLength) {
 #if defined(GLYPHSHIFT_HAVE_SSE2)
     if (sourceLength - j >= margin) {
@@ -40,6 +45,7 @@ std::int32_t DecodeVector(const std::uint8_t* source, std::uint32_t sourceLength
         i += run.units;
         if (run.multibyte != 0) result |= CONVERT_FLAG_MULTIBYTE;
         if (sourceLength - j < margin) continue;  // the rest is for the steps below
+        stepSpan = run.consumed != 0 ? 16 : std::min(2 * stepSpan, 256u);
       } else {
         const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + j));
         if (_mm_movemask_epi8(in) == 0) {
@@ -53,8 +59,8 @@ std::int32_t DecodeVector(const std::uint8_t* source, std::uint32_t sourceLength
           continue;
         }
       }
-      // A block the vector code does not take: its characters one by one, then try again.
-      const std::uint32_t blockEnd = j + 16;
+      // Bytes the vector code does not take: their characters one by one, then try again.
+      const std::uint32_t blockEnd = j + std::min(stepSpan, sourceLength - j);
       bool going = true;
       while (going && j < blockEnd) {
         going = DecodeUtf8Character<kConvert>(source, sourceLength, j, destination, i, result) &&

@@ -1,5 +1,7 @@
 // UTF-16 to UTF-8. Vector code counts the size query and encodes blocks of ASCII, or of units
 // below 0x800; every other character goes through the reference loop's per-character step.
+#include <algorithm>
+
 #include "engine/codec_path.h"
 #include "engine/codec_support.h"
 #include "engine/engine.h"
@@ -60,6 +62,7 @@ std::int32_t EncodeVector(const char16_t* source, std::uint32_t units, std::uint
   const std::uint32_t capacity = *destinationSize;
   std::uint32_t j = 0;
   std::uint32_t out = 0;
+  std::uint32_t stepSpan = 8;  // units for the steps after a refused block; doubles while refused
   while (j < units) {
 #if defined(GLYPHSHIFT_HAVE_SSE2)
     if (units - j >= 16 && capacity - out >= 19) {
@@ -69,6 +72,7 @@ std::int32_t EncodeVector(const char16_t* source, std::uint32_t units, std::uint
         j += run.consumed;
         out += run.written;
         if (units - j < 16 || capacity - out < 19) continue;  // the rest is for the steps below
+        stepSpan = run.consumed != 0 ? 8 : std::min(2 * stepSpan, 128u);
       } else {
         const __m128i a = Load8(source + j);
         const __m128i b = Load8(source + j + 8);
@@ -79,8 +83,8 @@ std::int32_t EncodeVector(const char16_t* source, std::uint32_t units, std::uint
           continue;
         }
       }
-      // A block the vector code does not take: eight units by the step, then try again.
-      const std::uint32_t blockEnd = j + 8;
+      // Units the vector code does not take: by the step, then try again.
+      const std::uint32_t blockEnd = j + std::min(stepSpan, units - j);
       while (j < blockEnd) {
         if (!EncodeUtf8Character(source, units, j, destination, out, capacity)) {
           *destinationSize = out;
