@@ -3,6 +3,9 @@
 #include "engine/simd_kernels.h"
 
 #if defined(GLYPHSHIFT_HAVE_SSE2)
+// GCC 12's AVX-512 headers start some intrinsics from an "undefined" register, which -O3 then
+// reports as maybe-uninitialized in our code.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
 
 #define GLYPHSHIFT_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))

@@ -402,7 +402,10 @@ SysError SidToText(const Sid& sid, std::u16string& text) {
     std::snprintf(number, sizeof number, "%llu", static_cast<unsigned long long>(parsed->authority));
   }
   std::string out = std::string("S-1-") + number;
-  for (std::uint32_t sub : parsed->subAuthorities) out += "-" + std::to_string(sub);
+  for (std::uint32_t sub : parsed->subAuthorities) {
+    out += '-';  // appended apart: GCC 12 at -O3 warns falsely (-Wrestrict) on "-" + to_string
+    out += std::to_string(sub);
+  }
   text = FromNative(out);
   return {};
 }
