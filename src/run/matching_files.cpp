@@ -27,6 +27,9 @@ struct WalkContext {
   // The output directory's identity, in a recursive run into a folder inside the tree: the
   // walk never descends into it, so it never converts its own output.
   std::optional<platform::FileId> outputId;
+  // The run's own log file: converting it would rewrite the file the run is appending to and
+  // lose the lines still to come.
+  std::optional<platform::FileId> logId;
   CUserTranslationTable* table = nullptr;
 };
 
@@ -49,6 +52,11 @@ bool Push(DirectoryStack& stack, const std::u16string& dir, RunSummary& summary)
 bool IsOutputDirectory(const WalkContext& walk, const std::u16string& dir) {
   platform::FileId id;
   return walk.outputId && !platform::Files().GetFileId(dir, id) && id == *walk.outputId;
+}
+
+bool IsLogFile(const WalkContext& walk, const std::u16string& file) {
+  platform::FileId id;
+  return walk.logId && !platform::Files().GetFileId(file, id) && id == *walk.logId;
 }
 
 // Lists `dir` and converts its matching files; pushes its subdirectories when recursive.
@@ -81,12 +89,16 @@ void ScanDirectory(WalkContext& walk, DirectoryStack& stack, const std::u16strin
       PrintMessage(u"Skipped: \"%s\" is not a regular file.\n", entry.name);
       continue;
     }
+    const std::u16string sourceFile = JoinPath(dir, entry.name);
+    if (IsLogFile(walk, sourceFile)) {
+      PrintMessage(u"Skipped: \"%s\" is the log file of this run.\n", entry.name);
+      continue;
+    }
 
     if (!insertName) {
       CreateDirectoryPath(destDir);
       insertName = IsSameDirectory(dir, destDir);
     }
-    const std::u16string sourceFile = JoinPath(dir, entry.name);
     std::u16string destination =
         options.replaceSource
             ? sourceFile
@@ -120,7 +132,7 @@ std::int32_t ConvertMatchingFiles(ConversionOptions& options, RunSummary& summar
     }
   }
 
-  WalkContext walk{options, summary, std::u16string(FileNameOf(options.sourceSpec)), {}, std::nullopt, nullptr};
+  WalkContext walk{options, summary, std::u16string(FileNameOf(options.sourceSpec)), {}, std::nullopt, std::nullopt, nullptr};
   const std::u16string_view patternDir = DirectoryOf(options.sourceSpec);
   walk.base = IsRelativePath(patternDir) ? JoinPath(platform::Files().CurrentDirectory(), patternDir)
                                          : CanonicalizePath(patternDir);
@@ -129,6 +141,11 @@ std::int32_t ConvertMatchingFiles(ConversionOptions& options, RunSummary& summar
   if (options.recursive && !options.outputPath.empty() && !options.replaceSource) {
     platform::FileId id;
     if (!platform::Files().GetFileId(options.outputPath, id)) walk.outputId = id;
+  }
+
+  if (!options.logFilePath.empty()) {
+    platform::FileId id;
+    if (!platform::Files().GetFileId(options.logFilePath, id)) walk.logId = id;
   }
 
   std::unique_ptr<CUserTranslationTable> table;

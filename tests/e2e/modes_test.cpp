@@ -59,6 +59,16 @@ TEST_F(Modes, LogFileGetsAStartLinePerRunAndTheMessages) {
   EXPECT_TRUE(std::regex_match(log, std::regex(start + body + start + body))) << log;
 }
 
+TEST_F(Modes, WildcardRunLeavesItsOwnLogAlone) {
+  Write("a.txt", "abc");
+  EXPECT_EQ(Run({"*.txt", "/scs=ansi", "/replace", "/log=run.txt"}).status, 0);
+  const std::string log = Read("run.txt");
+  EXPECT_NE(log.find("Skipped: \"run.txt\" is the log file of this run.\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("1 file(s) successfully converted"), std::string::npos) << "lines after the skip survive: " << log;
+  EXPECT_EQ(log.find("\xEF\xBB\xBF"), std::string::npos) << "the log was not converted in place";
+  EXPECT_EQ(Read("a.txt"), "\xEF\xBB\xBF" "abc");
+}
+
 TEST_F(Modes, LogLevelAddsTraceLines) {
   Write("a.txt", "abc");
   const RunResult r = Run({"*.txt", "/scs=ansi", "/log=run.log", "/loglevel=1"});
