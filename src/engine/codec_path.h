@@ -11,7 +11,7 @@ enum class CodecPath {
   kReference,  // the plain loops only
   kSse2,       // x86-64 baseline vectors
   kSsse3,      // plus byte shuffles (checked at run time)
-  kAvx512,     // plus 512-bit table permutes (AVX-512 BW and VBMI, checked at run time)
+  kAvx512,     // plus 512-bit permutes and compresses (AVX-512 BW, VBMI, VBMI2, checked at run time)
 };
 
 // The best path the compiler and this CPU allow.

@@ -13,7 +13,7 @@ namespace glyphshift::engine::simd {
 
 struct Utf8DecodeRun {
   std::uint32_t consumed;   // input bytes taken
-  std::uint32_t multibyte;  // non-zero when a 2-byte sequence was among them
+  std::uint32_t multibyte;  // non-zero when a multi-byte sequence was among them
   std::uint64_t units;      // UTF-16 units produced
 };
 
@@ -37,7 +37,7 @@ struct Utf8EncodeRun {
 Utf8EncodeRun EncodeUtf8TwoByteBlocks(const char16_t* source, std::uint32_t units, std::uint8_t* destination,
                                       std::uint32_t capacity) noexcept;
 
-// AVX-512 (BW and VBMI) kernels: call them only when CurrentCodecPath() is CodecPath::kAvx512.
+// AVX-512 (BW, VBMI and VBMI2) kernels: call them only when CurrentCodecPath() is CodecPath::kAvx512.
 
 // Decodes the first (count / 32) * 32 bytes through `table` with in-register permutes; returns
 // true when one of them was undefined.
@@ -48,6 +48,19 @@ bool DecodeSingleBytesAvx512(const char16_t* table, const std::uint8_t* source, 
 // unit of a block is below 0x100; returns the units encoded (a multiple of 32).
 std::uint32_t EncodeLatinUnitsAvx512(const std::uint8_t* reverse, const char16_t* source, std::uint32_t count,
                                      std::uint8_t* destination) noexcept;
+
+// Decodes 64-byte blocks from the start of `source` while each holds only ASCII and whole 1- to
+// 3-byte sequences and 64 (size query, `destination` null) or 66 (converting) bytes are left; a
+// sequence cut by a block's end waits for the next block. Stops at the first character the
+// per-character step must judge (a malformed place, a 4-byte or longer form, and converting, a
+// 3-byte value that is replaced), having taken everything before it. Writes only its own units.
+Utf8DecodeRun DecodeUtf8BlocksAvx512(const std::uint8_t* source, std::uint32_t length, char16_t* destination) noexcept;
+
+// Encodes 32-unit blocks while 32 or more units are left, stopping before the first surrogate
+// (having encoded the units before it) and before a block whose bytes do not fit in what is left
+// of `capacity`. Writes only its own bytes.
+Utf8EncodeRun EncodeUtf8BlocksAvx512(const char16_t* source, std::uint32_t units, std::uint8_t* destination,
+                                     std::uint32_t capacity) noexcept;
 
 #endif
 

@@ -1,6 +1,7 @@
-// UTF-8 to UTF-16. Blocks of 16 bytes that hold only ASCII, or only ASCII and complete 2-byte
-// sequences, go through vector code; every other character goes through the same per-character
-// step as the reference loop, so malformed input is always judged by the one definition.
+// UTF-8 to UTF-16. Blocks that hold only ASCII and complete 2-byte sequences (16 bytes, SSSE3),
+// or also 3-byte ones (64 bytes, AVX-512), go through vector code; every other character goes
+// through the same per-character step as the reference loop, so malformed input is always
+// judged by the one definition.
 #include "engine/utf8_decoder.h"
 
 #include <algorithm>
@@ -24,6 +25,44 @@ namespace {
 // most 6 bytes, and only a final truncated one of at most 5 yields nothing) to overwrite them.
 constexpr std::uint32_t kConvertBlockMargin = 64;
 constexpr std::uint32_t kQueryBlockMargin = 17;  // the block reads one byte past itself
+
+// AVX-512: the kernel takes every run of 1- to 3-byte characters, the steps take one character
+// where it stopped. When it keeps stopping at once (random bytes, many 4-byte forms) the steps
+// take doubling spans, so such text pays little for the tries.
+template <bool kConvert>
+std::int32_t DecodeAvx512(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
+                          std::uint64_t& units, bool stopAtError) noexcept {
+  std::int32_t result = 0;
+  std::uint32_t j = 0;
+  std::uint64_t i = 0;
+  std::uint32_t stepSpan = 1;
+  const std::uint32_t margin = kConvert ? 66 : 64;
+  while (j < sourceLength) {
+#if defined(GLYPHSHIFT_HAVE_SSE2)
+    if (sourceLength - j >= margin) {
+      const simd::Utf8DecodeRun run =
+          simd::DecodeUtf8BlocksAvx512(source + j, sourceLength - j, kConvert ? destination + i : nullptr);
+      j += run.consumed;
+      i += run.units;
+      if (run.multibyte != 0) result |= CONVERT_FLAG_MULTIBYTE;
+      if (sourceLength - j < margin) continue;  // the rest is for the plain steps below
+      stepSpan = run.consumed >= 32 ? 1 : std::min(2 * stepSpan, 1024u);
+      const std::uint32_t stepEnd = j + std::min(stepSpan, sourceLength - j);
+      bool going = true;
+      while (going && j < stepEnd) {
+        going = DecodeUtf8Character<kConvert>(source, sourceLength, j, destination, i, result) &&
+                !(stopAtError && result < 0);
+      }
+      if (!going) break;
+      continue;
+    }
+#endif
+    if (!DecodeUtf8Character<kConvert>(source, sourceLength, j, destination, i, result)) break;
+    if (stopAtError && result < 0) break;
+  }
+  units = i;
+  return result;
+}
 
 template <bool kConvert>
 std::int32_t DecodeVector(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
@@ -90,6 +129,10 @@ std::int32_t DecodeUtf8(const std::uint8_t* source, std::uint32_t sourceLength, 
     const std::int32_t result = reference::Utf8ToUtf16(source, sourceLength, destination, &size);
     units = size / 2;
     return result;
+  }
+  if (path == CodecPath::kAvx512) {
+    if (destination == nullptr) return DecodeAvx512<false>(source, sourceLength, nullptr, units, stopAtError);
+    return DecodeAvx512<true>(source, sourceLength, destination, units, stopAtError);
   }
   const bool shuffles = path >= CodecPath::kSsse3;
   if (destination == nullptr) return DecodeVector<false>(source, sourceLength, nullptr, units, stopAtError, shuffles);

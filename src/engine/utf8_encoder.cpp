@@ -1,5 +1,6 @@
-// UTF-16 to UTF-8. Vector code counts the size query and encodes blocks of ASCII, or of units
-// below 0x800; every other character goes through the reference loop's per-character step.
+// UTF-16 to UTF-8. Vector code counts the size query and encodes blocks of ASCII, of units
+// below 0x800 (SSSE3), or of any units but surrogates (AVX-512); every other character goes
+// through the reference loop's per-character step.
 #include <algorithm>
 
 #include "engine/codec_path.h"
@@ -53,6 +54,42 @@ std::uint64_t CountUtf8Bytes(const char16_t* source, std::uint32_t units) noexce
 #endif
   for (; j < units; ++j) bytes += Utf8QueryBytes(source[j]);
   return bytes;
+}
+
+// AVX-512: the kernel takes runs of non-surrogate units, the steps take what it stops at (a
+// surrogate, or a block that does not fit), over doubling spans while it keeps stopping at once.
+std::int32_t EncodeAvx512(const char16_t* source, std::uint32_t units, std::uint8_t* destination,
+                          std::uint32_t* destinationSize) noexcept {
+  const std::uint32_t capacity = *destinationSize;
+  std::uint32_t j = 0;
+  std::uint32_t out = 0;
+  std::uint32_t stepSpan = 1;
+  while (j < units) {
+#if defined(GLYPHSHIFT_HAVE_SSE2)
+    if (units - j >= 32) {
+      const simd::Utf8EncodeRun run = simd::EncodeUtf8BlocksAvx512(source + j, units - j, destination + out,
+                                                                   capacity - out);
+      j += run.consumed;
+      out += run.written;
+      if (units - j < 32) continue;  // the rest is for the plain steps below
+      stepSpan = run.consumed >= 16 ? 1 : std::min(2 * stepSpan, 256u);
+      const std::uint32_t stepEnd = j + std::min(stepSpan, units - j);
+      while (j < stepEnd) {
+        if (!EncodeUtf8Character(source, units, j, destination, out, capacity)) {
+          *destinationSize = out;
+          return CONVERT_BUFFER_TOO_SMALL;
+        }
+      }
+      continue;
+    }
+#endif
+    if (!EncodeUtf8Character(source, units, j, destination, out, capacity)) {
+      *destinationSize = out;
+      return CONVERT_BUFFER_TOO_SMALL;
+    }
+  }
+  *destinationSize = out;
+  return CONVERT_OK;
 }
 
 // Converting: runs of vector blocks (see EncodeUtf8TwoByteBlocks for the room they need),
@@ -114,6 +151,7 @@ std::int32_t Utf16ToUtf8(const char16_t* source, std::uint32_t sourceLength, std
     return reference::Utf16ToUtf8(source, sourceLength, destination, destinationSize);
   }
   if (*destinationSize == 0) return ReportByteCount(CountUtf8Bytes(source, sourceLength / 2), destinationSize);
+  if (path == CodecPath::kAvx512) return EncodeAvx512(source, sourceLength / 2, destination, destinationSize);
   return EncodeVector(source, sourceLength / 2, destination, destinationSize, path >= CodecPath::kSsse3);
 }
 

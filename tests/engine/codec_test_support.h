@@ -95,6 +95,32 @@ inline Bytes AdversarialUtf8(std::size_t size, std::uint32_t seed) {
   return out;
 }
 
+// Well-formed UTF-8 of 1- to 3-byte characters (with the values at the edges of each length),
+// and about one in `rareEvery` pieces one the vector code must hand to the per-character step:
+// a 4-byte form, a replaced 3-byte value, an overlong form, a stray or missing byte.
+inline Bytes MixedUtf8(std::size_t size, std::uint32_t seed, unsigned rareEvery = 40) {
+  static const std::vector<Bytes> kCommon = {
+      {'a'}, {'Z', ' '}, {'\r', '\n'}, {0x7F}, {0xC2, 0x80}, {0xC3, 0xA9}, {0xD0, 0x96}, {0xDF, 0xBF},
+      {0xE0, 0xA0, 0x80}, {0xE4, 0xB8, 0xAD}, {0xE6, 0x96, 0x87}, {0xED, 0x9F, 0xBF}, {0xEE, 0x80, 0x80},
+      {0xEF, 0xBF, 0xBD}, {0xEF, 0xBB, 0xBF}, {0xEA, 0xB0, 0x80},
+  };
+  static const std::vector<Bytes> kRare = {
+      {0xF0, 0x9F, 0x98, 0x80}, {0xF4, 0x8F, 0xBF, 0xBF}, {0xED, 0xA0, 0x80}, {0xED, 0xBF, 0xBF}, {0xEF, 0xBF, 0xBE},
+      {0xEF, 0xBF, 0xBF}, {0xC0, 0x80}, {0xC1, 0xBF}, {0xE0, 0x80, 0x80}, {0x80}, {0xBF}, {0xE4, 0xB8}, {0xC3},
+      {0xF8, 0x88, 0x80, 0x80, 0x80}, {0xFE}, {0xF0, 0x9F, 0x98},
+  };
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<std::size_t> common(0, kCommon.size() - 1), rare(0, kRare.size() - 1);
+  std::uniform_int_distribution<unsigned> odds(0, rareEvery - 1);
+  Bytes out;
+  while (out.size() < size) {
+    const Bytes& piece = odds(rng) == 0 ? kRare[rare(rng)] : kCommon[common(rng)];
+    out.insert(out.end(), piece.begin(), piece.end());
+  }
+  out.resize(size);
+  return out;
+}
+
 inline Bytes RandomBytes(std::size_t size, std::uint32_t seed) {
   std::mt19937 rng(seed);
   Bytes out(size);
@@ -121,6 +147,26 @@ inline Units AdversarialUtf16(std::size_t size, std::uint32_t seed) {
       const Units& piece = kPieces[pick(rng)];
       out.insert(out.end(), piece.begin(), piece.end());
     }
+  }
+  out.resize(size);
+  return out;
+}
+
+// UTF-16 of ASCII, Greek and CJK with the units at each UTF-8 length's edges, and about one in
+// `rareEvery` a surrogate: paired, or alone of either kind.
+inline Units MixedUtf16(std::size_t size, std::uint32_t seed, unsigned rareEvery = 40) {
+  static const std::vector<Units> kCommon = {
+      {u'a'}, {u' '}, {0x007F}, {0x0080}, {0x03B1}, {0x07FF}, {0x0800}, {0x4E2D}, {0xD7FF}, {0xE000}, {0xFFFF},
+      {0xFEFF}, {0x0000}, {0xAC00},
+  };
+  static const std::vector<Units> kRare = {{0xD83D, 0xDE00}, {0xDBFF, 0xDFFF}, {0xD800}, {0xDFFF}, {0xDC00, 0xD800}};
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<std::size_t> common(0, kCommon.size() - 1), rare(0, kRare.size() - 1);
+  std::uniform_int_distribution<unsigned> odds(0, rareEvery - 1);
+  Units out;
+  while (out.size() < size) {
+    const Units& piece = odds(rng) == 0 ? kRare[rare(rng)] : kCommon[common(rng)];
+    out.insert(out.end(), piece.begin(), piece.end());
   }
   out.resize(size);
   return out;

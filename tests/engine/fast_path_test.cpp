@@ -193,6 +193,62 @@ TEST(FastPaths, Utf8DecodingAgreesAfterAnyOneByteCorruption) {
   }
 }
 
+TEST(FastPaths, Utf8DecodingAndDetectionMatchTheReferenceOnMixedScripts) {
+  // Mostly whole 1- to 3-byte characters, so that the vector blocks run and stop inside.
+  ForEachLengthAndAlignment([](std::size_t length, std::size_t alignment) {
+    const auto seed = static_cast<std::uint32_t>(length * 16 + alignment);
+    for (unsigned rareEvery : {8u, 60u}) {
+      const Bytes text = test::MixedUtf8(length, seed, rareEvery);
+      CheckUtf8Decoding(text, alignment);
+      CheckDetection(text, alignment);
+    }
+  });
+  CheckUtf8Decoding(test::MixedUtf8(200000, 11, 500), 5);
+  CheckDetection(test::MixedUtf8(200000, 12, 100000), 1);
+}
+
+TEST(FastPaths, Utf8DecodingAgreesWhereACharacterMeetsABlockEdge) {
+  // Each shape at every offset in CJK or ASCII surroundings, so that it straddles the end of a
+  // 16- or 64-byte block, sits in its last bytes, or ends the input.
+  const Bytes shapes[] = {{0xE4, 0xB8, 0xAD}, {0xC3, 0xA9},       {0xF0, 0x9F, 0x98, 0x80}, {0xED, 0xA0, 0x80},
+                          {0xEF, 0xBF, 0xBF}, {0xE0, 0x80, 0x80}, {0xC0, 0x80},             {0xE4, 0xB8, 'x'},
+                          {0xC3, 0xC3},       {0xE4, 0xE4, 0xB8}, {0xBF},                   {0xF8}};
+  for (const Bytes& shape : shapes) {
+    for (bool cjk : {false, true}) {
+      for (std::size_t at = 0; at < 140; ++at) {
+        Bytes text;
+        while (text.size() < at) {
+          if (cjk) {
+            text.insert(text.end(), {0xE6, 0x96, 0x87});
+          } else {
+            text.push_back('k');
+          }
+        }
+        text.resize(at, 'k');
+        text.insert(text.end(), shape.begin(), shape.end());
+        while (text.size() < 200) text.insert(text.end(), {0xD0, 0x96, 'q'});
+        CheckUtf8Decoding(text, at % 16);
+        CheckDetection(text, at % 16);
+        text.resize(at + shape.size() - 1);  // the shape cut short by the end of the input
+        CheckUtf8Decoding(text, 0);
+        CheckDetection(text, 0);
+      }
+    }
+  }
+}
+
+TEST(FastPaths, Utf8DecodingAgreesAfterAnyOneByteCorruptionOfMixedText) {
+  const Bytes text = test::MixedUtf8(150, 3, 1000);
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    for (int value : {0x00, 0x41, 0x80, 0xA0, 0xBF, 0xC0, 0xC3, 0xE0, 0xE4, 0xED, 0xEF, 0xF0, 0xF4, 0xFF}) {
+      Bytes broken = text;
+      broken[at] = static_cast<std::uint8_t>(value);
+      CheckUtf8Decoding(broken, at % 8);
+      CheckDetection(broken, at % 8);
+    }
+  }
+}
+
 TEST(FastPaths, Utf8EncodingMatchesTheReference) {
   ForEachLengthAndAlignment([](std::size_t length, std::size_t alignment) {
     const auto seed = static_cast<std::uint32_t>(length * 16 + alignment);
@@ -225,6 +281,38 @@ TEST(FastPaths, Utf8EncodingStopsAlikeAtEveryCapacity) {
         return std::make_pair(Utf16ToUtf8(in.data(), test::ByteLength(text), out, &size), size);
       })) << "seed " << seed << " capacity " << capacity;
     }
+  }
+}
+
+TEST(FastPaths, Utf8EncodingMatchesTheReferenceOnMixedScripts) {
+  ForEachLengthAndAlignment([](std::size_t length, std::size_t alignment) {
+    const auto seed = static_cast<std::uint32_t>(length * 16 + alignment);
+    CheckUtf8Encoding(test::MixedUtf16(length, seed, 10), alignment);
+    CheckUtf8Encoding(test::MixedUtf16(length, seed, 200), alignment);
+  });
+}
+
+TEST(FastPaths, Utf8EncodingAgreesWithASurrogateAnywhereAndEveryCapacity) {
+  const Units shapes[] = {{0xD83D, 0xDE00}, {0xD83D}, {0xDE00}, {0xD83D, u'a'}, {0xDBFF, 0xDBFF, 0xDFFF}};
+  for (const Units& shape : shapes) {
+    for (std::size_t at = 0; at < 70; ++at) {
+      Units text = test::MixedUtf16(at, static_cast<std::uint32_t>(at), 100000);
+      text.insert(text.end(), shape.begin(), shape.end());
+      const Units tail = test::MixedUtf16(100 - at, static_cast<std::uint32_t>(at + 1000), 100000);
+      text.insert(text.end(), tail.begin(), tail.end());
+      CheckUtf8Encoding(text, at % 8);
+    }
+  }
+  // Capacities ending inside and right after each 32-unit block.
+  const Units text = test::MixedUtf16(130, 9, 30);
+  const CPlaced<char16_t> in(text, 0);
+  std::uint32_t query = 0;
+  Utf16ToUtf8(in.data(), test::ByteLength(text), nullptr, &query);
+  for (std::uint32_t capacity = 1; capacity <= query; ++capacity) {
+    EXPECT_TRUE(SameOnEveryPath(capacity, capacity % 16, [&](std::uint8_t* out) {
+      std::uint32_t size = capacity;
+      return std::make_pair(Utf16ToUtf8(in.data(), test::ByteLength(text), out, &size), size);
+    })) << "capacity " << capacity;
   }
 }
 

@@ -1,0 +1,221 @@
+// The AVX-512 UTF-8 kernels: 64-byte blocks classified with byte-mask compares, every unit
+// assembled in place and the meaningful ones packed together by a compress, stored through a
+// write mask so that nothing past a block's own output is touched.
+#include "engine/simd_kernels.h"
+
+#if defined(GLYPHSHIFT_HAVE_SSE2)
+// GCC 12's AVX-512 headers start some intrinsics from an "undefined" register, which -O3 then
+// reports as maybe-uninitialized in our code.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+
+#define GLYPHSHIFT_AVX512_UTF8 \
+  __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2,lzcnt")))
+
+namespace glyphshift::engine::simd {
+namespace {
+
+constexpr std::uint64_t kAll = ~std::uint64_t{0};
+
+// The lowest `count` bits (count up to 64).
+GLYPHSHIFT_AVX512_UTF8 inline std::uint64_t LowBits(unsigned count) {
+  return count >= 64 ? kAll : (std::uint64_t{1} << count) - 1;
+}
+
+GLYPHSHIFT_AVX512_UTF8 inline unsigned Count(std::uint64_t bits) {
+  return static_cast<unsigned>(_mm_popcnt_u64(bits));
+}
+
+GLYPHSHIFT_AVX512_UTF8 inline unsigned Lowest(std::uint64_t bits) { return static_cast<unsigned>(_tzcnt_u64(bits)); }
+
+// The classes of a block's 64 bytes, one bit per byte.
+struct ByteClasses {
+  std::uint64_t continuation;  // 80..BF
+  std::uint64_t leads;         // C0..EF: 2- and 3-byte leads
+  std::uint64_t lead3;         // E0..EF
+  std::uint64_t other;         // F0..FF: what only the per-character step judges
+};
+
+GLYPHSHIFT_AVX512_UTF8 inline ByteClasses Classify(__m512i in, std::uint64_t high) {
+  const std::uint64_t geC0 = _mm512_cmpge_epu8_mask(in, _mm512_set1_epi8(static_cast<char>(0xC0)));
+  const std::uint64_t geE0 = _mm512_cmpge_epu8_mask(in, _mm512_set1_epi8(static_cast<char>(0xE0)));
+  const std::uint64_t geF0 = _mm512_cmpge_epu8_mask(in, _mm512_set1_epi8(static_cast<char>(0xF0)));
+  return {high & ~geC0, geC0 & ~geF0, geE0 & ~geF0, geF0};
+}
+
+// Whether anything in the block is malformed or for the steps alone. Every continuation byte
+// must be one a lead announced, and every announced one must be there: then the leads, their
+// continuation bytes and the ASCII bytes tile the block exactly (an announced byte past the
+// block's end is the next block's business).
+GLYPHSHIFT_AVX512_UTF8 inline std::uint64_t BadBytes(const ByteClasses& c) {
+  return c.other | (c.continuation ^ ((c.leads << 1) | (c.lead3 << 2)));
+}
+
+GLYPHSHIFT_AVX512_UTF8 inline bool Malformed(const ByteClasses& c) { return BadBytes(c) != 0; }
+
+// How many of a malformed block's bytes hold only whole, well-formed 1- to 3-byte characters,
+// counted from its start. The character that holds the first bad byte starts at the last
+// character start before it (a stray continuation byte or a byte F0..FF starts one itself, and
+// the steps take that one too).
+GLYPHSHIFT_AVX512_UTF8 inline unsigned WellFormedPrefix(const ByteClasses& c) {
+  const std::uint64_t startsBefore = ~c.continuation & LowBits(Lowest(BadBytes(c)));
+  return startsBefore != 0 ? 63 - static_cast<unsigned>(_lzcnt_u64(startsBefore)) : 0;
+}
+
+// The unit each position would start, for 32 positions: ASCII as is, a 2- or 3-byte lead with
+// the bytes after it. b1 and b2 are the bytes one and two further on.
+GLYPHSHIFT_AVX512_UTF8 inline __m512i AssembleUnits(__m256i b0, __m256i b1, __m256i b2, std::uint32_t leads,
+                                                    std::uint32_t lead3) {
+  const __m512i u0 = _mm512_cvtepu8_epi16(b0);
+  const __m512i low6 = _mm512_set1_epi16(0x3F);
+  const __m512i u1 = _mm512_and_si512(_mm512_cvtepu8_epi16(b1), low6);
+  const __m512i u2 = _mm512_and_si512(_mm512_cvtepu8_epi16(b2), low6);
+  const __m512i two = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(u0, _mm512_set1_epi16(0x1F)), 6), u1);
+  // The 16-bit shift keeps only the lead's low four bits.
+  const __m512i three = _mm512_or_si512(_mm512_or_si512(_mm512_slli_epi16(u0, 12), _mm512_slli_epi16(u1, 6)), u2);
+  const __m512i units = _mm512_mask_mov_epi16(u0, leads, two);
+  return _mm512_mask_mov_epi16(units, lead3, three);
+}
+
+// 3-byte values a converting call replaces: surrogates and U+FFFE, U+FFFF.
+GLYPHSHIFT_AVX512_UTF8 inline std::uint32_t Replaced(__m512i units, std::uint32_t lead3) {
+  const __m512i offset = _mm512_sub_epi16(units, _mm512_set1_epi16(static_cast<short>(0xD800)));
+  return _mm512_mask_cmplt_epu16_mask(lead3, offset, _mm512_set1_epi16(0x800)) |
+         _mm512_mask_cmpge_epu16_mask(lead3, units, _mm512_set1_epi16(static_cast<short>(0xFFFE)));
+}
+
+GLYPHSHIFT_AVX512_UTF8 inline void StoreUnits(char16_t* destination, __m512i units, std::uint32_t keep,
+                                              unsigned count) {
+  const __m512i packed = _mm512_maskz_compress_epi16(keep, units);
+  _mm512_mask_storeu_epi16(destination, static_cast<__mmask32>(LowBits(count)), packed);
+}
+
+}  // namespace
+
+GLYPHSHIFT_AVX512_UTF8 Utf8DecodeRun DecodeUtf8BlocksAvx512(const std::uint8_t* source, std::uint32_t length,
+                                                           char16_t* destination) noexcept {
+  const std::uint32_t margin = destination != nullptr ? 66 : 64;  // converting reads two bytes on
+  std::uint32_t j = 0;
+  std::uint64_t i = 0;
+  std::uint64_t leadsSeen = 0;
+  while (length - j >= margin) {
+    const __m512i in = _mm512_loadu_si512(source + j);
+    // No shortcut for ASCII blocks: on Latin text the branch would be mispredicted often.
+    const std::uint64_t high = _mm512_movepi8_mask(in);
+    // Where the next block starts when this one is well-formed, from two plain byte loads: the
+    // next load then waits for those, not for the whole classification.
+    const unsigned last = source[j + 63], beforeLast = source[j + 62];
+    unsigned cut = last - 0xC0u < 0x30u ? 63 : beforeLast - 0xE0u < 0x10u ? 62 : 64;
+    const ByteClasses classes = Classify(in, high);
+    bool clean = true;
+    if (Malformed(classes)) {
+      cut = WellFormedPrefix(classes);
+      clean = false;
+    }
+    const auto leadsLow = static_cast<std::uint32_t>(classes.leads);
+    const auto leadsHigh = static_cast<std::uint32_t>(classes.leads >> 32);
+    const auto lead3Low = static_cast<std::uint32_t>(classes.lead3);
+    const auto lead3High = static_cast<std::uint32_t>(classes.lead3 >> 32);
+    __m512i low = _mm512_setzero_si512(), upper = _mm512_setzero_si512();
+    if (destination != nullptr) {
+      const __m512i in1 = _mm512_loadu_si512(source + j + 1), in2 = _mm512_loadu_si512(source + j + 2);
+      low = AssembleUnits(_mm512_castsi512_si256(in), _mm512_castsi512_si256(in1), _mm512_castsi512_si256(in2),
+                          leadsLow, lead3Low);
+      upper = AssembleUnits(_mm512_extracti64x4_epi64(in, 1), _mm512_extracti64x4_epi64(in1, 1),
+                            _mm512_extracti64x4_epi64(in2, 1), leadsHigh, lead3High);
+      const std::uint64_t replaced =
+          (Replaced(low, lead3Low) | (std::uint64_t{Replaced(upper, lead3High)} << 32)) & LowBits(cut);
+      if (replaced != 0) {
+        cut = Lowest(replaced);  // the steps replace it; everything before it is whole
+        clean = false;
+      }
+    }
+    const std::uint64_t keep = ~classes.continuation & LowBits(cut);
+    const auto keepLow = static_cast<std::uint32_t>(keep), keepHigh = static_cast<std::uint32_t>(keep >> 32);
+    const unsigned countLow = Count(keepLow), countHigh = Count(keepHigh);
+    if (destination != nullptr) {
+      StoreUnits(destination + i, low, keepLow, countLow);
+      StoreUnits(destination + i + countLow, upper, keepHigh, countHigh);
+    }
+    leadsSeen |= classes.leads & keep;
+    i += countLow + countHigh;
+    j += cut;
+    if (!clean) break;
+  }
+  return {j, static_cast<std::uint32_t>(leadsSeen != 0), i};
+}
+
+namespace {
+
+// 32-bit lanes holding a unit's 1, 2 or 3 UTF-8 bytes, and the mask of the bytes that count.
+GLYPHSHIFT_AVX512_UTF8 inline __m512i EncodeWide(__m256i units, std::uint16_t ge80, std::uint16_t ge800,
+                                                 std::uint64_t& keep) {
+  const __m512i w = _mm512_cvtepu16_epi32(units);
+  const __m512i low6 = _mm512_set1_epi32(0x3F);
+  const __m512i last = _mm512_or_si512(_mm512_and_si512(w, low6), _mm512_set1_epi32(0x80));
+  const __m512i middle = _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(w, 6), low6), _mm512_set1_epi32(0x80));
+  const __m512i two = _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi32(w, 6), _mm512_set1_epi32(0xC0)),
+                                      _mm512_slli_epi32(last, 8));
+  const __m512i three = _mm512_or_si512(
+      _mm512_or_si512(_mm512_srli_epi32(w, 12), _mm512_set1_epi32(0xE0)),
+      _mm512_or_si512(_mm512_slli_epi32(middle, 8), _mm512_slli_epi32(last, 16)));
+  __m512i kept = _mm512_set1_epi32(0xFF);
+  kept = _mm512_mask_mov_epi32(kept, ge80, _mm512_set1_epi32(0xFFFF));
+  kept = _mm512_mask_mov_epi32(kept, ge800, _mm512_set1_epi32(0xFFFFFF));
+  keep = _mm512_movepi8_mask(kept);
+  return _mm512_mask_mov_epi32(_mm512_mask_mov_epi32(w, ge80, two), ge800, three);
+}
+
+}  // namespace
+
+GLYPHSHIFT_AVX512_UTF8 Utf8EncodeRun EncodeUtf8BlocksAvx512(const char16_t* source, std::uint32_t units,
+                                                           std::uint8_t* destination,
+                                                           std::uint32_t capacity) noexcept {
+  std::uint32_t j = 0, out = 0;
+  while (units - j >= 32) {
+    const __m512i v = _mm512_loadu_si512(source + j);
+    // ASCII takes the 2-byte way too: a branch on it would be mispredicted on Latin text.
+    const std::uint32_t ge80 = _mm512_cmpge_epu16_mask(v, _mm512_set1_epi16(0x80));
+    const std::uint32_t ge800 = _mm512_cmpge_epu16_mask(v, _mm512_set1_epi16(0x800));
+    const std::uint32_t surrogates = _mm512_cmplt_epu16_mask(
+        _mm512_sub_epi16(v, _mm512_set1_epi16(static_cast<short>(0xD800))), _mm512_set1_epi16(0x800));
+    // Units before the first surrogate: the steps pair or replace it.
+    const unsigned taken = surrogates != 0 ? Lowest(surrogates) : 32;
+    const auto takenLanes = static_cast<std::uint32_t>(LowBits(taken));
+    if ((ge800 & takenLanes) == 0) {
+      // 1- and 2-byte units: both bytes of a 16-bit lane, or only its low one.
+      const __m512i pairs = _mm512_or_si512(
+          _mm512_or_si512(_mm512_srli_epi16(v, 6), _mm512_set1_epi16(0xC0)),
+          _mm512_slli_epi16(_mm512_or_si512(_mm512_and_si512(v, _mm512_set1_epi16(0x3F)), _mm512_set1_epi16(0x80)),
+                            8));
+      const __m512i lanes = _mm512_mask_mov_epi16(v, ge80, pairs);
+      const __m512i kept = _mm512_mask_mov_epi16(_mm512_set1_epi16(0xFF), ge80, _mm512_set1_epi16(-1));
+      const std::uint64_t keep = _mm512_movepi8_mask(kept) & LowBits(2 * taken);
+      const unsigned count = Count(keep);
+      if (count > capacity - out) break;
+      _mm512_mask_storeu_epi8(destination + out, LowBits(count), _mm512_maskz_compress_epi8(keep, lanes));
+      out += count;
+    } else {
+      std::uint64_t keepLow = 0, keepHigh = 0;
+      const __m512i low = EncodeWide(_mm512_castsi512_si256(v), static_cast<std::uint16_t>(ge80),
+                                     static_cast<std::uint16_t>(ge800), keepLow);
+      const __m512i upper = EncodeWide(_mm512_extracti64x4_epi64(v, 1), static_cast<std::uint16_t>(ge80 >> 16),
+                                       static_cast<std::uint16_t>(ge800 >> 16), keepHigh);
+      keepLow &= LowBits(4 * taken);
+      keepHigh &= taken > 16 ? LowBits(4 * (taken - 16)) : 0;
+      const unsigned countLow = Count(keepLow), countHigh = Count(keepHigh);
+      if (countLow + countHigh > capacity - out) break;
+      _mm512_mask_storeu_epi8(destination + out, LowBits(countLow), _mm512_maskz_compress_epi8(keepLow, low));
+      _mm512_mask_storeu_epi8(destination + out + countLow, LowBits(countHigh),
+                              _mm512_maskz_compress_epi8(keepHigh, upper));
+      out += countLow + countHigh;
+    }
+    j += taken;
+    if (taken < 32) break;
+  }
+  return {j, out};
+}
+
+}  // namespace glyphshift::engine::simd
+
+#endif
