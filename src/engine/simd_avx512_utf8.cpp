@@ -6,7 +6,9 @@
 #if defined(GLYPHSHIFT_HAVE_SSE2)
 // GCC 12's AVX-512 headers start some intrinsics from an "undefined" register, which -O3 then
 // reports as maybe-uninitialized in our code.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 #define GLYPHSHIFT_AVX512_UTF8 \
