@@ -18,27 +18,25 @@ bool TestingSaysFail() {
 }
 
 template <class T>
-std::unique_ptr<T[]> Allocate(std::uint64_t count) noexcept {
+platform::FileMemory<T> Allocate(std::uint64_t count) noexcept {
   // The size arithmetic of a conversion is 64-bit; a count the address space cannot hold is
   // an allocation failure like any other.
   if (count > std::numeric_limits<std::size_t>::max() / sizeof(T) || TestingSaysFail()) return nullptr;
-  return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<std::size_t>(count)]);
+  return platform::ReinterpretFileMemory<T>(platform::AllocateFileMemory(count * sizeof(T)));
 }
 
 }  // namespace
 
-std::unique_ptr<char16_t[]> AllocateUnits(std::uint64_t count) noexcept { return Allocate<char16_t>(count); }
+platform::FileMemory<char16_t> AllocateUnits(std::uint64_t count) noexcept { return Allocate<char16_t>(count); }
 
-std::unique_ptr<char16_t[]> AllocateZeroedUnits(std::uint64_t count) noexcept {
+platform::FileMemory<char16_t> AllocateZeroedUnits(std::uint64_t count) noexcept {
   auto block = Allocate<char16_t>(count);
   if (block) std::memset(block.get(), 0, static_cast<std::size_t>(count) * sizeof(char16_t));
   return block;
 }
 
-std::unique_ptr<std::uint8_t[]> AllocateBytes(std::uint64_t count) noexcept {
-  // A zero-byte block still gets an address, so an empty output is not mistaken for a failure.
-  return Allocate<std::uint8_t>(count == 0 ? 1 : count);
-}
+// A zero-byte block still gets an address, so an empty output is not mistaken for a failure.
+platform::FileMemory<std::uint8_t> AllocateBytes(std::uint64_t count) noexcept { return Allocate<std::uint8_t>(count); }
 
 void SetAllocationFailureForTesting(int successes) { allocationsBeforeFailure = successes; }
 

@@ -3,7 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+
+#include "platform/files.h"
 
 namespace glyphshift {
 
@@ -12,7 +13,7 @@ namespace glyphshift {
 // byte is then 0). The unit at byte offset `byteLength` rounded down to a unit is always U+0000:
 // scanners stop there without knowing the length.
 struct WorkingText {
-  std::unique_ptr<char16_t[]> buffer;
+  platform::FileMemory<char16_t> buffer;
   std::size_t start = 0;
   std::uint32_t byteLength = 0;
 
@@ -26,10 +27,11 @@ struct WorkingText {
 constexpr std::uint64_t BlockUnitsFor(std::uint64_t byteLength) { return byteLength / 2 + 1; }
 
 // Allocation failure is a result: these return null instead of throwing. `AllocateZeroedUnits`
-// clears the block, the others leave it uninitialised.
-std::unique_ptr<char16_t[]> AllocateUnits(std::uint64_t count) noexcept;
-std::unique_ptr<char16_t[]> AllocateZeroedUnits(std::uint64_t count) noexcept;
-std::unique_ptr<std::uint8_t[]> AllocateBytes(std::uint64_t count) noexcept;
+// clears the block, the others leave it uninitialised. Large blocks are mapped from the OS (see
+// platform::AllocateFileMemory), so room that is never written costs no memory.
+platform::FileMemory<char16_t> AllocateUnits(std::uint64_t count) noexcept;
+platform::FileMemory<char16_t> AllocateZeroedUnits(std::uint64_t count) noexcept;
+platform::FileMemory<std::uint8_t> AllocateBytes(std::uint64_t count) noexcept;
 
 // Tests provoke out-of-memory paths: after `successes` more allocations through the functions
 // above, every further one fails until this is called again. A negative value never fails.

@@ -13,7 +13,7 @@ namespace glyphshift::testing_support {
 inline WorkingText MakeWorkingText(std::u16string_view text, std::u16string_view skipped = {}) {
   WorkingText result;
   const std::size_t units = skipped.size() + text.size() + 1;
-  result.buffer.reset(new char16_t[units]);
+  result.buffer = AllocateUnits(units);
   std::copy(skipped.begin(), skipped.end(), result.buffer.get());
   std::copy(text.begin(), text.end(), result.buffer.get() + skipped.size());
   result.buffer[units - 1] = 0;

@@ -12,7 +12,7 @@ using platform::Files;
 
 platform::SysError Write(const std::u16string& path, std::string_view text, std::uint64_t& written) {
   const std::span<const std::uint8_t> piece(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-  return Files().WriteWholeFile(path, std::span(&piece, 1), written);
+  return Files().WriteWholeFile(path, std::span(&piece, 1), true, written);
 }
 
 using FaultyFilesTest = TempDirTest;

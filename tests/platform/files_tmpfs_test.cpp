@@ -37,7 +37,7 @@ class TinyFileSystem : public support::TempDirTest {
 
 SysError Write(const std::u16string& path, const std::string& text, std::uint64_t& written) {
   const std::span<const std::uint8_t> piece(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-  return Files().WriteWholeFile(path, std::span(&piece, 1), written);
+  return Files().WriteWholeFile(path, std::span(&piece, 1), true, written);
 }
 
 TEST_F(TinyFileSystem, FullDiskLeavesOldFileAndNoTemporary) {

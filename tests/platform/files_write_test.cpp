@@ -23,7 +23,7 @@ using support::WriteFileBytes;
 SysError Write(const std::u16string& path, std::string_view text, std::uint64_t* written = nullptr) {
   const std::span<const std::uint8_t> piece(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
   std::uint64_t count = 0;
-  const SysError error = Files().WriteWholeFile(path, std::span(&piece, 1), count);
+  const SysError error = Files().WriteWholeFile(path, std::span(&piece, 1), true, count);
   if (written) *written = count;
   return error;
 }
@@ -51,7 +51,7 @@ TEST_F(WriteWholeFile, NewFileGetsAllPiecesInOrder) {
       {reinterpret_cast<const std::uint8_t*>(b.data()), b.size()},
   };
   std::uint64_t written = 0;
-  ASSERT_FALSE(Files().WriteWholeFile(dir_.Path("new.txt"), pieces, written));
+  ASSERT_FALSE(Files().WriteWholeFile(dir_.Path("new.txt"), pieces, false, written));
   EXPECT_EQ(written, a.size() + b.size());
   EXPECT_EQ(ReadFileText(dir_.Native("new.txt")), a + b);
   const mode_t mask = ::umask(0);

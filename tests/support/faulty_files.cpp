@@ -73,9 +73,18 @@ platform::SysError FaultyFiles::ReadWholeFile(const std::u16string& path, std::v
   return real_->ReadWholeFile(path, bytes);
 }
 
+platform::SysError FaultyFiles::ReadWholeFile(const std::u16string& path, platform::FileContent& content) {
+  if (auto fault = Take(FileOp::Read)) {
+    content = {};
+    return fault;
+  }
+  return real_->ReadWholeFile(path, content);
+}
+
 platform::SysError FaultyFiles::WriteWholeFile(const std::u16string& path,
                                                std::span<const std::span<const std::uint8_t>> pieces,
-                                               std::uint64_t& written) {
+                                               bool flushNewFile, std::uint64_t& written) {
+  lastFlushNewFile_ = flushNewFile;
   const bool atRename = slot(FileOp::Write).atRename;
   const std::uint64_t afterBytes = slot(FileOp::Write).afterBytes;
   if (auto fault = Take(FileOp::Write)) {
@@ -85,7 +94,7 @@ platform::SysError FaultyFiles::WriteWholeFile(const std::u16string& path,
     written = atRename ? total : std::min(total, afterBytes);
     return fault;
   }
-  return real_->WriteWholeFile(path, pieces, written);
+  return real_->WriteWholeFile(path, pieces, flushNewFile, written);
 }
 
 platform::SysError FaultyFiles::DeleteFile(const std::u16string& path) {

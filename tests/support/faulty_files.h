@@ -41,10 +41,13 @@ class FaultyFiles final : public platform::FileSystem {
 
   // Calls of `op` so far, failed ones included.
   int Calls(FileOp op) const { return slot(op).calls; }
+  // What the last WriteWholeFile call asked for a new file.
+  bool LastFlushNewFile() const { return lastFlushNewFile_; }
 
   platform::SysError ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) override;
+  platform::SysError ReadWholeFile(const std::u16string& path, platform::FileContent& content) override;
   platform::SysError WriteWholeFile(const std::u16string& path, std::span<const std::span<const std::uint8_t>> pieces,
-                                    std::uint64_t& written) override;
+                                    bool flushNewFile, std::uint64_t& written) override;
   platform::SysError DeleteFile(const std::u16string& path) override;
   platform::SysError MoveFile(const std::u16string& from, const std::u16string& to) override;
   platform::SysError CreateDirectory(const std::u16string& path) override;
@@ -68,6 +71,7 @@ class FaultyFiles final : public platform::FileSystem {
   platform::SysError Take(FileOp op);
 
   std::array<Slot, static_cast<std::size_t>(FileOp::Count)> slots_{};
+  bool lastFlushNewFile_ = false;
   platform::FileSystem* real_;
   platform::FileSystem* previous_;
 };

@@ -5,12 +5,15 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 
@@ -39,6 +42,10 @@ class CFileDescriptor {
   CFileDescriptor(const CFileDescriptor&) = delete;
   CFileDescriptor& operator=(const CFileDescriptor&) = delete;
   int get() const { return fd_; }
+  void Reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
   SysError Close() {
     const int fd = fd_;
     fd_ = -1;
@@ -97,11 +104,12 @@ SysError WriteFully(int fd, std::span<const std::uint8_t> data, std::uint64_t& w
   return {};
 }
 
-SysError WritePieces(int fd, std::span<const std::span<const std::uint8_t>> pieces, std::uint64_t& written) {
+SysError WritePieces(int fd, std::span<const std::span<const std::uint8_t>> pieces, bool flush,
+                     std::uint64_t& written) {
   for (const auto& piece : pieces) {
     if (auto error = WriteFully(fd, piece, written)) return error;
   }
-  if (RetryOnEintr([&] { return ::fsync(fd); }) != 0) return Errno("fsync");
+  if (flush && RetryOnEintr([&] { return ::fsync(fd); }) != 0) return Errno("fsync");
   return {};
 }
 
@@ -134,12 +142,12 @@ SysError ResolveLinkChain(std::string& path, struct stat& st, bool& exists) {
   }
 }
 
-SysError WriteNewFile(const std::string& path, std::span<const std::span<const std::uint8_t>> pieces,
+SysError WriteNewFile(const std::string& path, std::span<const std::span<const std::uint8_t>> pieces, bool flush,
                       std::uint64_t& written) {
   CFileDescriptor file(RetryOnEintr(
       [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666); }));
   if (file.get() < 0) return Errno("open");
-  SysError error = WritePieces(file.get(), pieces, written);
+  SysError error = WritePieces(file.get(), pieces, flush, written);
   if (const SysError closed = file.Close(); !error) error = closed;
   if (error) ::unlink(path.c_str());
   return error;
@@ -173,7 +181,8 @@ SysError ReplaceFile(const std::string& path, const struct stat& old,
   std::string temp = DirectoryOf(path) + "/.morfex-XXXXXX";
   CFileDescriptor file(::mkostemp(temp.data(), O_CLOEXEC));
   if (file.get() < 0) return Errno("open");
-  SysError error = WritePieces(file.get(), pieces, written);
+  // Always flushed: the rename must never expose a file whose data is not yet on the disk.
+  SysError error = WritePieces(file.get(), pieces, true, written);
   if (!error) error = CopyAttributes(file.get(), path, old);
   if (const SysError closed = file.Close(); !error) error = closed;
   if (!error && ::rename(temp.c_str(), path.c_str()) != 0) error = Errno("rename");
@@ -184,8 +193,9 @@ SysError ReplaceFile(const std::string& path, const struct stat& old,
 class CPosixFileSystem final : public FileSystem {
  public:
   SysError ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) override;
+  SysError ReadWholeFile(const std::u16string& path, FileContent& content) override;
   SysError WriteWholeFile(const std::u16string& path, std::span<const std::span<const std::uint8_t>> pieces,
-                          std::uint64_t& written) override;
+                          bool flushNewFile, std::uint64_t& written) override;
   SysError DeleteFile(const std::u16string& path) override;
   SysError MoveFile(const std::u16string& from, const std::u16string& to) override;
   SysError CreateDirectory(const std::u16string& path) override;
@@ -198,32 +208,40 @@ class CPosixFileSystem final : public FileSystem {
   SysError CopyAcrossFileSystems(const std::string& from, const std::u16string& fromPath, const std::u16string& to);
 };
 
-SysError CPosixFileSystem::ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) {
-  bytes.clear();
+// Opens a file for reading whole and learns its size; refuses what ReadWholeFile refuses.
+SysError OpenForWholeRead(const std::u16string& path, CFileDescriptor& file, std::size_t& size) {
   std::string native;
   if (auto error = ToNativePath(path, native)) return error;
   // O_NONBLOCK: opening a FIFO without a writer must not hang the run; it is refused below.
-  CFileDescriptor file(
-      RetryOnEintr([&] { return ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); }));
+  file.Reset(RetryOnEintr([&] { return ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); }));
   if (file.get() < 0) return Errno("open");
   struct stat st;
   if (::fstat(file.get(), &st) != 0) return Errno("fstat");
   if (S_ISDIR(st.st_mode)) return {EISDIR, "read"};
   if (!S_ISREG(st.st_mode)) return {EINVAL, "read"};
   if (static_cast<std::uint64_t>(st.st_size) >= kMaxFileSize) return {EFBIG, "read"};
+  size = static_cast<std::size_t>(st.st_size);
+  return {};
+}
+
+// Some files (in /proc, say) report size 0 and still have content; a file may also have grown.
+constexpr std::size_t kGrowthChunk = 64 * 1024;
+
+SysError CPosixFileSystem::ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  CFileDescriptor file;
+  std::size_t size = 0;
+  if (auto error = OpenForWholeRead(path, file, size)) return error;
   try {
-    auto size = static_cast<std::size_t>(st.st_size);
     bytes.resize(size);
     std::size_t got = 0;
     if (auto error = ReadFully(file.get(), bytes.data(), size, got)) return error;
-    // Some files (in /proc, say) report size 0 and still have content; a file may also have grown.
     while (got == size) {
-      constexpr std::size_t kChunk = 64 * 1024;
-      size = got + kChunk;
+      size = got + kGrowthChunk;
       if (size >= kMaxFileSize) return {EFBIG, "read"};
       bytes.resize(size);
       std::size_t more = 0;
-      if (auto error = ReadFully(file.get(), bytes.data() + got, kChunk, more)) return error;
+      if (auto error = ReadFully(file.get(), bytes.data() + got, kGrowthChunk, more)) return error;
       got += more;
     }
     bytes.resize(got);
@@ -234,16 +252,49 @@ SysError CPosixFileSystem::ReadWholeFile(const std::u16string& path, std::vector
   return {};
 }
 
+SysError CPosixFileSystem::ReadWholeFile(const std::u16string& path, FileContent& content) {
+  content = {};
+  CFileDescriptor file;
+  std::size_t size = 0;
+  if (auto error = OpenForWholeRead(path, file, size)) return error;
+  FileMemory<std::uint8_t> block = AllocateFileMemory(size);
+  if (!block) return {ENOMEM, "read"};
+  std::size_t got = 0;
+  if (auto error = ReadFully(file.get(), block.get(), size, got)) return error;
+  // The end is confirmed by a read that returns nothing; what a growing file adds goes into a
+  // bigger block, so the usual case reads straight into a block of the exact size.
+  while (got == size) {
+    std::uint8_t chunk[kGrowthChunk];
+    std::size_t more = 0;
+    if (auto error = ReadFully(file.get(), chunk, sizeof chunk, more)) return error;
+    if (more == 0) break;
+    if (got + more >= kMaxFileSize) return {EFBIG, "read"};
+    size = got + more + kGrowthChunk;
+    FileMemory<std::uint8_t> bigger = AllocateFileMemory(size);
+    if (!bigger) return {ENOMEM, "read"};
+    if (got != 0) std::memcpy(bigger.get(), block.get(), got);
+    std::memcpy(bigger.get() + got, chunk, more);
+    block = std::move(bigger);
+    got += more;
+    std::size_t rest = 0;
+    if (auto error = ReadFully(file.get(), block.get() + got, size - got, rest)) return error;
+    got += rest;
+  }
+  content.bytes = std::move(block);
+  content.size = got;
+  return {};
+}
+
 SysError CPosixFileSystem::WriteWholeFile(const std::u16string& path,
                                           std::span<const std::span<const std::uint8_t>> pieces,
-                                          std::uint64_t& written) {
+                                          bool flushNewFile, std::uint64_t& written) {
   written = 0;
   std::string native;
   if (auto error = ToNativePath(path, native)) return error;
   struct stat st;
   bool exists = false;
   if (auto error = ResolveLinkChain(native, st, exists)) return error;
-  if (!exists) return WriteNewFile(native, pieces, written);
+  if (!exists) return WriteNewFile(native, pieces, flushNewFile, written);
   if (S_ISDIR(st.st_mode)) return {EISDIR, "open"};
   // A device or FIFO would be replaced by a regular file, not written to.
   if (!S_ISREG(st.st_mode)) return {EINVAL, "open"};
@@ -285,7 +336,8 @@ SysError CPosixFileSystem::CopyAcrossFileSystems(const std::string& from, const 
   if (auto error = ReadWholeFile(fromPath, bytes)) return error;
   const std::span<const std::uint8_t> piece(bytes);
   std::uint64_t written = 0;
-  if (auto error = WriteWholeFile(to, std::span(&piece, 1), written)) return error;
+  // Flushed: the source is deleted next.
+  if (auto error = WriteWholeFile(to, std::span(&piece, 1), true, written)) return error;
   if (::unlink(from.c_str()) != 0) return Errno("unlink");
   return {};
 }
@@ -356,7 +408,46 @@ std::u16string CPosixFileSystem::CurrentDirectory() {
 
 FileSystem* g_installed = nullptr;
 
+constexpr std::size_t kHugePage = 2u << 20;
+
+// Maps `bytes` rounded up to whole pages at a 2 MiB boundary, so transparent huge pages can back
+// all of it; null on failure.
+void* MapAligned(std::size_t bytes, std::size_t& mapped) {
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  mapped = (bytes + page - 1) / page * page;
+  if (mapped > std::numeric_limits<std::size_t>::max() - kHugePage) return nullptr;
+  void* raw = ::mmap(nullptr, mapped + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED) return nullptr;
+  const auto start = reinterpret_cast<std::uintptr_t>(raw);
+  const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+  // Unmapping the unused head and tail keeps only the aligned block.
+  if (aligned != start) ::munmap(raw, aligned - start);
+  const std::size_t tail = kHugePage - (aligned - start);
+  if (tail != 0) ::munmap(reinterpret_cast<void*>(aligned + mapped), tail);
+  // Advice only: where huge pages are off, the block still works with small ones.
+  ::madvise(reinterpret_cast<void*>(aligned), mapped, MADV_HUGEPAGE);
+  return reinterpret_cast<void*>(aligned);
+}
+
 }  // namespace
+
+void FileMemoryRelease::operator()(void* block) const noexcept {
+  if (mappedBytes != 0) {
+    ::munmap(block, mappedBytes);
+  } else {
+    std::free(block);
+  }
+}
+
+FileMemory<std::uint8_t> AllocateFileMemory(std::uint64_t bytes) noexcept {
+  if (bytes > std::numeric_limits<std::size_t>::max()) return nullptr;
+  const auto size = static_cast<std::size_t>(bytes == 0 ? 1 : bytes);
+  if (size < kMappedBlockBytes) return FileMemory<std::uint8_t>(static_cast<std::uint8_t*>(std::malloc(size)));
+  std::size_t mapped = 0;
+  void* block = MapAligned(size, mapped);
+  if (block == nullptr) return nullptr;
+  return FileMemory<std::uint8_t>(static_cast<std::uint8_t*>(block), FileMemoryRelease{mapped});
+}
 
 FileSystem& Files() {
   static CPosixFileSystem posix;
