@@ -79,11 +79,42 @@ GLYPHSHIFT_AVX512_UTF8 inline __m512i AssembleUnits(__m256i b0, __m256i b1, __m2
   return _mm512_mask_mov_epi16(units, lead3, three);
 }
 
+// The same for text without 3-byte leads.
+GLYPHSHIFT_AVX512_UTF8 inline __m512i AssembleUnits(__m256i b0, __m256i b1, std::uint32_t leads) {
+  const __m512i u0 = _mm512_cvtepu8_epi16(b0);
+  const __m512i u1 = _mm512_and_si512(_mm512_cvtepu8_epi16(b1), _mm512_set1_epi16(0x3F));
+  const __m512i two = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(u0, _mm512_set1_epi16(0x1F)), 6), u1);
+  return _mm512_mask_mov_epi16(u0, leads, two);
+}
+
 // 3-byte values a converting call replaces: surrogates and U+FFFE, U+FFFF.
 GLYPHSHIFT_AVX512_UTF8 inline std::uint32_t Replaced(__m512i units, std::uint32_t lead3) {
   const __m512i offset = _mm512_sub_epi16(units, _mm512_set1_epi16(static_cast<short>(0xD800)));
   return _mm512_mask_cmplt_epu16_mask(lead3, offset, _mm512_set1_epi16(0x800)) |
          _mm512_mask_cmpge_epu16_mask(lead3, units, _mm512_set1_epi16(static_cast<short>(0xFFFE)));
+}
+
+// The units of a block's 64 positions, in two registers of 32; returns the positions of the
+// 3-byte values a converting call replaces. Without 3-byte leads (Latin, Cyrillic) the third
+// byte is not needed: a branch that text predicts well.
+GLYPHSHIFT_AVX512_UTF8 inline std::uint64_t AssembleBlock(const std::uint8_t* source, __m512i in,
+                                                          const ByteClasses& classes, __m512i& low, __m512i& upper) {
+  const auto leadsLow = static_cast<std::uint32_t>(classes.leads);
+  const auto leadsHigh = static_cast<std::uint32_t>(classes.leads >> 32);
+  const __m512i in1 = _mm512_loadu_si512(source + 1);
+  if (classes.lead3 == 0) {
+    low = AssembleUnits(_mm512_castsi512_si256(in), _mm512_castsi512_si256(in1), leadsLow);
+    upper = AssembleUnits(_mm512_extracti64x4_epi64(in, 1), _mm512_extracti64x4_epi64(in1, 1), leadsHigh);
+    return 0;
+  }
+  const auto lead3Low = static_cast<std::uint32_t>(classes.lead3);
+  const auto lead3High = static_cast<std::uint32_t>(classes.lead3 >> 32);
+  const __m512i in2 = _mm512_loadu_si512(source + 2);
+  low = AssembleUnits(_mm512_castsi512_si256(in), _mm512_castsi512_si256(in1), _mm512_castsi512_si256(in2), leadsLow,
+                      lead3Low);
+  upper = AssembleUnits(_mm512_extracti64x4_epi64(in, 1), _mm512_extracti64x4_epi64(in1, 1),
+                        _mm512_extracti64x4_epi64(in2, 1), leadsHigh, lead3High);
+  return Replaced(low, lead3Low) | (std::uint64_t{Replaced(upper, lead3High)} << 32);
 }
 
 GLYPHSHIFT_AVX512_UTF8 inline void StoreUnits(char16_t* destination, __m512i units, std::uint32_t keep,
@@ -114,19 +145,9 @@ GLYPHSHIFT_AVX512_UTF8 Utf8DecodeRun DecodeUtf8BlocksAvx512(const std::uint8_t* 
       cut = WellFormedPrefix(classes);
       clean = false;
     }
-    const auto leadsLow = static_cast<std::uint32_t>(classes.leads);
-    const auto leadsHigh = static_cast<std::uint32_t>(classes.leads >> 32);
-    const auto lead3Low = static_cast<std::uint32_t>(classes.lead3);
-    const auto lead3High = static_cast<std::uint32_t>(classes.lead3 >> 32);
     __m512i low = _mm512_setzero_si512(), upper = _mm512_setzero_si512();
     if (destination != nullptr) {
-      const __m512i in1 = _mm512_loadu_si512(source + j + 1), in2 = _mm512_loadu_si512(source + j + 2);
-      low = AssembleUnits(_mm512_castsi512_si256(in), _mm512_castsi512_si256(in1), _mm512_castsi512_si256(in2),
-                          leadsLow, lead3Low);
-      upper = AssembleUnits(_mm512_extracti64x4_epi64(in, 1), _mm512_extracti64x4_epi64(in1, 1),
-                            _mm512_extracti64x4_epi64(in2, 1), leadsHigh, lead3High);
-      const std::uint64_t replaced =
-          (Replaced(low, lead3Low) | (std::uint64_t{Replaced(upper, lead3High)} << 32)) & LowBits(cut);
+      const std::uint64_t replaced = AssembleBlock(source + j, in, classes, low, upper) & LowBits(cut);
       if (replaced != 0) {
         cut = Lowest(replaced);  // the steps replace it; everything before it is whole
         clean = false;
