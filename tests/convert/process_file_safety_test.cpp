@@ -169,6 +169,22 @@ TEST_F(ProcessFileSafetyTest, FullDiskIsAWriteErrorAndLosesNothing) {
   EXPECT_EQ(files.Calls(support::FileOp::Delete), 0);
 }
 
+// A new destination is flushed only when the source is deleted after it; the fused and the
+// stepwise path (a line-break step) ask alike.
+TEST_F(ProcessFileSafetyTest, NewDestinationIsFlushedOnlyBeforeAMove) {
+  FaultyFiles files;
+  for (bool lineBreaks : {false, true}) {
+    if (lineBreaks) options_.lineBreak = u"unix";
+    for (bool move : {false, true}) {
+      options_.moveSource = move;
+      WriteFileBytes(dir_.Native("a.txt"), kSourceText);
+      ASSERT_EQ(ConvertTo(dir_.Path("out")).result, kProcessOk);
+      EXPECT_EQ(files.LastFlushNewFile(), move) << lineBreaks;
+      EXPECT_EQ(PathExists(dir_.Native("a.txt")), !move);
+    }
+  }
+}
+
 TEST_F(ProcessFileSafetyTest, FullTmpfsForReal) {
   const std::string mountPoint = dir_.Native("small");
   ASSERT_EQ(::mkdir(mountPoint.c_str(), 0755), 0);

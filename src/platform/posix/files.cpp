@@ -414,8 +414,9 @@ constexpr std::size_t kHugePage = 2u << 20;
 // all of it; null on failure.
 void* MapAligned(std::size_t bytes, std::size_t& mapped) {
   const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  // Sizes near the top of the address space would wrap in the rounding below.
+  if (bytes > std::numeric_limits<std::size_t>::max() - kHugePage - page) return nullptr;
   mapped = (bytes + page - 1) / page * page;
-  if (mapped > std::numeric_limits<std::size_t>::max() - kHugePage) return nullptr;
   void* raw = ::mmap(nullptr, mapped + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) return nullptr;
   const auto start = reinterpret_cast<std::uintptr_t>(raw);
