@@ -2,9 +2,10 @@
 // the same conversions in the same run. Prints Google Benchmark's table, then a summary of
 // MB/s (10^6 input bytes per second), the ratio to the faster yardstick, and the targets.
 //
-//   engine_bench [--scalar] [benchmark flags]
+//   engine_bench [--scalar | --path=reference|sse2|ssse3|avx512] [benchmark flags]
 // --scalar (or GLYPHSHIFT_FORCE_SCALAR=1) runs our functions on the reference loops instead of
-// the vector paths, so one binary compares both.
+// the vector paths, so one binary compares both; --path picks any path up to the best this CPU
+// has (how a machine without AVX-512 would fare).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -213,19 +214,26 @@ void PrintSummary(const char* path) {
 
 int main(int argc, char** argv) {
   using namespace glyphshift;
-  bool scalar = false;
+  engine::CodecPath wanted = engine::BestCodecPath();
   if (const char* env = std::getenv("GLYPHSHIFT_FORCE_SCALAR"); env != nullptr && std::strcmp(env, "0") != 0) {
-    scalar = true;
+    wanted = engine::CodecPath::kReference;
   }
+  const std::map<std::string, engine::CodecPath> paths = {{"reference", engine::CodecPath::kReference},
+                                                         {"sse2", engine::CodecPath::kSse2},
+                                                         {"ssse3", engine::CodecPath::kSsse3},
+                                                         {"avx512", engine::CodecPath::kAvx512}};
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--scalar") == 0) {
-      scalar = true;
+    const std::string arg = argv[i];
+    if (arg == "--scalar") {
+      wanted = engine::CodecPath::kReference;
+    } else if (arg.starts_with("--path=") && paths.count(arg.substr(7)) != 0) {
+      wanted = paths.at(arg.substr(7));
     } else {
       args.push_back(argv[i]);
     }
   }
-  const engine::CodecPath path = engine::SetCodecPath(scalar ? engine::CodecPath::kReference : engine::BestCodecPath());
+  const engine::CodecPath path = engine::SetCodecPath(wanted);
   const char* pathName = path == engine::CodecPath::kReference ? "reference (scalar)"
                          : path == engine::CodecPath::kSse2    ? "SSE2"
                          : path == engine::CodecPath::kSsse3   ? "SSSE3"

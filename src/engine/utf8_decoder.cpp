@@ -26,94 +26,95 @@ namespace {
 constexpr std::uint32_t kConvertBlockMargin = 64;
 constexpr std::uint32_t kQueryBlockMargin = 17;  // the block reads one byte past itself
 
+// The plain steps from `j` until `end` (a character may carry `j` past it). False when decoding
+// ends, or with kStop when an error has been met (checked once per span: the failure bit, once
+// set, stays). As tight as the reference loop: text the vector code refuses throughout (random
+// bytes, CJK without AVX-512) spends its time here.
+template <bool kConvert, bool kStop>
+inline bool DecodeSteps(const std::uint8_t* source, std::uint32_t sourceLength, std::uint32_t& j, std::uint32_t end,
+                        char16_t* destination, std::uint64_t& i, std::int32_t& result) noexcept {
+  while (j < end) {
+    if (!DecodeUtf8Character<kConvert>(source, sourceLength, j, destination, i, result)) return false;
+  }
+  return !(kStop && result < 0);
+}
+
 // AVX-512: the kernel takes every run of 1- to 3-byte characters, the steps take one character
 // where it stopped. When it keeps stopping at once (random bytes, many 4-byte forms) the steps
 // take doubling spans, so such text pays little for the tries.
-template <bool kConvert>
+template <bool kConvert, bool kStop>
 std::int32_t DecodeAvx512(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
-                          std::uint64_t& units, bool stopAtError) noexcept {
+                          std::uint64_t& units) noexcept {
   std::int32_t result = 0;
   std::uint32_t j = 0;
   std::uint64_t i = 0;
+#if defined(GLYPHSHIFT_HAVE_SSE2)
   std::uint32_t stepSpan = 1;
   const std::uint32_t margin = kConvert ? 66 : 64;
-  while (j < sourceLength) {
-#if defined(GLYPHSHIFT_HAVE_SSE2)
-    if (sourceLength - j >= margin) {
-      const simd::Utf8DecodeRun run =
-          simd::DecodeUtf8BlocksAvx512(source + j, sourceLength - j, kConvert ? destination + i : nullptr);
-      j += run.consumed;
-      i += run.units;
-      if (run.multibyte != 0) result |= CONVERT_FLAG_MULTIBYTE;
-      if (sourceLength - j < margin) continue;  // the rest is for the plain steps below
-      stepSpan = run.consumed >= 32 ? 1 : std::min(2 * stepSpan, 1024u);
-      const std::uint32_t stepEnd = j + std::min(stepSpan, sourceLength - j);
-      bool going = true;
-      while (going && j < stepEnd) {
-        going = DecodeUtf8Character<kConvert>(source, sourceLength, j, destination, i, result) &&
-                !(stopAtError && result < 0);
-      }
-      if (!going) break;
-      continue;
+  while (sourceLength - j >= margin) {
+    const simd::Utf8DecodeRun run =
+        simd::DecodeUtf8BlocksAvx512(source + j, sourceLength - j, kConvert ? destination + i : nullptr);
+    j += run.consumed;
+    i += run.units;
+    if (run.multibyte != 0) result |= CONVERT_FLAG_MULTIBYTE;
+    if (sourceLength - j < margin) break;  // the rest is for the steps below
+    stepSpan = run.consumed >= 32 ? 1 : std::min(2 * stepSpan, 4096u);
+    const std::uint32_t stepEnd = j + std::min(stepSpan, sourceLength - j);
+    if (!DecodeSteps<kConvert, kStop>(source, sourceLength, j, stepEnd, destination, i, result)) {
+      units = i;
+      return result;
     }
-#endif
-    if (!DecodeUtf8Character<kConvert>(source, sourceLength, j, destination, i, result)) break;
-    if (stopAtError && result < 0) break;
   }
+#endif
+  DecodeSteps<kConvert, kStop>(source, sourceLength, j, sourceLength, destination, i, result);
   units = i;
   return result;
 }
 
-template <bool kConvert>
+template <bool kConvert, bool kStop>
 std::int32_t DecodeVector(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
-                          std::uint64_t& units, bool stopAtError, bool shuffles) noexcept {
+                          std::uint64_t& units, bool shuffles) noexcept {
   std::int32_t result = 0;
   std::uint32_t j = 0;
   std::uint64_t i = 0;
+#if defined(GLYPHSHIFT_HAVE_SSE2)
   const std::uint32_t margin = kConvert ? kConvertBlockMargin : kQueryBlockMargin;
   // Bytes to take by the steps after a block the vector code refused: doubled while it keeps
   // refusing (CJK, random bytes), so such text pays little for the tries; 16 after a success.
   std::uint32_t stepSpan = 16;
-  while (j < sourceLength) {
-#if defined(GLYPHSHIFT_HAVE_SSE2)
-    if (sourceLength - j >= margin) {
-      if (shuffles) {
-        const simd::Utf8DecodeRun run =
-            simd::DecodeUtf8TwoByteBlocks(source + j, sourceLength - j, margin, kConvert ? destination + i : nullptr);
-        j += run.consumed;
-        i += run.units;
-        if (run.multibyte != 0) result |= CONVERT_FLAG_MULTIBYTE;
-        if (sourceLength - j < margin) continue;  // the rest is for the steps below
-        stepSpan = run.consumed != 0 ? 16 : std::min(2 * stepSpan, 256u);
-      } else {
-        const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + j));
-        if (_mm_movemask_epi8(in) == 0) {
-          if constexpr (kConvert) {
-            const __m128i zero = _mm_setzero_si128();
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), _mm_unpacklo_epi8(in, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i + 8), _mm_unpackhi_epi8(in, zero));
-          }
-          j += 16;
-          i += 16;
-          continue;
+  while (sourceLength - j >= margin) {
+    if (shuffles) {
+      const simd::Utf8DecodeRun run =
+          simd::DecodeUtf8TwoByteBlocks(source + j, sourceLength - j, margin, kConvert ? destination + i : nullptr);
+      j += run.consumed;
+      i += run.units;
+      if (run.multibyte != 0) result |= CONVERT_FLAG_MULTIBYTE;
+      if (sourceLength - j < margin) break;  // the rest is for the steps below
+      stepSpan = run.consumed != 0 ? 16 : std::min(2 * stepSpan, 4096u);
+    } else {
+      const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + j));
+      if (_mm_movemask_epi8(in) == 0) {
+        if constexpr (kConvert) {
+          const __m128i zero = _mm_setzero_si128();
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), _mm_unpacklo_epi8(in, zero));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i + 8), _mm_unpackhi_epi8(in, zero));
         }
+        j += 16;
+        i += 16;
+        continue;
       }
-      // Bytes the vector code does not take: their characters one by one, then try again.
-      const std::uint32_t blockEnd = j + std::min(stepSpan, sourceLength - j);
-      bool going = true;
-      while (going && j < blockEnd) {
-        going = DecodeUtf8Character<kConvert>(source, sourceLength, j, destination, i, result) &&
-                !(stopAtError && result < 0);
-      }
-      if (!going) break;
-      continue;
     }
-#else
-    (void)shuffles;
-#endif
-    if (!DecodeUtf8Character<kConvert>(source, sourceLength, j, destination, i, result)) break;
-    if (stopAtError && result < 0) break;
+    // Bytes the vector code does not take: their characters one by one, then try again.
+    const std::uint32_t stepEnd = j + std::min(stepSpan, sourceLength - j);
+    if (!DecodeSteps<kConvert, kStop>(source, sourceLength, j, stepEnd, destination, i, result)) {
+      units = i;
+      return result;
+    }
   }
+#else
+  (void)shuffles;
+#endif
+  DecodeSteps<kConvert, kStop>(source, sourceLength, j, sourceLength, destination, i, result);
   units = i;
   return result;
 }
@@ -131,12 +132,20 @@ std::int32_t DecodeUtf8(const std::uint8_t* source, std::uint32_t sourceLength, 
     return result;
   }
   if (path == CodecPath::kAvx512) {
-    if (destination == nullptr) return DecodeAvx512<false>(source, sourceLength, nullptr, units, stopAtError);
-    return DecodeAvx512<true>(source, sourceLength, destination, units, stopAtError);
+    if (destination != nullptr) {
+      return stopAtError ? DecodeAvx512<true, true>(source, sourceLength, destination, units)
+                         : DecodeAvx512<true, false>(source, sourceLength, destination, units);
+    }
+    if (stopAtError) return DecodeAvx512<false, true>(source, sourceLength, nullptr, units);
+    return DecodeAvx512<false, false>(source, sourceLength, nullptr, units);
   }
   const bool shuffles = path >= CodecPath::kSsse3;
-  if (destination == nullptr) return DecodeVector<false>(source, sourceLength, nullptr, units, stopAtError, shuffles);
-  return DecodeVector<true>(source, sourceLength, destination, units, stopAtError, shuffles);
+  if (destination != nullptr) {
+    return stopAtError ? DecodeVector<true, true>(source, sourceLength, destination, units, shuffles)
+                       : DecodeVector<true, false>(source, sourceLength, destination, units, shuffles);
+  }
+  if (stopAtError) return DecodeVector<false, true>(source, sourceLength, nullptr, units, shuffles);
+  return DecodeVector<false, false>(source, sourceLength, nullptr, units, shuffles);
 }
 
 std::int32_t Utf8ToUtf16(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
