@@ -4,9 +4,10 @@
 
 #if defined(GLYPHSHIFT_HAVE_SSE2)
 // GCC 12's AVX-512 headers start some intrinsics from an "undefined" register, which -O3 then
-// reports as maybe-uninitialized in our code.
+// reports as (maybe-)uninitialized in our code.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 #include <immintrin.h>
 
@@ -14,28 +15,65 @@
 
 namespace glyphshift::engine::simd {
 
-GLYPHSHIFT_AVX512 bool DecodeSingleBytesAvx512(const char16_t* table, const std::uint8_t* source,
-                                               std::uint32_t count, char16_t* destination) noexcept {
-  // Eight registers of 32 entries; a permute of two covers 64 entries, bits 6 and 7 pick the pair.
-  __m512i t[8];
-  for (int k = 0; k < 8; ++k) t[k] = _mm512_loadu_si512(table + 32 * k);
-  const __m512i bit6 = _mm512_set1_epi16(0x40), bit7 = _mm512_set1_epi16(0x80);
-  const __m512i undefinedUnit = _mm512_set1_epi16(-1);
-  __mmask32 undefined = 0;
-  for (std::uint32_t i = 0; count - i >= 32; i += 32) {
-    const __m512i index = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i)));
-    const __m512i r0 = _mm512_permutex2var_epi16(t[0], index, t[1]);
-    const __m512i r1 = _mm512_permutex2var_epi16(t[2], index, t[3]);
-    const __m512i r2 = _mm512_permutex2var_epi16(t[4], index, t[5]);
-    const __m512i r3 = _mm512_permutex2var_epi16(t[6], index, t[7]);
-    const __mmask32 high64 = _mm512_test_epi16_mask(index, bit6);
-    const __m512i low = _mm512_mask_blend_epi16(high64, r0, r1);
-    const __m512i high = _mm512_mask_blend_epi16(high64, r2, r3);
-    const __m512i units = _mm512_mask_blend_epi16(_mm512_test_epi16_mask(index, bit7), low, high);
-    undefined |= _mm512_cmpeq_epi16_mask(units, undefinedUnit);
-    _mm512_storeu_si512(destination + i, units);
+namespace {
+
+// A table split into its units' low and high bytes, four registers of 64 each: byte permutes
+// look up 64 bytes at once, where 16-bit ones took 32 (and cost more each).
+struct SplitTable {
+  __m512i low[4], high[4];
+};
+
+// Outputs of this many bytes and more bypass the caches: they cannot stay there anyway, and
+// filling lines that are only overwritten would read each one from memory first.
+constexpr std::uint32_t kStreamingBytes = 1u << 22;
+
+template <bool kStream>
+GLYPHSHIFT_AVX512 inline __mmask64 DecodeBlock(const SplitTable& t, const std::uint8_t* source, char16_t* destination) {
+  // The byte interleave below works within 128-bit lanes; this order of the input's 8-byte
+  // groups makes its two results the units of bytes 0..31 and 32..63.
+  const __m512i index = _mm512_permutexvar_epi64(_mm512_set_epi64(7, 3, 6, 2, 5, 1, 4, 0), _mm512_loadu_si512(source));
+  const __mmask64 upperHalf = _mm512_movepi8_mask(index);  // bytes 0x80..0xFF
+  const __m512i lows = _mm512_mask_blend_epi8(upperHalf, _mm512_permutex2var_epi8(t.low[0], index, t.low[1]),
+                                              _mm512_permutex2var_epi8(t.low[2], index, t.low[3]));
+  const __m512i highs = _mm512_mask_blend_epi8(upperHalf, _mm512_permutex2var_epi8(t.high[0], index, t.high[1]),
+                                               _mm512_permutex2var_epi8(t.high[2], index, t.high[3]));
+  if constexpr (kStream) {
+    _mm512_stream_si512(reinterpret_cast<__m512i*>(destination), _mm512_unpacklo_epi8(lows, highs));
+    _mm512_stream_si512(reinterpret_cast<__m512i*>(destination + 32), _mm512_unpackhi_epi8(lows, highs));
+  } else {
+    _mm512_storeu_si512(destination, _mm512_unpacklo_epi8(lows, highs));
+    _mm512_storeu_si512(destination + 32, _mm512_unpackhi_epi8(lows, highs));
   }
-  return undefined != 0;
+  const __m512i allOnes = _mm512_set1_epi8(-1);
+  return _mm512_cmpeq_epi8_mask(lows, allOnes) & _mm512_cmpeq_epi8_mask(highs, allOnes);
+}
+
+}  // namespace
+
+GLYPHSHIFT_AVX512 std::uint32_t DecodeSingleBytesAvx512(const char16_t* table, const std::uint8_t* source,
+                                                        std::uint32_t count, char16_t* destination,
+                                                        bool& undefined) noexcept {
+  SplitTable t;
+  for (int k = 0; k < 4; ++k) {
+    const __m512i a = _mm512_loadu_si512(table + 64 * k), b = _mm512_loadu_si512(table + 64 * k + 32);
+    t.low[k] = _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtepi16_epi8(a)), _mm512_cvtepi16_epi8(b), 1);
+    t.high[k] = _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtepi16_epi8(_mm512_srli_epi16(a, 8))),
+                                   _mm512_cvtepi16_epi8(_mm512_srli_epi16(b, 8)), 1);
+  }
+  __mmask64 undefinedBytes = 0;
+  std::uint32_t i = 0;
+  const auto address = reinterpret_cast<std::uintptr_t>(destination);
+  if (count >= kStreamingBytes && address % 2 == 0) {
+    // One ordinary block, then on from where the output is 64-byte aligned (rewriting a few units).
+    undefinedBytes |= DecodeBlock<false>(t, source, destination);
+    i = static_cast<std::uint32_t>((64 - address % 64) % 64 / 2);
+    for (; count - i >= 64; i += 64) undefinedBytes |= DecodeBlock<true>(t, source + i, destination + i);
+    _mm_sfence();  // the streamed stores are seen before what follows
+  } else {
+    for (; count - i >= 64; i += 64) undefinedBytes |= DecodeBlock<false>(t, source + i, destination + i);
+  }
+  undefined = undefinedBytes != 0;
+  return i;
 }
 
 GLYPHSHIFT_AVX512 std::uint32_t EncodeLatinUnitsAvx512(const std::uint8_t* reverse, const char16_t* source,

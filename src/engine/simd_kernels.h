@@ -39,10 +39,11 @@ Utf8EncodeRun EncodeUtf8TwoByteBlocks(const char16_t* source, std::uint32_t unit
 
 // AVX-512 (BW, VBMI and VBMI2) kernels: call them only when CurrentCodecPath() is CodecPath::kAvx512.
 
-// Decodes the first (count / 32) * 32 bytes through `table` with in-register permutes; returns
-// true when one of them was undefined.
-bool DecodeSingleBytesAvx512(const char16_t* table, const std::uint8_t* source, std::uint32_t count,
-                             char16_t* destination) noexcept;
+// Decodes 64-byte blocks from the start of `source` through `table` with in-register permutes
+// while 64 or more bytes are left; returns the bytes decoded, and sets `undefined` when one of
+// them was undefined. Large outputs are written past the caches.
+std::uint32_t DecodeSingleBytesAvx512(const char16_t* table, const std::uint8_t* source, std::uint32_t count,
+                                      char16_t* destination, bool& undefined) noexcept;
 
 // Encodes 32-unit blocks through the first 256 entries of a filled ReverseTable while every
 // unit of a block is below 0x100; returns the units encoded (a multiple of 32).

@@ -39,8 +39,9 @@ bool DecodeBytes(CharsetCode code, const std::uint8_t* source, std::uint32_t cou
   std::uint32_t i = 0;
 #if defined(GLYPHSHIFT_HAVE_SSE2)
   if (CurrentCodecPath() == CodecPath::kAvx512) {
-    undefined = simd::DecodeSingleBytesAvx512(units, source, count, destination);
-    i = count / 32 * 32;
+    bool undefinedByte = false;
+    i = simd::DecodeSingleBytesAvx512(units, source, count, destination, undefinedByte);
+    undefined = undefinedByte ? 1 : 0;
   }
 #endif
   while (count - i >= 16) {

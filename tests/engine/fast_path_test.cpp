@@ -325,6 +325,22 @@ TEST(FastPaths, SingleByteConversionsMatchTheReference) {
   });
 }
 
+TEST(FastPaths, LargeSingleByteDecodingMatchesTheReference) {
+  // Outputs of 4 MiB and more are written past the caches, from an aligned point on.
+  for (CharsetCode code : {18, 17, 0}) {
+    const Bytes bytes = test::RandomBytes((4u << 20) + 77, static_cast<std::uint32_t>(code));
+    const CPlaced<std::uint8_t> in(bytes, 3);
+    const auto length = test::ByteLength(bytes);
+    for (std::size_t alignment : {0u, 2u, 14u}) {
+      EXPECT_TRUE(SameOnEveryPath(2 * length, alignment, [&](std::uint8_t* out) {
+        std::uint32_t size = 2 * length;
+        return std::make_pair(SingleByteToUtf16(code, in.data(), length, reinterpret_cast<char16_t*>(out), &size),
+                              size);
+      })) << "code " << code << " alignment " << alignment;
+    }
+  }
+}
+
 TEST(FastPaths, LineBreaksSwapAndDetectionMatchTheReference) {
   ForEachLengthAndAlignment([](std::size_t length, std::size_t alignment) {
     const auto seed = static_cast<std::uint32_t>(length * 16 + alignment);
