@@ -196,14 +196,23 @@ GLYPHSHIFT_AVX512_UTF8 Utf8EncodeRun EncodeUtf8BlocksAvx512(const char16_t* sour
                                                            std::uint32_t capacity) noexcept {
   std::uint32_t j = 0, out = 0;
   while (units - j >= 32) {
-    const __m512i v = _mm512_loadu_si512(source + j);
+    __m512i v = _mm512_loadu_si512(source + j);
     // ASCII takes the 2-byte way too: a branch on it would be mispredicted on Latin text.
     const std::uint32_t ge80 = _mm512_cmpge_epu16_mask(v, _mm512_set1_epi16(0x80));
     const std::uint32_t ge800 = _mm512_cmpge_epu16_mask(v, _mm512_set1_epi16(0x800));
-    const std::uint32_t surrogates = _mm512_cmplt_epu16_mask(
-        _mm512_sub_epi16(v, _mm512_set1_epi16(static_cast<short>(0xD800))), _mm512_set1_epi16(0x800));
-    // Units before the first surrogate: the steps pair or replace it.
-    const unsigned taken = surrogates != 0 ? Lowest(surrogates) : 32;
+    const __m512i offset = _mm512_sub_epi16(v, _mm512_set1_epi16(static_cast<short>(0xD800)));
+    const std::uint32_t surrogates = _mm512_cmplt_epu16_mask(offset, _mm512_set1_epi16(0x800));
+    unsigned taken = 32;
+    if (surrogates != 0) {
+      // A pair is left to the steps, as is a high surrogate in the last lane (its partner may
+      // be the next block's first unit); every other surrogate stands alone and becomes U+FFFD,
+      // as the step makes it. Units before the first pair are taken.
+      const std::uint32_t highs = _mm512_cmplt_epu16_mask(offset, _mm512_set1_epi16(0x400));
+      const std::uint32_t lows = surrogates & ~highs;
+      const std::uint32_t steps = (highs & (lows >> 1)) | (highs & 0x8000'0000u);
+      if (steps != 0) taken = Lowest(steps);
+      v = _mm512_mask_mov_epi16(v, surrogates, _mm512_set1_epi16(static_cast<short>(0xFFFD)));
+    }
     const auto takenLanes = static_cast<std::uint32_t>(LowBits(taken));
     if ((ge800 & takenLanes) == 0) {
       // 1- and 2-byte units: both bytes of a 16-bit lane, or only its low one.

@@ -58,8 +58,9 @@ std::uint32_t EncodeLatinUnitsAvx512(const std::uint8_t* reverse, const char16_t
 Utf8DecodeRun DecodeUtf8BlocksAvx512(const std::uint8_t* source, std::uint32_t length, char16_t* destination) noexcept;
 
 // Encodes 32-unit blocks while 32 or more units are left, stopping before the first surrogate
-// (having encoded the units before it) and before a block whose bytes do not fit in what is left
-// of `capacity`. Writes only its own bytes.
+// pair or high surrogate in a block's last unit (having encoded the units before it) and before
+// a block whose bytes do not fit in what is left of `capacity`. A surrogate standing alone
+// becomes EF BF BD, as the per-character step makes it. Writes only its own bytes.
 Utf8EncodeRun EncodeUtf8BlocksAvx512(const char16_t* source, std::uint32_t units, std::uint8_t* destination,
                                      std::uint32_t capacity) noexcept;
 
