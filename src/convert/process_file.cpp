@@ -13,6 +13,7 @@
 
 #include "convert/fused_conversion.h"
 #include "convert/markup_declarations.h"
+#include "convert/utf8_streaming.h"
 #include "convert/working_text.h"
 #include "engine/engine.h"
 #include "platform/display.h"
@@ -50,12 +51,18 @@ class FileConversion {
 
  private:
   std::int32_t Read(platform::FileContent& raw, std::uint32_t* sourceFileSize);
+  std::int32_t Open(std::unique_ptr<platform::CFileReader>& reader, std::uint64_t& size);
+  std::int32_t ReportReadError(const platform::SysError& error);
+  void ReadSecurity();
   std::int32_t Decode(CharsetCode code, Bytes raw);
+  std::int32_t ReadAndEncode(CharsetCode sourceCharset, CharsetCode destinationCharset, std::uint32_t* sourceFileSize,
+                             std::uint32_t* destinationFileSize, bool& stepwise);
+  std::int32_t ReadAndDecodeUtf8(std::uint32_t* sourceFileSize, bool& stepwise);
+  std::int32_t Steps(const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
+                     std::uint32_t* destinationFileSize);
   std::int32_t RewriteLineBreaks();
   void DropByteOrderMark();
   std::int32_t Write(CharsetCode code, std::uint32_t* destinationFileSize);
-  std::int32_t WriteFused(CharsetCode sourceCharset, Bytes raw, CharsetCode destinationCharset,
-                          std::uint32_t* destinationFileSize, bool& fellBack);
   std::int32_t WritePieces(Bytes mark, Bytes body, std::uint32_t* destinationFileSize);
   std::int32_t Finish(std::int32_t writeResult);
   void MoveSource();
@@ -119,18 +126,97 @@ std::int32_t FileConversion::ReportTooLarge() {
   return kProcessOutOfMemory;
 }
 
-std::int32_t FileConversion::Read(platform::FileContent& raw, std::uint32_t* sourceFileSize) {
-  const platform::SysError error = platform::Files().ReadWholeFile(sourcePath_, raw);
+std::int32_t FileConversion::ReportReadError(const platform::SysError& error) {
   if (error.code == EFBIG) return ReportTooLarge();
   if (error.code == ENOMEM) return kProcessOutOfMemory;  // as a failed decoding block: no message
-  if (error) {
-    // A directory or other non-regular file counts as a source that cannot be opened.
-    ReportSystemError(error.code);
-    return kProcessReadError;
-  }
+  // A directory or other non-regular file counts as a source that cannot be opened.
+  ReportSystemError(error.code);
+  return kProcessReadError;
+}
+
+void FileConversion::ReadSecurity() {
+  if (options_.keepSecurity && platform::ReadFileSecurity(sourcePath_, security_)) security_.reset();
+}
+
+std::int32_t FileConversion::Read(platform::FileContent& raw, std::uint32_t* sourceFileSize) {
+  if (const platform::SysError error = platform::Files().ReadWholeFile(sourcePath_, raw)) return ReportReadError(error);
   if (raw.size >= platform::kMaxFileSize) return ReportTooLarge();
   if (sourceFileSize) *sourceFileSize = static_cast<std::uint32_t>(raw.size);
-  if (options_.keepSecurity && platform::ReadFileSecurity(sourcePath_, security_)) security_.reset();
+  ReadSecurity();
+  return kProcessOk;
+}
+
+std::int32_t FileConversion::Open(std::unique_ptr<platform::CFileReader>& reader, std::uint64_t& size) {
+  if (const platform::SysError error = platform::Files().OpenForReading(sourcePath_, reader, size)) {
+    return ReportReadError(error);
+  }
+  return kProcessOk;
+}
+
+// Reads in pieces through the fused encoding and writes the result (then moves and so on). `stepwise` says the file is
+// left to the whole-file path, with nothing reported or written yet.
+std::int32_t FileConversion::ReadAndEncode(CharsetCode sourceCharset, CharsetCode destinationCharset,
+                                           std::uint32_t* sourceFileSize, std::uint32_t* destinationFileSize,
+                                           bool& stepwise) {
+  std::unique_ptr<platform::CFileReader> reader;
+  std::uint64_t size = 0;
+  if (std::int32_t r = Open(reader, size); r != kProcessOk) return r;
+  CFusedEncoding encoding;
+  const FusedResult planned = encoding.Begin(sourceCharset, size, destinationCharset);
+  if (planned == FusedResult::TooLarge) {
+    if (sourceFileSize) *sourceFileSize = static_cast<std::uint32_t>(size);
+    return ReportTooLarge();
+  }
+  stepwise = planned == FusedResult::Stepwise;
+  if (stepwise) return kProcessOk;
+  std::uint8_t piece[CUtf8Decoding::kPieceBytes];
+  std::uint64_t total = 0;
+  for (;;) {
+    std::size_t got = 0;
+    if (const platform::SysError error = reader->Read(piece, sizeof piece, got)) return ReportReadError(error);
+    if (got == 0) break;
+    if (!encoding.Add(Bytes(piece, got))) {
+      stepwise = true;  // the file grew while it was read
+      return kProcessOk;
+    }
+    total += got;
+  }
+  encoding.Finish();
+  if (sourceFileSize) *sourceFileSize = static_cast<std::uint32_t>(total);
+  ReadSecurity();
+  const Bytes mark = destinationCharset == kCharsetUtf8 ? Bytes(kUtf8Bom) : Bytes();
+  return Finish(WritePieces(mark, encoding.Encoded(), destinationFileSize));
+}
+
+// Reads in pieces and decodes them into the working text; `stepwise` as above.
+std::int32_t FileConversion::ReadAndDecodeUtf8(std::uint32_t* sourceFileSize, bool& stepwise) {
+  std::unique_ptr<platform::CFileReader> reader;
+  std::uint64_t size = 0;
+  if (std::int32_t r = Open(reader, size); r != kProcessOk) return r;
+  auto decoding = std::unique_ptr<CUtf8Decoding>(new (std::nothrow) CUtf8Decoding);
+  const FusedResult planned = decoding ? decoding->Begin(size) : FusedResult::Stepwise;
+  if (planned == FusedResult::TooLarge) {
+    if (sourceFileSize) *sourceFileSize = static_cast<std::uint32_t>(size);
+    return ReportTooLarge();
+  }
+  stepwise = planned == FusedResult::Stepwise;
+  if (stepwise) return kProcessOk;
+  std::uint64_t total = 0;
+  for (;;) {
+    std::size_t got = 0;
+    if (const platform::SysError error = reader->Read(decoding->Room(), CUtf8Decoding::kPieceBytes, got)) {
+      return ReportReadError(error);
+    }
+    if (!decoding->Commit(got)) {
+      stepwise = true;
+      return kProcessOk;
+    }
+    if (got == 0) break;
+    total += got;
+  }
+  if (sourceFileSize) *sourceFileSize = static_cast<std::uint32_t>(total);
+  ReadSecurity();
+  text_ = decoding->TakeText();
   return kProcessOk;
 }
 
@@ -226,23 +312,6 @@ std::int32_t FileConversion::Write(CharsetCode code, std::uint32_t* destinationF
   return WritePieces(mark, body, destinationFileSize);
 }
 
-// The same file as decoding, Write and the steps between would give (see fused_conversion.h),
-// without the whole UTF-16 copy. `fellBack` says memory was short for the fused output block:
-// the stepwise path, which needs its blocks one after another, is then tried instead.
-std::int32_t FileConversion::WriteFused(CharsetCode sourceCharset, Bytes raw, CharsetCode destinationCharset,
-                                        std::uint32_t* destinationFileSize, bool& fellBack) {
-  fellBack = false;
-  CFusedEncoding encoding;
-  const FusedResult result = encoding.Run(sourceCharset, raw, destinationCharset);
-  if (result == FusedResult::TooLarge) return ReportTooLarge();
-  if (result == FusedResult::OutOfMemory) {
-    fellBack = true;
-    return kProcessOutOfMemory;
-  }
-  const Bytes mark = destinationCharset == kCharsetUtf8 ? Bytes(kUtf8Bom) : Bytes();
-  return WritePieces(mark, encoding.Encoded(), destinationFileSize);
-}
-
 std::int32_t FileConversion::WritePieces(Bytes mark, Bytes body, std::uint32_t* destinationFileSize) {
   if (!options_.writeBom) mark = {};
 
@@ -285,17 +354,31 @@ void FileConversion::CarrySecurityOver() {
 std::int32_t FileConversion::Run(CharsetCode sourceCharset, const std::u16string& destinationCharsetName,
                                  CharsetCode destinationCharset, std::uint32_t* sourceFileSize,
                                  std::uint32_t* destinationFileSize) {
+  // Converting while reading gives the same file as the steps below (see fused_conversion.h and
+  // utf8_streaming.h); what it cannot take starts over there.
+  bool stepwise = false;
+  if (CanFuse(sourceCharset, destinationCharset, options_)) {
+    const std::int32_t r = ReadAndEncode(sourceCharset, destinationCharset, sourceFileSize, destinationFileSize, stepwise);
+    if (!stepwise) return r;
+  } else if (sourceCharset == kCharsetUtf8) {
+    const std::int32_t r = ReadAndDecodeUtf8(sourceFileSize, stepwise);
+    if (r != kProcessOk) return r;
+    if (!stepwise) return Steps(destinationCharsetName, destinationCharset, destinationFileSize);
+  }
   {
     platform::FileContent raw;
     if (std::int32_t r = Read(raw, sourceFileSize); r != kProcessOk) return r;
-    const Bytes bytes(raw.bytes.get(), static_cast<std::size_t>(raw.size));
-    if (CanFuse(sourceCharset, destinationCharset, options_)) {
-      bool fellBack = false;
-      const std::int32_t r = WriteFused(sourceCharset, bytes, destinationCharset, destinationFileSize, fellBack);
-      if (!fellBack) return Finish(r);
+    if (std::int32_t r = Decode(sourceCharset, Bytes(raw.bytes.get(), static_cast<std::size_t>(raw.size)));
+        r != kProcessOk) {
+      return r;
     }
-    if (std::int32_t r = Decode(sourceCharset, bytes); r != kProcessOk) return r;
   }  // the raw bytes are released before the next block is made
+  return Steps(destinationCharsetName, destinationCharset, destinationFileSize);
+}
+
+// From the decoded working text to the written file.
+std::int32_t FileConversion::Steps(const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
+                                   std::uint32_t* destinationFileSize) {
   if (options_.lineBreak) {
     if (std::int32_t r = RewriteLineBreaks(); r != kProcessOk) return r;
   }

@@ -68,6 +68,15 @@ struct FileContent {
   std::uint64_t size = 0;
 };
 
+// An open regular file, read from its start in pieces: a conversion can work on each piece while
+// it is in the cache instead of keeping a copy of the whole file.
+class CFileReader {
+ public:
+  virtual ~CFileReader() = default;
+  // Reads up to `size` bytes; fewer only at the end of the file (0 there).
+  virtual SysError Read(std::uint8_t* data, std::size_t size, std::size_t& got) = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -78,6 +87,10 @@ class FileSystem {
   // The same into FileMemory, for large files: no value-initialisation, no vector growth. Short
   // memory is ENOMEM ("read").
   virtual SysError ReadWholeFile(const std::u16string& path, FileContent& content) = 0;
+  // Opens a file to be read in pieces, refusing what ReadWholeFile refuses; `size` receives the
+  // size the file system reports (the content may still grow or shrink while it is read).
+  virtual SysError OpenForReading(const std::u16string& path, std::unique_ptr<CFileReader>& reader,
+                                  std::uint64_t& size) = 0;
 
   // Makes `pieces`, one after another, the complete content of `path`. A new file is created,
   // written, flushed when `flushNewFile` says so, and closed; an existing one is replaced through

@@ -15,7 +15,7 @@
 namespace glyphshift::testing_support {
 namespace {
 
-constexpr std::size_t kSizes[] = {0, 1, 2, 63, 16383, 16384, 16385, 32768, 49153};
+constexpr std::size_t kSizes[] = {1, 2, 63, 16383, 16384, 16385, 32768, 49153};
 
 Bytes RandomBytes(std::size_t size, std::mt19937& random) {
   Bytes bytes(size);
@@ -43,9 +43,16 @@ Bytes Stepwise(CharsetCode from, const Bytes& raw, CharsetCode to) {
   return out;
 }
 
-Bytes Fused(CharsetCode from, const Bytes& raw, CharsetCode to) {
+// Fed in pieces of random sizes, so chunk and piece edges fall everywhere.
+Bytes Fused(CharsetCode from, const Bytes& raw, CharsetCode to, std::mt19937& random) {
   CFusedEncoding encoding;
-  EXPECT_EQ(encoding.Run(from, raw, to), FusedResult::Ok);
+  EXPECT_EQ(encoding.Begin(from, raw.size(), to), FusedResult::Ok);
+  for (std::size_t at = 0; at < raw.size();) {
+    const std::size_t piece = std::min<std::size_t>(raw.size() - at, 1 + random() % 40000);
+    EXPECT_TRUE(encoding.Add(std::span(raw).subspan(at, piece)));
+    at += piece;
+  }
+  encoding.Finish();
   const auto body = encoding.Encoded();
   return Bytes(body.begin(), body.end());
 }
@@ -58,7 +65,7 @@ TEST(FusedEncoding, MatchesStepwiseForEverySingleByteSetAcrossChunkBoundaries) {
       for (std::size_t size : kSizes) {
         SCOPED_TRACE(testing::Message() << from << " -> " << to << ", " << size << " bytes");
         const Bytes raw = RandomBytes(size, random);
-        EXPECT_EQ(Fused(from, raw, to), Stepwise(from, raw, to));
+        EXPECT_EQ(Fused(from, raw, to, random), Stepwise(from, raw, to));
       }
     }
   }
@@ -67,9 +74,10 @@ TEST(FusedEncoding, MatchesStepwiseForEverySingleByteSetAcrossChunkBoundaries) {
 TEST(FusedEncoding, ThreeByteCharactersAtEveryChunkEdge) {
   // The euro sign (3 UTF-8 bytes) fills the text, so the output block's bound is met exactly and
   // every chunk's output ends at a 3-byte character.
+  std::mt19937 random(3);
   for (std::size_t size : kSizes) {
     const Bytes raw(size, 0x80);
-    const Bytes out = Fused(kWindows1252, raw, kCharsetUtf8);
+    const Bytes out = Fused(kWindows1252, raw, kCharsetUtf8, random);
     ASSERT_EQ(out.size(), 3 * size);
     EXPECT_EQ(out, Stepwise(kWindows1252, raw, kCharsetUtf8));
   }
@@ -91,11 +99,26 @@ TEST(FusedEncoding, FusesOnlyPlainSingleByteSourcesToUtf8OrSingleByte) {
   }
 }
 
-TEST(FusedEncoding, ShortMemoryIsAResult) {
-  SetAllocationFailureForTesting(0);
+TEST(FusedEncoding, LeavesShortMemoryAndEmptyFilesToTheStepwisePath) {
   CFusedEncoding encoding;
-  EXPECT_EQ(encoding.Run(kWindows1252, Bytes{0x41}, kCharsetUtf8), FusedResult::OutOfMemory);
+  SetAllocationFailureForTesting(0);
+  EXPECT_EQ(encoding.Begin(kWindows1252, 1, kCharsetUtf8), FusedResult::Stepwise);
   SetAllocationFailureForTesting(-1);
+  EXPECT_EQ(encoding.Begin(kWindows1252, 0, kCharsetUtf8), FusedResult::Stepwise);
+}
+
+TEST(FusedEncoding, RefusesWhatTheStepwisePathRefusesAndAFileThatGrew) {
+  CFusedEncoding encoding;
+  // 2 x size beyond 32 bits (decoding), and 3 x size + 3 for UTF-8 (encoding); nothing is
+  // allocated for these.
+  EXPECT_EQ(encoding.Begin(kWindows1252, 0x80000000u, 0), FusedResult::TooLarge);
+  EXPECT_EQ(encoding.Begin(kWindows1252, 0x55555555u, kCharsetUtf8), FusedResult::TooLarge);
+  EXPECT_EQ(encoding.Begin(kWindows1252, 0x55555554u, kCharsetUtf8), FusedResult::Stepwise);
+  ASSERT_EQ(encoding.Begin(kWindows1252, 3, kCharsetUtf8), FusedResult::Ok);
+  EXPECT_TRUE(encoding.Add(Bytes{0x41, 0x42}));
+  EXPECT_FALSE(encoding.Add(Bytes{0x43, 0x44}));
+  encoding.Finish();
+  EXPECT_EQ(Bytes(encoding.Encoded().begin(), encoding.Encoded().end()), (Bytes{0x41, 0x42}));
 }
 
 // The whole ProcessFile: a markup step with nothing to rewrite sends the same file down the

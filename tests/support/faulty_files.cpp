@@ -81,6 +81,16 @@ platform::SysError FaultyFiles::ReadWholeFile(const std::u16string& path, platfo
   return real_->ReadWholeFile(path, content);
 }
 
+platform::SysError FaultyFiles::OpenForReading(const std::u16string& path,
+                                               std::unique_ptr<platform::CFileReader>& reader, std::uint64_t& size) {
+  if (auto fault = Take(FileOp::Read)) {
+    reader.reset();
+    size = 0;
+    return fault;
+  }
+  return real_->OpenForReading(path, reader, size);
+}
+
 platform::SysError FaultyFiles::WriteWholeFile(const std::u16string& path,
                                                std::span<const std::span<const std::uint8_t>> pieces,
                                                bool flushNewFile, std::uint64_t& written) {

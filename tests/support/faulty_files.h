@@ -46,6 +46,9 @@ class FaultyFiles final : public platform::FileSystem {
 
   platform::SysError ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) override;
   platform::SysError ReadWholeFile(const std::u16string& path, platform::FileContent& content) override;
+  // A read fault fails the opening (counted as a Read call).
+  platform::SysError OpenForReading(const std::u16string& path, std::unique_ptr<platform::CFileReader>& reader,
+                                    std::uint64_t& size) override;
   platform::SysError WriteWholeFile(const std::u16string& path, std::span<const std::span<const std::uint8_t>> pieces,
                                     bool flushNewFile, std::uint64_t& written) override;
   platform::SysError DeleteFile(const std::u16string& path) override;

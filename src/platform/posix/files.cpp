@@ -194,6 +194,8 @@ class CPosixFileSystem final : public FileSystem {
  public:
   SysError ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) override;
   SysError ReadWholeFile(const std::u16string& path, FileContent& content) override;
+  SysError OpenForReading(const std::u16string& path, std::unique_ptr<CFileReader>& reader,
+                          std::uint64_t& size) override;
   SysError WriteWholeFile(const std::u16string& path, std::span<const std::span<const std::uint8_t>> pieces,
                           bool flushNewFile, std::uint64_t& written) override;
   SysError DeleteFile(const std::u16string& path) override;
@@ -282,6 +284,31 @@ SysError CPosixFileSystem::ReadWholeFile(const std::u16string& path, FileContent
   }
   content.bytes = std::move(block);
   content.size = got;
+  return {};
+}
+
+class CPosixFileReader final : public CFileReader {
+ public:
+  CPosixFileReader() = default;
+  CFileDescriptor& file() { return file_; }
+  SysError Read(std::uint8_t* data, std::size_t size, std::size_t& got) override {
+    return ReadFully(file_.get(), data, size, got);
+  }
+
+ private:
+  CFileDescriptor file_;
+};
+
+SysError CPosixFileSystem::OpenForReading(const std::u16string& path, std::unique_ptr<CFileReader>& reader,
+                                          std::uint64_t& size) {
+  reader.reset();
+  size = 0;
+  auto opened = std::unique_ptr<CPosixFileReader>(new (std::nothrow) CPosixFileReader);
+  if (!opened) return {ENOMEM, "read"};
+  std::size_t reported = 0;
+  if (auto error = OpenForWholeRead(path, opened->file(), reported)) return error;
+  size = reported;
+  reader = std::move(opened);
   return {};
 }
 
