@@ -3,6 +3,8 @@
 // write mask so that nothing past a block's own output is touched.
 #include "engine/simd_kernels.h"
 
+#include "glyphshift/glyphshift.h"
+
 #if defined(GLYPHSHIFT_HAVE_SSE2)
 // GCC 12's AVX-512 headers start some intrinsics from an "undefined" register, which -O3 then
 // reports as maybe-uninitialized in our code.
@@ -166,6 +168,109 @@ GLYPHSHIFT_AVX512_UTF8 Utf8DecodeRun DecodeUtf8BlocksAvx512(const std::uint8_t* 
     if (!clean) break;
   }
   return {j, static_cast<std::uint32_t>(leadsSeen != 0), i};
+}
+
+namespace {
+
+// Every class the per-character step tells apart, one bit per byte of a block.
+struct AllByteClasses {
+  std::uint64_t continuation;             // 80..BF
+  std::uint64_t lead2, lead3, lead4;      // C0..DF, E0..EF, F0..F7
+  std::uint64_t atLeast[7];               // [n]: leads of forms of n bytes or more (n = 2..6)
+  std::uint64_t never;                    // FE, FF
+};
+
+GLYPHSHIFT_AVX512_UTF8 inline std::uint64_t AtLeast(__m512i in, int byte) {
+  return _mm512_cmpge_epu8_mask(in, _mm512_set1_epi8(static_cast<char>(byte)));
+}
+
+GLYPHSHIFT_AVX512_UTF8 inline AllByteClasses ClassifyAll(__m512i in) {
+  const std::uint64_t high = _mm512_movepi8_mask(in), geC0 = AtLeast(in, 0xC0), geE0 = AtLeast(in, 0xE0);
+  const std::uint64_t geF0 = AtLeast(in, 0xF0), geF8 = AtLeast(in, 0xF8), geFC = AtLeast(in, 0xFC);
+  const std::uint64_t geFE = AtLeast(in, 0xFE);
+  AllByteClasses c{};
+  c.continuation = high & ~geC0;
+  c.lead2 = geC0 & ~geE0;
+  c.lead3 = geE0 & ~geF0;
+  c.lead4 = geF0 & ~geF8;
+  c.atLeast[2] = geC0 & ~geFE;
+  c.atLeast[3] = geE0 & ~geFE;
+  c.atLeast[4] = geF0 & ~geFE;
+  c.atLeast[5] = geF8 & ~geFE;
+  c.atLeast[6] = geFC & ~geFE;
+  c.never = geFE;
+  return c;
+}
+
+// The units of half `kHalf` of a block for DecodeUtf8AnyBlocksAvx512: whole 2- and 3-byte forms
+// assembled, U+FFFD for every malformed place and (converting) replaced value, which joins
+// `errors`.
+template <int kHalf>
+GLYPHSHIFT_AVX512_UTF8 inline __m512i AnyUnits(__m512i in, __m512i in1, __m512i in2, std::uint64_t wholeLeads,
+                                               std::uint64_t whole3, std::uint64_t keep, std::uint64_t& errors) {
+  constexpr unsigned kShift = 32 * kHalf;
+  const auto leadsHalf = static_cast<std::uint32_t>(wholeLeads >> kShift);
+  const auto lead3Half = static_cast<std::uint32_t>(whole3 >> kShift);
+  const __m512i units = AssembleUnits(_mm512_extracti64x4_epi64(in, kHalf), _mm512_extracti64x4_epi64(in1, kHalf),
+                                      _mm512_extracti64x4_epi64(in2, kHalf), leadsHalf, lead3Half);
+  const std::uint64_t replaced = (std::uint64_t{Replaced(units, lead3Half)} << kShift) & keep;
+  errors |= replaced;
+  return _mm512_mask_mov_epi16(units, static_cast<std::uint32_t>(errors >> kShift),
+                               _mm512_set1_epi16(static_cast<short>(0xFFFD)));
+}
+
+}  // namespace
+
+GLYPHSHIFT_AVX512_UTF8 Utf8DecodeRun DecodeUtf8AnyBlocksAvx512(const std::uint8_t* source, std::uint32_t length,
+                                                              char16_t* destination, std::int32_t& result) noexcept {
+  const std::uint32_t margin = destination != nullptr ? 66 : 64;
+  std::uint32_t j = 0;
+  std::uint64_t i = 0;
+  while (length - j >= margin) {
+    const __m512i in = _mm512_loadu_si512(source + j);
+    const AllByteClasses c = ClassifyAll(in);
+    // `run` marks continuation bytes ending a run of at least d of them. A lead of n bytes takes
+    // the continuation bytes right after it, up to n - 1: the rest stand alone.
+    std::uint64_t run = c.continuation, taken = 0;
+    for (unsigned d = 1; d <= 5; ++d) {
+      if (d > 1) run &= c.continuation << (d - 1);
+      taken |= run & (c.atLeast[d + 1] << d);
+    }
+    const std::uint64_t run2 = c.continuation & (c.continuation >> 1);
+    const std::uint64_t whole2 = c.lead2 & (c.continuation >> 1);
+    const std::uint64_t whole3 = c.lead3 & (run2 >> 1);
+    const std::uint64_t whole4 = c.lead4 & (run2 >> 1) & (c.continuation >> 3);
+    // Leads whose form reaches past the block wait for the next one; whole 4-byte forms (a pair
+    // of units) are the steps' business.
+    std::uint64_t stop = whole4;
+    for (unsigned n = 2; n <= 6; ++n) stop |= c.atLeast[n] & ~LowBits(65 - n);
+    const unsigned cut = stop != 0 ? Lowest(stop) : 64;
+    const std::uint64_t keep = ~taken & LowBits(cut);  // the characters' first bytes
+    const std::uint64_t wholeLeads = whole2 | whole3;
+    std::uint64_t errors = (c.never | (c.continuation & ~taken) | (c.atLeast[2] & ~wholeLeads)) & keep;
+    std::uint64_t multibyte = wholeLeads & keep;
+    if (destination != nullptr) {
+      const __m512i in1 = _mm512_loadu_si512(source + j + 1), in2 = _mm512_loadu_si512(source + j + 2);
+      const __m512i low = AnyUnits<0>(in, in1, in2, wholeLeads, whole3, keep, errors);
+      const __m512i upper = AnyUnits<1>(in, in1, in2, wholeLeads, whole3, keep, errors);
+      const auto keepLow = static_cast<std::uint32_t>(keep), keepHigh = static_cast<std::uint32_t>(keep >> 32);
+      const unsigned countLow = Count(keepLow);
+      StoreUnits(destination + i, low, keepLow, countLow);
+      StoreUnits(destination + i + countLow, upper, keepHigh, Count(keepHigh));
+    }
+    // An error replaces the result; a well-formed multi-byte character after the last one sets
+    // the flag again (a replaced value is an error, so never one of those).
+    if (errors != 0) {
+      const unsigned lastError = 63 - static_cast<unsigned>(_lzcnt_u64(errors));
+      result = CONVERT_INVALID_INPUT;
+      multibyte &= ~LowBits(lastError + 1);
+    }
+    if (multibyte != 0) result |= CONVERT_FLAG_MULTIBYTE;
+    i += Count(keep);
+    j += cut;
+    if (errors == 0 || (cut < 64 && (whole4 & (std::uint64_t{1} << cut)) != 0)) break;
+  }
+  return {j, 0, i};
 }
 
 namespace {

@@ -57,6 +57,14 @@ std::uint32_t EncodeLatinUnitsAvx512(const std::uint8_t* reverse, const char16_t
 // 3-byte value that is replaced), having taken everything before it. Writes only its own units.
 Utf8DecodeRun DecodeUtf8BlocksAvx512(const std::uint8_t* source, std::uint32_t length, char16_t* destination) noexcept;
 
+// Decodes 64-byte blocks of any bytes, as the per-character step would, while each holds a
+// malformed place and 64 (size query) or 66 (converting) bytes are left; stops after a block
+// without one, and before a whole 4-byte form (the steps make its pair). A form cut by a block's
+// end waits for the next block. Applies the blocks' errors and multi-byte flags to `result` in
+// order. Writes only its own units.
+Utf8DecodeRun DecodeUtf8AnyBlocksAvx512(const std::uint8_t* source, std::uint32_t length, char16_t* destination,
+                                        std::int32_t& result) noexcept;
+
 // Encodes 32-unit blocks while 32 or more units are left, stopping before the first surrogate
 // pair or high surrogate in a block's last unit (having encoded the units before it) and before
 // a block whose bytes do not fit in what is left of `capacity`. A surrogate standing alone

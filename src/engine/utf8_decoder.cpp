@@ -39,9 +39,8 @@ inline bool DecodeSteps(const std::uint8_t* source, std::uint32_t sourceLength, 
   return !(kStop && result < 0);
 }
 
-// AVX-512: the kernel takes every run of 1- to 3-byte characters, the steps take one character
-// where it stopped. When it keeps stopping at once (random bytes, many 4-byte forms) the steps
-// take doubling spans, so such text pays little for the tries.
+// AVX-512: one kernel takes runs of whole 1- to 3-byte characters, the other blocks with
+// malformed places; the steps take only whole 4-byte forms and the last bytes.
 template <bool kConvert, bool kStop>
 std::int32_t DecodeAvx512(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
                           std::uint64_t& units) noexcept {
@@ -49,7 +48,6 @@ std::int32_t DecodeAvx512(const std::uint8_t* source, std::uint32_t sourceLength
   std::uint32_t j = 0;
   std::uint64_t i = 0;
 #if defined(GLYPHSHIFT_HAVE_SSE2)
-  std::uint32_t stepSpan = 1;
   const std::uint32_t margin = kConvert ? 66 : 64;
   while (sourceLength - j >= margin) {
     const simd::Utf8DecodeRun run =
@@ -58,11 +56,21 @@ std::int32_t DecodeAvx512(const std::uint8_t* source, std::uint32_t sourceLength
     i += run.units;
     if (run.multibyte != 0) result |= CONVERT_FLAG_MULTIBYTE;
     if (sourceLength - j < margin) break;  // the rest is for the steps below
-    stepSpan = run.consumed >= 32 ? 1 : std::min(2 * stepSpan, 4096u);
-    const std::uint32_t stepEnd = j + std::min(stepSpan, sourceLength - j);
-    if (!DecodeSteps<kConvert, kStop>(source, sourceLength, j, stepEnd, destination, i, result)) {
+    const simd::Utf8DecodeRun any =
+        simd::DecodeUtf8AnyBlocksAvx512(source + j, sourceLength - j, kConvert ? destination + i : nullptr, result);
+    j += any.consumed;
+    i += any.units;
+    if (kStop && result < 0) {
       units = i;
       return result;
+    }
+    if (sourceLength - j < margin) break;
+    if (run.consumed == 0 && any.consumed == 0) {
+      // A whole 4-byte form: the step makes its pair.
+      if (!DecodeSteps<kConvert, kStop>(source, sourceLength, j, j + 1, destination, i, result)) {
+        units = i;
+        return result;
+      }
     }
   }
 #endif
