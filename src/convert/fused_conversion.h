@@ -49,7 +49,7 @@ class CFusedEncoding {
   platform::FileMemory<std::uint8_t> output_;
   std::size_t size_ = 0;
   bool carried_ = false;  // units_[0] holds a unit held back from the previous chunk
-  char16_t units_[kChunkUnits + 1] = {};
+  char16_t units_[kChunkUnits + 1];  // not cleared: a small file must not pay for 32 KiB
 };
 
 }  // namespace glyphshift

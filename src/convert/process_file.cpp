@@ -37,6 +37,9 @@ constexpr std::uint8_t kUtf16BeBom[] = {0xFE, 0xFF};
 // Every length of a conversion is a 32-bit byte count, and a working text needs 2 bytes more.
 constexpr std::uint64_t kMaxStepBytes = std::numeric_limits<std::uint32_t>::max() - 2u;
 
+// Reads while converting: few enough calls, and a piece still in the cache when it is converted.
+constexpr std::size_t kReadPieceBytes = 64 * 1024;
+
 // The rows of the out-of-memory table: what a batch run prints for each step.
 enum class FailedStep { LineBreaks, Markup };
 
@@ -153,8 +156,8 @@ std::int32_t FileConversion::Open(std::unique_ptr<platform::CFileReader>& reader
   return kProcessOk;
 }
 
-// Reads in pieces through the fused encoding and writes the result (then moves and so on). `stepwise` says the file is
-// left to the whole-file path, with nothing reported or written yet.
+// Reads in pieces through the fused encoding and writes the result (then moves and so on).
+// `stepwise` says the file is left to the whole-file path, with nothing reported or written yet.
 std::int32_t FileConversion::ReadAndEncode(CharsetCode sourceCharset, CharsetCode destinationCharset,
                                            std::uint32_t* sourceFileSize, std::uint32_t* destinationFileSize,
                                            bool& stepwise) {
@@ -169,7 +172,7 @@ std::int32_t FileConversion::ReadAndEncode(CharsetCode sourceCharset, CharsetCod
   }
   stepwise = planned == FusedResult::Stepwise;
   if (stepwise) return kProcessOk;
-  std::uint8_t piece[CUtf8Decoding::kPieceBytes];
+  std::uint8_t piece[kReadPieceBytes];
   std::uint64_t total = 0;
   for (;;) {
     std::size_t got = 0;

@@ -38,7 +38,7 @@ class CUtf8Decoding {
   std::uint64_t added_ = 0;
   WorkingText text_;
   std::size_t carried_ = 0;  // bytes after the last cut, at the start of pending_
-  std::uint8_t pending_[2 * kPieceBytes] = {};
+  std::uint8_t pending_[2 * kPieceBytes];  // not cleared: only what was read is used
 };
 
 }  // namespace glyphshift

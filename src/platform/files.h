@@ -36,10 +36,10 @@ struct FileId {
 inline constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFull;
 
 // Memory for whole files and the texts made from them. Blocks of kMappedBlockBytes or more are
-// mapped from the OS directly, aligned for 2 MiB pages and never cleared by us: the kernel hands
-// out zeroed pages anyway, and faulting 100 MiB in 4 KiB steps cost ~0.3 s of system time
-// (130,000 faults), 2 MiB pages cost a few ms. They go back to the OS when released. Smaller
-// blocks come from the heap, as thousands of small files must stay cheap.
+// mapped from the OS directly, aligned for 2 MiB pages and never cleared by us (the kernel hands
+// out zeroed pages anyway): a 100 MiB conversion took 130,000 page faults and ~0.3 s of system
+// time in 4 KiB pages, and takes ~250 faults in 2 MiB ones. They go back to the OS when
+// released. Smaller blocks come from the heap, as thousands of small files must stay cheap.
 inline constexpr std::uint64_t kMappedBlockBytes = 4ull << 20;
 
 // The deleter of a FileMemory block; remembers how the block was obtained.
