@@ -11,6 +11,34 @@ namespace {
 
 constexpr std::uint64_t kMaxStepBytes = std::numeric_limits<std::uint32_t>::max() - 2u;
 
+// The bytes the decoder takes a character to be from its first byte: it looks that far ahead
+// and, where the text ends sooner, stops decoding altogether.
+std::size_t SequenceLength(std::uint8_t lead) {
+  if (lead >= 0xFE) return 1;
+  if (lead >= 0xFC) return 6;
+  if (lead >= 0xF8) return 5;
+  if (lead >= 0xF0) return 4;
+  if (lead >= 0xE0) return 3;
+  if (lead >= 0xC0) return 2;
+  return 1;
+}
+
+// The end of the longest prefix of `bytes` that decodes alone as it does inside the whole text:
+// it ends with an ASCII byte (always a character of its own, which no sequence swallows, as only
+// continuation bytes are counted into one), and no lead byte before it would look past it.
+std::size_t CutPoint(const std::uint8_t* bytes, std::size_t count) {
+  constexpr std::size_t kLongestSequence = 6;
+  for (std::size_t cut = count; cut != 0; --cut) {
+    if (bytes[cut - 1] >= 0x80) continue;
+    bool lookedPast = false;
+    for (std::size_t j = cut > kLongestSequence ? cut - kLongestSequence : 0; j + 1 < cut; ++j) {
+      lookedPast = lookedPast || j + SequenceLength(bytes[j]) > cut;
+    }
+    if (!lookedPast) return cut;
+  }
+  return 0;
+}
+
 }  // namespace
 
 FusedResult CUtf8Decoding::Begin(std::uint64_t size) {
@@ -33,8 +61,7 @@ bool CUtf8Decoding::Commit(std::size_t got) {
     Decode(filled);  // the end: whatever is left is the last piece
     return true;
   }
-  std::size_t cut = filled;
-  while (cut != 0 && pending_[cut - 1] >= 0x80) --cut;
+  const std::size_t cut = CutPoint(pending_, filled);
   if (filled - cut >= kPieceBytes) return false;  // Room() must stay a whole piece
   Decode(cut);
   carried_ = filled - cut;

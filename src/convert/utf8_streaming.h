@@ -2,9 +2,9 @@
 // whole-file block: for 100 MiB that block cost 100 MiB of freshly zeroed pages and a trip of
 // every byte through main memory (~10% of the run).
 //
-// The text is cut only after an ASCII byte: an ASCII byte is always a character of its own and
-// ends whatever came before it, so decoding the pieces gives the units that decoding the whole
-// would give. Input without an ASCII byte for a whole piece is left to the whole-file path.
+// The text is cut only where decoding the pieces gives the units that decoding the whole would
+// give: after an ASCII byte that no lead byte before it looks past (see CutPoint). Input with no
+// such place in a whole piece is left to the whole-file path.
 #pragma once
 
 #include <cstddef>

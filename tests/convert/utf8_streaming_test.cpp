@@ -26,12 +26,13 @@ std::u16string WholeDecoded(const Bytes& raw) {
   return text;
 }
 
-// Feeds `raw` in reads of random sizes; false when the decoding gave up.
-bool Streamed(const Bytes& raw, std::mt19937& random, std::u16string& text) {
+// Feeds `raw` in reads of random sizes up to `longestRead`; false when the decoding gave up.
+bool Streamed(const Bytes& raw, std::mt19937& random, std::u16string& text,
+              std::size_t longestRead = CUtf8Decoding::kPieceBytes) {
   auto decoding = std::make_unique<CUtf8Decoding>();
   EXPECT_EQ(decoding->Begin(raw.size()), FusedResult::Ok);
   for (std::size_t at = 0;;) {
-    const std::size_t got = std::min<std::size_t>(raw.size() - at, 1 + random() % CUtf8Decoding::kPieceBytes);
+    const std::size_t got = std::min<std::size_t>(raw.size() - at, 1 + random() % longestRead);
     if (got != 0) std::memcpy(decoding->Room(), raw.data() + at, got);
     at += got;
     if (!decoding->Commit(got)) return false;
@@ -76,6 +77,33 @@ TEST(Utf8Streaming, GivesTheWholeDecodingForWellFormedAndMalformedText) {
       ASSERT_TRUE(Streamed(raw, random, text));
       EXPECT_EQ(text, WholeDecoded(raw));
     }
+  }
+}
+
+TEST(Utf8Streaming, CutsNoWhereALeadByteLooksPast) {
+  // Reads of 1 to 8 bytes put a cut after nearly every ASCII byte; a lead byte of every length
+  // just before one ("E1 20") decodes as an error and a space in the whole text, but would end
+  // decoding in a piece that stops there.
+  std::mt19937 random(11);
+  for (std::uint8_t lead : Bytes{0xC3, 0xE1, 0xF0, 0xF8, 0xFC}) {
+    for (int distance = 0; distance < 6; ++distance) {
+      Bytes raw;
+      for (int repeat = 0; repeat < 50; ++repeat) {
+        raw.push_back(lead);
+        raw.insert(raw.end(), static_cast<std::size_t>(distance), 0x80);
+        raw.push_back(' ');
+        if (random() % 2) raw.push_back(0xC3);
+      }
+      std::u16string text;
+      ASSERT_TRUE(Streamed(raw, random, text, 8));
+      EXPECT_EQ(text, WholeDecoded(raw)) << int{lead} << " " << distance;
+    }
+  }
+  for (unsigned asciiEvery : {1u, 3u}) {
+    const Bytes raw = Mixed(20000, asciiEvery, random);
+    std::u16string text;
+    ASSERT_TRUE(Streamed(raw, random, text, 8));
+    EXPECT_EQ(text, WholeDecoded(raw)) << asciiEvery;
   }
 }
 
