@@ -109,8 +109,10 @@ std::int32_t DecodeVector(const std::uint8_t* source, std::uint32_t sourceLength
         }
         j += 16;
         i += 16;
+        stepSpan = 16;
         continue;
       }
+      stepSpan = std::min(2 * stepSpan, 4096u);
     }
     // Bytes the vector code does not take: their characters one by one, then try again.
     const std::uint32_t stepEnd = j + std::min(stepSpan, sourceLength - j);

@@ -56,90 +56,85 @@ std::uint64_t CountUtf8Bytes(const char16_t* source, std::uint32_t units) noexce
   return bytes;
 }
 
-// AVX-512: the kernel takes runs of non-surrogate units, the steps take what it stops at (a
-// surrogate, or a block that does not fit), over doubling spans while it keeps stopping at once.
+// The plain steps from unit `j` until `end` (a pair may carry `j` past it); false, with `out`
+// on the last whole character, when the next one does not fit. As tight as the reference loop:
+// text the vector code refuses throughout spends its time here.
+inline bool EncodeSteps(const char16_t* source, std::uint32_t units, std::uint32_t& j, std::uint32_t end,
+                        std::uint8_t* destination, std::uint32_t& out, std::uint32_t capacity) noexcept {
+  while (j < end) {
+    if (!EncodeUtf8Character(source, units, j, destination, out, capacity)) return false;
+  }
+  return true;
+}
+
+// AVX-512: the kernel takes runs of units up to the next surrogate pair, the steps take what it
+// stops at (a pair, or a block that does not fit), over doubling spans while it keeps stopping
+// at once.
 std::int32_t EncodeAvx512(const char16_t* source, std::uint32_t units, std::uint8_t* destination,
                           std::uint32_t* destinationSize) noexcept {
   const std::uint32_t capacity = *destinationSize;
   std::uint32_t j = 0;
   std::uint32_t out = 0;
-  std::uint32_t stepSpan = 1;
-  while (j < units) {
 #if defined(GLYPHSHIFT_HAVE_SSE2)
-    if (units - j >= 32) {
-      const simd::Utf8EncodeRun run = simd::EncodeUtf8BlocksAvx512(source + j, units - j, destination + out,
-                                                                   capacity - out);
-      j += run.consumed;
-      out += run.written;
-      if (units - j < 32) continue;  // the rest is for the plain steps below
-      stepSpan = run.consumed >= 16 ? 1 : std::min(2 * stepSpan, 256u);
-      const std::uint32_t stepEnd = j + std::min(stepSpan, units - j);
-      while (j < stepEnd) {
-        if (!EncodeUtf8Character(source, units, j, destination, out, capacity)) {
-          *destinationSize = out;
-          return CONVERT_BUFFER_TOO_SMALL;
-        }
-      }
-      continue;
-    }
-#endif
-    if (!EncodeUtf8Character(source, units, j, destination, out, capacity)) {
+  std::uint32_t stepSpan = 1;
+  while (units - j >= 32) {
+    const simd::Utf8EncodeRun run =
+        simd::EncodeUtf8BlocksAvx512(source + j, units - j, destination + out, capacity - out);
+    j += run.consumed;
+    out += run.written;
+    if (units - j < 32) break;  // the rest is for the steps below
+    stepSpan = run.consumed >= 16 ? 1 : std::min(2 * stepSpan, 4096u);
+    if (!EncodeSteps(source, units, j, j + std::min(stepSpan, units - j), destination, out, capacity)) {
       *destinationSize = out;
       return CONVERT_BUFFER_TOO_SMALL;
     }
   }
+#endif
+  const bool fits = EncodeSteps(source, units, j, units, destination, out, capacity);
   *destinationSize = out;
-  return CONVERT_OK;
+  return fits ? CONVERT_OK : CONVERT_BUFFER_TOO_SMALL;
 }
 
 // Converting: runs of vector blocks (see EncodeUtf8TwoByteBlocks for the room they need),
-// and the steps for everything else.
+// and the steps for everything else, over doubling spans while the vector code keeps refusing.
 std::int32_t EncodeVector(const char16_t* source, std::uint32_t units, std::uint8_t* destination,
                           std::uint32_t* destinationSize, bool shuffles) noexcept {
   const std::uint32_t capacity = *destinationSize;
   std::uint32_t j = 0;
   std::uint32_t out = 0;
-  std::uint32_t stepSpan = 8;  // units for the steps after a refused block; doubles while refused
-  while (j < units) {
 #if defined(GLYPHSHIFT_HAVE_SSE2)
-    if (units - j >= 16 && capacity - out >= 19) {
-      if (shuffles) {
-        const simd::Utf8EncodeRun run = simd::EncodeUtf8TwoByteBlocks(source + j, units - j, destination + out,
-                                                                      capacity - out);
-        j += run.consumed;
-        out += run.written;
-        if (units - j < 16 || capacity - out < 19) continue;  // the rest is for the steps below
-        stepSpan = run.consumed != 0 ? 8 : std::min(2 * stepSpan, 128u);
-      } else {
-        const __m128i a = Load8(source + j);
-        const __m128i b = Load8(source + j + 8);
-        if (AllAscii(_mm_or_si128(a, b))) {
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + out), _mm_packus_epi16(a, b));
-          j += 16;
-          out += 16;
-          continue;
-        }
+  std::uint32_t stepSpan = 8;
+  while (units - j >= 16 && capacity - out >= 19) {
+    if (shuffles) {
+      const simd::Utf8EncodeRun run = simd::EncodeUtf8TwoByteBlocks(source + j, units - j, destination + out,
+                                                                    capacity - out);
+      j += run.consumed;
+      out += run.written;
+      if (units - j < 16 || capacity - out < 19) break;  // the rest is for the steps below
+      stepSpan = run.consumed != 0 ? 8 : std::min(2 * stepSpan, 4096u);
+    } else {
+      const __m128i a = Load8(source + j);
+      const __m128i b = Load8(source + j + 8);
+      if (AllAscii(_mm_or_si128(a, b))) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + out), _mm_packus_epi16(a, b));
+        j += 16;
+        out += 16;
+        stepSpan = 8;
+        continue;
       }
-      // Units the vector code does not take: by the step, then try again.
-      const std::uint32_t blockEnd = j + std::min(stepSpan, units - j);
-      while (j < blockEnd) {
-        if (!EncodeUtf8Character(source, units, j, destination, out, capacity)) {
-          *destinationSize = out;
-          return CONVERT_BUFFER_TOO_SMALL;
-        }
-      }
-      continue;
+      stepSpan = std::min(2 * stepSpan, 4096u);
     }
-#else
-    (void)shuffles;
-#endif
-    if (!EncodeUtf8Character(source, units, j, destination, out, capacity)) {
+    if (!EncodeSteps(source, units, j, j + std::min(stepSpan, units - j), destination, out, capacity)) {
       *destinationSize = out;
       return CONVERT_BUFFER_TOO_SMALL;
     }
   }
+#else
+  (void)shuffles;
+#endif
+  const bool fits = EncodeSteps(source, units, j, units, destination, out, capacity);
   *destinationSize = out;
-  return CONVERT_OK;
+  return fits ? CONVERT_OK : CONVERT_BUFFER_TOO_SMALL;
 }
 
 }  // namespace
