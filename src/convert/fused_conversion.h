@@ -1,10 +1,12 @@
 // Single-byte text straight to UTF-8 or to a single-byte set, without a whole UTF-16 copy.
 //
-// For a 100 MiB Windows-1252 file the stepwise conversion made a 200 MiB working text and read it
-// back: 0.1 s and a third of the peak memory. When no line-break or markup step needs the whole
-// text, decoding and encoding in cache-sized chunks gives the same bytes: single-byte decoding
-// and the encoders work per unit, the byte order mark can only be the first unit, and a unit
-// that could pair with the next one is carried into the next chunk.
+// For a 100 MiB Windows-1252 file the stepwise conversion kept the raw bytes, made a 200 MiB
+// working text and read it back; encoding the pieces as they are read (with the mapped blocks of
+// platform/files.h) took the run on tmpfs from 0.41 s to 0.09 s and its peak memory from 311 to
+// 113 MiB. When no line-break or markup step needs the whole text, decoding and encoding in
+// cache-sized chunks gives the same bytes: single-byte decoding and the encoders work per unit,
+// the byte order mark can only be the first unit, and a unit that could pair with the next one
+// is carried into the next chunk.
 #pragma once
 
 #include <cstdint>
