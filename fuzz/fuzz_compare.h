@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "engine/codec_path.h"
@@ -53,18 +54,19 @@ inline void SameOnEveryPath(const char* what, std::size_t capacity, std::size_t 
   engine::SetCodecPath(engine::BestCodecPath());
 }
 
-// The input copied `alignment` bytes into an aligned block, so loads start anywhere.
+// The input copied `alignment` bytes into an aligned heap block that ends with it, so loads
+// start anywhere and AddressSanitizer stops one that reaches past the input.
 class CPlacedInput {
  public:
   CPlacedInput(const std::uint8_t* data, std::size_t size, std::size_t alignment)
-      : block_((alignment + size) / 8 + 2), data_(reinterpret_cast<std::uint8_t*>(block_.data()) + alignment) {
+      : block_(std::make_unique<std::uint8_t[]>(alignment + size)), data_(block_.get() + alignment) {
     if (size != 0) std::memcpy(data_, data, size);
   }
   std::uint8_t* bytes() const { return data_; }
   char16_t* units() const { return reinterpret_cast<char16_t*>(data_); }
 
  private:
-  std::vector<std::uint64_t> block_;
+  std::unique_ptr<std::uint8_t[]> block_;
   std::uint8_t* data_;
 };
 

@@ -7,8 +7,15 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <new>
 #include <tuple>
 #include <vector>
+
+#if defined(__unix__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 #include "engine/codec_test_support.h"
 #include "engine/engine.h"
@@ -338,6 +345,80 @@ TEST(FastPaths, LargeSingleByteDecodingMatchesTheReference) {
                               size);
       })) << "code " << code << " alignment " << alignment;
     }
+  }
+}
+
+// A copy of the input that ends where readable memory ends: right before a page the process may
+// not touch (POSIX), so that a vector load past the input faults; elsewhere a heap block of
+// exactly its size, which AddressSanitizer guards where it sees vector loads.
+template <class T>
+class CInputAtTheEdge {
+ public:
+  explicit CInputAtTheEdge(const std::vector<T>& items) {
+    const std::size_t bytes = items.size() * sizeof(T);
+#if defined(__unix__)
+    page_ = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    span_ = (bytes / page_ + 2) * page_;
+    void* map = mmap(nullptr, span_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (map == MAP_FAILED) throw std::bad_alloc();
+    base_ = static_cast<std::uint8_t*>(map);
+    mprotect(base_ + span_ - page_, page_, PROT_NONE);
+    data_ = reinterpret_cast<T*>(base_ + span_ - page_ - bytes);
+#else
+    heap_ = std::make_unique<T[]>(items.size());
+    data_ = heap_.get();
+#endif
+    std::copy(items.begin(), items.end(), data_);
+  }
+  ~CInputAtTheEdge() {
+#if defined(__unix__)
+    munmap(base_, span_);
+#endif
+  }
+  CInputAtTheEdge(const CInputAtTheEdge&) = delete;
+  CInputAtTheEdge& operator=(const CInputAtTheEdge&) = delete;
+  const T* data() const { return data_; }
+
+ private:
+#if defined(__unix__)
+  std::size_t page_ = 0, span_ = 0;
+  std::uint8_t* base_ = nullptr;
+#else
+  std::unique_ptr<T[]> heap_;
+#endif
+  T* data_ = nullptr;
+};
+
+TEST(FastPaths, NoPathReadsPastItsInput) {
+  for (std::size_t length = 0; length <= 200; ++length) {
+    const auto seed = static_cast<std::uint32_t>(length);
+    Bytes cjk;
+    while (cjk.size() < length) cjk.insert(cjk.end(), {0xE4, 0xB8, 0xAD});
+    cjk.resize(length);
+    for (const Bytes& text : {test::MixedUtf8(length, seed, 30), Bytes(length, 'a'), cjk}) {
+      const CInputAtTheEdge<std::uint8_t> in(text);
+      const auto size = test::ByteLength(text);
+      std::uint32_t query = 0;
+      Utf8ToUtf16(in.data(), size, nullptr, &query);
+      EXPECT_TRUE(SameOnEveryPath(query, 0, [&](std::uint8_t* out) {
+        std::uint32_t written = 0;
+        const std::int32_t result = Utf8ToUtf16(in.data(), size, reinterpret_cast<char16_t*>(out), &written);
+        return std::make_pair(result ^ DetectCharset(in.data(), size), written);
+      })) << "UTF-8, length " << length;
+      EXPECT_TRUE(SameOnEveryPath(2 * length, 0, [&](std::uint8_t* out) {
+        std::uint32_t written = 2 * size;
+        return std::make_pair(SingleByteToUtf16(18, in.data(), size, reinterpret_cast<char16_t*>(out), &written),
+                              written);
+      })) << "single-byte, length " << length;
+    }
+    const Units mixed = test::MixedUtf16(length, seed, 30);
+    const CInputAtTheEdge<char16_t> units(mixed);
+    std::uint32_t query = 0;
+    Utf16ToUtf8(units.data(), test::ByteLength(mixed), nullptr, &query);
+    EXPECT_TRUE(SameOnEveryPath(query, 0, [&](std::uint8_t* out) {
+      std::uint32_t written = query;
+      return std::make_pair(Utf16ToUtf8(units.data(), test::ByteLength(mixed), out, &written), written);
+    })) << "UTF-16, units " << length;
   }
 }
 
