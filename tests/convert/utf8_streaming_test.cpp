@@ -9,12 +9,14 @@
 #include <random>
 #include <vector>
 
+#include "convert/process_file_fixture.h"
 #include "engine/engine.h"
 
 namespace glyphshift {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing_support::ProcessFileTest;
 
 std::u16string WholeDecoded(const Bytes& raw) {
   const auto size = static_cast<std::uint32_t>(raw.size());
@@ -132,6 +134,27 @@ TEST(Utf8Streaming, GivesUpOnAPieceWithoutAsciiAndOnAFileThatGrew) {
   std::memcpy(decoding->Room(), "ab", 2);
   EXPECT_TRUE(decoding->Commit(2));
   EXPECT_FALSE(decoding->Commit(1));
+}
+
+// Through ProcessFile: big enough for a mapped text block and fifty pieces, and text the pieces
+// cannot take (no ASCII for 64 KiB), which starts over on the whole-file path. Either file is the
+// whole decoding, less a leading mark, in UTF-16.
+TEST_F(ProcessFileTest, LargeUtf8FilesAreDecodedAsAWhole) {
+  std::mt19937 random(12);
+  options_.writeBom = false;
+  for (unsigned asciiEvery : {3u, 1u << 30}) {
+    Bytes raw = {0xEF, 0xBB, 0xBF};
+    const Bytes text = Mixed(3u << 20, asciiEvery, random);
+    raw.insert(raw.end(), text.begin(), text.end());
+    const auto o = ConvertBytes(raw, kCharsetUtf8, kCharsetUtf16);
+    ASSERT_EQ(o.result, kProcessOk);
+    EXPECT_EQ(o.sourceSize, raw.size());
+    const std::u16string expected = WholeDecoded(raw).substr(1);
+    const Bytes out = Out();
+    ASSERT_EQ(out.size(), 2 * expected.size());
+    EXPECT_EQ(std::memcmp(out.data(), expected.data(), out.size()), 0) << asciiEvery;
+    EXPECT_EQ(o.destinationSize, out.size());
+  }
 }
 
 TEST(Utf8Streaming, RefusesWhatTheStepwisePathRefuses) {
