@@ -287,10 +287,9 @@ GLYPHSHIFT_AVX512_UTF8 inline __m512i EncodeWide(__m256i units, std::uint16_t ge
   const __m512i three = _mm512_or_si512(
       _mm512_or_si512(_mm512_srli_epi32(w, 12), _mm512_set1_epi32(0xE0)),
       _mm512_or_si512(_mm512_slli_epi32(middle, 8), _mm512_slli_epi32(last, 16)));
-  __m512i kept = _mm512_set1_epi32(0xFF);
-  kept = _mm512_mask_mov_epi32(kept, ge80, _mm512_set1_epi32(0xFFFF));
-  kept = _mm512_mask_mov_epi32(kept, ge800, _mm512_set1_epi32(0xFFFFFF));
-  keep = _mm512_movepi8_mask(kept);
+  // The first byte of every lane, the second of those at 0x80 and above, the third from 0x800.
+  keep = 0x1111'1111'1111'1111ull | _pdep_u64(ge80, 0x2222'2222'2222'2222ull) |
+         _pdep_u64(ge800, 0x4444'4444'4444'4444ull);
   return _mm512_mask_mov_epi32(_mm512_mask_mov_epi32(w, ge80, two), ge800, three);
 }
 
@@ -326,8 +325,9 @@ GLYPHSHIFT_AVX512_UTF8 Utf8EncodeRun EncodeUtf8BlocksAvx512(const char16_t* sour
           _mm512_slli_epi16(_mm512_or_si512(_mm512_and_si512(v, _mm512_set1_epi16(0x3F)), _mm512_set1_epi16(0x80)),
                             8));
       const __m512i lanes = _mm512_mask_mov_epi16(v, ge80, pairs);
-      const __m512i kept = _mm512_mask_mov_epi16(_mm512_set1_epi16(0xFF), ge80, _mm512_set1_epi16(-1));
-      const std::uint64_t keep = _mm512_movepi8_mask(kept) & LowBits(2 * taken);
+      // The low byte of every lane, the high byte of those at 0x80 and above.
+      const std::uint64_t keep =
+          (0x5555'5555'5555'5555ull | _pdep_u64(ge80, 0xAAAA'AAAA'AAAA'AAAAull)) & LowBits(2 * taken);
       const unsigned count = Count(keep);
       if (count > capacity - out) break;
       _mm512_mask_storeu_epi8(destination + out, LowBits(count), _mm512_maskz_compress_epi8(keep, lanes));
