@@ -1,5 +1,7 @@
 #include "convert/markup_declarations.h"
 
+#include "engine/ascii_case.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -36,9 +38,8 @@ bool IsMarkupWhitespace(char16_t c) {
 
 bool IsQuote(char16_t c) { return c == u'"' || c == u'\''; }
 
-char16_t FoldAsciiCase(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 0x20) : c; }
-
-bool EqualsIgnoringAsciiCase(const char16_t* text, std::u16string_view keyword) {
+// `keyword` is in lower case; `text` holds at least its length.
+bool MatchesKeyword(const char16_t* text, std::u16string_view keyword) {
   for (std::size_t i = 0; i < keyword.size(); ++i) {
     if (FoldAsciiCase(text[i]) != keyword[i]) return false;
   }
@@ -143,7 +144,7 @@ class DeclarationScanner {
   bool NameMatches(std::uint32_t start, std::uint32_t end, std::u16string_view keyword) const {
     if (start == kUnset || end == kUnset || start >= end) return false;
     if (end - start > keyword.size()) return false;
-    return EqualsIgnoringAsciiCase(text_.Text() + start, keyword.substr(0, end - start));
+    return MatchesKeyword(text_.Text() + start, keyword.substr(0, end - start));
   }
 
   EditResult CheckAttribute() {
@@ -168,7 +169,7 @@ class DeclarationScanner {
     static constexpr std::u16string_view kCharset = u"charset=";
     for (std::uint32_t offset = valueStart_; offset < valueEnd_; ++offset) {
       // Never reads past the closing quote: a quote matches no character of the keyword.
-      if (EqualsIgnoringAsciiCase(text_.Text() + offset, kCharset)) {
+      if (MatchesKeyword(text_.Text() + offset, kCharset)) {
         htmlDone_ = true;
         return ReplaceValueFrom(offset + static_cast<std::uint32_t>(kCharset.size()));
       }

@@ -1,5 +1,7 @@
 #include "convert/process_file.h"
 
+#include "engine/ascii_case.h"
+
 #include <array>
 #include <bit>
 #include <cstring>
@@ -82,15 +84,6 @@ class FileConversion {
 };
 
 void ReportSystemError(int code) { PrintMessage(u"%s", platform::ErrorText(code)); }
-
-bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto fold = [](char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 0x20) : c; };
-    if (fold(a[i]) != fold(b[i])) return false;
-  }
-  return true;
-}
 
 std::int32_t LineBreakTypeFromText(std::u16string_view name) {
   if (EqualsIgnoringAsciiCase(name, u"dos")) return 1;

@@ -1,5 +1,6 @@
 // The catalogue of character sets: the product's fixed vocabulary of names, and the two
 // look-ups between names and codes. Everything here is constant; nothing keeps state.
+#include "engine/ascii_case.h"
 #include "engine/charset_catalogue.h"
 
 #include <cstddef>
@@ -218,11 +219,6 @@ constexpr UnicodeSpelling kUnicodeSpellings[] = {
     {u"utf-16be", kCharsetUtf16Be, kUtf16BeName}, {u"utf 16be", kCharsetUtf16Be, kUtf16BeName},
     {u"utf16be", kCharsetUtf16Be, kUtf16BeName},
 };
-
-// Only A-Z fold, as for every keyword the program compares; any other unit must match exactly.
-constexpr char16_t FoldAsciiCase(char16_t c) {
-  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
 
 // Whole-string comparison: no trimming, no prefixes.
 bool EqualIgnoringAsciiCase(const char16_t* a, const char16_t* b) {

@@ -1,12 +1,12 @@
 #include "run/command_line.h"
 
+#include "engine/ascii_case.h"
+
 #include <algorithm>
 #include <limits>
 
 namespace glyphshift {
 namespace {
-
-char16_t FoldAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c; }
 
 enum class Match { Whole, Prefix };
 
@@ -76,18 +76,6 @@ constexpr OptionRule kOptionTable[] = {
 bool IsCSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 
 }  // namespace
-
-bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
-
-bool StartsWithIgnoringAsciiCase(std::u16string_view text, std::u16string_view prefix) {
-  return text.size() >= prefix.size() && EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
-}
 
 std::u16string_view RemoveQuotes(std::u16string_view value) {
   if (value.size() >= 2 && value.front() == u'"' && value.back() == u'"') return value.substr(1, value.size() - 2);

@@ -31,8 +31,4 @@ std::int32_t ParseLogLevel(std::u16string_view value);
 // Drops a leading and a trailing double quote when the value has both.
 std::u16string_view RemoveQuotes(std::u16string_view value);
 
-// ASCII-only case folding, as every comparison of option names, keywords and names does.
-bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b);
-bool StartsWithIgnoringAsciiCase(std::u16string_view text, std::u16string_view prefix);
-
 }  // namespace glyphshift

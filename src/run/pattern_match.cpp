@@ -1,9 +1,10 @@
 #include "run/pattern_match.h"
 
+#include "engine/ascii_case.h"
+
 namespace glyphshift {
 namespace {
 
-char16_t FoldAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c; }
 
 // Greedy matching with one backtrack point: on a mismatch the last "*" takes one more
 // character. Linear in practice and never recursive, so a long pattern cannot exhaust the stack.
@@ -17,7 +18,7 @@ bool MatchOne(std::u16string_view name, std::u16string_view pattern) {
     if (p < pattern.size() && pattern[p] == u'*') {
       starPattern = p++;
       starName = n;
-    } else if (p < pattern.size() && (pattern[p] == u'?' || FoldAscii(pattern[p]) == FoldAscii(name[n]))) {
+    } else if (p < pattern.size() && (pattern[p] == u'?' || FoldAsciiCase(pattern[p]) == FoldAsciiCase(name[n]))) {
       ++p;
       ++n;
     } else if (starPattern != std::u16string_view::npos) {

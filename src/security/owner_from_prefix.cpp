@@ -3,6 +3,7 @@
 #include <new>
 #include <optional>
 
+#include "engine/ascii_case.h"
 #include "platform/files.h"
 #include "platform/security.h"
 #include "run/print_message.h"
@@ -13,8 +14,6 @@ namespace glyphshift {
 namespace {
 
 constexpr std::u16string_view kPrefixSeparators = u"-_.#,;";
-
-char16_t FoldAsciiCase(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
 
 std::size_t FileNameStart(std::u16string_view path) {
   const auto slash = path.rfind(u'/');

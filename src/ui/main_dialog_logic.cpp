@@ -1,5 +1,7 @@
 #include "ui/main_dialog_logic.h"
 
+#include "engine/ascii_case.h"
+
 #include <cstring>
 #include <new>
 
@@ -34,21 +36,12 @@ std::u16string_view EntryNamePart(std::u16string_view entry) {
 }
 
 namespace {
-char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
-
-bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
 }  // namespace
 
 std::optional<std::size_t> SelectCharsetEntry(std::span<const std::u16string> entries, const char16_t* name) {
   if (name == nullptr) return std::nullopt;
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (EqualIgnoringAsciiCase(EntryNamePart(entries[i]), name)) return i;
+    if (EqualsIgnoringAsciiCase(EntryNamePart(entries[i]), name)) return i;
   }
   return std::nullopt;
 }
