@@ -58,8 +58,10 @@ bool ConvertFile(ConversionOptions& options, const std::u16string& source, const
     PrintMessage(u"Error %d: Conversion of \"%s\" failed.\n", result, displayName);
     return false;
   }
-  const auto growth = static_cast<std::int32_t>(std::int64_t{destinationSize} - std::int64_t{sourceSize});
-  PrintMessage(u"Success: [%s + %d Bytes] %s\n", FormatByteSize(sourceSize), growth, displayName);
+  // 64-bit: a file of over 1 GiB that more than doubles (1252 text full of euro signs to UTF-8)
+  // grows by more than a 32-bit count holds, and the line would show a negative growth.
+  const std::int64_t growth = std::int64_t{destinationSize} - std::int64_t{sourceSize};
+  PrintMessage(u"Success: [%s + %I64d Bytes] %s\n", FormatByteSize(sourceSize), growth, displayName);
   ++summary.convertedCount;
   summary.totalSourceBytes += sourceSize;
   return true;
