@@ -13,7 +13,7 @@
 #include <span>
 
 #include "convert/conversion_options.h"
-#include "platform/files.h"
+#include "platform/file_memory.h"
 
 namespace glyphshift {
 

@@ -14,10 +14,12 @@
 
 #include "convert/fused_conversion.h"
 #include "convert/markup_declarations.h"
+#include "convert/named_files.h"
 #include "convert/utf8_streaming.h"
 #include "convert/working_text.h"
 #include "engine/engine.h"
 #include "platform/display.h"
+#include "platform/file_memory.h"
 #include "platform/files.h"
 #include "platform/security.h"
 #include "run/print_message.h"
@@ -44,19 +46,34 @@ constexpr std::size_t kReadPieceBytes = 64 * 1024;
 // The rows of the out-of-memory table: what a batch run prints for each step.
 enum class FailedStep { LineBreaks, Markup };
 
+// Reads a source piece by piece from its start.
+class CSourceReader {
+ public:
+  explicit CSourceReader(const platform::CFile& file) : file_(file) {}
+  platform::SysError Read(std::uint8_t* data, std::size_t size, std::size_t& got) {
+    const platform::SysError error = platform::Files().ReadFile(file_, offset_, data, size, got);
+    offset_ += got;
+    return error;
+  }
+
+ private:
+  const platform::CFile& file_;
+  std::uint64_t offset_ = 0;
+};
+
 class FileConversion {
  public:
-  FileConversion(const ConversionOptions& options, const std::u16string& sourcePath,
-                 const std::u16string& destinationPath)
-      : options_(options), sourcePath_(sourcePath), destinationPath_(destinationPath) {}
+  FileConversion(const ConversionOptions& options, OpenedSource& source, const FileLocation& sourceLocation,
+                 const FileLocation& destination, WrittenFile* written)
+      : options_(options), source_(source), sourceLocation_(sourceLocation), destination_(destination),
+        written_(written) {}
 
   std::int32_t Run(CharsetCode sourceCharset, const std::u16string& destinationCharsetName,
                    CharsetCode destinationCharset, std::uint32_t* sourceFileSize, std::uint32_t* destinationFileSize);
+  std::int32_t ReportReadError(const platform::SysError& error);
 
  private:
   std::int32_t Read(platform::FileContent& raw, std::uint32_t* sourceFileSize);
-  std::int32_t Open(std::unique_ptr<platform::CFileReader>& reader, std::uint64_t& size);
-  std::int32_t ReportReadError(const platform::SysError& error);
   void ReadSecurity();
   std::int32_t Decode(CharsetCode code, Bytes raw);
   std::int32_t ReadAndEncode(CharsetCode sourceCharset, CharsetCode destinationCharset, std::uint32_t* sourceFileSize,
@@ -68,22 +85,67 @@ class FileConversion {
   void DropByteOrderMark();
   std::int32_t Write(CharsetCode code, std::uint32_t* destinationFileSize);
   std::int32_t WritePieces(Bytes mark, Bytes body, std::uint32_t* destinationFileSize);
+  std::int32_t WriteStaged(platform::CStagedFile& staged, const platform::CFile* replaced, Bytes mark, Bytes body);
   std::int32_t Finish(std::int32_t writeResult);
   void MoveSource();
-  void CarrySecurityOver();
+  void CarrySecurityOver(platform::CStagedFile& staged);
 
   std::int32_t ReportTooLarge();
   std::int32_t ReportOutOfMemory(FailedStep step);
+  std::int32_t ReportWriteError(const platform::SysError& error);
   bool ShowsBoxes() const { return options_.uiMode && !options_.noStatusBox; }
 
   const ConversionOptions& options_;
-  const std::u16string& sourcePath_;
-  const std::u16string& destinationPath_;
+  OpenedSource& source_;
+  const FileLocation& sourceLocation_;
+  const FileLocation& destination_;
+  WrittenFile* written_;
+  bool inPlace_ = false;  // the destination was the source itself
   WorkingText text_;
   std::unique_ptr<platform::FileSecurity> security_;
 };
 
 void ReportSystemError(int code) { PrintMessage(u"%s", platform::ErrorText(code)); }
+
+// Some files (in /proc, say) report size 0 and still have content; a file may also have grown.
+constexpr std::size_t kGrowthChunk = 64 * 1024;
+
+// Reads an open file whole into FileMemory: no value-initialisation, no vector growth. Short
+// memory is ENOMEM ("read"), 4 GiB or more EFBIG.
+platform::SysError ReadIntoFileMemory(const platform::CFile& file, platform::FileContent& content) {
+  content = {};
+  platform::FileSystem& files = platform::Files();
+  std::uint64_t size = file.status.size;
+  if (size >= platform::kMaxFileSize) return {EFBIG, "read"};
+  platform::FileMemory<std::uint8_t> block = platform::AllocateFileMemory(size);
+  if (!block) return {ENOMEM, "read"};
+  std::size_t got = 0;
+  if (auto error = files.ReadFile(file, 0, block.get(), static_cast<std::size_t>(size), got)) return error;
+  // The end is confirmed by a read that returns nothing; what a growing file adds goes into a
+  // bigger block, so the usual case reads straight into a block of the exact size.
+  while (got == size) {
+    std::uint8_t chunk[kGrowthChunk];
+    std::size_t more = 0;
+    if (auto error = files.ReadFile(file, got, chunk, sizeof chunk, more)) return error;
+    if (more == 0) break;
+    if (got + more >= platform::kMaxFileSize) return {EFBIG, "read"};
+    size = got + more + kGrowthChunk;
+    platform::FileMemory<std::uint8_t> bigger = platform::AllocateFileMemory(size);
+    if (!bigger) return {ENOMEM, "read"};
+    if (got != 0) std::memcpy(bigger.get(), block.get(), got);
+    std::memcpy(bigger.get() + got, chunk, more);
+    block = std::move(bigger);
+    got += more;
+    std::size_t rest = 0;
+    if (auto error = files.ReadFile(file, got, block.get() + got, static_cast<std::size_t>(size - got), rest)) {
+      return error;
+    }
+    got += rest;
+  }
+  content.bytes = std::move(block);
+  content.size = got;
+  return {};
+}
 
 std::int32_t LineBreakTypeFromText(std::u16string_view name) {
   if (EqualsIgnoringAsciiCase(name, u"dos")) return 1;
@@ -130,21 +192,15 @@ std::int32_t FileConversion::ReportReadError(const platform::SysError& error) {
 }
 
 void FileConversion::ReadSecurity() {
-  if (options_.keepSecurity && platform::ReadFileSecurity(sourcePath_, security_)) security_.reset();
+  const platform::FileRef file{source_.file.handle.Get(), source_.file.path};
+  if (options_.keepSecurity && platform::ReadFileSecurity(file, security_)) security_.reset();
 }
 
 std::int32_t FileConversion::Read(platform::FileContent& raw, std::uint32_t* sourceFileSize) {
-  if (const platform::SysError error = platform::Files().ReadWholeFile(sourcePath_, raw)) return ReportReadError(error);
+  if (const platform::SysError error = ReadIntoFileMemory(source_.file, raw)) return ReportReadError(error);
   if (raw.size >= platform::kMaxFileSize) return ReportTooLarge();
   if (sourceFileSize) *sourceFileSize = static_cast<std::uint32_t>(raw.size);
   ReadSecurity();
-  return kProcessOk;
-}
-
-std::int32_t FileConversion::Open(std::unique_ptr<platform::CFileReader>& reader, std::uint64_t& size) {
-  if (const platform::SysError error = platform::Files().OpenForReading(sourcePath_, reader, size)) {
-    return ReportReadError(error);
-  }
   return kProcessOk;
 }
 
@@ -153,9 +209,9 @@ std::int32_t FileConversion::Open(std::unique_ptr<platform::CFileReader>& reader
 std::int32_t FileConversion::ReadAndEncode(CharsetCode sourceCharset, CharsetCode destinationCharset,
                                            std::uint32_t* sourceFileSize, std::uint32_t* destinationFileSize,
                                            bool& stepwise) {
-  std::unique_ptr<platform::CFileReader> reader;
-  std::uint64_t size = 0;
-  if (std::int32_t r = Open(reader, size); r != kProcessOk) return r;
+  CSourceReader reader(source_.file);
+  const std::uint64_t size = source_.file.status.size;
+  if (size >= platform::kMaxFileSize) return ReportTooLarge();
   CFusedEncoding encoding;
   const FusedResult planned = encoding.Begin(sourceCharset, size, destinationCharset);
   if (planned == FusedResult::TooLarge) {
@@ -168,7 +224,7 @@ std::int32_t FileConversion::ReadAndEncode(CharsetCode sourceCharset, CharsetCod
   std::uint64_t total = 0;
   for (;;) {
     std::size_t got = 0;
-    if (const platform::SysError error = reader->Read(piece, sizeof piece, got)) return ReportReadError(error);
+    if (const platform::SysError error = reader.Read(piece, sizeof piece, got)) return ReportReadError(error);
     if (got == 0) break;
     if (!encoding.Add(Bytes(piece, got))) {
       stepwise = true;  // the file grew while it was read
@@ -185,9 +241,9 @@ std::int32_t FileConversion::ReadAndEncode(CharsetCode sourceCharset, CharsetCod
 
 // Reads in pieces and decodes them into the working text; `stepwise` as above.
 std::int32_t FileConversion::ReadAndDecodeUtf8(std::uint32_t* sourceFileSize, bool& stepwise) {
-  std::unique_ptr<platform::CFileReader> reader;
-  std::uint64_t size = 0;
-  if (std::int32_t r = Open(reader, size); r != kProcessOk) return r;
+  CSourceReader reader(source_.file);
+  const std::uint64_t size = source_.file.status.size;
+  if (size >= platform::kMaxFileSize) return ReportTooLarge();
   auto decoding = std::unique_ptr<CUtf8Decoding>(new (std::nothrow) CUtf8Decoding);
   const FusedResult planned = decoding ? decoding->Begin(size) : FusedResult::Stepwise;
   if (planned == FusedResult::TooLarge) {
@@ -199,7 +255,7 @@ std::int32_t FileConversion::ReadAndDecodeUtf8(std::uint32_t* sourceFileSize, bo
   std::uint64_t total = 0;
   for (;;) {
     std::size_t got = 0;
-    if (const platform::SysError error = reader->Read(decoding->Room(), CUtf8Decoding::kPieceBytes, got)) {
+    if (const platform::SysError error = reader.Read(decoding->Room(), CUtf8Decoding::kPieceBytes, got)) {
       return ReportReadError(error);
     }
     if (!decoding->Commit(got)) {
@@ -307,43 +363,96 @@ std::int32_t FileConversion::Write(CharsetCode code, std::uint32_t* destinationF
   return WritePieces(mark, body, destinationFileSize);
 }
 
+std::int32_t FileConversion::ReportWriteError(const platform::SysError& error) {
+  ReportSystemError(error.code);
+  return kProcessWriteError;
+}
+
+// One complete write under a temporary name that takes the destination's name only when the
+// file is whole: a full disk, a failure or a kill never leaves half a file behind (and a move
+// then keeps its source).
 std::int32_t FileConversion::WritePieces(Bytes mark, Bytes body, std::uint32_t* destinationFileSize) {
   if (!options_.writeBom) mark = {};
+  if (destination_.error) return ReportWriteError(destination_.error);
+  platform::FileSystem& files = platform::Files();
+  const platform::CDirectory& directory = *destination_.directory;
 
-  // One complete write: the platform replaces an existing file only once the new one is whole,
-  // so a full disk never leaves half a file behind (and a move then keeps its source).
-  // A brand-new file is flushed only when the source is to be deleted after it: otherwise the
-  // source stays, so a crash before the data reaches the disk loses nothing a rerun cannot
-  // make again, and the flush cost 0.1-0.3 s per 100 MiB on the disk. Replacing an existing
-  // file is always flushed by the platform.
-  const std::array<Bytes, 2> pieces{mark, body};
-  std::uint64_t written = 0;
-  platform::SysError error =
-      platform::Files().WriteWholeFile(destinationPath_, pieces, options_.moveSource, written);
-  if (!error && written != mark.size() + body.size()) error = {EIO, "write"};
-  if (error) {
-    ReportSystemError(error.code);
+  platform::FileStatus existing;
+  if (const platform::SysError error = files.Status(directory, destination_.name, existing)) {
+    return ReportWriteError(error);
+  }
+  platform::CFile replaced;
+  switch (existing.type) {
+    case platform::EntryType::Directory: return ReportWriteError({EISDIR, "open"});
+    // A device or FIFO would be replaced by a regular file, not written to.
+    case platform::EntryType::Other: return ReportWriteError({EINVAL, "open"});
+    case platform::EntryType::Regular:
+      if (const platform::SysError error = files.OpenForReplacing(directory, destination_.name, replaced)) {
+        return ReportWriteError(error);
+      }
+      inPlace_ = replaced.status.id == source_.file.status.id;
+      break;
+    // A link at the name is replaced by the new file, never followed.
+    case platform::EntryType::SymbolicLink:
+    case platform::EntryType::Missing: break;
+  }
+
+  platform::CStagedFile staged;
+  if (const platform::SysError error = files.CreateStaged(directory, staged)) {
+    PrintMessage(u"Cannot create a temporary file in \"%s\": %s", directory.path, platform::ErrorText(error.code));
     return kProcessWriteError;
   }
-  if (destinationFileSize) *destinationFileSize = static_cast<std::uint32_t>(written);
+  const std::int32_t result = WriteStaged(staged, replaced.handle.IsValid() ? &replaced : nullptr, mark, body);
+  if (result != kProcessOk) {
+    files.Discard(staged);
+    return result;
+  }
+  if (destinationFileSize) *destinationFileSize = static_cast<std::uint32_t>(staged.written);
+  if (written_) *written_ = {std::move(staged.handle), staged.id};
+  return kProcessOk;
+}
+
+std::int32_t FileConversion::WriteStaged(platform::CStagedFile& staged, const platform::CFile* replaced, Bytes mark,
+                                         Bytes body) {
+  platform::FileSystem& files = platform::Files();
+  platform::SysError error = files.WriteStaged(staged, mark);
+  if (!error) error = files.WriteStaged(staged, body);
+  if (!error && staged.written != mark.size() + body.size()) error = {EIO, "write"};
+  if (!error) {
+    error = replaced ? files.CopyAttributes(staged, *replaced)
+                     : files.SetNewFilePermissions(staged, source_.file.status.permissions);
+  }
+  if (error) return ReportWriteError(error);
+  CarrySecurityOver(staged);
+  // A replaced file must never be exposed before its data is on the disk. A brand-new file is
+  // flushed only when the source is to be deleted after it: otherwise the source stays, so a
+  // crash before the data reaches the disk loses nothing a rerun cannot make again, and the
+  // flush cost 0.1-0.3 s per 100 MiB on the disk.
+  if (replaced || options_.moveSource) error = files.FlushStaged(staged);
+  if (!error) error = files.Commit(staged, destination_.name, platform::Replace::Allowed);
+  if (error) return ReportWriteError(error);
   return kProcessOk;
 }
 
 // Sameness is decided by file identity, not path text: a file that is its own destination
 // (under another spelling, or through a link) has just been rewritten and must stay.
 void FileConversion::MoveSource() {
-  platform::FileSystem& files = platform::Files();
-  platform::FileId source, destination;
-  if (files.GetFileId(sourcePath_, source) || files.GetFileId(destinationPath_, destination)) return;
-  if (source == destination) return;
-  files.DeleteFile(sourcePath_);  // a failure leaves the source, which loses nothing
+  if (inPlace_ || sourceLocation_.error) return;
+  // The name must still hold the file that was converted; a named link is removed as named.
+  const platform::FileId* expected = sourceLocation_.namedLink ? nullptr : &source_.file.status.id;
+  if (const platform::SysError error =
+          platform::Files().RemoveEntry(*sourceLocation_.directory, sourceLocation_.name, expected)) {
+    PrintMessage(u"The source \"%s\" was not deleted: %s", sourceLocation_.path, platform::ErrorText(error.code));
+  }
 }
 
-void FileConversion::CarrySecurityOver() {
+// On the temporary file, before it takes its name: a name swapped meanwhile cannot redirect the
+// change. Failures are silent: the destination keeps the security it was written with.
+void FileConversion::CarrySecurityOver(platform::CStagedFile& staged) {
   if (!options_.keepSecurity || !security_) return;
-  // Failures are silent: the destination keeps the security it was written with.
-  if (options_.keepDacl) platform::ApplyFileAccessList(destinationPath_, *security_);
-  if (options_.keepOwner) platform::ApplyFileOwner(destinationPath_, *security_);
+  const platform::FileRef file{staged.handle.Get(), destination_.path};
+  if (options_.keepDacl) (void)platform::ApplyFileAccessList(file, *security_);
+  if (options_.keepOwner) (void)platform::ApplyFileOwner(file, *security_);
 }
 
 std::int32_t FileConversion::Run(CharsetCode sourceCharset, const std::u16string& destinationCharsetName,
@@ -387,7 +496,7 @@ std::int32_t FileConversion::Steps(const std::u16string& destinationCharsetName,
   return Finish(Write(destinationCharset, destinationFileSize));
 }
 
-// After the write: the move, the message boxes and the security carry-over.
+// After the write: the move and the message boxes.
 std::int32_t FileConversion::Finish(std::int32_t result) {
   if (result == kProcessOutOfMemory) return result;  // nothing was created
   if (result == kProcessOk && options_.moveSource) MoveSource();
@@ -399,25 +508,35 @@ std::int32_t FileConversion::Finish(std::int32_t result) {
     }
   }
   text_ = {};
-  // Only onto a file this call wrote: after a failed write the path holds an older file (or
-  // nothing), whose security must stay as it was.
-  if (result == kProcessOk) CarrySecurityOver();
   return result;
 }
 
 }  // namespace
+
+std::int32_t ProcessFile(const ConversionOptions& options, OpenedSource& source, const FileLocation& sourceLocation,
+                         const FileLocation& destination, const std::u16string& sourceCharsetName,
+                         CharsetCode sourceCharset, const std::u16string& destinationCharsetName,
+                         CharsetCode destinationCharset, std::uint32_t* sourceFileSize,
+                         std::uint32_t* destinationFileSize, WrittenFile* written) {
+  if (options.logLevel != 0) {
+    PrintMessage(u"%S(%s, %s, %s, %s)\n", "ProcessFile", sourceLocation.path, destination.path, sourceCharsetName,
+                 destinationCharsetName);
+  }
+  FileConversion conversion(options, source, sourceLocation, destination, written);
+  if (source.error) return conversion.ReportReadError(source.error);
+  return conversion.Run(sourceCharset, destinationCharsetName, destinationCharset, sourceFileSize, destinationFileSize);
+}
 
 std::int32_t ProcessFile(const ConversionOptions& options, const std::u16string& sourcePath,
                          const std::u16string& destinationPath, const std::u16string& sourceCharsetName,
                          CharsetCode sourceCharset, const std::u16string& destinationCharsetName,
                          CharsetCode destinationCharset, std::uint32_t* sourceFileSize,
                          std::uint32_t* destinationFileSize) {
-  if (options.logLevel != 0) {
-    PrintMessage(u"%S(%s, %s, %s, %s)\n", "ProcessFile", sourcePath, destinationPath, sourceCharsetName,
-                 destinationCharsetName);
-  }
-  return FileConversion(options, sourcePath, destinationPath)
-      .Run(sourceCharset, destinationCharsetName, destinationCharset, sourceFileSize, destinationFileSize);
+  CNamedSource named(sourcePath);
+  CDestinationPlace destination;
+  destination.LocateNamed(destinationPath);
+  return ProcessFile(options, named.source, named.location, destination.location, sourceCharsetName, sourceCharset,
+                     destinationCharsetName, destinationCharset, sourceFileSize, destinationFileSize);
 }
 
 }  // namespace glyphshift

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/files.h"
+#include "platform/file_memory.h"
 
 namespace glyphshift {
 

@@ -1,11 +1,17 @@
 // Files and directories, as run/, convert/ and security/ need them.
-// Paths are UTF-16 text; the implementation converts them to native paths.
+//
+// A run works through descriptors, not path texts: a directory the person named is opened once,
+// and everything below it is reached relative to an open directory without following a symbolic
+// link, so nothing another user plants or swaps in the tree can lead the run outside it. Paths
+// are UTF-16 text; the implementation converts them to native paths. Path texts still travel
+// with every handle, for messages only.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/sys_error.h"
@@ -13,16 +19,11 @@
 namespace glyphshift::platform {
 
 enum class EntryType : std::uint8_t {
-  Regular,    // a regular file (through a symbolic link: its target)
-  Directory,  // a directory (through a symbolic link: its target)
-  Other,      // FIFO, socket, device, dangling link
-  Missing,    // nothing at that path
-};
-
-struct DirectoryEntry {
-  std::u16string name;
-  EntryType type;       // of the link's target for a symbolic link
-  bool isSymbolicLink;  // recursive runs do not descend through links to directories
+  Regular,       // a regular file
+  Directory,     // a directory
+  SymbolicLink,  // a link, never followed below a directory the person named
+  Other,         // FIFO, socket, device
+  Missing,       // nothing at that name
 };
 
 // Identity of a file (device and inode on POSIX): "same file" is decided by it, not by path text.
@@ -32,86 +33,179 @@ struct FileId {
   bool operator==(const FileId&) const = default;
 };
 
+struct FileIdHash {
+  std::size_t operator()(const FileId& id) const noexcept {
+    return static_cast<std::size_t>(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
+  }
+};
+
 // Files of this size or more are refused: the conversion arithmetic is 32-bit.
 inline constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFull;
 
-// Memory for whole files and the texts made from them. Blocks of kMappedBlockBytes or more are
-// mapped from the OS directly, aligned for 2 MiB pages and never cleared by us (the kernel hands
-// out zeroed pages anyway): a 100 MiB conversion took 130,000 page faults and ~0.3 s of system
-// time in 4 KiB pages, and takes ~250 faults in 2 MiB ones. They go back to the OS when
-// released. Smaller blocks come from the heap, as thousands of small files must stay cheap.
-inline constexpr std::uint64_t kMappedBlockBytes = 4ull << 20;
-
-// The deleter of a FileMemory block; remembers how the block was obtained.
-struct FileMemoryRelease {
-  std::size_t mappedBytes = 0;  // 0: from the heap
-  void operator()(void* block) const noexcept;
-};
-
-template <class T>
-using FileMemory = std::unique_ptr<T[], FileMemoryRelease>;
-
-// Uninitialised room for `bytes` bytes (at least one, so an empty block still has an address);
-// null when memory is short, never an exception.
-FileMemory<std::uint8_t> AllocateFileMemory(std::uint64_t bytes) noexcept;
-
-// The same block seen as elements of another trivial type (char16_t for working texts).
-template <class T, class U>
-FileMemory<T> ReinterpretFileMemory(FileMemory<U>&& block) noexcept {
-  const FileMemoryRelease release = block.get_deleter();
-  return FileMemory<T>(reinterpret_cast<T*>(block.release()), release);
-}
-
-// A file read whole into FileMemory: `size` bytes at `bytes`.
-struct FileContent {
-  FileMemory<std::uint8_t> bytes;
-  std::uint64_t size = 0;
-};
-
-// An open regular file, read from its start in pieces: a conversion can work on each piece while
-// it is in the cache instead of keeping a copy of the whole file.
-class CFileReader {
+// An open descriptor (a HANDLE on Windows), closed when its owner goes. Closing reports nothing:
+// whatever must be checked is checked before (a written file is flushed or renamed first).
+class CHandle {
  public:
-  virtual ~CFileReader() = default;
-  // Reads up to `size` bytes; fewer only at the end of the file (0 there).
-  virtual SysError Read(std::uint8_t* data, std::size_t size, std::size_t& got) = 0;
+  using Native = std::intptr_t;
+  static constexpr Native kInvalid = -1;
+
+  CHandle() = default;
+  explicit CHandle(Native native) : native_(native) {}
+  ~CHandle() { Reset(); }
+  CHandle(CHandle&& other) noexcept : native_(other.Release()) {}
+  CHandle& operator=(CHandle&& other) noexcept {
+    if (this != &other) Reset(other.Release());
+    return *this;
+  }
+  CHandle(const CHandle&) = delete;
+  CHandle& operator=(const CHandle&) = delete;
+
+  Native Get() const { return native_; }
+  bool IsValid() const { return native_ != kInvalid; }
+  Native Release() {
+    const Native native = native_;
+    native_ = kInvalid;
+    return native;
+  }
+  void Reset(Native native = kInvalid);
+
+ private:
+  Native native_ = kInvalid;
 };
+
+// What a file is, read without following a link at its name.
+struct FileStatus {
+  EntryType type = EntryType::Missing;
+  FileId id;
+  std::uint64_t size = 0;
+  std::uint32_t permissions = 0;  // mode & 07777 on POSIX
+};
+
+// An open directory, and the path text it was reached by.
+struct CDirectory {
+  CHandle handle;
+  std::u16string path;
+  FileId id;
+  std::uint32_t permissions = 0;
+};
+
+struct DirectoryEntry {
+  std::u16string name;
+  EntryType type;        // of the entry itself: a link is SymbolicLink
+  EntryType targetType;  // what a link points to (Missing when dangling); for others, `type`
+  FileId id;             // of the entry itself
+};
+
+// An open regular file.
+struct CFile {
+  CHandle handle;
+  std::u16string path;
+  FileStatus status;
+};
+
+// An open file as the security operations see it: they change the file behind the handle,
+// whatever name it has by then. The path is for messages and test doubles.
+struct FileRef {
+  CHandle::Native handle = CHandle::kInvalid;
+  std::u16string_view path;
+};
+
+// A destination being written: a temporary file in the destination's directory, which takes
+// the destination's name only when it is complete (Commit). A staged file that is never
+// committed is removed, also when an interrupt ends the process (see
+// RemoveStagedFilesOnInterrupt).
+struct CStagedFile {
+  CHandle handle;
+  FileId id;
+  const CDirectory* directory = nullptr;
+  std::u16string temporaryName;
+  std::u16string path;  // the destination's path, for messages
+  std::uint64_t written = 0;
+  int slot = -1;  // the interrupt clean-up's record of the temporary name
+
+  CStagedFile() = default;
+  CStagedFile(CStagedFile&&) = delete;
+  ~CStagedFile();  // discards an uncommitted temporary file
+};
+
+// The name every temporary file of a conversion has: a later run never takes one for a source.
+bool IsTemporaryName(std::u16string_view name);
+
+// What a run may do to an entry it has seen.
+enum class Replace : std::uint8_t { Allowed, Never };
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // Reads a whole regular file. Refuses a directory (EISDIR), any other non-regular file
-  // (EINVAL, without blocking on a FIFO) and a size of 4 GiB or more (EFBIG).
+  // Reads a small whole file the person named (a table, the dialog's filters): links followed.
+  // Refuses a directory (EISDIR), any other non-regular file (EINVAL, without blocking on a
+  // FIFO) and a size of 4 GiB or more (EFBIG).
   virtual SysError ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) = 0;
-  // The same into FileMemory, for large files: no value-initialisation, no vector growth. Short
-  // memory is ENOMEM ("read").
-  virtual SysError ReadWholeFile(const std::u16string& path, FileContent& content) = 0;
-  // Opens a file to be read in pieces, refusing what ReadWholeFile refuses; `size` receives the
-  // size the file system reports (the content may still grow or shrink while it is read).
-  virtual SysError OpenForReading(const std::u16string& path, std::unique_ptr<CFileReader>& reader,
-                                  std::uint64_t& size) = 0;
 
-  // Makes `pieces`, one after another, the complete content of `path`. A new file is created,
-  // written, flushed when `flushNewFile` says so, and closed; an existing one is replaced through
-  // a temporary file in the same directory, always flushed, that is renamed over it and keeps its
-  // permission bits, owner and access list where the process may (through a symbolic link: the
-  // target is replaced, the link stays). An existing file the process may not write is refused
-  // (EACCES, "open"), although the rename would be allowed. Any failure leaves an existing file
-  // as it was and removes what was created. `written` receives the bytes written, also on failure.
-  virtual SysError WriteWholeFile(const std::u16string& path, std::span<const std::span<const std::uint8_t>> pieces,
-                                  bool flushNewFile, std::uint64_t& written) = 0;
+  // ---- directories ----
+  // Opens a directory the person named; links on the way are followed.
+  virtual SysError OpenDirectory(const std::u16string& path, CDirectory& directory) = 0;
+  // Opens `name` in `parent` without following a link. With `expected`, the directory found
+  // must be that one; another one is kErrorReplaced. `directory.path` is the parent's joined
+  // with the name.
+  virtual SysError OpenSubdirectory(const CDirectory& parent, const std::u16string& name, const FileId* expected,
+                                    CDirectory& directory) = 0;
+  // Creates `name` in `parent` with the permission bits (less the umask); EEXIST when it is there.
+  virtual SysError CreateSubdirectory(const CDirectory& parent, const std::u16string& name,
+                                      std::uint32_t permissions) = 0;
+  // A snapshot of the entries, without "." and "..", in the file system's order.
+  virtual SysError ListDirectory(const CDirectory& directory, std::vector<DirectoryEntry>& entries) = 0;
+  // Whether `outer` is an ancestor of `inner` (not `inner` itself), by walking up from `inner`.
+  virtual SysError IsBelow(const CDirectory& inner, const FileId& outer, bool& below) = 0;
 
-  virtual SysError DeleteFile(const std::u16string& path) = 0;
-  // Renames, replacing an existing destination unless it is read-only (EACCES). Across file
-  // systems it copies, flushes and then deletes the source; a failed copy keeps the source.
-  virtual SysError MoveFile(const std::u16string& from, const std::u16string& to) = 0;
-  virtual SysError CreateDirectory(const std::u16string& path) = 0;
-  // A snapshot of the entries of a directory, without "." and "..", in the file system's order.
-  virtual SysError ListDirectory(const std::u16string& path, std::vector<DirectoryEntry>& entries) = 0;
+  // ---- files ----
+  virtual SysError Status(const CDirectory& directory, const std::u16string& name, FileStatus& status) = 0;
+  // Opens a regular file for reading, without following a link (ELOOP). A directory is EISDIR,
+  // anything else that is no regular file EINVAL; a FIFO never blocks.
+  virtual SysError OpenFile(const CDirectory& directory, const std::u16string& name, CFile& file) = 0;
+  // Opens a regular file that is about to be replaced, to read its attributes. A file the
+  // process may not write is refused (EACCES) although replacing it needs only the directory:
+  // a file its owner made read-only must not change behind the owner's back.
+  virtual SysError OpenForReplacing(const CDirectory& directory, const std::u16string& name, CFile& file) = 0;
+  // Reads up to `size` bytes at `offset`; fewer only at the end of the file.
+  virtual SysError ReadFile(const CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
+                            std::size_t& got) = 0;
+  // Opens the directory of a path the person named (links on the way followed) and gives the
+  // path's last component. With `followLinks`, links at the name are followed too, to the
+  // directory and name of what is no link (and may not exist yet): writing there replaces a
+  // link's target and keeps the link. A path ending in a separator, "." or ".." is EISDIR.
+  virtual SysError OpenNamedParent(const std::u16string& path, bool followLinks, CDirectory& directory,
+                                   std::u16string& name) = 0;
+
+  // ---- destinations ----
+  // Creates a staged file in `directory`, readable by its owner alone until it is committed.
+  virtual SysError CreateStaged(const CDirectory& directory, CStagedFile& staged) = 0;
+  virtual SysError WriteStaged(CStagedFile& staged, std::span<const std::uint8_t> data) = 0;
+  // Gives the staged file what `replaced` has: owner, group, permission bits (not set-user-ID
+  // or set-group-ID: new text gets no rights to run as anyone), access list and the other
+  // extended attributes (not file capabilities). What the process may not set stays as created.
+  virtual SysError CopyAttributes(CStagedFile& staged, const CFile& replaced) = 0;
+  // Permission bits for a new file, less the process's umask.
+  virtual SysError SetNewFilePermissions(CStagedFile& staged, std::uint32_t permissions) = 0;
+  // Makes the written content durable.
+  virtual SysError FlushStaged(CStagedFile& staged) = 0;
+  // Gives the staged file its name in its directory: a link or file there is replaced (never
+  // followed) when `replace` allows, else EEXIST. The handle stays open on the new file.
+  virtual SysError Commit(CStagedFile& staged, const std::u16string& name, Replace replace) = 0;
+  // Removes an uncommitted staged file.
+  virtual void Discard(CStagedFile& staged) = 0;
+
+  // Renames within one directory, never over an existing entry (EEXIST). With `expected`, the
+  // entry must still be that file (kErrorReplaced otherwise).
+  virtual SysError RenameEntry(const CDirectory& directory, const std::u16string& from, const std::u16string& to,
+                               const FileId* expected) = 0;
+  // Removes a file; with `expected`, only when the name still holds that file.
+  virtual SysError RemoveEntry(const CDirectory& directory, const std::u16string& name, const FileId* expected) = 0;
+
+  // ---- paths the person named ----
   // Follows symbolic links.
   virtual EntryType GetEntryType(const std::u16string& path) = 0;
-  virtual SysError GetFileId(const std::u16string& path, FileId& id) = 0;
   virtual std::u16string CurrentDirectory() = 0;
 };
 
@@ -120,5 +214,16 @@ FileSystem& Files();
 
 // Tests install a double of the interface; returns the previous one. Pass null to restore.
 FileSystem* SetFilesForTesting(FileSystem* files);
+
+// From now on SIGINT, SIGTERM and SIGHUP remove every staged file in progress, then end the
+// process as the signal would have: a file being converted keeps its old content and no
+// temporary is left behind.
+void RemoveStagedFilesOnInterrupt();
+
+// The permission bits a new file gets from `permissions` under the process's umask.
+std::uint32_t NewFilePermissions(std::uint32_t permissions);
+
+// Reads a whole open file into `bytes` (refusing 4 GiB or more, EFBIG).
+SysError ReadWholeFile(const CFile& file, std::vector<std::uint8_t>& bytes);
 
 }  // namespace glyphshift::platform

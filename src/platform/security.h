@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/sys_error.h"
 
 namespace glyphshift::platform {
@@ -19,11 +20,13 @@ class FileSecurity {
   virtual ~FileSecurity() = default;
 };
 
-SysError ReadFileSecurity(const std::u16string& path, std::unique_ptr<FileSecurity>& security);
-// Applies the access list of `security` to `path`.
-SysError ApplyFileAccessList(const std::u16string& path, const FileSecurity& security);
-// Applies the owner of `security` to `path`.
-SysError ApplyFileOwner(const std::u16string& path, const FileSecurity& security);
+// Everything goes through open files, never through names: a name another user swaps for a
+// link between two steps cannot redirect a change of owner or access list.
+SysError ReadFileSecurity(const FileRef& file, std::unique_ptr<FileSecurity>& security);
+// Applies the access list of `security` to `file`.
+SysError ApplyFileAccessList(const FileRef& file, const FileSecurity& security);
+// Applies the owner of `security` to `file`.
+SysError ApplyFileOwner(const FileRef& file, const FileSecurity& security);
 
 // What an account or SID stands for. The numbers are the Windows SID_NAME_USE values, which the
 // ownership diagnostics print as texts.
@@ -115,14 +118,14 @@ class SecurityServices {
   virtual SysError LookupAccountSid(const Sid& sid, std::u16string& name, std::u16string& domain, SidKind& kind) = 0;
 
   // The file's access list as allowed entries, in the file's order.
-  virtual SysError ReadAccessList(const std::u16string& path, AccessList& list) = 0;
+  virtual SysError ReadAccessList(const FileRef& file, AccessList& list) = 0;
   // EINVAL for a SID that stands for no user or group.
   virtual SysError BuildSingleEntryAccessList(const Sid& account, SingleEntryAccessList& list) = 0;
   // Makes the account the only one with access. On Linux a user becomes the owner and the list
   // grants the owner alone rwx (mode 0700); a group becomes the file's group, alone with rwx.
-  virtual SysError WriteAccessList(const std::u16string& path, const SingleEntryAccessList& list) = 0;
+  virtual SysError WriteAccessList(const FileRef& file, const SingleEntryAccessList& list) = 0;
   // A user SID sets the owning user, a group SID the owning group.
-  virtual SysError SetOwner(const std::u16string& path, const Sid& owner) = 0;
+  virtual SysError SetOwner(const FileRef& file, const Sid& owner) = 0;
 
   // Raises the rights the ownership features need, where the process holds them.
   virtual SysError EnableOwnershipRights() = 0;

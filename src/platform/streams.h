@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/files.h"
 #include "platform/sys_error.h"
 
 namespace glyphshift::platform {
@@ -14,12 +15,21 @@ enum class StreamTarget {
   Console,   // the stream the program was started with
   Terminal,  // the controlling terminal (/dev/tty; "CONOUT$" on Windows)
   Null,      // nowhere (/dev/null; "nul")
-  LogFile,   // a file, appended to and created when missing
+  LogFile,   // a regular file, appended to and created (mode 0600) when missing; a link at its
+             // name is refused, as are FIFOs and devices (never waited on)
   Closed,    // a target that could not be opened: text is dropped
 };
 
-// Points a stream at a target. On failure the stream is Closed and the error returned.
+// Points a stream at a target. On failure the stream is Closed and the error returned. Both
+// streams routed to one log path share one opening of it.
 SysError RouteStream(StdStream stream, StreamTarget target, const std::u16string& logPath = {});
+
+// The identity of the log file a stream writes to; ENOENT when it writes to none.
+SysError GetLogFileId(StdStream stream, FileId& id);
+
+// Writes straight to what the stream was when the program started, whatever it is routed to
+// now: for the last words of a run that could not set its streams up.
+void WriteToConsole(StdStream stream, std::u16string_view text);
 
 // Streams are buffered (a terminal at each line end) and flushed at exit and before rerouting.
 // Unbuffered streams reach their target at once, so two streams routed to one file interleave

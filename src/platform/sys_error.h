@@ -11,8 +11,16 @@ struct SysError {
   explicit operator bool() const { return code != 0; }
 };
 
+// Not a system code: the name no longer holds the file or directory the run found there
+// (another user replaced it meanwhile).
+inline constexpr int kErrorReplaced = -1000;
+// Not a system code: a name the run may not follow or write to is a symbolic link.
+inline constexpr int kErrorIsLink = -1001;
+// Not a system code: a name that must be a regular file is a FIFO, device, socket or directory.
+inline constexpr int kErrorNotRegular = -1002;
+
 // The system's own text for an error code, ending with a line break
-// ("No such file or directory\n"); empty when the system has none.
+// ("No such file or directory\n"), or ours for the codes above; empty when there is none.
 std::u16string ErrorText(int code);
 
 }  // namespace glyphshift::platform

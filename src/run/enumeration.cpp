@@ -1,5 +1,6 @@
 #include "run/enumeration.h"
 
+#include "convert/named_files.h"
 #include "platform/files.h"
 #include "run/file_conversion.h"
 #include "run/output_routing.h"
@@ -16,59 +17,74 @@ PathKind GetPathKind(const std::u16string& path) {
                                                                                  : PathKind::File;
 }
 
-bool CreateDirectoryPath(const std::u16string& path) {
+namespace {
+
+// Same directory means same identity, so "d", "./d" and "/abs/d" agree. When either cannot be
+// opened, the path texts decide.
+bool IsSameDirectory(const std::u16string& a, const std::u16string& b) {
+  if (a == b) return true;
+  platform::CDirectory first, second;
   auto& files = platform::Files();
-  // The search for separators starts behind the first character, so "/" itself is never made.
-  for (std::size_t slash = path.find(kPathSeparator, 1); slash != std::u16string::npos;
-       slash = path.find(kPathSeparator, slash + 1)) {
-    files.CreateDirectory(path.substr(0, slash));
-  }
-  files.CreateDirectory(path);
-  return true;
+  return !files.OpenDirectory(a, first) && !files.OpenDirectory(b, second) && first.id == second.id;
 }
+
+}  // namespace
 
 std::int32_t ConvertSingleFile(ConversionOptions& options, RunSummary& summary) {
   const std::u16string sourcePath = CanonicalizePath(options.sourceSpec);
   std::u16string sourceDir(DirectoryOf(sourcePath));
   if (sourceDir.empty()) sourceDir = platform::Files().CurrentDirectory();
-  const std::u16string_view sourceName = FileNameOf(sourcePath);
+  const std::u16string sourceName(FileNameOf(sourcePath));
 
-  std::u16string destination;
-  if (options.outputPath.empty()) {
-    destination = options.replaceSource
-                      ? sourcePath
-                      : JoinPath(sourceDir, DestinationName(sourceName, options.destinationCharsetName, true));
-  } else {
+  std::u16string outputDirectory;
+  std::u16string outputFile;
+  if (!options.outputPath.empty()) {
     const std::u16string out = CanonicalizePath(options.outputPath);
     switch (GetPathKind(out)) {
       case PathKind::Wildcard:
         PrintMessage(u"Invalid argument: Wildcard in destination file is not allowed!");
         return 4;
-      case PathKind::Directory:
-        destination = options.replaceSource
-                          ? sourcePath
-                          : JoinPath(out, DestinationName(sourceName, options.destinationCharsetName,
-                                                          IsSameDirectory(sourceDir, out)));
-        break;
-      case PathKind::File:
-        destination = out;
-        break;
+      case PathKind::Directory: outputDirectory = out; break;
+      case PathKind::File: outputFile = out; break;
     }
   }
 
   // Reading a FIFO would block and a device may never end: only regular files are read.
   if (platform::Files().GetEntryType(sourcePath) == platform::EntryType::Other) {
     PrintMessage(u"\"%s\" is not a regular file; it is not converted.\n", sourcePath);
-    summary.lastResult = 2;
-    summary.failedCount = 1;
-    PrintMessage(u"Error %d: Conversion of \"%s\" failed.\n", summary.lastResult, sourceName);
+    CountFailure(summary, kProcessReadError, sourceName);
     return 0;
   }
 
-  if (!ConvertFile(options, sourcePath, destination, sourceName, summary)) return 0;
+  CNamedSource source(sourcePath);
+  if (const auto log = RunLogFileId(); log && !source.source.error && source.source.file.status.id == *log) {
+    PrintMessage(u"\"%s\" is the log file of this run; it is not converted.\n", sourcePath);
+    CountFailure(summary, kProcessReadError, sourceName);
+    return 0;
+  }
+
+  CDestinationPlace destination;
+  if (!outputFile.empty()) {
+    destination.LocateNamed(outputFile);
+  } else if (options.replaceSource) {
+    destination.LocateSame(source);
+  } else {
+    const std::u16string& directory = outputDirectory.empty() ? sourceDir : outputDirectory;
+    const bool insertName = outputDirectory.empty() || IsSameDirectory(sourceDir, outputDirectory);
+    const std::u16string name = DestinationName(sourceName, options.destinationCharsetName, insertName);
+    destination.LocateDerived(directory, name, JoinPath(directory, name));
+  }
+
+  WrittenFile written;
+  if (!ConvertFile(options, source.source, source.location, destination.location, sourceName, summary, &written)) {
+    return 0;
+  }
   if (options.ownerFromPrefix) {
     EnableSecurityPrivileges();
-    CUserTranslationTable table(options.userTranslationTablePath, &destination);
+    std::u16string path = destination.location.path;
+    CUserTranslationTable table(options.userTranslationTablePath, &path);
+    COwnerTarget target{destination.location.directory, destination.location.name, written.handle.Get(), written.id};
+    table.target = &target;
     table.ApplyOwnerFromPrefix(true);
   }
   return 0;

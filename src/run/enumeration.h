@@ -22,12 +22,9 @@ struct RunSummary {
 // (through a symbolic link too), else File (an existing file, or nothing).
 PathKind GetPathKind(const std::u16string& path);
 
-// Creates every directory along `path`, ignoring failures (existing directories among them).
-// Always true: there is no server part on '/' paths.
-bool CreateDirectoryPath(const std::u16string& path);
-
 // The two flows. Each returns 0, or the early exit code 4 (wildcard in the output) or 5 (a
-// wildcard run whose output is not an existing directory), and leaves its counts in `summary`.
+// wildcard run whose output is not an existing directory, or one inside the tree a recursive
+// run converts), and leaves its counts in `summary`.
 std::int32_t ConvertSingleFile(ConversionOptions& options, RunSummary& summary);
 std::int32_t ConvertMatchingFiles(ConversionOptions& options, RunSummary& summary);
 

@@ -1,25 +1,17 @@
 #include "run/file_conversion.h"
 
 #include <cstdint>
+#include <vector>
 
-#include "convert/process_file.h"
 #include "engine/charset_catalogue.h"
-#include "glyphshift/glyphshift.h"
+#include "engine/engine.h"
 #include "platform/files.h"
+#include "platform/streams.h"
 #include "run/byte_size_text.h"
 #include "run/path_rules.h"
 #include "run/print_message.h"
 
 namespace glyphshift {
-
-bool IsSameDirectory(const std::u16string& a, const std::u16string& b) {
-  if (a == b) return true;
-  platform::FileId idA;
-  platform::FileId idB;
-  auto& files = platform::Files();
-  if (!files.GetFileId(a, idA) && !files.GetFileId(b, idB)) return idA == idB;
-  return false;
-}
 
 std::u16string DestinationName(std::u16string_view sourceName, std::u16string_view charsetName,
                                bool insertCharsetName) {
@@ -32,32 +24,66 @@ std::u16string DestinationName(std::u16string_view sourceName, std::u16string_vi
   return name;
 }
 
+std::optional<platform::FileId> RunLogFileId() {
+  platform::FileId id;
+  if (platform::GetLogFileId(platform::StdStream::Output, id)) return std::nullopt;
+  return id;
+}
+
+void CountFailure(RunSummary& summary, std::int32_t result, std::u16string_view displayName) {
+  summary.lastResult = result;
+  ++summary.failedCount;
+  PrintMessage(u"Error %d: Conversion of \"%s\" failed.\n", result, displayName);
+}
+
 namespace {
 
-void DetectSourceCharset(ConversionOptions& options, const std::u16string& source) {
-  // The exported function takes UTF-16 units; char16_t and uint16_t share their representation.
-  const CharsetCode code = DetectCharacterSetByFile(reinterpret_cast<const std::uint16_t*>(source.c_str()));
+// The set of a source nobody can read; its conversion then reports why.
+constexpr CharsetCode kUnreadableSourceCharset = 18;
+
+// Detection reads the very file the conversion reads: a name swapped in between cannot make
+// the run judge one file and convert another.
+void DetectSourceCharset(ConversionOptions& options, const OpenedSource& source) {
+  CharsetCode code = kUnreadableSourceCharset;
+  std::vector<std::uint8_t> bytes;
+  if (!source.error && !platform::ReadWholeFile(source.file, bytes)) {
+    code = engine::DetectCharset(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+  }
   options.sourceCharset = code;
   if (const char16_t* name = CharsetNameFromCode(code)) options.sourceCharsetName = name;
 }
 
+// Whether the destination's name holds the run's log file (a link there would be replaced, not
+// followed, so only the file itself counts).
+bool IsRunLog(const FileLocation& destination) {
+  const std::optional<platform::FileId> log = RunLogFileId();
+  platform::FileStatus status;
+  return log && !destination.error && !platform::Files().Status(*destination.directory, destination.name, status) &&
+         status.type == platform::EntryType::Regular && status.id == *log;
+}
+
 }  // namespace
 
-bool ConvertFile(ConversionOptions& options, const std::u16string& source, const std::u16string& destination,
-                 std::u16string_view displayName, RunSummary& summary) {
+bool ConvertFile(ConversionOptions& options, OpenedSource& source, const FileLocation& sourceLocation,
+                 const FileLocation& destination, std::u16string_view displayName, RunSummary& summary,
+                 WrittenFile* written) {
+  if (IsRunLog(destination)) {
+    PrintMessage(u"\"%s\" is the log file of this run; nothing is converted into it.\n", destination.path);
+    CountFailure(summary, kProcessWriteError, displayName);
+    return false;
+  }
   if (options.autoDetectSource) DetectSourceCharset(options, source);
 
   std::uint32_t sourceSize = 0;
   std::uint32_t destinationSize = 0;
   const std::int32_t result =
-      ProcessFile(options, source, destination, options.sourceCharsetName, options.sourceCharset,
-                  options.destinationCharsetName, options.destinationCharset, &sourceSize, &destinationSize);
-  summary.lastResult = result;
+      ProcessFile(options, source, sourceLocation, destination, options.sourceCharsetName, options.sourceCharset,
+                  options.destinationCharsetName, options.destinationCharset, &sourceSize, &destinationSize, written);
   if (result != kProcessOk) {
-    ++summary.failedCount;
-    PrintMessage(u"Error %d: Conversion of \"%s\" failed.\n", result, displayName);
+    CountFailure(summary, result, displayName);
     return false;
   }
+  summary.lastResult = result;
   // 64-bit: a file of over 1 GiB that more than doubles (1252 text full of euro signs to UTF-8)
   // grows by more than a 32-bit count holds, and the line would show a negative growth.
   const std::int64_t growth = std::int64_t{destinationSize} - std::int64_t{sourceSize};

@@ -2,26 +2,32 @@
 // the result line and the counts.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "convert/conversion_options.h"
+#include "convert/process_file.h"
 #include "run/enumeration.h"
 
 namespace glyphshift {
-
-// Same directory means same file identity (device and inode), so "d", "./d" and "/abs/d" agree.
-// When either cannot be identified (it does not exist), the path texts decide.
-bool IsSameDirectory(const std::u16string& a, const std::u16string& b);
 
 // The destination name of `sourceName` in another directory: base name, then "." and the
 // destination set's name when `insertCharsetName`, then the extension.
 std::u16string DestinationName(std::u16string_view sourceName, std::u16string_view charsetName,
                                bool insertCharsetName);
 
-// Detects the source set when asked to, converts `source` into `destination` and prints the
-// result line naming `displayName`. Counts into `summary`. Returns whether it succeeded.
-bool ConvertFile(ConversionOptions& options, const std::u16string& source, const std::u16string& destination,
-                 std::u16string_view displayName, RunSummary& summary);
+// The run's own log file, if it has one: no file of the run is converted into or out of it.
+std::optional<platform::FileId> RunLogFileId();
+
+// Counts a file that was not converted and prints its "Error" line.
+void CountFailure(RunSummary& summary, std::int32_t result, std::u16string_view displayName);
+
+// Detects the source set when asked to, converts the opened source into `destination` and
+// prints the result line naming `displayName`. A destination that is the run's log is refused.
+// Counts into `summary`. Returns whether it succeeded; `written` then holds the destination.
+bool ConvertFile(ConversionOptions& options, OpenedSource& source, const FileLocation& sourceLocation,
+                 const FileLocation& destination, std::u16string_view displayName, RunSummary& summary,
+                 WrittenFile* written);
 
 }  // namespace glyphshift

@@ -1,10 +1,19 @@
 // The wildcard flow: every file of the pattern's directory that matches, and with /recursive
 // every directory below it, through a last-in, first-out stack of directories.
+//
+// The tree may belong to other users, so nothing found in it is trusted: a link is never
+// followed (it is skipped with a line), a directory is entered only as its parent listed it,
+// every file is opened without following a link, and the outputs are written through staged
+// files that take their names only when complete.
 #include <memory>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
+#include "convert/process_file.h"
 #include "platform/files.h"
+#include "run/directory_walk.h"
 #include "run/enumeration.h"
 #include "run/file_conversion.h"
 #include "run/linked_list.h"
@@ -17,19 +26,17 @@
 namespace glyphshift {
 namespace {
 
-using DirectoryStack = CLinkedList<std::u16string*>;
+// Each stacked node is owned by its stack entry until its directory has been listed.
+using DirectoryStack = CLinkedList<WalkNodePtr*>;
 
 struct WalkContext {
   ConversionOptions& options;
   RunSummary& summary;
   std::u16string pattern;
   std::u16string base;
-  // The output directory's identity, in a recursive run into a folder inside the tree: the
-  // walk never descends into it, so it never converts its own output.
-  std::optional<platform::FileId> outputId;
-  // The run's own log file: converting it would rewrite the file the run is appending to and
-  // lose the lines still to come.
   std::optional<platform::FileId> logId;
+  std::unique_ptr<CDirectoryChain> sources;
+  std::unique_ptr<CDirectoryChain> outputs;  // the copies below the output folder, if any
   CUserTranslationTable* table = nullptr;
 };
 
@@ -38,115 +45,268 @@ void ReportOutOfMemory(RunSummary& summary) {
   summary.lastResult = -1;
 }
 
-// Pushes a heap copy of `dir`; false (after reporting) when memory ran out.
-bool Push(DirectoryStack& stack, const std::u16string& dir, RunSummary& summary) {
-  auto copy = std::make_unique<std::u16string>(dir);
+// A directory the run cannot open or list counts as a file that could not be read.
+void ReportDirectoryFailure(RunSummary& summary, const std::u16string& path, const platform::SysError& error) {
+  std::u16string reason = platform::ErrorText(error.code);
+  if (reason.empty()) reason = FormatText(u"error %d\n", {error.code});
+  PrintMessage(u"Error %d: The directory \"%s\" cannot be read: %s", kProcessReadError, path, reason);
+  summary.lastResult = kProcessReadError;
+  ++summary.failedCount;
+}
+
+// Pushes a heap copy of `node`; false (after reporting) when memory ran out.
+bool Push(DirectoryStack& stack, WalkNodePtr node, RunSummary& summary) {
+  auto copy = std::make_unique<WalkNodePtr>(std::move(node));
   if (stack.AddHead(copy.get()) == nullptr) {
     ReportOutOfMemory(summary);
     return false;
   }
-  copy.release();  // owned by the stack entry until its directory has been listed
+  copy.release();
   return true;
 }
 
-bool IsOutputDirectory(const WalkContext& walk, const std::u16string& dir) {
-  platform::FileId id;
-  return walk.outputId && !platform::Files().GetFileId(dir, id) && id == *walk.outputId;
+// One directory's listing and the conversions of its matching files, in listing order. A file
+// whose destination is another matching file of the listing waits for that one: its text moves
+// on to its own destination first, so no source is overwritten before it was converted.
+class CDirectoryScan {
+ public:
+  CDirectoryScan(WalkContext& walk, DirectoryStack& stack, const WalkNodePtr& node,
+                 const platform::CDirectory& directory, std::vector<platform::DirectoryEntry> entries)
+      : walk_(walk), options_(walk.options), stack_(stack), node_(node), directory_(directory),
+        entries_(std::move(entries)), states_(entries_.size(), State::Other) {}
+
+  void Run();
+
+ private:
+  enum class State { Other, Pending, Converting, Done, Failed };
+
+  void Classify();
+  // False when the walk of this directory ends here (out of memory, /error-stop).
+  bool Visit(std::size_t index);
+  void Convert(std::size_t index);
+  bool PrepareDestinations();
+  void Refuse(std::size_t index, std::u16string_view reason, const std::u16string& other);
+
+  WalkContext& walk_;
+  ConversionOptions& options_;
+  DirectoryStack& stack_;
+  const WalkNodePtr& node_;
+  const platform::CDirectory& directory_;
+  std::vector<platform::DirectoryEntry> entries_;
+  std::vector<State> states_;
+  std::unordered_map<std::u16string, std::size_t> pendingByName_;
+  std::unordered_set<platform::FileId, platform::FileIdHash> written_;  // by this run, here
+
+  bool prepared_ = false;  // settled at the first match: the destination directory exists then
+  const platform::CDirectory* destinationDirectory_ = nullptr;
+  platform::SysError destinationError_;
+  bool insertName_ = false;
+  bool stopped_ = false;
+};
+
+void CDirectoryScan::Classify() {
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    const platform::DirectoryEntry& entry = entries_[i];
+    if (entry.type != platform::EntryType::Regular || !PathMatchSpec(entry.name, walk_.pattern)) continue;
+    if (platform::IsTemporaryName(entry.name) || (walk_.logId && entry.id == *walk_.logId)) continue;
+    states_[i] = State::Pending;
+    pendingByName_.emplace(entry.name, i);
+  }
 }
 
-bool IsLogFile(const WalkContext& walk, const std::u16string& file) {
-  platform::FileId id;
-  return walk.logId && !platform::Files().GetFileId(file, id) && id == *walk.logId;
+void CDirectoryScan::Run() {
+  Classify();
+  for (std::size_t i = 0; i < entries_.size() && !stopped_; ++i) {
+    if (!Visit(i)) return;
+  }
 }
 
-// Lists `dir` and converts its matching files; pushes its subdirectories when recursive.
-void ScanDirectory(WalkContext& walk, DirectoryStack& stack, const std::u16string& dir) {
-  ConversionOptions& options = walk.options;
-  std::u16string destDir = dir;
-  if (!options.replaceSource && !options.outputPath.empty()) {
-    // Every stacked directory is the base joined with names, so its text starts with the base.
-    destDir = JoinPath(options.outputPath, std::u16string_view(dir).substr(walk.base.size()));
+bool CDirectoryScan::Visit(std::size_t index) {
+  const platform::DirectoryEntry& entry = entries_[index];
+  const bool matches = PathMatchSpec(entry.name, walk_.pattern);
+  switch (entry.type) {
+    case platform::EntryType::SymbolicLink:
+      // A link is followed only where the person named it: here another user may have put it.
+      if (matches || (options_.recursive && entry.targetType == platform::EntryType::Directory)) {
+        PrintMessage(u"Skipped: \"%s\" is a symbolic link.\n", entry.name);
+      }
+      return true;
+    case platform::EntryType::Directory:
+      if (options_.recursive) {
+        auto child = std::make_shared<CWalkNode>();
+        child->parent = node_;
+        child->name = entry.name;
+        child->id = entry.id;
+        child->path = JoinPath(node_->path, entry.name);
+        if (!Push(stack_, std::move(child), walk_.summary)) return false;
+      }
+      return true;
+    default: break;
+  }
+  if (!matches) return true;
+  if (platform::IsTemporaryName(entry.name)) {
+    // What an interrupted run left: never a source, and maybe another run's work in progress.
+    PrintMessage(u"Skipped: \"%s\" is a temporary file of an unfinished conversion.\n", entry.name);
+  } else if (entry.type != platform::EntryType::Regular) {
+    // A FIFO would block the run and a device may never end.
+    PrintMessage(u"Skipped: \"%s\" is not a regular file.\n", entry.name);
+  } else if (walk_.logId && entry.id == *walk_.logId) {
+    // Converting it would rewrite the file the run is appending to and lose the lines to come.
+    PrintMessage(u"Skipped: \"%s\" is the log file of this run.\n", entry.name);
+  } else {
+    Convert(index);
+  }
+  return true;
+}
+
+bool CDirectoryScan::PrepareDestinations() {
+  if (prepared_) return !destinationError_;
+  prepared_ = true;
+  if (options_.replaceSource || !walk_.outputs) {
+    destinationDirectory_ = &directory_;
+  } else {
+    destinationError_ = walk_.outputs->Open(node_, destinationDirectory_);
+  }
+  insertName_ = !destinationError_ && destinationDirectory_->id == directory_.id;
+  return !destinationError_;
+}
+
+void CDirectoryScan::Refuse(std::size_t index, std::u16string_view reason, const std::u16string& other) {
+  states_[index] = State::Failed;
+  PrintMessage(u"\"%s\" is not converted: %s \"%s\".\n", entries_[index].name, reason, other);
+  CountFailure(walk_.summary, kProcessWriteError, entries_[index].name);
+  if (options_.errorStop) stopped_ = true;
+}
+
+void CDirectoryScan::Convert(std::size_t index) {
+  if (stopped_ || states_[index] != State::Pending) return;
+  states_[index] = State::Converting;
+  const platform::DirectoryEntry& entry = entries_[index];
+
+  PrepareDestinations();
+  const std::u16string destinationName =
+      options_.replaceSource ? entry.name : DestinationName(entry.name, options_.destinationCharsetName, insertName_);
+  if (!options_.replaceSource && insertName_) {
+    if (const auto other = pendingByName_.find(destinationName); other != pendingByName_.end()) {
+      Convert(other->second);
+      if (stopped_) return;
+      if (states_[other->second] != State::Done) {
+        Refuse(index, u"its destination is a source of this run that was not converted,", destinationName);
+        return;
+      }
+    }
   }
 
+  const std::u16string sourcePath = JoinPath(node_->path, entry.name);
+  FileLocation source{&directory_, entry.name, sourcePath, {}, false};
+  OpenedSource opened;
+  opened.error = platform::Files().OpenFile(directory_, entry.name, opened.file);
+  if (!opened.error && written_.count(opened.file.status.id) != 0) {
+    states_[index] = State::Done;
+    PrintMessage(u"Skipped: \"%s\" was written by this run.\n", entry.name);
+    return;
+  }
+
+  std::u16string destinationDir = node_->path;
+  if (!options_.replaceSource && !options_.outputPath.empty()) {
+    // Every walked directory is the base joined with names, so its text starts with the base.
+    destinationDir = JoinPath(options_.outputPath, std::u16string_view(node_->path).substr(walk_.base.size()));
+  }
+  FileLocation destination{destinationError_ ? nullptr : destinationDirectory_, destinationName,
+                           JoinPath(destinationDir, destinationName), destinationError_, false};
+
+  WrittenFile written;
+  if (!ConvertFile(options_, opened, source, destination, entry.name, walk_.summary, &written)) {
+    states_[index] = State::Failed;
+    if (options_.errorStop) stopped_ = true;
+    return;
+  }
+  states_[index] = State::Done;
+  written_.insert(written.id);
+  if (walk_.table != nullptr) {
+    std::u16string path = destination.path;
+    COwnerTarget target{destinationDirectory_, destinationName, written.handle.Get(), written.id};
+    walk_.table->path = &path;
+    walk_.table->target = &target;
+    walk_.table->ApplyOwnerFromPrefix(true);
+    walk_.table->path = nullptr;
+    walk_.table->target = nullptr;
+  }
+}
+
+// Lists the node's directory and converts its matching files; stacks its subdirectories.
+void ScanDirectory(WalkContext& walk, DirectoryStack& stack, const WalkNodePtr& node) {
+  const platform::CDirectory* directory = nullptr;
+  if (const platform::SysError error = walk.sources->Open(node, directory)) {
+    ReportDirectoryFailure(walk.summary, node->path, error);
+    return;
+  }
   // The listing is a snapshot taken before converting, so files written into this directory
   // during the loop are never picked up again.
   std::vector<platform::DirectoryEntry> entries;
-  if (platform::Files().ListDirectory(dir, entries)) return;
-
-  std::optional<bool> insertName;  // settled at the first match, once destDir exists
-  for (const platform::DirectoryEntry& entry : entries) {
-    if (entry.type == platform::EntryType::Directory) {
-      // A link to a directory is not followed: it could lead back up the tree.
-      if (options.recursive && !entry.isSymbolicLink) {
-        const std::u16string sub = JoinPath(dir, entry.name);
-        if (!IsOutputDirectory(walk, sub) && !Push(stack, sub, walk.summary)) return;
-      }
-      continue;
-    }
-    if (!PathMatchSpec(entry.name, walk.pattern)) continue;
-    if (entry.type != platform::EntryType::Regular) {
-      // A FIFO would block the run and a device may never end.
-      PrintMessage(u"Skipped: \"%s\" is not a regular file.\n", entry.name);
-      continue;
-    }
-    const std::u16string sourceFile = JoinPath(dir, entry.name);
-    if (IsLogFile(walk, sourceFile)) {
-      PrintMessage(u"Skipped: \"%s\" is the log file of this run.\n", entry.name);
-      continue;
-    }
-
-    if (!insertName) {
-      CreateDirectoryPath(destDir);
-      insertName = IsSameDirectory(dir, destDir);
-    }
-    std::u16string destination =
-        options.replaceSource
-            ? sourceFile
-            : JoinPath(destDir, DestinationName(entry.name, options.destinationCharsetName, *insertName));
-
-    if (!ConvertFile(options, sourceFile, destination, entry.name, walk.summary)) {
-      if (options.errorStop) return;
-      continue;
-    }
-    if (walk.table != nullptr) {
-      walk.table->path = &destination;
-      walk.table->ApplyOwnerFromPrefix(true);
-      walk.table->path = nullptr;
-    }
+  if (const platform::SysError error = platform::Files().ListDirectory(*directory, entries)) {
+    ReportDirectoryFailure(walk.summary, node->path, error);
+    return;
   }
+  CDirectoryScan(walk, stack, node, *directory, std::move(entries)).Run();
+}
+
+// The early checks of the output folder; 0 when the run may go on.
+std::int32_t CheckOutput(const ConversionOptions& options, const platform::CDirectory& base,
+                         platform::CDirectory& output) {
+  switch (GetPathKind(options.outputPath)) {
+    case PathKind::Wildcard:
+      PrintMessage(u"Invalid argument: Wildcard in destination file is not allowed!");
+      return 4;
+    case PathKind::File:
+      PrintMessage(u"Invalid argument: File as destination for multiple source files are not allowed!");
+      return 5;
+    case PathKind::Directory: break;
+  }
+  if (options.replaceSource) return 0;
+  if (platform::Files().OpenDirectory(options.outputPath, output)) {
+    PrintMessage(u"Invalid argument: File as destination for multiple source files are not allowed!");
+    return 5;
+  }
+  // Converting into its own tree would meet its outputs as sources, or write over sources not
+  // yet converted when the copy's names meet the tree's own.
+  bool below = false;
+  if (options.recursive && base.handle.IsValid() && !platform::Files().IsBelow(output, base.id, below) && below) {
+    PrintMessage(u"Invalid argument: Output directory inside the source tree is not allowed!");
+    return 5;
+  }
+  return 0;
 }
 
 }  // namespace
 
 std::int32_t ConvertMatchingFiles(ConversionOptions& options, RunSummary& summary) {
-  if (!options.outputPath.empty()) {
-    switch (GetPathKind(options.outputPath)) {
-      case PathKind::Wildcard:
-        PrintMessage(u"Invalid argument: Wildcard in destination file is not allowed!");
-        return 4;
-      case PathKind::File:
-        PrintMessage(u"Invalid argument: File as destination for multiple source files are not allowed!");
-        return 5;
-      case PathKind::Directory:
-        break;
-    }
-  }
-
-  WalkContext walk{options, summary, std::u16string(FileNameOf(options.sourceSpec)), {}, std::nullopt, std::nullopt, nullptr};
+  WalkContext walk{options, summary, std::u16string(FileNameOf(options.sourceSpec)), {}, RunLogFileId(), {}, {}, nullptr};
   const std::u16string_view patternDir = DirectoryOf(options.sourceSpec);
   walk.base = IsRelativePath(patternDir) ? JoinPath(platform::Files().CurrentDirectory(), patternDir)
                                          : CanonicalizePath(patternDir);
+
+  // The pattern's directory is the one the person named: links on the way are followed there.
+  platform::CDirectory base;
+  const platform::SysError baseError = platform::Files().OpenDirectory(walk.base, base);
+  auto root = std::make_shared<CWalkNode>();
+  root->path = walk.base;
+  root->id = base.id;
+  root->permissions = base.permissions;
+
+  if (!options.outputPath.empty()) {
+    platform::CDirectory output;
+    if (const std::int32_t early = CheckOutput(options, base, output)) return early;
+    if (output.handle.IsValid()) {
+      walk.outputs = std::make_unique<CDirectoryChain>(root, std::move(output), OpenOrCreateCopy);
+    }
+  }
   if (options.logLevel != 0) PrintMessage(u"Base Source Directory: %s\n", walk.base);
-
-  if (options.recursive && !options.outputPath.empty() && !options.replaceSource) {
-    platform::FileId id;
-    if (!platform::Files().GetFileId(options.outputPath, id)) walk.outputId = id;
+  if (baseError) {
+    ReportDirectoryFailure(summary, walk.base, baseError);
+    return 0;
   }
-
-  if (!options.logFilePath.empty()) {
-    platform::FileId id;
-    if (!platform::Files().GetFileId(options.logFilePath, id)) walk.logId = id;
-  }
+  walk.sources = std::make_unique<CDirectoryChain>(root, std::move(base), OpenListedSubdirectory);
 
   std::unique_ptr<CUserTranslationTable> table;
   if (options.ownerFromPrefix) {
@@ -156,11 +316,12 @@ std::int32_t ConvertMatchingFiles(ConversionOptions& options, RunSummary& summar
   }
 
   DirectoryStack stack(false);
-  if (!Push(stack, walk.base, summary)) return 0;
-  while (auto* node = stack.RemoveHead()) {
-    const std::unique_ptr<std::u16string> dir(node->GetValue());
-    stack.DeleteNode(node);
-    ScanDirectory(walk, stack, *dir);
+  if (!Push(stack, root, summary)) return 0;
+  root.reset();
+  while (auto* entry = stack.RemoveHead()) {
+    const std::unique_ptr<WalkNodePtr> node(entry->GetValue());
+    stack.DeleteNode(entry);
+    ScanDirectory(walk, stack, *node);
   }
   return 0;
 }

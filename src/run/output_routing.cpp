@@ -8,17 +8,20 @@ namespace glyphshift {
 using platform::StdStream;
 using platform::StreamTarget;
 
-void RouteOutput(const ConversionOptions& options) {
+platform::SysError RouteOutput(const ConversionOptions& options) {
   platform::RouteStream(StdStream::Error, StreamTarget::Null);
 
   if (!options.noConsole) {
     platform::RouteStream(StdStream::Output, StreamTarget::Console);
-    return;
+    return {};
   }
 
   const bool levelEnabled = options.logLevel != 0;
   if (!options.logFilePath.empty()) {
-    platform::RouteStream(StdStream::Output, StreamTarget::LogFile, options.logFilePath);
+    if (const platform::SysError error =
+            platform::RouteStream(StdStream::Output, StreamTarget::LogFile, options.logFilePath)) {
+      return error;
+    }
     if (levelEnabled) {
       platform::RouteStream(StdStream::Error, StreamTarget::LogFile, options.logFilePath);
       platform::SetUnbuffered(StdStream::Output, true);
@@ -27,7 +30,7 @@ void RouteOutput(const ConversionOptions& options) {
     const platform::LocalTime t = platform::GetLocalTime();
     PrintMessage(u"\n[%02d-%02d-%02d %02d:%02d:%02d] - Start\n\n", t.year, t.month, t.day, t.hour, t.minute,
                  t.second);
-    return;
+    return {};
   }
 
   // Without a console or a log a run shows nothing: the Linux stand-in for a GUI process that
@@ -37,6 +40,7 @@ void RouteOutput(const ConversionOptions& options) {
     platform::RouteStream(StdStream::Error, StreamTarget::Terminal);
     platform::SetUnbuffered(StdStream::Error, true);
   }
+  return {};
 }
 
 void ReleaseConsole() { platform::FlushStreams(); }

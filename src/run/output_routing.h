@@ -2,6 +2,7 @@
 #pragma once
 
 #include "convert/conversion_options.h"
+#include "platform/sys_error.h"
 
 namespace glyphshift {
 
@@ -12,8 +13,9 @@ namespace glyphshift {
 //     diagnostics go there too and both streams are unbuffered, so lines interleave in order;
 //   /silent or dialog mode without a log: messages discarded; at log level exactly 1 the
 //     diagnostics go to the terminal (/dev/tty).
-// A log file that cannot be opened leaves the messages nowhere; the run goes on.
-void RouteOutput(const ConversionOptions& options);
+// A log file that cannot be opened (missing folder, a link or a FIFO at its name) is returned:
+// the run must stop before it converts anything nobody could read about.
+[[nodiscard]] platform::SysError RouteOutput(const ConversionOptions& options);
 
 // The end of the run's output: everything written reaches its target.
 void ReleaseConsole();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/charset_catalogue.h"
+#include "platform/files.h"
 #include "platform/streams.h"
 #include "run/command_line.h"
 #include "run/enumeration.h"
@@ -53,7 +54,14 @@ void WriteToStartStream(platform::StdStream stream, std::u16string_view text) {
 }  // namespace
 
 int RunWithOptions(ConversionOptions& options) {
-  RouteOutput(options);
+  if (const platform::SysError error = RouteOutput(options)) {
+    std::u16string reason = platform::ErrorText(error.code);
+    if (reason.empty()) reason = FormatText(u"error %d\n", {error.code});
+    platform::WriteToConsole(platform::StdStream::Error,
+                             FormatText(u"morfex: cannot open the log file \"%s\": %s", {options.logFilePath, reason}));
+    return -1;
+  }
+  platform::RemoveStagedFilesOnInterrupt();
   // The destination is checked first: with two unknown names only the destination is reported.
   if (!ResolveAndReport(options.destinationCharsetName, options.destinationCharset,
                         u"Destination character set: \"%s\" (Internal code %d)\n")) {

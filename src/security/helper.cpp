@@ -1,4 +1,5 @@
-// TakeOwnerShip: the access list first, then the owner, as the Windows original does it.
+// TakeOwnerShip: the access list first, then the owner, so the list is written while the
+// process still owns the file.
 #include "security/helper.h"
 
 #include "run/print_message.h"
@@ -6,7 +7,7 @@
 namespace glyphshift {
 namespace {
 
-// The diagnostics name the file and function the way the original's messages do.
+// The diagnostics name the source file and the function, so a report points at the failed call.
 constexpr const char* kSourceName = "helper";
 constexpr const char* kFunctionName = "TakeOwnerShip";
 
@@ -19,7 +20,7 @@ void ReportFailure(FailureFormat format, int line, const platform::SysError& err
 
 }  // namespace
 
-bool TakeOwnerShip(const std::u16string& path, const platform::Sid& ownerSid) {
+bool TakeOwnerShip(const platform::FileRef& file, const platform::Sid& ownerSid) {
   platform::SecurityServices& security = platform::Security();
   bool succeeded = true;
 
@@ -27,13 +28,13 @@ bool TakeOwnerShip(const std::u16string& path, const platform::Sid& ownerSid) {
   if (const platform::SysError error = security.BuildSingleEntryAccessList(ownerSid, list)) {
     ReportFailure(u"%S.%S:%d - SetEntriesInAcl: Failed with error %d\n", __LINE__, error);
     succeeded = false;
-  } else if (const platform::SysError written = security.WriteAccessList(path, list)) {
+  } else if (const platform::SysError written = security.WriteAccessList(file, list)) {
     // Without a built list nothing is written: an empty list would lock everyone out.
     ReportFailure(u"%S.%S:%d - SetNamedSecurityInfo(SET ACL): Failed with error %d\n", __LINE__, written);
     succeeded = false;
   }
 
-  if (const platform::SysError error = security.SetOwner(path, ownerSid)) {
+  if (const platform::SysError error = security.SetOwner(file, ownerSid)) {
     ReportFailure(u"%S.%S:%d - SetNamedSecurityInfo(TAKE OWNERSHIP): Failed with error %d\n", __LINE__, error);
     succeeded = false;
   }

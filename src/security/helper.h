@@ -10,6 +10,7 @@ namespace glyphshift {
 // Replaces the file's access list by one entry that gives `ownerSid` full access, then makes
 // `ownerSid` the owner. Every step is tried; each failure is reported on standard error with
 // this function's source location. True when all steps succeeded.
-bool TakeOwnerShip(const std::u16string& path, const platform::Sid& ownerSid);
+// The file is changed through its open handle.
+bool TakeOwnerShip(const platform::FileRef& file, const platform::Sid& ownerSid);
 
 }  // namespace glyphshift

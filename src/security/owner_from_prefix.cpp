@@ -1,5 +1,6 @@
 // Owner-from-prefix: a converted file named after its future owner ("jdoe-report.txt") loses the
 // prefix from its name and is handed to the account the table lists for that prefix.
+#include <cerrno>
 #include <new>
 #include <optional>
 
@@ -30,20 +31,23 @@ std::u16string_view WithoutExtension(std::u16string_view name) {
   return dot ? name.substr(0, *dot) : name;
 }
 
-// Cuts the prefix and the character after it from the current file name and moves the file
-// there, replacing a file of that name. The name stays when nothing would be left of it (the
-// name is the prefix itself, or the prefix and one character): "" "." or ".." would name the
-// directory. A failed move keeps *path at the file, so no other file is handed over.
-void MoveToNameWithoutPrefix(std::u16string& path, std::size_t prefixLength) {
-  const std::size_t nameStart = FileNameStart(path);
-  const std::size_t cut = nameStart + prefixLength + 1;
-  if (cut >= path.size()) return;
-  const std::u16string_view rest = std::u16string_view(path).substr(cut);
+// Cuts the prefix and the character after it from the current file name and renames the file
+// there, never over an existing file: that one may be a source still to be converted, or
+// anybody's. The name stays when nothing would be left of it (the name is the prefix itself,
+// or the prefix and one character): "" "." or ".." would name the directory. A failed rename
+// keeps *path and the target at the file, so no other file is handed over.
+void RenameToNameWithoutPrefix(std::u16string& path, COwnerTarget& target, std::size_t prefixLength) {
+  const std::size_t cut = prefixLength + 1;
+  if (cut >= target.name.size()) return;
+  const std::u16string rest = target.name.substr(cut);
   if (rest == u"." || rest == u"..") return;
-  std::u16string newPath = path.substr(0, nameStart);
-  newPath += rest;
-  if (platform::Files().MoveFile(path, newPath)) return;
-  path = std::move(newPath);
+  const platform::SysError error = platform::Files().RenameEntry(*target.directory, target.name, rest, &target.id);
+  if (error.code == EEXIST) {
+    PrintMessage(u"\"%s\" keeps its name: \"%s\" already exists.\n", target.name, rest);
+  }
+  if (error) return;
+  path = path.substr(0, FileNameStart(path)) + rest;
+  target.name = rest;
 }
 
 void PrintLookupFailure(const std::u16string& account, const platform::SysError& error) {
@@ -73,15 +77,15 @@ void PrintAccountHeading(CheckedFormat<std::u16string, std::u16string, std::u16s
   std::u16string name;
   std::u16string domain;
   auto kind = platform::SidKind::User;
-  // An unresolved SID prints empty names around the at sign, as the original does.
+  // An unresolved SID prints empty names around the at sign: the entry is still shown.
   (void)platform::Security().LookupAccountSid(sid, name, domain, kind);
   PrintDiagnostic(format, name, domain, CUserTranslationTable::SidTypeName(static_cast<std::int32_t>(kind)));
 }
 
 // The list as it stands before the ownership change, entry by entry.
-void DumpAccessList(const std::u16string& path) {
+void DumpAccessList(const platform::FileRef& file) {
   platform::AccessList list;
-  if (platform::Security().ReadAccessList(path, list)) list.entries.clear();
+  if (platform::Security().ReadAccessList(file, list)) list.entries.clear();
   PrintDiagnostic(u"Entries in ACL: %d, Size of ACL: %d Bytes\n", static_cast<std::int32_t>(list.entries.size()),
                   list.entries.empty() ? std::int32_t{0} : static_cast<std::int32_t>(list.SizeInBytes()));
   std::int32_t index = 0;
@@ -137,7 +141,7 @@ void CUserTranslationTable::PrintAccessMask(std::uint32_t mask) {
 }
 
 std::u16string_view CUserTranslationTable::SidTypeName(std::int32_t sidNameUse) {
-  // Stored in German in the original and printed as they stand.
+  // The kinds are named in German, and printed as they stand.
   static constexpr std::u16string_view kNames[] = {
       u"Benutzer", u"Gruppe",    u"Dom\u00E4ne",   u"Alias",    u"WellKnown",
       u"Gel\u00F6scht", u"Ung\u00FCltig", u"Unbekannt", u"Computer",
@@ -147,15 +151,15 @@ std::u16string_view CUserTranslationTable::SidTypeName(std::int32_t sidNameUse) 
 }
 
 bool CUserTranslationTable::ApplyOwnerFromPrefix(bool rename) {
-  if (!path) return true;
+  if (!path || !target) return true;
   platform::SecurityServices& security = platform::Security();
   try {
-    const std::u16string baseName(WithoutExtension(std::u16string_view(*path).substr(FileNameStart(*path))));
+    const std::u16string baseName(WithoutExtension(target->name));
     std::optional<std::size_t> chosen;
     platform::AccountSizes sizes;
     for (std::size_t i = 0; i < count && !chosen; ++i) {
       if (!PrefixMatches(baseName, prefixes[i])) continue;
-      if (rename) MoveToNameWithoutPrefix(*path, prefixes[i].size());
+      if (rename) RenameToNameWithoutPrefix(*path, *target, prefixes[i].size());
       if (const platform::SysError error = security.QueryAccountSizes(accounts[i], sizes)) {
         PrintLookupFailure(accounts[i], error);
         continue;
@@ -177,8 +181,9 @@ bool CUserTranslationTable::ApplyOwnerFromPrefix(bool rename) {
     }
     std::u16string sidText;
     if (!platform::SidToText(sid, sidText)) PrintDiagnostic(u"SID for user \"%s\" is \"%s\"\n", account, sidText);
-    DumpAccessList(*path);
-    TakeOwnerShip(*path, sid);
+    const platform::FileRef file{target->handle, *path};
+    DumpAccessList(file);
+    TakeOwnerShip(file, sid);
   } catch (const std::bad_alloc&) {
     // Out of memory ends the operation for this file without output.
   }

@@ -6,7 +6,18 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace glyphshift {
+
+// The converted file owner-from-prefix works on: renamed within its directory and changed
+// through its open handle, so a name another user swaps meanwhile redirects nothing.
+struct COwnerTarget {
+  const platform::CDirectory* directory = nullptr;
+  std::u16string name;
+  platform::CHandle::Native handle = platform::CHandle::kInvalid;
+  platform::FileId id;
+};
 
 class CUserTranslationTable {
  public:
@@ -19,9 +30,10 @@ class CUserTranslationTable {
   // first line with an empty first field ends the table. Always returns true.
   bool LoadTable(const std::u16string& tableFileName);
 
-  // Moves the file at *path to its name without the first matching prefix (when `rename`),
-  // dumps its access list to standard error and hands it to the prefix's account.
-  // *path then holds the new path. Always returns true.
+  // Renames the file of `target` to its name without the first matching prefix (when `rename`;
+  // never over an existing file, which the file then keeps its name for, saying so), dumps its
+  // access list to standard error and hands it to the prefix's account. *path and the target
+  // then hold the new name. Does nothing without a path and a target. Always returns true.
   bool ApplyOwnerFromPrefix(bool rename);
 
   // Lines of a text with LF line breaks, up to its first U+0000: the LFs, plus one when
@@ -39,6 +51,7 @@ class CUserTranslationTable {
   static std::u16string_view SidTypeName(std::int32_t sidNameUse);
 
   std::u16string* path = nullptr;
+  COwnerTarget* target = nullptr;
   std::vector<std::u16string> prefixes;
   std::vector<std::u16string> accounts;
   std::uint32_t count = 0;

@@ -161,7 +161,8 @@ TEST_F(ProcessFileSafetyTest, FullDiskIsAWriteErrorAndLosesNothing) {
   EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kSourceText);
 
   // In place, and failing at the final rename: the old file is intact.
-  files.FailRename(EIO);
+  files.Heal();
+  files.Fail(support::FileOp::Commit, EIO);
   o = ConvertTo(dir_.Path("a.txt"));
   EXPECT_EQ(o.result, kProcessWriteError);
   EXPECT_EQ(o.output, "Input/output error\n");
@@ -169,20 +170,56 @@ TEST_F(ProcessFileSafetyTest, FullDiskIsAWriteErrorAndLosesNothing) {
   EXPECT_EQ(files.Calls(support::FileOp::Delete), 0);
 }
 
-// A new destination is flushed only when the source is deleted after it; the fused and the
-// stepwise path (a line-break step) ask alike.
-TEST_F(ProcessFileSafetyTest, NewDestinationIsFlushedOnlyBeforeAMove) {
+// A new destination is flushed only when the source is deleted after it, a replaced one always;
+// the fused and the stepwise path (a line-break step) alike.
+TEST_F(ProcessFileSafetyTest, NewDestinationIsFlushedOnlyBeforeAMoveAReplacedOneAlways) {
   FaultyFiles files;
   for (bool lineBreaks : {false, true}) {
     if (lineBreaks) options_.lineBreak = u"unix";
     for (bool move : {false, true}) {
-      options_.moveSource = move;
-      WriteFileBytes(dir_.Native("a.txt"), kSourceText);
-      ASSERT_EQ(ConvertTo(dir_.Path("out")).result, kProcessOk);
-      EXPECT_EQ(files.LastFlushNewFile(), move) << lineBreaks;
-      EXPECT_EQ(PathExists(dir_.Native("a.txt")), !move);
+      for (bool replace : {false, true}) {
+        options_.moveSource = move;
+        WriteFileBytes(dir_.Native("a.txt"), kSourceText);
+        if (!replace) ::unlink(dir_.Native("out").c_str());
+        const int before = files.Calls(support::FileOp::Flush);
+        ASSERT_EQ(ConvertTo(dir_.Path("out")).result, kProcessOk);
+        EXPECT_EQ(files.Calls(support::FileOp::Flush) - before, move || replace ? 1 : 0) << lineBreaks << move;
+        EXPECT_EQ(PathExists(dir_.Native("a.txt")), !move);
+      }
     }
   }
+}
+
+// The outputs are as private as the source; a replaced file keeps its own mode.
+TEST_F(ProcessFileSafetyTest, NewDestinationTakesTheSourcePermissionBits) {
+  const mode_t mask = ::umask(022);
+  for (bool move : {false, true}) {
+    options_.moveSource = move;
+    WriteFileBytes(dir_.Native("a.txt"), kSourceText);
+    ASSERT_EQ(::chmod(dir_.Native("a.txt").c_str(), 0640), 0);
+    ::unlink(dir_.Native("out").c_str());
+    ASSERT_EQ(ConvertTo(dir_.Path("out")).result, kProcessOk);
+    EXPECT_EQ(ModeOf(dir_.Native("out")), 0640u) << move;
+  }
+  ::umask(mask);
+}
+
+// Failures around the write name what failed; a source that cannot be removed after the move
+// stays, and the conversion, which was done, still counts.
+TEST_F(ProcessFileSafetyTest, FailuresAroundTheWriteSayWhatFailed) {
+  FaultyFiles files;
+  files.Fail(support::FileOp::CreateStaged, EACCES);
+  Outcome o = ConvertTo(dir_.Path("out"));
+  EXPECT_EQ(o.result, kProcessWriteError);
+  EXPECT_EQ(o.output, "Cannot create a temporary file in \"" + dir_.path() + "\": Permission denied\n");
+  files.Heal();
+  files.Fail(support::FileOp::Delete, EBUSY);
+  options_.moveSource = true;
+  o = ConvertTo(dir_.Path("out"));
+  EXPECT_EQ(o.result, kProcessOk);
+  EXPECT_EQ(o.output, "The source \"" + dir_.Native("a.txt") + "\" was not deleted: Device or resource busy\n");
+  EXPECT_EQ(ReadFileText(dir_.Native("out")), kConvertedText);
+  EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kSourceText);
 }
 
 TEST_F(ProcessFileSafetyTest, FullTmpfsForReal) {

@@ -112,12 +112,21 @@ TEST_F(Wildcards, RecursionWithoutOutputAndInPlace) {
   EXPECT_EQ(Names("sub"), (std::vector<std::string>{"b.txt", "b.utf-8.txt"}));
 }
 
-TEST_F(Wildcards, OutputFolderInsideTheTreeIsNotWalked) {
+// Converting into its own tree would meet the outputs as sources, or overwrite sources not yet
+// converted where the copy's names meet the tree's own: refused before anything is converted.
+TEST_F(Wildcards, OutputFolderInsideTheTreeIsRefusedWhenRecursive) {
   MakeDir("out");
+  MakeDir("out/deeper");
   Write("a.txt", "a");
-  const RunResult r = Run({"*.txt", "/scs=ansi", "/r", "/output=out"});
-  EXPECT_TRUE(r.out.ends_with(Summary(1, 1, 0))) << r.out;
-  EXPECT_EQ(Names("out"), std::vector<std::string>{"a.txt"});
+  for (const char* output : {"/output=out", "/output=out/deeper"}) {
+    const RunResult r = Run({"*.txt", "/scs=cp1252", "/r", output});
+    EXPECT_EQ(r.status, 5);
+    EXPECT_EQ(r.out, kHeaderFrom1252 + "Invalid argument: Output directory inside the source tree is not allowed!");
+  }
+  EXPECT_EQ(Names("out"), std::vector<std::string>{"deeper"});
+  EXPECT_EQ(Run({"*.txt", "/scs=ansi", "/output=out"}).status, 0) << "without recursion the folder is not walked";
+  EXPECT_EQ(Run({"*.txt", "/scs=ansi", "/r", "/output=."}).status, 0) << "the pattern's own folder is no copy";
+  EXPECT_EQ(Names("out"), (std::vector<std::string>{"a.txt", "a.utf-8.txt", "deeper"}));
 }
 
 TEST_F(Wildcards, LinksToDirectoriesAreNotFollowed) {

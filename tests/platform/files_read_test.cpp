@@ -1,4 +1,4 @@
-// ReadWholeFile and the small file operations, on real temporary directories.
+// Reading: whole files the person named, files opened relative to a directory, entry types.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
+#include "platform/files_test_support.h"
 #include "platform/native_text.h"
 #include "support/temp_dir.h"
 
@@ -68,39 +69,47 @@ TEST_F(ReadWholeFile, RefusesFourGibibytesAndMore) {
 TEST_F(ReadWholeFile, NameWithInvalidUtf8FoundInListingOpensAgain) {
   const std::string name = "caf\xE9-\xFF.txt";  // Latin-1 bytes, as an old archive leaves them
   WriteFileBytes(dir_.Native(name), "content");
+  const CDirectory directory = OpenDir(FromNative(dir_.path()));
   std::vector<DirectoryEntry> entries;
-  ASSERT_FALSE(Files().ListDirectory(FromNative(dir_.path()), entries));
+  ASSERT_FALSE(Files().ListDirectory(directory, entries));
   ASSERT_EQ(entries.size(), 1u);
+  CFile file;
+  ASSERT_FALSE(Files().OpenFile(directory, entries[0].name, file));
   Bytes bytes;
-  ASSERT_FALSE(Files().ReadWholeFile(FromNative(dir_.path()) + u"/" + entries[0].name, bytes));
+  ASSERT_FALSE(platform::ReadWholeFile(file, bytes));
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "content");
 }
 
+using OpenFile = support::TempDirTest;
+
+// What a listing found is opened as it was found: a link or a FIFO swapped in is refused, never
+// followed or waited on.
+TEST_F(OpenFile, OpensRegularFilesOnlyAndNeverFollowsALink) {
+  WriteFileBytes(dir_.Native("f"), "0123456789");
+  ASSERT_EQ(::mkdir(dir_.Native("d").c_str(), 0755), 0);
+  ASSERT_EQ(::mkfifo(dir_.Native("fifo").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink("f", dir_.Native("link").c_str()), 0);
+  const CDirectory directory = OpenDir(FromNative(dir_.path()));
+  const struct {
+    const char16_t* name;
+    int code;
+  } cases[] = {{u"f", 0},           {u"d", EISDIR},      {u"fifo", EINVAL},    {u"link", kErrorIsLink},
+               {u"missing", ENOENT}, {u"../f", EINVAL}, {u"..", EINVAL},       {u"", EINVAL}};
+  for (const auto& c : cases) {
+    CFile file;
+    EXPECT_EQ(Files().OpenFile(directory, c.name, file).code, c.code) << ToNative(c.name);
+  }
+  CFile file;
+  ASSERT_FALSE(Files().OpenFile(directory, u"f", file));
+  EXPECT_EQ(file.status.size, 10u);
+  EXPECT_EQ(file.status.id, IdOf(dir_.Native("f")));
+  std::uint8_t piece[4];
+  std::size_t got = 0;
+  ASSERT_FALSE(Files().ReadFile(file, 8, piece, sizeof piece, got));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(piece), got), "89");
+}
+
 using FileOperations = support::TempDirTest;
-
-TEST_F(FileOperations, MoveReplacesDestinationAndFailureKeepsBoth) {
-  WriteFileBytes(dir_.Native("a"), "A");
-  WriteFileBytes(dir_.Native("b"), "B");
-  ASSERT_FALSE(Files().MoveFile(dir_.Path("a"), dir_.Path("b")));
-  EXPECT_EQ(ReadFileText(dir_.Native("b")), "A");
-  EXPECT_FALSE(support::PathExists(dir_.Native("a")));
-
-  const SysError error = Files().MoveFile(dir_.Path("missing"), dir_.Path("b"));
-  EXPECT_EQ(error.code, ENOENT);
-  EXPECT_STREQ(error.op, "rename");
-  EXPECT_EQ(ReadFileText(dir_.Native("b")), "A");
-}
-
-TEST_F(FileOperations, DeleteAndCreateDirectoryReportTheirErrors) {
-  ASSERT_FALSE(Files().CreateDirectory(dir_.Path("d")));
-  EXPECT_EQ(Files().GetEntryType(dir_.Path("d")), EntryType::Directory);
-  EXPECT_EQ(Files().CreateDirectory(dir_.Path("d")).code, EEXIST);
-  EXPECT_EQ(Files().DeleteFile(dir_.Path("d")).code, EISDIR);  // a file operation only
-  WriteFileBytes(dir_.Native("f"), "x");
-  ASSERT_FALSE(Files().DeleteFile(dir_.Path("f")));
-  EXPECT_FALSE(support::PathExists(dir_.Native("f")));
-  EXPECT_EQ(Files().DeleteFile(dir_.Path("f")).code, ENOENT);
-}
 
 TEST_F(FileOperations, EntryTypesFollowLinks) {
   WriteFileBytes(dir_.Native("f"), "x");
@@ -117,24 +126,6 @@ TEST_F(FileOperations, EntryTypesFollowLinks) {
   EXPECT_EQ(Files().GetEntryType(dir_.Path("dangling")), EntryType::Other);
   EXPECT_EQ(Files().GetEntryType(dir_.Path("nothing")), EntryType::Missing);
   EXPECT_EQ(Files().GetEntryType(dir_.Path("f/below-a-file")), EntryType::Missing);
-}
-
-TEST_F(FileOperations, FileIdentityIsTheInodeNotThePathText) {
-  WriteFileBytes(dir_.Native("f"), "x");
-  WriteFileBytes(dir_.Native("g"), "x");
-  ASSERT_EQ(::link(dir_.Native("f").c_str(), dir_.Native("hard").c_str()), 0);
-  ASSERT_EQ(::symlink("f", dir_.Native("soft").c_str()), 0);
-  FileId f, g, hard, soft, dotted;
-  ASSERT_FALSE(Files().GetFileId(dir_.Path("f"), f));
-  ASSERT_FALSE(Files().GetFileId(dir_.Path("g"), g));
-  ASSERT_FALSE(Files().GetFileId(dir_.Path("hard"), hard));
-  ASSERT_FALSE(Files().GetFileId(dir_.Path("soft"), soft));
-  ASSERT_FALSE(Files().GetFileId(dir_.Path("./f"), dotted));
-  EXPECT_NE(f, g);
-  EXPECT_EQ(f, hard);
-  EXPECT_EQ(f, soft);
-  EXPECT_EQ(f, dotted);
-  EXPECT_EQ(Files().GetFileId(dir_.Path("missing"), f).code, ENOENT);
 }
 
 TEST_F(FileOperations, CurrentDirectoryHasNoLengthLimit) {

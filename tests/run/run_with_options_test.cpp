@@ -61,7 +61,7 @@ TEST_F(RunInProcess, FullDiskIsResultOneAndTheMoveKeepsItsSource) {
 TEST_F(RunInProcess, FailedRenameInPlaceKeepsTheOldContent) {
   WriteFileBytes(dir_.Native("a.txt"), "caf\xE9");
   support::FaultyFiles files;
-  files.FailRename(EIO);
+  files.Fail(support::FileOp::Commit, EIO);
   ConversionOptions o = Options("*.txt");
   o.replaceSource = true;
   EXPECT_EQ(Run(o), 1);
@@ -69,12 +69,18 @@ TEST_F(RunInProcess, FailedRenameInPlaceKeepsTheOldContent) {
   EXPECT_EQ(support::ListNames(dir_.path()), (std::vector<std::string>{"a.txt", "run.log"}));
 }
 
-TEST_F(RunInProcess, UnlistableDirectoryContributesNothing) {
+// Nothing is skipped in silence: a folder the run cannot read is named, with the reason, and
+// counts as a file that could not be read.
+TEST_F(RunInProcess, UnreadableDirectoryIsNamedAndCounted) {
   WriteFileBytes(dir_.Native("a.txt"), "a");
   support::FaultyFiles files;
-  files.Fail(support::FileOp::List, EACCES);
-  EXPECT_EQ(Run(Options("*.txt")), 0);
-  EXPECT_TRUE(Contains("\n0 file(s) successfully converted with total size of 0 Bytes\n0 file(s) failed to convert\n"));
+  for (const support::FileOp op : {support::FileOp::List, support::FileOp::OpenDirectory}) {
+    files.Heal();
+    files.Fail(op, EACCES);
+    EXPECT_EQ(Run(Options("*.txt")), 2);
+    EXPECT_TRUE(Contains("Error 2: The directory \"" + dir_.path() + "\" cannot be read: Permission denied\n")) << Log();
+    EXPECT_TRUE(Contains("\n0 file(s) successfully converted with total size of 0 Bytes\n1 file(s) failed to convert\n"));
+  }
 }
 
 TEST_F(RunInProcess, MissingDestinationFolderFailsThatFileOnly) {
@@ -126,15 +132,6 @@ TEST_F(PathKinds, WildcardIsDecidedByTextDirectoryByTheFileSystem) {
   EXPECT_EQ(GetPathKind(dir_.Path("f")), PathKind::File);
   EXPECT_EQ(GetPathKind(dir_.Path("missing")), PathKind::File);
   EXPECT_EQ(GetPathKind(dir_.Path("d?")), PathKind::Wildcard) << "even where a directory of that name exists";
-}
-
-TEST_F(PathKinds, CreateDirectoryPathMakesEveryLevelAndIgnoresFailures) {
-  EXPECT_TRUE(CreateDirectoryPath(dir_.Path("x/y/z")));
-  EXPECT_EQ(support::ListNames(dir_.Native("x/y")), std::vector<std::string>{"z"});
-  EXPECT_TRUE(CreateDirectoryPath(dir_.Path("x/y/z"))) << "existing levels are no failure";
-  WriteFileBytes(dir_.Native("file"), "x");
-  EXPECT_TRUE(CreateDirectoryPath(dir_.Path("file/sub")));
-  EXPECT_FALSE(support::PathExists(dir_.Native("file/sub")));
 }
 
 }  // namespace

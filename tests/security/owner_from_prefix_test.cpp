@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/files.h"
 #include "platform/native_text.h"
+#include "platform/streams.h"
 #include "security/helper.h"
 #include "security/privileges.h"
 #include "security/security_fixtures.h"
@@ -55,12 +57,24 @@ class OwnerFromPrefix : public support::TempDirTest {
     security_.AddAccount(u"staff", {platform::GroupSid(50), u"staff", u"host", platform::SidKind::Group});
   }
   void WriteTable(std::string_view text) { support::WriteFileBytes(dir_.Native("table.csv"), text); }
-  // Converts nothing: creates the "converted" file and runs the operation on it.
+  // Converts nothing: creates the "converted" file and runs the operation on it, as the run
+  // does on the file it wrote: through its open handle and its directory.
   std::u16string Apply(std::string_view fileName, bool rename = true) {
     support::WriteFileBytes(dir_.Native(fileName), "converted");
     std::u16string path = dir_.Path(fileName);
+    platform::CDirectory directory;
+    platform::CFile file;
+    const std::u16string name = platform::FromNative(fileName);
+    EXPECT_FALSE(platform::Files().OpenDirectory(platform::FromNative(dir_.path()), directory));
+    EXPECT_FALSE(platform::Files().OpenFile(directory, name, file));
+    COwnerTarget target{&directory, name, file.handle.Get(), file.status.id};
     CUserTranslationTable table(dir_.Path("table.csv"), &path);
+    table.target = &target;
+    ::testing::internal::CaptureStdout();
     EXPECT_TRUE(table.ApplyOwnerFromPrefix(rename));
+    platform::FlushStreams();
+    printed_ = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(target.name, path.substr(path.rfind(u'/') + 1));
     return path;
   }
   std::string Native(std::string_view name) const { return dir_.Native(name); }
@@ -72,6 +86,7 @@ class OwnerFromPrefix : public support::TempDirTest {
 
   FakeSecurity security_;
   CapturedDiagnostics diagnostics_;
+  std::string printed_;  // what the operation printed on standard output
 };
 
 TEST_F(OwnerFromPrefix, CutsPrefixAndSeparatorThenHandsOver) {
@@ -152,18 +167,22 @@ TEST_F(OwnerFromPrefix, FailedMoveKeepsWorkingOnTheFileWhereItIs) {
   WriteTable("jdoe;EXAMPLE\\jdoe\n");
   support::WriteFileBytes(Native("report.txt"), "someone else's");
   support::FaultyFiles files;
-  files.Fail(support::FileOp::Move, EACCES);
+  files.Fail(support::FileOp::Rename, EACCES);
   EXPECT_EQ(Apply("jdoe-report.txt"), dir_.Path("jdoe-report.txt"));
   EXPECT_EQ(support::ReadFileText(Native("report.txt")), "someone else's");
   EXPECT_EQ(security_.calls.back(), "owner " + Native("jdoe-report.txt") + " S-1-22-1-1000")
       << "the file that happens to carry the new name is not handed over";
 }
 
-TEST_F(OwnerFromPrefix, MoveReplacesAFileOfTheNewName) {
+// The file of the new name may be a source still to be converted, or anybody's: it stays, and
+// the converted file keeps its prefixed name, saying so, and is still handed over.
+TEST_F(OwnerFromPrefix, NeverRenamesOverAnExistingFile) {
   WriteTable("jdoe;EXAMPLE\\jdoe\n");
   support::WriteFileBytes(Native("report.txt"), "old");
-  EXPECT_EQ(Apply("jdoe-report.txt"), dir_.Path("report.txt"));
-  EXPECT_EQ(support::ReadFileText(Native("report.txt")), "converted");
+  EXPECT_EQ(Apply("jdoe-report.txt"), dir_.Path("jdoe-report.txt"));
+  EXPECT_EQ(printed_, "\"jdoe-report.txt\" keeps its name: \"report.txt\" already exists.\n");
+  EXPECT_EQ(support::ReadFileText(Native("report.txt")), "old");
+  EXPECT_EQ(security_.calls.back(), "owner " + Native("jdoe-report.txt") + " S-1-22-1-1000");
 }
 
 TEST_F(OwnerFromPrefix, DumpsEachEntryWithFlagsTypeAccountAndRights) {
@@ -214,7 +233,7 @@ class TakeOwnerShipFailures : public ::testing::Test {
 TEST_F(TakeOwnerShipFailures, EveryStepIsTriedAndReportedWithItsLocation) {
   security_.writeError = 1;
   security_.ownerError = 22;
-  EXPECT_FALSE(TakeOwnerShip(u"/f", sid_));
+  EXPECT_FALSE(TakeOwnerShip({platform::CHandle::kInvalid, u"/f"}, sid_));
   EXPECT_THAT(security_.calls, ElementsAre("acl /f S-1-22-1-1000", "owner /f S-1-22-1-1000"));
   EXPECT_THAT(diagnostics_.Text(),
               MatchesRegex("helper\\.TakeOwnerShip:[0-9]+ - SetNamedSecurityInfo\\(SET ACL\\): Failed with error 1\n"
@@ -224,13 +243,13 @@ TEST_F(TakeOwnerShipFailures, EveryStepIsTriedAndReportedWithItsLocation) {
 
 TEST_F(TakeOwnerShipFailures, UnbuiltListIsNotWrittenButTheOwnerIsStillSet) {
   security_.buildError = 22;
-  EXPECT_FALSE(TakeOwnerShip(u"/f", sid_));
+  EXPECT_FALSE(TakeOwnerShip({platform::CHandle::kInvalid, u"/f"}, sid_));
   EXPECT_THAT(security_.calls, ElementsAre("owner /f S-1-22-1-1000"));
   EXPECT_THAT(diagnostics_.Text(), MatchesRegex("helper\\.TakeOwnerShip:[0-9]+ - SetEntriesInAcl: Failed with error 22\n"));
 }
 
 TEST_F(TakeOwnerShipFailures, SuccessIsSilent) {
-  EXPECT_TRUE(TakeOwnerShip(u"/f", sid_));
+  EXPECT_TRUE(TakeOwnerShip({platform::CHandle::kInvalid, u"/f"}, sid_));
   EXPECT_EQ(diagnostics_.Text(), "");
 }
 

@@ -10,8 +10,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <list>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/native_text.h"
 #include "platform/security.h"
 #include "security/security_fixtures.h"
@@ -68,15 +70,28 @@ class PosixSecurity : public support::TempDirTest {
     support::WriteFileBytes(path, "x");
     return path;
   }
+  // The security operations work on open files: the file is opened as the run opens it.
+  platform::FileRef Ref(const std::string& path) {
+    platform::CDirectory directory;
+    EXPECT_FALSE(platform::Files().OpenDirectory(platform::FromNative(dir_.path()), directory));
+    files_.emplace_back();
+    EXPECT_FALSE(platform::Files().OpenFile(directory, platform::FromNative(path.substr(path.rfind('/') + 1)),
+                                            files_.back()));
+    return {files_.back().handle.Get(), files_.back().path};
+  }
+
+ private:
+  std::list<platform::CFile> files_;
 };
 
-TEST_F(PosixSecurity, MissingFilesReportErrors) {
+TEST_F(PosixSecurity, ClosedFilesReportErrors) {
+  const platform::FileRef closed{platform::CHandle::kInvalid, u"closed"};
   std::unique_ptr<platform::FileSecurity> security;
-  EXPECT_EQ(platform::ReadFileSecurity(dir_.Path("missing"), security).code, ENOENT);
+  EXPECT_EQ(platform::ReadFileSecurity(closed, security).code, EBADF);
   EXPECT_EQ(security, nullptr);
-  ASSERT_FALSE(platform::ReadFileSecurity(platform::FromNative(MakeFile("f")), security));
-  EXPECT_EQ(platform::ApplyFileAccessList(dir_.Path("missing"), *security).code, ENOENT);
-  EXPECT_EQ(platform::ApplyFileOwner(dir_.Path("missing"), *security).code, ENOENT);
+  ASSERT_FALSE(platform::ReadFileSecurity(Ref(MakeFile("f")), security));
+  EXPECT_EQ(platform::ApplyFileAccessList(closed, *security).code, EBADF);
+  EXPECT_EQ(platform::ApplyFileOwner(closed, *security).code, EBADF);
 }
 
 TEST_F(PosixSecurity, AccessListReadsAsAllowedEntriesWithEffectiveRights) {
@@ -84,7 +99,7 @@ TEST_F(PosixSecurity, AccessListReadsAsAllowedEntriesWithEffectiveRights) {
   ASSERT_EQ(chown(file.c_str(), UidOf("nobody"), 1), 0);
   SetAcl(file.c_str(), "u::rwx,u:daemon:rw-,g::r-x,m::r--,o::--x");
   platform::AccessList list;
-  ASSERT_FALSE(platform::Security().ReadAccessList(platform::FromNative(file), list));
+  ASSERT_FALSE(platform::Security().ReadAccessList(Ref(file), list));
   ASSERT_EQ(list.entries.size(), 4u) << "the mask is folded into the entries it limits";
   const std::pair<Sid, std::uint32_t> expected[] = {
       {platform::UserSid(UidOf("nobody")), 0x1F01FF},
@@ -108,7 +123,7 @@ TEST_F(PosixSecurity, SingleEntryListForAUserMakesItOwnerAlone) {
   auto& security = platform::Security();
   platform::SingleEntryAccessList list;
   ASSERT_FALSE(security.BuildSingleEntryAccessList(platform::UserSid(UidOf("nobody")), list));
-  ASSERT_FALSE(security.WriteAccessList(platform::FromNative(file), list));
+  ASSERT_FALSE(security.WriteAccessList(Ref(file), list));
   EXPECT_EQ(StatOf(file).st_uid, UidOf("nobody"));
   EXPECT_EQ(StatOf(file).st_gid, 0u);
   EXPECT_EQ(StatOf(file).st_mode & 0777, 0700u);
@@ -127,7 +142,7 @@ TEST_F(PosixSecurity, SingleEntryListForAGroupGrantsThatGroupAlone) {
   EXPECT_EQ(kind, platform::SidKind::Group);
   platform::SingleEntryAccessList list;
   ASSERT_FALSE(security.BuildSingleEntryAccessList(sid, list));
-  ASSERT_FALSE(security.WriteAccessList(platform::FromNative(file), list));
+  ASSERT_FALSE(security.WriteAccessList(Ref(file), list));
   EXPECT_EQ(StatOf(file).st_uid, 0u);
   EXPECT_EQ(StatOf(file).st_gid, group.gid());
   EXPECT_EQ(StatOf(file).st_mode & 0777, 0070u);
@@ -136,17 +151,17 @@ TEST_F(PosixSecurity, SingleEntryListForAGroupGrantsThatGroupAlone) {
 TEST_F(PosixSecurity, OwnerOfAUserOrAGroupSidAndRefusedSids) {
   const std::string file = MakeFile("f");
   auto& security = platform::Security();
-  ASSERT_FALSE(security.SetOwner(platform::FromNative(file), platform::GroupSid(1)));
+  ASSERT_FALSE(security.SetOwner(Ref(file), platform::GroupSid(1)));
   EXPECT_EQ(StatOf(file).st_uid, 0u);
   EXPECT_EQ(StatOf(file).st_gid, 1u);
-  ASSERT_FALSE(security.SetOwner(platform::FromNative(file), platform::UserSid(UidOf("nobody"))));
+  ASSERT_FALSE(security.SetOwner(Ref(file), platform::UserSid(UidOf("nobody"))));
   EXPECT_EQ(StatOf(file).st_uid, UidOf("nobody"));
   EXPECT_EQ(StatOf(file).st_gid, 1u);
 
   platform::SingleEntryAccessList list;
   EXPECT_EQ(security.BuildSingleEntryAccessList(platform::EveryoneSid(), list).code, EINVAL);
-  EXPECT_EQ(security.SetOwner(platform::FromNative(file), platform::EveryoneSid()).code, EINVAL);
-  EXPECT_EQ(security.SetOwner(dir_.Path("missing"), platform::UserSid(0)).code, ENOENT);
+  EXPECT_EQ(security.SetOwner(Ref(file), platform::EveryoneSid()).code, EINVAL);
+  EXPECT_EQ(security.SetOwner({platform::CHandle::kInvalid, u"closed"}, platform::UserSid(0)).code, EBADF);
 }
 
 }  // namespace

@@ -87,8 +87,8 @@ class FakeSecurity final : public platform::SecurityServices {
     }
     return {2, "getpwuid_r"};
   }
-  platform::SysError ReadAccessList(const std::u16string& path, platform::AccessList& list) override {
-    calls.push_back("read " + Native(path));
+  platform::SysError ReadAccessList(const platform::FileRef& file, platform::AccessList& list) override {
+    calls.push_back("read " + Native(file.path));
     if (readError) return {readError, "acl_get_file"};
     list = accessList;
     return {};
@@ -99,12 +99,12 @@ class FakeSecurity final : public platform::SecurityServices {
     list.account = account;
     return {};
   }
-  platform::SysError WriteAccessList(const std::u16string& path, const platform::SingleEntryAccessList& list) override {
-    calls.push_back("acl " + Native(path) + " " + SidText(list.account));
+  platform::SysError WriteAccessList(const platform::FileRef& file, const platform::SingleEntryAccessList& list) override {
+    calls.push_back("acl " + Native(file.path) + " " + SidText(list.account));
     return {writeError, "acl_set_file"};
   }
-  platform::SysError SetOwner(const std::u16string& path, const platform::Sid& owner) override {
-    calls.push_back("owner " + Native(path) + " " + SidText(owner));
+  platform::SysError SetOwner(const platform::FileRef& file, const platform::Sid& owner) override {
+    calls.push_back("owner " + Native(file.path) + " " + SidText(owner));
     return {ownerError, "chown"};
   }
   platform::SysError EnableOwnershipRights() override {
@@ -129,7 +129,7 @@ class FakeSecurity final : public platform::SecurityServices {
   std::vector<std::string> calls;  // "read <path>", "acl <path> <sid>", "owner <path> <sid>", "enable"
 
  private:
-  static std::string Native(const std::u16string& path) { return platform::ToNative(path); }
+  static std::string Native(std::u16string_view path) { return platform::ToNative(path); }
   std::map<std::u16string, Account> accounts_;
   platform::SecurityServices* previous_ = nullptr;
 };

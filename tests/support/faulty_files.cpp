@@ -10,11 +10,14 @@ const char* TypicalName(FileOp op) {
   switch (op) {
     case FileOp::Read: return "read";
     case FileOp::Write: return "write";
+    case FileOp::Flush: return "fsync";
+    case FileOp::Commit:
+    case FileOp::Rename: return "rename";
+    case FileOp::CreateStaged: return "open";
     case FileOp::Delete: return "unlink";
-    case FileOp::Move: return "rename";
     case FileOp::CreateDirectory: return "mkdir";
+    case FileOp::OpenDirectory: return "open";
     case FileOp::List: return "opendir";
-    case FileOp::GetFileId: return "stat";
     case FileOp::Count: break;
   }
   return "?";
@@ -37,17 +40,11 @@ void FaultyFiles::Fail(FileOp op, int code, int afterCalls, const char* opName) 
   s.opName = opName ? opName : TypicalName(op);
   s.passCalls = afterCalls;
   s.afterBytes = 0;
-  s.atRename = false;
 }
 
 void FaultyFiles::FailWrite(int code, std::uint64_t afterBytes, int afterCalls) {
   Fail(FileOp::Write, code, afterCalls, "write");
   slot(FileOp::Write).afterBytes = afterBytes;
-}
-
-void FaultyFiles::FailRename(int code, int afterCalls) {
-  Fail(FileOp::Write, code, afterCalls, "rename");
-  slot(FileOp::Write).atRename = true;
 }
 
 void FaultyFiles::Heal() {
@@ -73,69 +70,120 @@ platform::SysError FaultyFiles::ReadWholeFile(const std::u16string& path, std::v
   return real_->ReadWholeFile(path, bytes);
 }
 
-platform::SysError FaultyFiles::ReadWholeFile(const std::u16string& path, platform::FileContent& content) {
-  if (auto fault = Take(FileOp::Read)) {
-    content = {};
-    return fault;
-  }
-  return real_->ReadWholeFile(path, content);
+platform::SysError FaultyFiles::OpenDirectory(const std::u16string& path, platform::CDirectory& directory) {
+  if (auto fault = Take(FileOp::OpenDirectory)) return fault;
+  return real_->OpenDirectory(path, directory);
 }
 
-platform::SysError FaultyFiles::OpenForReading(const std::u16string& path,
-                                               std::unique_ptr<platform::CFileReader>& reader, std::uint64_t& size) {
-  if (auto fault = Take(FileOp::Read)) {
-    reader.reset();
-    size = 0;
-    return fault;
-  }
-  return real_->OpenForReading(path, reader, size);
+platform::SysError FaultyFiles::OpenSubdirectory(const platform::CDirectory& parent, const std::u16string& name,
+                                                 const platform::FileId* expected, platform::CDirectory& directory) {
+  if (auto fault = Take(FileOp::OpenDirectory)) return fault;
+  return real_->OpenSubdirectory(parent, name, expected, directory);
 }
 
-platform::SysError FaultyFiles::WriteWholeFile(const std::u16string& path,
-                                               std::span<const std::span<const std::uint8_t>> pieces,
-                                               bool flushNewFile, std::uint64_t& written) {
-  lastFlushNewFile_ = flushNewFile;
-  const bool atRename = slot(FileOp::Write).atRename;
-  const std::uint64_t afterBytes = slot(FileOp::Write).afterBytes;
-  if (auto fault = Take(FileOp::Write)) {
-    std::uint64_t total = 0;
-    for (const auto& piece : pieces) total += piece.size();
-    // The real implementation removes what it created, so the disk shows nothing of the attempt.
-    written = atRename ? total : std::min(total, afterBytes);
-    return fault;
-  }
-  return real_->WriteWholeFile(path, pieces, flushNewFile, written);
-}
-
-platform::SysError FaultyFiles::DeleteFile(const std::u16string& path) {
-  if (auto fault = Take(FileOp::Delete)) return fault;
-  return real_->DeleteFile(path);
-}
-
-platform::SysError FaultyFiles::MoveFile(const std::u16string& from, const std::u16string& to) {
-  if (auto fault = Take(FileOp::Move)) return fault;
-  return real_->MoveFile(from, to);
-}
-
-platform::SysError FaultyFiles::CreateDirectory(const std::u16string& path) {
+platform::SysError FaultyFiles::CreateSubdirectory(const platform::CDirectory& parent, const std::u16string& name,
+                                                   std::uint32_t permissions) {
   if (auto fault = Take(FileOp::CreateDirectory)) return fault;
-  return real_->CreateDirectory(path);
+  return real_->CreateSubdirectory(parent, name, permissions);
 }
 
-platform::SysError FaultyFiles::ListDirectory(const std::u16string& path, std::vector<platform::DirectoryEntry>& entries) {
+platform::SysError FaultyFiles::ListDirectory(const platform::CDirectory& directory,
+                                              std::vector<platform::DirectoryEntry>& entries) {
   if (auto fault = Take(FileOp::List)) {
     entries.clear();
     return fault;
   }
-  return real_->ListDirectory(path, entries);
+  return real_->ListDirectory(directory, entries);
+}
+
+platform::SysError FaultyFiles::IsBelow(const platform::CDirectory& inner, const platform::FileId& outer,
+                                        bool& below) {
+  return real_->IsBelow(inner, outer, below);
+}
+
+platform::SysError FaultyFiles::Status(const platform::CDirectory& directory, const std::u16string& name,
+                                       platform::FileStatus& status) {
+  return real_->Status(directory, name, status);
+}
+
+platform::SysError FaultyFiles::OpenFile(const platform::CDirectory& directory, const std::u16string& name,
+                                         platform::CFile& file) {
+  if (auto fault = Take(FileOp::Read)) return fault;
+  return real_->OpenFile(directory, name, file);
+}
+
+platform::SysError FaultyFiles::OpenForReplacing(const platform::CDirectory& directory, const std::u16string& name,
+                                                 platform::CFile& file) {
+  if (auto fault = Take(FileOp::Read)) return fault;
+  return real_->OpenForReplacing(directory, name, file);
+}
+
+platform::SysError FaultyFiles::ReadFile(const platform::CFile& file, std::uint64_t offset, std::uint8_t* data,
+                                         std::size_t size, std::size_t& got) {
+  if (auto fault = Take(FileOp::Read)) {
+    got = 0;
+    return fault;
+  }
+  return real_->ReadFile(file, offset, data, size, got);
+}
+
+platform::SysError FaultyFiles::OpenNamedParent(const std::u16string& path, bool followLinks,
+                                                platform::CDirectory& directory, std::u16string& name) {
+  if (auto fault = Take(FileOp::OpenDirectory)) return fault;
+  return real_->OpenNamedParent(path, followLinks, directory, name);
+}
+
+platform::SysError FaultyFiles::CreateStaged(const platform::CDirectory& directory, platform::CStagedFile& staged) {
+  if (auto fault = Take(FileOp::CreateStaged)) return fault;
+  return real_->CreateStaged(directory, staged);
+}
+
+platform::SysError FaultyFiles::WriteStaged(platform::CStagedFile& staged, std::span<const std::uint8_t> data) {
+  Slot& s = slot(FileOp::Write);
+  if (auto fault = Take(FileOp::Write)) {
+    const auto through = static_cast<std::size_t>(std::min<std::uint64_t>(s.afterBytes, data.size()));
+    s.afterBytes -= through;
+    if (auto error = real_->WriteStaged(staged, data.first(through))) return error;
+    if (through < data.size()) return fault;
+    return {};
+  }
+  return real_->WriteStaged(staged, data);
+}
+
+platform::SysError FaultyFiles::CopyAttributes(platform::CStagedFile& staged, const platform::CFile& replaced) {
+  return real_->CopyAttributes(staged, replaced);
+}
+
+platform::SysError FaultyFiles::SetNewFilePermissions(platform::CStagedFile& staged, std::uint32_t permissions) {
+  return real_->SetNewFilePermissions(staged, permissions);
+}
+
+platform::SysError FaultyFiles::FlushStaged(platform::CStagedFile& staged) {
+  if (auto fault = Take(FileOp::Flush)) return fault;
+  return real_->FlushStaged(staged);
+}
+
+platform::SysError FaultyFiles::Commit(platform::CStagedFile& staged, const std::u16string& name,
+                                       platform::Replace replace) {
+  if (auto fault = Take(FileOp::Commit)) return fault;
+  return real_->Commit(staged, name, replace);
+}
+
+void FaultyFiles::Discard(platform::CStagedFile& staged) { real_->Discard(staged); }
+
+platform::SysError FaultyFiles::RenameEntry(const platform::CDirectory& directory, const std::u16string& from,
+                                            const std::u16string& to, const platform::FileId* expected) {
+  if (auto fault = Take(FileOp::Rename)) return fault;
+  return real_->RenameEntry(directory, from, to, expected);
+}
+
+platform::SysError FaultyFiles::RemoveEntry(const platform::CDirectory& directory, const std::u16string& name,
+                                            const platform::FileId* expected) {
+  if (auto fault = Take(FileOp::Delete)) return fault;
+  return real_->RemoveEntry(directory, name, expected);
 }
 
 platform::EntryType FaultyFiles::GetEntryType(const std::u16string& path) { return real_->GetEntryType(path); }
-
-platform::SysError FaultyFiles::GetFileId(const std::u16string& path, platform::FileId& id) {
-  if (auto fault = Take(FileOp::GetFileId)) return fault;
-  return real_->GetFileId(path, id);
-}
 
 std::u16string FaultyFiles::CurrentDirectory() { return real_->CurrentDirectory(); }
 

@@ -1,14 +1,13 @@
 // FaultyFiles: a platform::FileSystem double that forwards to the real implementation and fails
 // chosen operations with a chosen error, for faults a test cannot provoke for real (a full disk,
-// a failing rename, an unreadable file on a machine where the tests run as root).
+// a failing rename or flush, an unreadable file on a machine where the tests run as root).
 //
 //   support::FaultyFiles files;              // installed until the end of the scope
 //   files.FailWrite(ENOSPC, /*afterBytes=*/10);
 //   EXPECT_EQ(ProcessFile(...), 1);
 //
-// A failed WriteWholeFile behaves as the real one promises: the disk is left as it was (an
-// existing file keeps its content, a new one is not created) and `written` reports the bytes
-// that got out before the fault.
+// A failed write lets `afterBytes` bytes through to the staged file first, as a full disk does;
+// what the caller does about it (removing the staged file) is then the caller's real behaviour.
 #pragma once
 
 #include <array>
@@ -19,7 +18,19 @@
 
 namespace glyphshift::support {
 
-enum class FileOp { Read, Write, Delete, Move, CreateDirectory, List, GetFileId, Count };
+enum class FileOp {
+  Read,             // OpenFile, OpenForReplacing, ReadFile, ReadWholeFile
+  Write,            // WriteStaged
+  Flush,            // FlushStaged
+  Commit,           // Commit (the rename of a staged file)
+  CreateStaged,     // CreateStaged
+  Delete,           // RemoveEntry
+  Rename,           // RenameEntry
+  CreateDirectory,  // CreateSubdirectory
+  OpenDirectory,    // OpenDirectory, OpenSubdirectory, OpenNamedParent
+  List,             // ListDirectory
+  Count
+};
 
 class FaultyFiles final : public platform::FileSystem {
  public:
@@ -31,32 +42,47 @@ class FaultyFiles final : public platform::FileSystem {
   // From the call after the next `afterCalls` successful ones on, every call of `op` fails with
   // `code`, reported as the failed call `opName` (nullptr: a typical name for the operation).
   void Fail(FileOp op, int code, int afterCalls = 0, const char* opName = nullptr);
-  // WriteWholeFile fails as a full disk does: `afterBytes` bytes get out, then `code` ("write").
+  // Writes fail as a full disk does: `afterBytes` more bytes get out, then `code` ("write").
   void FailWrite(int code, std::uint64_t afterBytes = 0, int afterCalls = 0);
-  // WriteWholeFile writes everything and fails at the final rename ("rename"), the old file kept.
-  void FailRename(int code, int afterCalls = 0);
   void FailRead(int code, int afterCalls = 0) { Fail(FileOp::Read, code, afterCalls, "read"); }
   // Ends every fault; later calls forward again.
   void Heal();
 
   // Calls of `op` so far, failed ones included.
   int Calls(FileOp op) const { return slot(op).calls; }
-  // What the last WriteWholeFile call asked for a new file.
-  bool LastFlushNewFile() const { return lastFlushNewFile_; }
 
   platform::SysError ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) override;
-  platform::SysError ReadWholeFile(const std::u16string& path, platform::FileContent& content) override;
-  // A read fault fails the opening (counted as a Read call).
-  platform::SysError OpenForReading(const std::u16string& path, std::unique_ptr<platform::CFileReader>& reader,
-                                    std::uint64_t& size) override;
-  platform::SysError WriteWholeFile(const std::u16string& path, std::span<const std::span<const std::uint8_t>> pieces,
-                                    bool flushNewFile, std::uint64_t& written) override;
-  platform::SysError DeleteFile(const std::u16string& path) override;
-  platform::SysError MoveFile(const std::u16string& from, const std::u16string& to) override;
-  platform::SysError CreateDirectory(const std::u16string& path) override;
-  platform::SysError ListDirectory(const std::u16string& path, std::vector<platform::DirectoryEntry>& entries) override;
+  platform::SysError OpenDirectory(const std::u16string& path, platform::CDirectory& directory) override;
+  platform::SysError OpenSubdirectory(const platform::CDirectory& parent, const std::u16string& name,
+                                      const platform::FileId* expected, platform::CDirectory& directory) override;
+  platform::SysError CreateSubdirectory(const platform::CDirectory& parent, const std::u16string& name,
+                                        std::uint32_t permissions) override;
+  platform::SysError ListDirectory(const platform::CDirectory& directory,
+                                   std::vector<platform::DirectoryEntry>& entries) override;
+  platform::SysError IsBelow(const platform::CDirectory& inner, const platform::FileId& outer, bool& below) override;
+  platform::SysError Status(const platform::CDirectory& directory, const std::u16string& name,
+                            platform::FileStatus& status) override;
+  platform::SysError OpenFile(const platform::CDirectory& directory, const std::u16string& name,
+                              platform::CFile& file) override;
+  platform::SysError OpenForReplacing(const platform::CDirectory& directory, const std::u16string& name,
+                                      platform::CFile& file) override;
+  platform::SysError ReadFile(const platform::CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
+                              std::size_t& got) override;
+  platform::SysError OpenNamedParent(const std::u16string& path, bool followLinks, platform::CDirectory& directory,
+                                     std::u16string& name) override;
+  platform::SysError CreateStaged(const platform::CDirectory& directory, platform::CStagedFile& staged) override;
+  platform::SysError WriteStaged(platform::CStagedFile& staged, std::span<const std::uint8_t> data) override;
+  platform::SysError CopyAttributes(platform::CStagedFile& staged, const platform::CFile& replaced) override;
+  platform::SysError SetNewFilePermissions(platform::CStagedFile& staged, std::uint32_t permissions) override;
+  platform::SysError FlushStaged(platform::CStagedFile& staged) override;
+  platform::SysError Commit(platform::CStagedFile& staged, const std::u16string& name,
+                            platform::Replace replace) override;
+  void Discard(platform::CStagedFile& staged) override;
+  platform::SysError RenameEntry(const platform::CDirectory& directory, const std::u16string& from,
+                                 const std::u16string& to, const platform::FileId* expected) override;
+  platform::SysError RemoveEntry(const platform::CDirectory& directory, const std::u16string& name,
+                                 const platform::FileId* expected) override;
   platform::EntryType GetEntryType(const std::u16string& path) override;
-  platform::SysError GetFileId(const std::u16string& path, platform::FileId& id) override;
   std::u16string CurrentDirectory() override;
 
  private:
@@ -65,7 +91,6 @@ class FaultyFiles final : public platform::FileSystem {
     const char* opName = nullptr;
     int passCalls = 0;  // successful calls still allowed before the fault
     std::uint64_t afterBytes = 0;
-    bool atRename = false;
     int calls = 0;
   };
   Slot& slot(FileOp op) { return slots_[static_cast<std::size_t>(op)]; }
@@ -74,7 +99,6 @@ class FaultyFiles final : public platform::FileSystem {
   platform::SysError Take(FileOp op);
 
   std::array<Slot, static_cast<std::size_t>(FileOp::Count)> slots_{};
-  bool lastFlushNewFile_ = false;
   platform::FileSystem* real_;
   platform::FileSystem* previous_;
 };

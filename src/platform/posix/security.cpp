@@ -158,11 +158,13 @@ using AclPtr = std::unique_ptr<std::remove_pointer_t<acl_t>, AclDeleter>;
 
 bool IsUnsupported(int error) { return error == ENOTSUP || error == EOPNOTSUPP; }
 
+int Fd(const FileRef& file) { return static_cast<int>(file.handle); }
+
 // The access ACL, or the permission bits as one where the file system has no ACLs.
-SysError GetAccessAcl(const std::string& path, const struct stat& st, AclPtr& acl) {
-  acl.reset(acl_get_file(path.c_str(), ACL_TYPE_ACCESS));
+SysError GetAccessAcl(int fd, const struct stat& st, AclPtr& acl) {
+  acl.reset(acl_get_fd(fd));
   if (!acl && IsUnsupported(errno)) acl.reset(acl_from_mode(st.st_mode));
-  if (!acl) return {errno, "acl_get_file"};
+  if (!acl) return {errno, "acl_get_fd"};
   return {};
 }
 
@@ -174,15 +176,15 @@ unsigned PermissionsOf(acl_entry_t entry) {
 }
 
 // Sets the ACL; where the file system has none, a list that a mode can express becomes that mode.
-SysError SetAccessAcl(const std::string& path, acl_t acl) {
-  if (acl_set_file(path.c_str(), ACL_TYPE_ACCESS, acl) == 0) return {};
+SysError SetAccessAcl(int fd, acl_t acl) {
+  if (acl_set_fd(fd, acl) == 0) return {};
   const int error = errno;
   mode_t mode = 0;
-  if (!IsUnsupported(error) || acl_equiv_mode(acl, &mode) != 0) return {error, "acl_set_file"};
+  if (!IsUnsupported(error) || acl_equiv_mode(acl, &mode) != 0) return {error, "acl_set_fd"};
   struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return {errno, "stat"};
+  if (fstat(fd, &st) != 0) return {errno, "fstat"};
   // Only the permission bits are the list's; setuid, setgid and sticky stay the file's own.
-  if (chmod(path.c_str(), (st.st_mode & 07000) | (mode & 0777)) != 0) return {errno, "chmod"};
+  if (fchmod(fd, (st.st_mode & 07000) | (mode & 0777)) != 0) return {errno, "fchmod"};
   return {};
 }
 
@@ -261,7 +263,7 @@ class PosixSecurityServices final : public SecurityServices {
     return {};
   }
 
-  SysError ReadAccessList(const std::u16string& path, AccessList& list) override;
+  SysError ReadAccessList(const FileRef& file, AccessList& list) override;
 
   SysError BuildSingleEntryAccessList(const Sid& account, SingleEntryAccessList& list) override {
     if (!UnixIdOf(account)) return {EINVAL, "acl_from_mode"};
@@ -269,14 +271,14 @@ class PosixSecurityServices final : public SecurityServices {
     return {};
   }
 
-  SysError WriteAccessList(const std::u16string& path, const SingleEntryAccessList& list) override;
+  SysError WriteAccessList(const FileRef& file, const SingleEntryAccessList& list) override;
 
-  SysError SetOwner(const std::u16string& path, const Sid& owner) override {
+  SysError SetOwner(const FileRef& file, const Sid& owner) override {
     const auto id = UnixIdOf(owner);
-    if (!id) return {EINVAL, "chown"};
+    if (!id) return {EINVAL, "fchown"};
     const uid_t uid = id->isGroup ? static_cast<uid_t>(-1) : id->id;
     const gid_t gid = id->isGroup ? id->id : static_cast<gid_t>(-1);
-    if (chown(ToNative(path).c_str(), uid, gid) != 0) return {errno, "chown"};
+    if (fchown(Fd(file), uid, gid) != 0) return {errno, "fchown"};
     return {};
   }
 
@@ -284,13 +286,12 @@ class PosixSecurityServices final : public SecurityServices {
   SysError ListProcessRights(std::vector<ProcessRight>& rights) override;
 };
 
-SysError PosixSecurityServices::ReadAccessList(const std::u16string& path, AccessList& list) {
+SysError PosixSecurityServices::ReadAccessList(const FileRef& file, AccessList& list) {
   list.entries.clear();
-  const std::string native = ToNative(path);
   struct stat st {};
-  if (stat(native.c_str(), &st) != 0) return {errno, "stat"};
+  if (fstat(Fd(file), &st) != 0) return {errno, "fstat"};
   AclPtr acl;
-  if (const SysError error = GetAccessAcl(native, st, acl)) return error;
+  if (const SysError error = GetAccessAcl(Fd(file), st, acl)) return error;
   // Windows has no mask entry: the mask limits what named entries and the owning group really
   // get, so the list shows those effective rights.
   unsigned mask = 7;
@@ -327,18 +328,17 @@ SysError PosixSecurityServices::ReadAccessList(const std::u16string& path, Acces
   return {};
 }
 
-SysError PosixSecurityServices::WriteAccessList(const std::u16string& path, const SingleEntryAccessList& list) {
+SysError PosixSecurityServices::WriteAccessList(const FileRef& file, const SingleEntryAccessList& list) {
   const auto id = UnixIdOf(list.account);
-  if (!id) return {EINVAL, "acl_set_file"};
-  const std::string native = ToNative(path);
+  if (!id) return {EINVAL, "acl_set_fd"};
   // The account takes the owner's (or owning group's) place first: a list that granted the old
   // owner alone would hand the file to the wrong account.
   const uid_t uid = id->isGroup ? static_cast<uid_t>(-1) : id->id;
   const gid_t gid = id->isGroup ? id->id : static_cast<gid_t>(-1);
-  if (chown(native.c_str(), uid, gid) != 0) return {errno, "chown"};
+  if (fchown(Fd(file), uid, gid) != 0) return {errno, "fchown"};
   AclPtr acl(acl_from_mode(id->isGroup ? 0070 : 0700));
   if (!acl) return {errno, "acl_from_mode"};
-  return SetAccessAcl(native, acl.get());
+  return SetAccessAcl(Fd(file), acl.get());
 }
 
 SysError PosixSecurityServices::EnableOwnershipRights() {
@@ -436,30 +436,29 @@ SecurityServices* SetSecurityForTesting(SecurityServices* security) {
   return previous;
 }
 
-SysError ReadFileSecurity(const std::u16string& path, std::unique_ptr<FileSecurity>& security) {
+SysError ReadFileSecurity(const FileRef& file, std::unique_ptr<FileSecurity>& security) {
   security.reset();
-  const std::string native = ToNative(path);
   struct stat st {};
-  if (stat(native.c_str(), &st) != 0) return {errno, "stat"};
+  if (fstat(Fd(file), &st) != 0) return {errno, "fstat"};
   auto result = std::unique_ptr<PosixFileSecurity>(new (std::nothrow) PosixFileSecurity);
   if (!result) return {ENOMEM, "new"};
   result->uid = st.st_uid;
   result->gid = st.st_gid;
-  if (const SysError error = GetAccessAcl(native, st, result->acl)) return error;
+  if (const SysError error = GetAccessAcl(Fd(file), st, result->acl)) return error;
   security = std::move(result);
   return {};
 }
 
-SysError ApplyFileAccessList(const std::u16string& path, const FileSecurity& security) {
+SysError ApplyFileAccessList(const FileRef& file, const FileSecurity& security) {
   const auto* posix = dynamic_cast<const PosixFileSecurity*>(&security);
-  if (!posix || !posix->acl) return {EINVAL, "acl_set_file"};
-  return SetAccessAcl(ToNative(path), posix->acl.get());
+  if (!posix || !posix->acl) return {EINVAL, "acl_set_fd"};
+  return SetAccessAcl(Fd(file), posix->acl.get());
 }
 
-SysError ApplyFileOwner(const std::u16string& path, const FileSecurity& security) {
+SysError ApplyFileOwner(const FileRef& file, const FileSecurity& security) {
   const auto* posix = dynamic_cast<const PosixFileSecurity*>(&security);
-  if (!posix) return {EINVAL, "chown"};
-  if (chown(ToNative(path).c_str(), posix->uid, posix->gid) != 0) return {errno, "chown"};
+  if (!posix) return {EINVAL, "fchown"};
+  if (fchown(Fd(file), posix->uid, posix->gid) != 0) return {errno, "fchown"};
   return {};
 }
 

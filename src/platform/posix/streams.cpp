@@ -4,6 +4,7 @@
 #include "platform/streams.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,6 +27,7 @@ struct CStream {
   StreamTarget target = StreamTarget::Console;
   bool unbuffered = false;
   bool terminal = false;  // flushed at each line end, so a person sees progress
+  std::u16string logPath;  // for a LogFile target
   std::string pending;
 };
 
@@ -86,18 +88,55 @@ SysError Install(CStream& s, int fd, StreamTarget target) {
   return {};
 }
 
+CStream& OtherOf(const CStream& s) { return &s == &g_streams[0] ? g_streams[1] : g_streams[0]; }
+
+// The log is named by the person, but its directory may be writable by others: a link planted
+// at its name would make the run append to a file it was never meant to touch, and a FIFO
+// would hold the run forever. New logs are private: they name every file of the run.
+int OpenLogFile(const CStream& s, const std::u16string& logPath) {
+  if (logPath.find(u'\0') != std::u16string::npos) {
+    errno = EINVAL;
+    return -1;
+  }
+  const CStream& other = OtherOf(s);
+  if (other.target == StreamTarget::LogFile && other.logPath == logPath) return ::fcntl(other.fd, F_DUPFD_CLOEXEC, 0);
+  const std::string native = ToNative(logPath);
+  const int fd = ::open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
+                        0600);
+  if (fd < 0) {
+    const int saved = errno;
+    struct stat st;
+    // O_NOFOLLOW says ELOOP and a FIFO without a reader ENXIO: tell the person what is there.
+    if (::lstat(native.c_str(), &st) == 0) {
+      if (S_ISLNK(st.st_mode)) {
+        errno = kErrorIsLink;
+        return -1;
+      }
+      if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        errno = kErrorNotRegular;
+        return -1;
+      }
+    }
+    errno = saved;
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = kErrorNotRegular;
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, O_WRONLY | O_APPEND);  // writes may block again, as on any file
+  return fd;
+}
+
 int OpenTarget(const CStream& s, StreamTarget target, const std::u16string& logPath) {
   switch (target) {
     case StreamTarget::Console: return ::fcntl(s.console, F_DUPFD_CLOEXEC, 0);
     case StreamTarget::Terminal: return ::open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
     case StreamTarget::Null:
     case StreamTarget::Closed: return OpenNull();
-    case StreamTarget::LogFile:
-      if (logPath.find(u'\0') != std::u16string::npos) {
-        errno = EINVAL;
-        return -1;
-      }
-      return ::open(ToNative(logPath).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    case StreamTarget::LogFile: return OpenLogFile(s, logPath);
   }
   errno = EINVAL;
   return -1;
@@ -112,6 +151,7 @@ SysError RouteStream(StdStream stream, StreamTarget target, const std::u16string
   const int fd = OpenTarget(s, target, logPath);
   SysError error = fd < 0 ? SysError{errno, target == StreamTarget::Console ? "dup" : "open"}
                           : Install(s, fd, target);
+  s.logPath = !error && target == StreamTarget::LogFile ? logPath : std::u16string();
   if (error) {
     // Text is dropped from now on, also what other code writes to the descriptor directly.
     const int null = OpenNull();
@@ -119,6 +159,22 @@ SysError RouteStream(StdStream stream, StreamTarget target, const std::u16string
     s.target = StreamTarget::Closed;
   }
   return error;
+}
+
+SysError GetLogFileId(StdStream stream, FileId& id) {
+  id = {};
+  Initialise();
+  const CStream& s = StreamOf(stream);
+  if (s.target != StreamTarget::LogFile) return {ENOENT, "fstat"};
+  struct stat st;
+  if (::fstat(s.fd, &st) != 0) return {errno, "fstat"};
+  id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  return {};
+}
+
+void WriteToConsole(StdStream stream, std::u16string_view text) {
+  Initialise();
+  WriteAll(StreamOf(stream).console, ToNative(text));
 }
 
 void SetUnbuffered(StdStream stream, bool unbuffered) {

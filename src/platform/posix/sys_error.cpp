@@ -7,6 +7,12 @@
 namespace glyphshift::platform {
 
 std::u16string ErrorText(int code) {
+  switch (code) {
+    case kErrorReplaced: return u"It was replaced by something else during the run.\n";
+    case kErrorIsLink: return u"It is a symbolic link.\n";
+    case kErrorNotRegular: return u"It is not a regular file.\n";
+    default: break;
+  }
   // strerrordesc_np answers null for an unknown code, where strerror would invent
   // "Unknown error N"; the caller then prints its own fixed message with the code.
   const char* text = ::strerrordesc_np(code);

@@ -1,0 +1,308 @@
+// Staged files on POSIX: a destination is written under a temporary name in its directory,
+// given its attributes through the descriptor, and renamed into place only when complete. A
+// failure, a kill or an interrupt at any moment leaves the old file whole and no partial file
+// under a final name.
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/native_text.h"
+#include "platform/posix/posix_calls.h"
+
+namespace glyphshift::platform {
+
+namespace {
+
+using posix::Errno;
+using posix::Fd;
+using posix::RetryOnEintr;
+
+// ".morfex-" and six letters or digits: short, so a long destination name cannot push the
+// temporary name past the file system's limit, and recognisable, so no run converts one.
+constexpr std::string_view kTemporaryPrefix = ".morfex-";
+constexpr std::size_t kTemporarySuffix = 6;
+constexpr char kTemporaryAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+bool IsTemporaryLetter(char16_t c) {
+  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9');
+}
+
+std::string RandomTemporaryName() {
+  unsigned char random[kTemporarySuffix];
+  if (::getrandom(random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
+    // Early in boot the pool may be empty: any spread will do, O_EXCL catches collisions.
+    static std::uint64_t counter = 0;
+    const auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    std::uint64_t mixed = (ticks ^ (static_cast<std::uint64_t>(::getpid()) << 32)) + ++counter * 0x9E3779B97F4A7C15ull;
+    for (unsigned char& byte : random) {
+      byte = static_cast<unsigned char>(mixed);
+      mixed = mixed * 6364136223846793005ull + 1442695040888963407ull;
+      byte ^= static_cast<unsigned char>(mixed >> 56);
+    }
+  }
+  std::string name(kTemporaryPrefix);
+  for (unsigned char byte : random) name += kTemporaryAlphabet[byte % (sizeof kTemporaryAlphabet - 1)];
+  return name;
+}
+
+// ---- the interrupt clean-up ------------------------------------------------------------------
+//
+// The signal handler may only use what is async-signal-safe: a fixed table of the temporary
+// names in progress, each with a descriptor of its directory, and unlinkat().
+
+struct StagedSlot {
+  volatile std::sig_atomic_t used;
+  int directory;
+  char name[16];
+};
+static_assert(kTemporaryPrefix.size() + kTemporarySuffix < sizeof(StagedSlot::name));
+
+// Far more than the staged files one run keeps at a time.
+constexpr int kSlotCount = 1024;
+StagedSlot g_slots[kSlotCount];
+
+constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void RemoveStagedAndEnd(int signal) {
+  const int saved = errno;
+  for (StagedSlot& slot : g_slots) {
+    if (slot.used) ::unlinkat(slot.directory, slot.name, 0);
+  }
+  errno = saved;
+  // The handler was installed with SA_RESETHAND: once it returns, the signal ends the process
+  // as it would have without us.
+  ::raise(signal);
+}
+
+// Returns the slot, or -1 when every slot is taken (the file is then only removed by the
+// caller, not on an interrupt).
+int RegisterStaged(int directory, const std::string& name) {
+  for (int i = 0; i < kSlotCount; ++i) {
+    StagedSlot& slot = g_slots[i];
+    if (slot.used) continue;
+    slot.directory = ::fcntl(directory, F_DUPFD_CLOEXEC, 3);
+    if (slot.directory < 0) return -1;
+    std::memcpy(slot.name, name.c_str(), name.size() + 1);
+    std::atomic_signal_fence(std::memory_order_seq_cst);  // filled before it counts as used
+    slot.used = 1;
+    return i;
+  }
+  return -1;
+}
+
+void UnregisterStaged(int index) {
+  if (index < 0) return;
+  StagedSlot& slot = g_slots[index];
+  slot.used = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  ::close(slot.directory);
+}
+
+// Holds the interrupt signals back for its lifetime, so a rename and the end of its record are
+// one step for the handler.
+class CInterruptsHeld {
+ public:
+  CInterruptsHeld() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kInterruptSignals) sigaddset(&set, signal);
+    ::sigprocmask(SIG_BLOCK, &set, &previous_);
+  }
+  ~CInterruptsHeld() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  CInterruptsHeld(const CInterruptsHeld&) = delete;
+  CInterruptsHeld& operator=(const CInterruptsHeld&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
+void RemoveTemporary(CStagedFile& staged) {
+  if (staged.temporaryName.empty() || staged.directory == nullptr) return;
+  ::unlinkat(Fd(staged.directory->handle), platform::ToNative(staged.temporaryName).c_str(), 0);
+  UnregisterStaged(staged.slot);
+  staged.slot = -1;
+  staged.temporaryName.clear();
+}
+
+mode_t ProcessUmask() {
+  // Read once, while the process is still single-threaded; umask() can only be read by setting it.
+  static const mode_t mask = [] {
+    const mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
+  }();
+  return mask;
+}
+
+// Copies the extended attributes of `from` to `to`, the access ACL among them. File
+// capabilities stay behind: converted text must not become a privileged program. Attributes
+// the process may not set (another user's "trusted." ones) or the file system does not take
+// are skipped, as a copy by the file's owner would skip them.
+SysError CopyExtendedAttributes(int from, int to) {
+  std::string names(256, '\0');
+  ssize_t listed;
+  for (;;) {
+    listed = ::flistxattr(from, names.data(), names.size());
+    if (listed >= 0) break;
+    if (errno == ENOTSUP) return {};
+    if (errno != ERANGE) return Errno("flistxattr");
+    names.resize(names.size() * 4);
+  }
+  std::string value(256, '\0');
+  for (std::size_t at = 0; at < static_cast<std::size_t>(listed);) {
+    const char* name = names.c_str() + at;
+    at += std::strlen(name) + 1;
+    if (std::strcmp(name, "security.capability") == 0) continue;
+    ssize_t size;
+    for (;;) {
+      size = ::fgetxattr(from, name, value.data(), value.size());
+      if (size >= 0 || errno != ERANGE) break;
+      value.resize(value.size() * 4);
+    }
+    if (size < 0) {
+      if (errno == ENODATA) continue;  // removed meanwhile
+      return Errno("fgetxattr");
+    }
+    if (::fsetxattr(to, name, value.data(), static_cast<std::size_t>(size), 0) != 0 && errno != EPERM &&
+        errno != ENOTSUP && errno != EACCES) {
+      return Errno("fsetxattr");
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+bool IsTemporaryName(std::u16string_view name) {
+  if (name.size() != kTemporaryPrefix.size() + kTemporarySuffix) return false;
+  for (std::size_t i = 0; i < kTemporaryPrefix.size(); ++i) {
+    if (name[i] != static_cast<char16_t>(kTemporaryPrefix[i])) return false;
+  }
+  for (std::size_t i = kTemporaryPrefix.size(); i < name.size(); ++i) {
+    if (!IsTemporaryLetter(name[i])) return false;
+  }
+  return true;
+}
+
+CStagedFile::~CStagedFile() { RemoveTemporary(*this); }
+
+void RemoveStagedFilesOnInterrupt() {
+  struct sigaction action {};
+  action.sa_handler = RemoveStagedAndEnd;
+  action.sa_flags = static_cast<int>(SA_RESETHAND);
+  sigemptyset(&action.sa_mask);
+  for (int signal : kInterruptSignals) sigaddset(&action.sa_mask, signal);
+  for (int signal : kInterruptSignals) {
+    struct sigaction previous {};
+    // A signal the caller ignores (nohup) stays ignored.
+    if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    ::sigaction(signal, &action, nullptr);
+  }
+}
+
+std::uint32_t NewFilePermissions(std::uint32_t permissions) {
+  return permissions & 0777u & ~static_cast<std::uint32_t>(ProcessUmask());
+}
+
+namespace posix {
+
+SysError CreateStaged(const CDirectory& directory, CStagedFile& staged) {
+  RemoveTemporary(staged);
+  staged.handle.Reset();
+  staged.written = 0;
+  ProcessUmask();
+  constexpr int kAttempts = 100;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const std::string name = RandomTemporaryName();
+    // Readable by the process alone until it is complete: nobody reads half a file, and a
+    // leftover of a killed run gives nothing away.
+    const int fd = RetryOnEintr([&] {
+      return ::openat(Fd(directory.handle), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+                      0600);
+    });
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return Errno("open");
+    }
+    staged.handle.Reset(fd);
+    struct stat st;
+    if (::fstat(fd, &st) == 0) staged.id = posix::StatusOf(st).id;
+    staged.directory = &directory;
+    staged.temporaryName = FromNative(name);
+    staged.slot = RegisterStaged(Fd(directory.handle), name);
+    return {};
+  }
+  return {EEXIST, "open"};
+}
+
+SysError WriteStaged(CStagedFile& staged, std::span<const std::uint8_t> data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n =
+        RetryOnEintr([&] { return ::write(Fd(staged.handle), data.data() + done, data.size() - done); });
+    if (n < 0) return Errno("write");
+    // A regular file that takes nothing has no room left.
+    if (n == 0) return {ENOSPC, "write"};
+    done += static_cast<std::size_t>(n);
+    staged.written += static_cast<std::uint64_t>(n);
+  }
+  return {};
+}
+
+SysError CopyAttributes(CStagedFile& staged, const CFile& replaced) {
+  struct stat st;
+  if (::fstat(Fd(replaced.handle), &st) != 0) return Errno("fstat");
+  // Only root may give a file away; others keep the file as theirs, as a new file would be.
+  if (::fchown(Fd(staged.handle), st.st_uid, st.st_gid) != 0 && errno != EPERM) return Errno("fchown");
+  // After fchown, which clears set-user-ID and set-group-ID anyway.
+  if (::fchmod(Fd(staged.handle), st.st_mode & 01777) != 0) return Errno("fchmod");
+  return CopyExtendedAttributes(Fd(replaced.handle), Fd(staged.handle));
+}
+
+SysError SetNewFilePermissions(CStagedFile& staged, std::uint32_t permissions) {
+  if (::fchmod(Fd(staged.handle), static_cast<mode_t>(NewFilePermissions(permissions))) != 0) return Errno("fchmod");
+  return {};
+}
+
+SysError FlushStaged(CStagedFile& staged) {
+  if (RetryOnEintr([&] { return ::fsync(Fd(staged.handle)); }) != 0) return Errno("fsync");
+  return {};
+}
+
+SysError Commit(CStagedFile& staged, const std::u16string& name, Replace replace) {
+  std::string native;
+  if (auto error = posix::ToNativeName(name, native)) return error;
+  const int fd = Fd(staged.directory->handle);
+  const std::string temporary = ToNative(staged.temporaryName);
+  const CInterruptsHeld held;
+  int r = replace == Replace::Allowed ? ::renameat(fd, temporary.c_str(), fd, native.c_str())
+                                      : ::renameat2(fd, temporary.c_str(), fd, native.c_str(), RENAME_NOREPLACE);
+  if (r != 0 && replace == Replace::Never && (errno == EINVAL || errno == ENOSYS)) {
+    // A file system without the flag: a hard link is never made over an existing name either.
+    r = ::linkat(fd, temporary.c_str(), fd, native.c_str(), 0);
+    if (r == 0) ::unlinkat(fd, temporary.c_str(), 0);
+  }
+  if (r != 0) return Errno("rename");
+  UnregisterStaged(staged.slot);
+  staged.slot = -1;
+  staged.temporaryName.clear();
+  return {};
+}
+
+void Discard(CStagedFile& staged) {
+  RemoveTemporary(staged);
+  staged.handle.Reset();
+}
+
+}  // namespace posix
+}  // namespace glyphshift::platform
