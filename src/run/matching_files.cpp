@@ -85,7 +85,7 @@ class CDirectoryScan {
   bool Visit(std::size_t index);
   void Convert(std::size_t index);
   bool PrepareDestinations();
-  void Refuse(std::size_t index, std::u16string_view reason, const std::u16string& other);
+  void Refuse(std::size_t index, const std::u16string& destination);
 
   WalkContext& walk_;
   ConversionOptions& options_;
@@ -137,7 +137,11 @@ bool CDirectoryScan::Visit(std::size_t index) {
         child->parent = node_;
         child->name = entry.name;
         child->id = entry.id;
-        child->path = JoinPath(node_->path, entry.name);
+        // A listed name holds no separator, "." or "..": plain joining keeps the walk linear
+        // in the depth (canonicalising every level's path made a deep tree quadratic).
+        child->path = node_->path;
+        if (!child->path.ends_with(kPathSeparator)) child->path += kPathSeparator;
+        child->path += entry.name;
         if (!Push(stack_, std::move(child), walk_.summary)) return false;
       }
       return true;
@@ -171,9 +175,11 @@ bool CDirectoryScan::PrepareDestinations() {
   return !destinationError_;
 }
 
-void CDirectoryScan::Refuse(std::size_t index, std::u16string_view reason, const std::u16string& other) {
+// The destination is a source that could not be converted: writing over it would lose its text.
+void CDirectoryScan::Refuse(std::size_t index, const std::u16string& destination) {
   states_[index] = State::Failed;
-  PrintMessage(u"\"%s\" is not converted: %s \"%s\".\n", entries_[index].name, reason, other);
+  PrintMessage(u"\"%s\" is not converted: its destination \"%s\" is a source of this run that was not converted.\n",
+               entries_[index].name, destination);
   CountFailure(walk_.summary, kProcessWriteError, entries_[index].name);
   if (options_.errorStop) stopped_ = true;
 }
@@ -191,7 +197,7 @@ void CDirectoryScan::Convert(std::size_t index) {
       Convert(other->second);
       if (stopped_) return;
       if (states_[other->second] != State::Done) {
-        Refuse(index, u"its destination is a source of this run that was not converted,", destinationName);
+        Refuse(index, destinationName);
         return;
       }
     }

@@ -68,15 +68,56 @@ bool Drain(int outFd, int errFd, RunResult& result, double deadline) {
   return true;
 }
 
-}  // namespace
-
-RunResult RunMorfex(const std::vector<std::string>& arguments, const std::string& directory, int timeoutSeconds) {
+// Starts morfex in `directory` with standard output and error on the given descriptors.
+pid_t Start(const std::vector<std::string>& arguments, const std::string& directory, int outFd, int errFd) {
   std::vector<std::string> argv = {MORFEX_PATH};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   std::vector<std::string> env = ChildEnvironment();
   std::vector<char*> argvPointers = Pointers(argv);
   std::vector<char*> envPointers = Pointers(env);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    // A new session has no controlling terminal, as under CI: /dev/tty cannot be opened.
+    setsid();
+    const int devNull = open("/dev/null", O_RDWR);
+    dup2(devNull, 0);
+    dup2(outFd < 0 ? devNull : outFd, 1);
+    dup2(errFd < 0 ? devNull : errFd, 2);
+    if (chdir(directory.c_str()) != 0) _exit(120);
+    execve(argvPointers[0], argvPointers.data(), envPointers.data());
+    _exit(121);
+  }
+  return pid;
+}
 
+int Reap(pid_t pid) {
+  int wstatus = 0;
+  while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+  }
+  return wstatus;
+}
+
+}  // namespace
+
+CBackgroundMorfex::CBackgroundMorfex(const std::vector<std::string>& arguments, const std::string& directory)
+    : pid_(Start(arguments, directory, -1, -1)) {}
+
+CBackgroundMorfex::~CBackgroundMorfex() {
+  if (pid_ > 0) Stop(SIGKILL);
+}
+
+int CBackgroundMorfex::Stop(int signal) {
+  kill(pid_, signal);
+  return Wait();
+}
+
+int CBackgroundMorfex::Wait() {
+  const int status = Reap(pid_);
+  pid_ = -1;
+  return status;
+}
+
+RunResult RunMorfex(const std::vector<std::string>& arguments, const std::string& directory, int timeoutSeconds) {
   int outPipe[2];
   int errPipe[2];
   RunResult result;
@@ -84,27 +125,14 @@ RunResult RunMorfex(const std::vector<std::string>& arguments, const std::string
     ADD_FAILURE() << "pipe: " << std::strerror(errno);
     return result;
   }
-  const pid_t pid = fork();
-  if (pid == 0) {
-    // A new session has no controlling terminal, as under CI: /dev/tty cannot be opened.
-    setsid();
-    const int devNull = open("/dev/null", O_RDONLY);
-    dup2(devNull, 0);
-    dup2(outPipe[1], 1);
-    dup2(errPipe[1], 2);
-    if (chdir(directory.c_str()) != 0) _exit(120);
-    execve(argvPointers[0], argvPointers.data(), envPointers.data());
-    _exit(121);
-  }
+  const pid_t pid = Start(arguments, directory, outPipe[1], errPipe[1]);
   close(outPipe[1]);
   close(errPipe[1]);
   const bool finished = Drain(outPipe[0], errPipe[0], result, Now() + timeoutSeconds);
   if (!finished) kill(pid, SIGKILL);
   close(outPipe[0]);
   close(errPipe[0]);
-  int wstatus = 0;
-  while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
-  }
+  const int wstatus = Reap(pid);
   result.status = finished && WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
   return result;
 }

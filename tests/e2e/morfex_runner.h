@@ -19,6 +19,24 @@ struct RunResult {
 RunResult RunMorfex(const std::vector<std::string>& arguments, const std::string& directory,
                     int timeoutSeconds = 60);
 
+// A morfex run in the background, for tests that interrupt it; its output goes nowhere (give it
+// a log to watch its progress). A run still going when the object ends is killed.
+class CBackgroundMorfex {
+ public:
+  CBackgroundMorfex(const std::vector<std::string>& arguments, const std::string& directory);
+  ~CBackgroundMorfex();
+  CBackgroundMorfex(const CBackgroundMorfex&) = delete;
+  CBackgroundMorfex& operator=(const CBackgroundMorfex&) = delete;
+
+  // Sends `signal` and waits for the end; the wait status.
+  int Stop(int signal);
+  // Waits for the end; the wait status.
+  int Wait();
+
+ private:
+  int pid_ = -1;
+};
+
 // Splits printed text into lines, without their line feeds; a last line without a line feed is
 // kept as it is.
 std::vector<std::string> Lines(const std::string& text);

@@ -222,6 +222,8 @@ SysError CreateStaged(const CDirectory& directory, CStagedFile& staged) {
   staged.written = 0;
   ProcessUmask();
   constexpr int kAttempts = 100;
+  // From its creation on the temporary file is on record: an interrupt in between would leave it.
+  const CInterruptsHeld held;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const std::string name = RandomTemporaryName();
     // Readable by the process alone until it is complete: nobody reads half a file, and a

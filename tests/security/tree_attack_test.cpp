@@ -1,0 +1,201 @@
+// Root runs ordinary command lines over a tree that an unprivileged account ("nobody") owns and
+// changes while the run works. Whatever that account plants or swaps in, no file outside what
+// was asked may be read out, written, created, handed over or have its rights changed.
+#include <acl/libacl.h>
+#include <gtest/gtest.h>
+#include <sys/acl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <string>
+
+#include "e2e/morfex_runner.h"
+#include "security/security_fixtures.h"
+#include "support/temp_dir.h"
+
+namespace glyphshift {
+namespace {
+
+using e2e::RunMorfex;
+
+const std::string kSecret = "root's secret \xE9\n";
+
+// What an attack could change about a file.
+struct FileState {
+  std::string bytes;
+  uid_t uid = 0;
+  gid_t gid = 0;
+  mode_t mode = 0;
+  std::string acl;
+  bool operator==(const FileState&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const FileState& s) {
+  return out << "uid " << s.uid << " gid " << s.gid << " mode " << std::oct << s.mode << std::dec << " acl " << s.acl
+             << " bytes " << s.bytes.size();
+}
+
+FileState StateOf(const std::string& path) {
+  FileState state;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return state;
+  state = {support::ReadFileText(path), st.st_uid, st.st_gid, st.st_mode, ""};
+  if (acl_t acl = acl_get_file(path.c_str(), ACL_TYPE_ACCESS)) {
+    char* text = acl_to_any_text(acl, nullptr, ',', TEXT_ABBREVIATE);
+    state.acl = text ? text : "";
+    acl_free(text);
+    acl_free(acl);
+  }
+  return state;
+}
+
+class TreeAttack : public support::TempDirTest {
+ protected:
+  void SetUp() override {
+    GLYPHSHIFT_REQUIRE_ROOT();
+    attacker_ = testing::UidOf("nobody");
+    if (attacker_ == static_cast<uid_t>(-1)) GTEST_SKIP() << "no account \"nobody\" to attack with";
+    // The attacker must reach its tree; everything of root's stays private.
+    ASSERT_EQ(::chmod(dir_.path().c_str(), 0755), 0);
+    MakeDir("tree", attacker_);
+    ASSERT_EQ(::mkdir(P("vault").c_str(), 0700), 0);
+    for (const char* name : {"victim.txt", "vault/a.txt", "vault/b.txt"}) {
+      support::WriteFileBytes(P(name), kSecret);
+      ASSERT_EQ(::chmod(P(name).c_str(), 0600), 0);
+      victims_.emplace_back(name, StateOf(P(name)));
+    }
+  }
+  void TearDown() override { ExpectVictimsUntouched(); }
+
+  std::string P(const std::string& name) const { return dir_.Native(name); }
+  void MakeDir(const std::string& name, uid_t owner) {
+    ASSERT_EQ(::mkdir(P(name).c_str(), 0755), 0);
+    ASSERT_EQ(::chown(P(name).c_str(), owner, owner), 0);
+  }
+  // A file or link of the attacker's, as if the attacker had made it.
+  void Plant(const std::string& name, const std::string& content) {
+    support::WriteFileBytes(P(name), content);
+    ASSERT_EQ(::chown(P(name).c_str(), attacker_, attacker_), 0);
+  }
+  void PlantLink(const std::string& target, const std::string& name) {
+    ASSERT_EQ(::symlink(target.c_str(), P(name).c_str()), 0);
+    ASSERT_EQ(::lchown(P(name).c_str(), attacker_, attacker_), 0);
+  }
+  int Run(const std::vector<std::string>& arguments) { return RunMorfex(arguments, dir_.path(), 60).status; }
+
+  // Runs `step` over and over as the attacker until the object ends.
+  class CAttacker {
+   public:
+    CAttacker(uid_t uid, std::function<void()> step) {
+      pid_ = ::fork();
+      if (pid_ == 0) {
+        if (::setgid(uid) != 0 || ::setuid(uid) != 0) ::_exit(99);
+        for (;;) step();
+      }
+    }
+    ~CAttacker() {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    CAttacker(const CAttacker&) = delete;
+    CAttacker& operator=(const CAttacker&) = delete;
+
+   private:
+    pid_t pid_;
+  };
+
+  // Repeats a run for a bounded time while the attacker works; the number of runs.
+  int RaceFor(std::chrono::milliseconds duration, const std::vector<std::string>& arguments) {
+    int runs = 0;
+    for (const auto end = std::chrono::steady_clock::now() + duration; std::chrono::steady_clock::now() < end; ++runs) {
+      Run(arguments);
+    }
+    return runs;
+  }
+
+  void ExpectVictimsUntouched() {
+    for (const auto& [name, state] : victims_) EXPECT_EQ(StateOf(P(name)), state) << name;
+    EXPECT_FALSE(support::PathExists(P("created-by-root.txt")));
+  }
+
+  uid_t attacker_ = 0;
+  std::vector<std::pair<std::string, FileState>> victims_;
+};
+
+// Links planted where root's run looks: at derived destination names, in listings, at the log
+// and at a name owner-from-prefix hands over. None is followed.
+TEST_F(TreeAttack, PlantedLinksLeadNowhere) {
+  Plant("tree/notes.txt", "chosen text");
+  PlantLink(P("victim.txt"), "tree/notes.utf-8.txt");
+  Plant("tree/other.txt", "chosen text");
+  PlantLink(P("created-by-root.txt"), "tree/other.utf-8.txt");
+  EXPECT_EQ(Run({"tree/notes.txt", "/scs=ansi"}), 0);
+  EXPECT_EQ(Run({"tree/other.txt", "/scs=ansi"}), 0);
+
+  PlantLink(P("victim.txt"), "tree/grab.txt");
+  PlantLink(P("vault/a.txt"), "tree/nobody-give.txt");
+  support::WriteFileBytes(P("table.csv"), "nobody;nobody\n");
+  MakeDir("out", 0);
+  EXPECT_EQ(Run({"tree/*.txt", "/scs=ansi", "/replace", "/private.ofp", "/private.utt=" + P("table.csv")}), 0);
+  EXPECT_EQ(Run({"tree/*.txt", "/scs=ansi", "/output=" + P("out"), "/keep-owner", "/keep-dacl"}), 0);
+  for (const std::string& name : support::ListNames(P("out"))) {
+    EXPECT_EQ(support::ReadFileText(P("out/" + name)).find("secret"), std::string::npos) << name << " copies a secret";
+  }
+
+  PlantLink(P("victim.txt"), "tree/run.log");
+  EXPECT_EQ(Run({"tree/notes.txt", "/scs=ansi", "/log=" + P("tree/run.log")}), 255);
+}
+
+// The attacker swaps a subdirectory for a link to root's vault, and back, while root converts
+// the tree in place, again and again.
+TEST_F(TreeAttack, DirectorySwappedForALinkIsNeverWalked) {
+  MakeDir("tree/sub", attacker_);
+  // Files before the subdirectory's turn: the time between its listing and its walk.
+  for (int i = 0; i < 30; ++i) Plant("tree/f" + std::to_string(i) + ".txt", "x");
+  for (int i = 0; i < 5; ++i) Plant("tree/sub/f" + std::to_string(i) + ".txt", "x");
+  const std::string sub = P("tree/sub"), aside = P("tree/aside"), vault = P("vault");
+  const CAttacker attacker(attacker_, [&] {
+    ::usleep(300);
+    ::rename(sub.c_str(), aside.c_str());
+    ::symlink(vault.c_str(), sub.c_str());
+    ::usleep(2000);
+    ::unlink(sub.c_str());
+    ::rename(aside.c_str(), sub.c_str());
+  });
+  EXPECT_GT(RaceFor(std::chrono::milliseconds(2500), {"tree/*.txt", "/scs=ansi", "/r", "/replace", "/silent"}), 3);
+}
+
+// /keep-owner and /keep-dacl give the output the source's owner and access list; owner-from-
+// prefix hands its output over. The attacker keeps replacing those outputs' names with links
+// to root's file, so that a change by name would land there.
+TEST_F(TreeAttack, OwnerAndAccessListChangesNeverReachASwappedName) {
+  Plant("tree/a.txt", "a");
+  Plant("tree/nobody-b.txt", "b");
+  ASSERT_EQ(std::system(("setfacl -m u:daemon:rw '" + P("tree/a.txt") + "'").c_str()), 0);
+  MakeDir("tree/out", attacker_);
+  support::WriteFileBytes(P("table.csv"), "nobody;nobody\n");
+  const std::string victim = P("victim.txt");
+  const std::vector<std::string> names = {P("tree/out/a.txt"), P("tree/out/nobody-b.txt"), P("tree/out/b.txt")};
+  const CAttacker attacker(attacker_, [&] {
+    for (const std::string& name : names) {
+      const std::string aside = name + ".aside";
+      ::rename(name.c_str(), aside.c_str());
+      ::symlink(victim.c_str(), name.c_str());
+    }
+  });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
+  int runs = 0;
+  for (; std::chrono::steady_clock::now() < deadline; ++runs) {
+    Run({P("tree/a.txt"), "/scs=ansi", "/output=" + P("tree/out"), "/keep-owner", "/keep-dacl", "/silent"});
+    Run({P("tree/nobody-b.txt"), "/scs=ansi", "/output=" + P("tree/out"), "/private.ofp",
+         "/private.utt=" + P("table.csv"), "/silent"});
+  }
+  EXPECT_GT(runs, 3);
+}
+
+}  // namespace
+}  // namespace glyphshift
