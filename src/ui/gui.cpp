@@ -13,11 +13,18 @@
 #include "platform/display.h"
 #include "ui/gui_module.h"
 
+// Where the installed module lies relative to the program's folder, from the install layout
+// (cmake/GlyphshiftInstall.cmake), e.g. "../lib/x86_64-linux-gnu/glyphshift".
+#ifndef GLYPHSHIFT_GUI_MODULE_RELATIVE_DIR
+#error "The build defines where the installed module lies relative to the program."
+#endif
+
 namespace glyphshift::ui {
 
 namespace {
 
 constexpr const char* kModuleFileName = "morfex_qt.so";
+constexpr const char* kInstalledModuleDirectory = GLYPHSHIFT_GUI_MODULE_RELATIVE_DIR;
 
 const GuiModule* g_module = nullptr;
 
@@ -34,13 +41,17 @@ std::string ExecutableDirectory() {
   }
 }
 
-// The override for tests first, then beside the program, then the installed location.
+// The override for tests first, then beside the program (the build tree), then the installed
+// location. Both are found from the program's own file, never from a path fixed at build time,
+// so an installed tree works under any prefix. secure_getenv: a program given capabilities
+// (setcap) must not load code that whoever starts it names.
 std::vector<std::string> ModuleCandidates() {
-  const char* overridePath = std::getenv("GLYPHSHIFT_GUI_MODULE");
+  const char* overridePath = secure_getenv("GLYPHSHIFT_GUI_MODULE");
   if (overridePath != nullptr && *overridePath != '\0') return {overridePath};
   const std::string directory = ExecutableDirectory();
   if (directory.empty()) return {};
-  return {directory + "/" + kModuleFileName, directory + "/../lib/glyphshift/" + kModuleFileName};
+  return {directory + "/" + kModuleFileName,
+          directory + "/" + kInstalledModuleDirectory + "/" + kModuleFileName};
 }
 
 const GuiModule* OpenModule(const std::string& path, std::string& error) {
@@ -80,7 +91,9 @@ const GuiModule* LoadModule() {
     }
     if (firstError.empty()) firstError = error;
   }
-  if (firstError.empty()) firstError = std::string(kModuleFileName) + " is neither beside the program nor in ../lib/glyphshift";
+  if (firstError.empty()) {
+    firstError = std::string(kModuleFileName) + " is neither beside the program nor in " + kInstalledModuleDirectory;
+  }
   std::fprintf(stderr, "morfex: the graphical interface is not available: %s\n", firstError.c_str());
   return nullptr;
 }

@@ -1,0 +1,64 @@
+# Install layout (GNU directories) of the program and the library. Included from the top-level
+# CMakeLists.txt once the targets exist.
+#
+#   bin/morfex                                  the program
+#   <libdir>/glyphshift/morfex_qt.so            the dialog module, found relative to the program
+#   <libdir>/libglyphshift.so.1 (+ symlinks)    the library; include/glyphshift/glyphshift.h
+#   <libdir>/pkgconfig/glyphshift.pc            for pkg-config
+#   <libdir>/cmake/Glyphshift/                  find_package(Glyphshift) -> Glyphshift::glyphshift
+
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(glyphshift_module_dir ${CMAKE_INSTALL_LIBDIR}/glyphshift)
+set(glyphshift_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
+
+# The program looks for its module relative to its own file, so it finds it under any prefix,
+# also after the tree was moved; beside the program is tried first, for the build tree.
+file(RELATIVE_PATH glyphshift_module_from_bindir ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR}/glyphshift)
+target_compile_definitions(glyphshift_ui PRIVATE GLYPHSHIFT_GUI_MODULE_RELATIVE_DIR="${glyphshift_module_from_bindir}")
+
+# --- Program and dialog module ---
+install(TARGETS morfex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET morfex_qt)
+  install(TARGETS morfex_qt LIBRARY DESTINATION ${glyphshift_module_dir})
+endif()
+
+# --- Library: shared object with soname symlinks, header, CMake package, pkg-config ---
+add_library(Glyphshift::glyphshift ALIAS glyphshift)
+install(TARGETS glyphshift EXPORT GlyphshiftTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/glyphshift/glyphshift.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/glyphshift)
+
+set(glyphshift_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/Glyphshift)
+install(EXPORT GlyphshiftTargets NAMESPACE Glyphshift:: DESTINATION ${glyphshift_cmake_dir})
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/GlyphshiftConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/GlyphshiftConfig.cmake INSTALL_DESTINATION ${glyphshift_cmake_dir})
+# The soname carries the major version only, so any 1.x satisfies a request for 1.y <= x.
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/GlyphshiftConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/GlyphshiftConfig.cmake ${PROJECT_BINARY_DIR}/GlyphshiftConfigVersion.cmake
+  DESTINATION ${glyphshift_cmake_dir})
+
+# pkg-config wants absolute paths, and the prefix is only known when installing
+# (`cmake --install --prefix`, CPack's staging), so the file is written then.
+foreach(dir IN ITEMS LIBDIR INCLUDEDIR)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
+    set(glyphshift_pc_${dir} "${CMAKE_INSTALL_${dir}}")
+  else()
+    set(glyphshift_pc_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
+  endif()
+endforeach()
+set(prefix "@prefix@")  # kept as a placeholder for the install-time step
+configure_file(${glyphshift_packaging_dir}/glyphshift.pc.in ${PROJECT_BINARY_DIR}/glyphshift.pc.in @ONLY)
+unset(prefix)
+install(CODE "
+  set(prefix \"\${CMAKE_INSTALL_PREFIX}\")
+  # One scratch file per destination: a test install and CPack may run at the same time.
+  string(MD5 destination \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+  set(pc \"${PROJECT_BINARY_DIR}/pkgconfig-\${destination}/glyphshift.pc\")
+  configure_file(\"${PROJECT_BINARY_DIR}/glyphshift.pc.in\" \"\${pc}\" @ONLY)
+  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig\" TYPE FILE FILES \"\${pc}\")
+")
