@@ -1,16 +1,20 @@
-# Install layout (GNU directories) of the program and the library. Included from the top-level
-# CMakeLists.txt once the targets exist.
+# Install layout (GNU directories) and the files that make Glyphshift a well-kept Linux tool and
+# library. Included from the top-level CMakeLists.txt once the targets exist.
 #
 #   bin/morfex                                  the program
 #   <libdir>/glyphshift/morfex_qt.so            the dialog module, found relative to the program
 #   <libdir>/libglyphshift.so.1 (+ symlinks)    the library; include/glyphshift/glyphshift.h
 #   <libdir>/pkgconfig/glyphshift.pc            for pkg-config
 #   <libdir>/cmake/Glyphshift/                  find_package(Glyphshift) -> Glyphshift::glyphshift
+#   share/man/man1/morfex.1.gz, share/applications/morfex.desktop, the icon, bash completion,
+#   share/doc/glyphshift/{copyright,changelog.gz}
 
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(glyphshift_module_dir ${CMAKE_INSTALL_LIBDIR}/glyphshift)
+# Named after the package, as Debian wants it (CMAKE_INSTALL_DOCDIR would use the project name).
+set(glyphshift_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/glyphshift)
 set(glyphshift_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 
 # The program looks for its module relative to its own file, so it finds it under any prefix,
@@ -62,3 +66,25 @@ install(CODE "
   configure_file(\"${PROJECT_BINARY_DIR}/glyphshift.pc.in\" \"\${pc}\" @ONLY)
   file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig\" TYPE FILE FILES \"\${pc}\")
 ")
+
+# --- Manual page, changelog: compressed as Debian wants them (gzip -n: no name or time stamp) ---
+find_program(GLYPHSHIFT_GZIP gzip REQUIRED)
+set(glyphshift_man_page ${PROJECT_BINARY_DIR}/doc/morfex.1.gz)
+set(glyphshift_changelog ${PROJECT_BINARY_DIR}/doc/changelog.gz)
+set(GLYPHSHIFT_MAN_MODULE_PATH ${CMAKE_INSTALL_FULL_LIBDIR}/glyphshift/morfex_qt.so)
+configure_file(${PROJECT_SOURCE_DIR}/doc/morfex.1.in ${PROJECT_BINARY_DIR}/doc/morfex.1 @ONLY)
+add_custom_command(OUTPUT ${glyphshift_man_page}
+  COMMAND ${GLYPHSHIFT_GZIP} -9 -n -c ${PROJECT_BINARY_DIR}/doc/morfex.1 > ${glyphshift_man_page}
+  DEPENDS ${PROJECT_BINARY_DIR}/doc/morfex.1 VERBATIM)
+add_custom_command(OUTPUT ${glyphshift_changelog}
+  COMMAND ${GLYPHSHIFT_GZIP} -9 -n -c ${glyphshift_packaging_dir}/changelog > ${glyphshift_changelog}
+  DEPENDS ${glyphshift_packaging_dir}/changelog VERBATIM)
+add_custom_target(glyphshift_docs ALL DEPENDS ${glyphshift_man_page} ${glyphshift_changelog})
+install(FILES ${glyphshift_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${glyphshift_packaging_dir}/copyright ${glyphshift_changelog} DESTINATION ${glyphshift_doc_dir})
+
+# --- Desktop integration ---
+install(FILES ${glyphshift_packaging_dir}/morfex.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+install(FILES ${glyphshift_packaging_dir}/morfex.svg DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
+install(FILES ${glyphshift_packaging_dir}/morfex.bash-completion
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions RENAME morfex)
