@@ -1,5 +1,6 @@
-# Install layout (GNU directories) and the files that make Glyphshift a well-kept Linux tool and
-# library. Included from the top-level CMakeLists.txt once the targets exist.
+# Install layout (GNU directories), the files that make Glyphshift a well-kept Linux tool and
+# library, and the Debian package. Included from the top-level CMakeLists.txt once the
+# targets exist.
 #
 #   bin/morfex                                  the program
 #   <libdir>/glyphshift/morfex_qt.so            the dialog module, found relative to the program
@@ -88,3 +89,5 @@ install(FILES ${glyphshift_packaging_dir}/morfex.desktop DESTINATION ${CMAKE_INS
 install(FILES ${glyphshift_packaging_dir}/morfex.svg DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
 install(FILES ${glyphshift_packaging_dir}/morfex.bash-completion
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions RENAME morfex)
+
+include(GlyphshiftPackage)
