@@ -1,6 +1,6 @@
 # Install layout (GNU directories), the files that make Glyphshift a well-kept Linux tool and
-# library, and the Debian package. Included from the top-level CMakeLists.txt once the
-# targets exist.
+# library, the Debian package and the tests of all of it. Included from the top-level
+# CMakeLists.txt once the targets exist.
 #
 #   bin/morfex                                  the program
 #   <libdir>/glyphshift/morfex_qt.so            the dialog module, found relative to the program
@@ -91,3 +91,10 @@ install(FILES ${glyphshift_packaging_dir}/morfex.bash-completion
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions RENAME morfex)
 
 include(GlyphshiftPackage)
+
+# The install tests need no GoogleTest, so a packaging build can run them without the unit tests.
+option(GLYPHSHIFT_INSTALL_TESTS "Test the installed tree and the Debian package" ${GLYPHSHIFT_TESTS})
+if(GLYPHSHIFT_INSTALL_TESTS)
+  enable_testing()
+  add_subdirectory(tests/install)
+endif()

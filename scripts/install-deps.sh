@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the benchmarks need, when missing.
+# Installs the Debian packages the build, the tests, the benchmarks and the package need, when
+# missing.
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   libicu-dev
   xvfb xauth
+  dpkg-dev fakeroot file lintian desktop-file-utils man-db groff-base
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the dev build (AddressSanitizer + UndefinedBehaviorSanitizer,
-# warnings as errors) under CTest, then the fuzz targets for a short, fixed time.
+# warnings as errors) under CTest, then the fuzz targets for a short, fixed time, then the
+# Debian package from an optimised build with its install tests (scripts/package.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,3 +15,5 @@ ctest --preset dev -j "$jobs"
 cmake --preset fuzz
 cmake --build --preset fuzz -j "$jobs"
 bash fuzz/run.sh build/fuzz "${GLYPHSHIFT_FUZZ_SECONDS:-30}"
+
+bash scripts/package.sh
