@@ -23,4 +23,23 @@ std::int32_t TransformLineBreaks(std::int32_t type, const char16_t* source, std:
                                  char16_t* destination, std::uint32_t* destinationSize) noexcept;
 CharsetCode DetectCharset(const std::uint8_t* data, std::uint32_t dataLength) noexcept;
 
+// UTF-16 to one single-byte set over many calls, with the same bytes as Utf16ToSingleByte. The
+// exported function builds its 64 KiB reverse table on every call, which a text converted in
+// pieces would pay for each piece; this builds it once (or, short of memory, uses the
+// allocation-free lookup).
+class CSingleByteEncoder {
+ public:
+  explicit CSingleByteEncoder(CharsetCode code) noexcept;
+  ~CSingleByteEncoder();
+  CSingleByteEncoder(const CSingleByteEncoder&) = delete;
+  CSingleByteEncoder& operator=(const CSingleByteEncoder&) = delete;
+  // One byte per unit into `destination`.
+  void Encode(const char16_t* source, std::uint32_t units, std::uint8_t* destination) const noexcept;
+
+ private:
+  CharsetCode code_;
+  std::uint8_t* reverse_ = nullptr;
+  bool asciiIdentity_ = false;
+};
+
 }  // namespace glyphshift::engine

@@ -155,4 +155,27 @@ std::int32_t Utf16ToSingleByte(CharsetCode code, const char16_t* source, std::ui
   return fitting < units ? CONVERT_BUFFER_TOO_SMALL : CONVERT_OK;
 }
 
+CSingleByteEncoder::CSingleByteEncoder(CharsetCode code) noexcept : code_(code) {
+  if (CurrentCodecPath() == CodecPath::kReference) return;
+  reverse_ = static_cast<std::uint8_t*>(AllocateReverseTable(kReverseTableSize));
+  if (reverse_ == nullptr) return;
+  FillReverseTable(kMappingTables[code], reverse_);
+  asciiIdentity_ = ReverseKeepsAscii(reverse_);
+}
+
+CSingleByteEncoder::~CSingleByteEncoder() {
+  if (reverse_ != nullptr) ReleaseReverseTable(reverse_);
+}
+
+void CSingleByteEncoder::Encode(const char16_t* source, std::uint32_t units, std::uint8_t* destination) const noexcept {
+  if (units == 0) return;
+  if (reverse_ != nullptr) {
+    EncodeUnits(reverse_, asciiIdentity_, source, units, destination);
+    return;
+  }
+  // The reference path, or short of memory: the exported function's own way, which never fails.
+  std::uint32_t size = units;
+  Utf16ToSingleByte(code_, source, 2 * units, destination, &size);
+}
+
 }  // namespace glyphshift::engine

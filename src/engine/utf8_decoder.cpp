@@ -43,7 +43,7 @@ inline bool DecodeSteps(const std::uint8_t* source, std::uint32_t sourceLength, 
 // malformed places; the steps take only whole 4-byte forms and the last bytes.
 template <bool kConvert, bool kStop>
 std::int32_t DecodeAvx512(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
-                          std::uint64_t& units) noexcept {
+                          std::uint64_t& units, std::uint32_t& consumed) noexcept {
   std::int32_t result = 0;
   std::uint32_t j = 0;
   std::uint64_t i = 0;
@@ -62,6 +62,7 @@ std::int32_t DecodeAvx512(const std::uint8_t* source, std::uint32_t sourceLength
     i += any.units;
     if (kStop && result < 0) {
       units = i;
+      consumed = j;
       return result;
     }
     if (sourceLength - j < margin) break;
@@ -69,6 +70,7 @@ std::int32_t DecodeAvx512(const std::uint8_t* source, std::uint32_t sourceLength
       // A whole 4-byte form: the step makes its pair.
       if (!DecodeSteps<kConvert, kStop>(source, sourceLength, j, j + 1, destination, i, result)) {
         units = i;
+        consumed = j;
         return result;
       }
     }
@@ -76,12 +78,13 @@ std::int32_t DecodeAvx512(const std::uint8_t* source, std::uint32_t sourceLength
 #endif
   DecodeSteps<kConvert, kStop>(source, sourceLength, j, sourceLength, destination, i, result);
   units = i;
+  consumed = j;
   return result;
 }
 
 template <bool kConvert, bool kStop>
 std::int32_t DecodeVector(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
-                          std::uint64_t& units, bool shuffles) noexcept {
+                          std::uint64_t& units, std::uint32_t& consumed, bool shuffles) noexcept {
   std::int32_t result = 0;
   std::uint32_t j = 0;
   std::uint64_t i = 0;
@@ -118,6 +121,7 @@ std::int32_t DecodeVector(const std::uint8_t* source, std::uint32_t sourceLength
     const std::uint32_t stepEnd = j + std::min(stepSpan, sourceLength - j);
     if (!DecodeSteps<kConvert, kStop>(source, sourceLength, j, stepEnd, destination, i, result)) {
       units = i;
+      consumed = j;
       return result;
     }
   }
@@ -126,36 +130,39 @@ std::int32_t DecodeVector(const std::uint8_t* source, std::uint32_t sourceLength
 #endif
   DecodeSteps<kConvert, kStop>(source, sourceLength, j, sourceLength, destination, i, result);
   units = i;
+  consumed = j;
   return result;
 }
 
 }  // namespace
 
 std::int32_t DecodeUtf8(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
-                        std::uint64_t& units, bool stopAtError) noexcept {
+                        std::uint64_t& units, bool stopAtError, std::uint32_t* consumed) noexcept {
+  std::uint32_t decoded = 0;
+  std::int32_t result = 0;
   const CodecPath path = CurrentCodecPath();
   if (path == CodecPath::kReference) {
-    if (destination == nullptr) return reference::ScanUtf8(source, sourceLength, units);
-    std::uint32_t size = 0;
-    const std::int32_t result = reference::Utf8ToUtf16(source, sourceLength, destination, &size);
-    units = size / 2;
-    return result;
-  }
-  if (path == CodecPath::kAvx512) {
+    result = reference::DecodeUtf8Prefix(source, sourceLength, destination, units, decoded);
+  } else if (path == CodecPath::kAvx512) {
     if (destination != nullptr) {
-      return stopAtError ? DecodeAvx512<true, true>(source, sourceLength, destination, units)
-                         : DecodeAvx512<true, false>(source, sourceLength, destination, units);
+      result = stopAtError ? DecodeAvx512<true, true>(source, sourceLength, destination, units, decoded)
+                           : DecodeAvx512<true, false>(source, sourceLength, destination, units, decoded);
+    } else {
+      result = stopAtError ? DecodeAvx512<false, true>(source, sourceLength, nullptr, units, decoded)
+                           : DecodeAvx512<false, false>(source, sourceLength, nullptr, units, decoded);
     }
-    if (stopAtError) return DecodeAvx512<false, true>(source, sourceLength, nullptr, units);
-    return DecodeAvx512<false, false>(source, sourceLength, nullptr, units);
+  } else {
+    const bool shuffles = path >= CodecPath::kSsse3;
+    if (destination != nullptr) {
+      result = stopAtError ? DecodeVector<true, true>(source, sourceLength, destination, units, decoded, shuffles)
+                           : DecodeVector<true, false>(source, sourceLength, destination, units, decoded, shuffles);
+    } else {
+      result = stopAtError ? DecodeVector<false, true>(source, sourceLength, nullptr, units, decoded, shuffles)
+                           : DecodeVector<false, false>(source, sourceLength, nullptr, units, decoded, shuffles);
+    }
   }
-  const bool shuffles = path >= CodecPath::kSsse3;
-  if (destination != nullptr) {
-    return stopAtError ? DecodeVector<true, true>(source, sourceLength, destination, units, shuffles)
-                       : DecodeVector<true, false>(source, sourceLength, destination, units, shuffles);
-  }
-  if (stopAtError) return DecodeVector<false, true>(source, sourceLength, nullptr, units, shuffles);
-  return DecodeVector<false, false>(source, sourceLength, nullptr, units, shuffles);
+  if (consumed) *consumed = decoded;
+  return result;
 }
 
 std::int32_t Utf8ToUtf16(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,

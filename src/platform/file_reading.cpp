@@ -12,6 +12,13 @@ namespace {
 constexpr std::size_t kGrowthChunk = 64 * 1024;
 }  // namespace
 
+SysError ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  CFile file;
+  if (auto error = Files().OpenNamedFile(path, file)) return error;
+  return ReadWholeFile(file, bytes);
+}
+
 SysError ReadWholeFile(const CFile& file, std::vector<std::uint8_t>& bytes) {
   bytes.clear();
   if (file.status.size >= kMaxFileSize) return {EFBIG, "read"};

@@ -39,7 +39,7 @@ struct FileIdHash {
   }
 };
 
-// Files of this size or more are refused: the conversion arithmetic is 32-bit.
+// Whole files read into memory (tables, filters) stay below this size.
 inline constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFull;
 
 // An open descriptor (a HANDLE on Windows), closed when its owner goes. Closing reports nothing:
@@ -138,10 +138,9 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // Reads a small whole file the person named (a table, the dialog's filters): links followed.
-  // Refuses a directory (EISDIR), any other non-regular file (EINVAL, without blocking on a
-  // FIFO) and a size of 4 GiB or more (EFBIG).
-  virtual SysError ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) = 0;
+  // Opens a regular file the person named, links followed. Refuses a directory (EISDIR) and any
+  // other non-regular file (EINVAL, without blocking on a FIFO).
+  virtual SysError OpenNamedFile(const std::u16string& path, CFile& file) = 0;
 
   // ---- directories ----
   // Opens a directory the person named; links on the way are followed.
@@ -181,13 +180,19 @@ class FileSystem {
   // ---- destinations ----
   // Creates a staged file in `directory`, readable by its owner alone until it is committed.
   virtual SysError CreateStaged(const CDirectory& directory, CStagedFile& staged) = 0;
+  // Writes at the staged file's end (`written`), which TruncateStaged may move back.
   virtual SysError WriteStaged(CStagedFile& staged, std::span<const std::uint8_t> data) = 0;
+  // Cuts the staged file back to `size` bytes; later writes go on from there.
+  virtual SysError TruncateStaged(CStagedFile& staged, std::uint64_t size) = 0;
   // Gives the staged file what `replaced` has: owner, group, permission bits (not set-user-ID
   // or set-group-ID: new text gets no rights to run as anyone), access list and the other
   // extended attributes (not file capabilities). What the process may not set stays as created.
   virtual SysError CopyAttributes(CStagedFile& staged, const CFile& replaced) = 0;
   // Permission bits for a new file, less the process's umask.
   virtual SysError SetNewFilePermissions(CStagedFile& staged, std::uint32_t permissions) = 0;
+  // Starts writing the content to the disk without waiting for it, so that the flushes of many
+  // files overlap (advice: a failure shows in FlushStaged).
+  virtual void StartFlushStaged(CStagedFile& staged) = 0;
   // Makes the written content durable.
   virtual SysError FlushStaged(CStagedFile& staged) = 0;
   // Gives the staged file its name in its directory: a link or file there is replaced (never
@@ -223,7 +228,10 @@ void RemoveStagedFilesOnInterrupt();
 // The permission bits a new file gets from `permissions` under the process's umask.
 std::uint32_t NewFilePermissions(std::uint32_t permissions);
 
-// Reads a whole open file into `bytes` (refusing 4 GiB or more, EFBIG).
+// Reads a small whole file the person named (a table, the dialog's filters), as OpenNamedFile
+// opens it; a size of 4 GiB or more is refused (EFBIG).
+SysError ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes);
+// The same for an open file.
 SysError ReadWholeFile(const CFile& file, std::vector<std::uint8_t>& bytes);
 
 }  // namespace glyphshift::platform

@@ -1,10 +1,12 @@
 #include "run/file_conversion.h"
 
 #include <cstdint>
-#include <vector>
+
+#include <memory>
+#include <new>
 
 #include "engine/charset_catalogue.h"
-#include "engine/engine.h"
+#include "engine/detection.h"
 #include "platform/files.h"
 #include "platform/streams.h"
 #include "run/byte_size_text.h"
@@ -30,6 +32,16 @@ std::optional<platform::FileId> RunLogFileId() {
   return id;
 }
 
+void PrintSuccess(RunSummary& summary, std::uint64_t sourceSize, std::uint64_t destinationSize,
+                  std::u16string_view displayName) {
+  // 64-bit: a file of over 1 GiB that more than doubles (1252 text full of euro signs to UTF-8)
+  // grows by more than a 32-bit count holds, and the line would show a negative growth.
+  const std::int64_t growth = static_cast<std::int64_t>(destinationSize) - static_cast<std::int64_t>(sourceSize);
+  PrintMessage(u"Success: [%s + %I64d Bytes] %s\n", FormatByteSize(sourceSize), growth, displayName);
+  ++summary.convertedCount;
+  summary.totalSourceBytes += static_cast<std::int64_t>(sourceSize);
+}
+
 void CountFailure(RunSummary& summary, std::int32_t result, std::u16string_view displayName) {
   summary.lastResult = result;
   ++summary.failedCount;
@@ -41,14 +53,29 @@ namespace {
 // The set of a source nobody can read; its conversion then reports why.
 constexpr CharsetCode kUnreadableSourceCharset = 18;
 
+// Pieces read for detection: few calls, and memory that does not grow with the file.
+constexpr std::size_t kDetectionPieceBytes = 128 * 1024;
+
 // Detection reads the very file the conversion reads: a name swapped in between cannot make
-// the run judge one file and convert another.
-void DetectSourceCharset(ConversionOptions& options, const OpenedSource& source) {
-  CharsetCode code = kUnreadableSourceCharset;
-  std::vector<std::uint8_t> bytes;
-  if (!source.error && !platform::ReadWholeFile(source.file, bytes)) {
-    code = engine::DetectCharset(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+// the run judge one file and convert another. It reads in pieces and stops as soon as the
+// answer is settled (at the first byte that is no UTF-8, for most legacy text).
+CharsetCode DetectFromFile(const platform::CFile& file) {
+  const std::unique_ptr<std::uint8_t[]> piece(new (std::nothrow) std::uint8_t[kDetectionPieceBytes]);
+  if (!piece) return kUnreadableSourceCharset;
+  engine::CCharsetDetector detector;
+  for (std::uint64_t offset = 0;;) {
+    std::size_t got = 0;
+    if (platform::Files().ReadFile(file, offset, piece.get(), kDetectionPieceBytes, got)) {
+      return kUnreadableSourceCharset;
+    }
+    if (got == 0 || !detector.Add(piece.get(), got)) break;
+    offset += got;
   }
+  return detector.Finish();
+}
+
+void DetectSourceCharset(ConversionOptions& options, const OpenedSource& source) {
+  const CharsetCode code = source.error ? kUnreadableSourceCharset : DetectFromFile(source.file);
   options.sourceCharset = code;
   if (const char16_t* name = CharsetNameFromCode(code)) options.sourceCharsetName = name;
 }
@@ -74,8 +101,8 @@ bool ConvertFile(ConversionOptions& options, OpenedSource& source, const FileLoc
   }
   if (options.autoDetectSource) DetectSourceCharset(options, source);
 
-  std::uint32_t sourceSize = 0;
-  std::uint32_t destinationSize = 0;
+  std::uint64_t sourceSize = 0;
+  std::uint64_t destinationSize = 0;
   const std::int32_t result =
       ProcessFile(options, source, sourceLocation, destination, options.sourceCharsetName, options.sourceCharset,
                   options.destinationCharsetName, options.destinationCharset, &sourceSize, &destinationSize, written);
@@ -84,12 +111,7 @@ bool ConvertFile(ConversionOptions& options, OpenedSource& source, const FileLoc
     return false;
   }
   summary.lastResult = result;
-  // 64-bit: a file of over 1 GiB that more than doubles (1252 text full of euro signs to UTF-8)
-  // grows by more than a 32-bit count holds, and the line would show a negative growth.
-  const std::int64_t growth = std::int64_t{destinationSize} - std::int64_t{sourceSize};
-  PrintMessage(u"Success: [%s + %I64d Bytes] %s\n", FormatByteSize(sourceSize), growth, displayName);
-  ++summary.convertedCount;
-  summary.totalSourceBytes += sourceSize;
+  PrintSuccess(summary, sourceSize, destinationSize, displayName);
   return true;
 }
 

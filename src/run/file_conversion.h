@@ -20,6 +20,10 @@ std::u16string DestinationName(std::u16string_view sourceName, std::u16string_vi
 // The run's own log file, if it has one: no file of the run is converted into or out of it.
 std::optional<platform::FileId> RunLogFileId();
 
+// Counts a converted file and prints its "Success" line.
+void PrintSuccess(RunSummary& summary, std::uint64_t sourceSize, std::uint64_t destinationSize,
+                  std::u16string_view displayName);
+
 // Counts a file that was not converted and prints its "Error" line.
 void CountFailure(RunSummary& summary, std::int32_t result, std::u16string_view displayName);
 

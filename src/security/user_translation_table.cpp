@@ -59,7 +59,7 @@ bool CUserTranslationTable::LoadTable(const std::u16string& tableFileName) {
   // An unreadable table, or one too large for memory, leaves the table empty, silently.
   try {
     std::vector<std::uint8_t> bytes;
-    if (platform::Files().ReadWholeFile(tableFileName, bytes)) return true;
+    if (platform::ReadWholeFile(tableFileName, bytes)) return true;
     ParseTable(NormaliseLineBreaks(DecodeTableText(bytes)));
   } catch (const std::bad_alloc&) {
     prefixes.clear();

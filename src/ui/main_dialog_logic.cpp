@@ -110,7 +110,7 @@ std::optional<std::u16string> DecodeFilterText(std::span<const std::uint8_t> byt
 std::optional<std::u16string> LoadFilterText() {
   std::vector<std::uint8_t> bytes;
   try {
-    if (platform::Files().ReadWholeFile(u"filters.txt", bytes)) return std::nullopt;
+    if (platform::ReadWholeFile(u"filters.txt", bytes)) return std::nullopt;
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }

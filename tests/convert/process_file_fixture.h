@@ -18,7 +18,7 @@ namespace glyphshift::testing_support {
 using support::Bytes;
 
 inline constexpr CharsetCode kWindows1252 = 18;
-inline constexpr std::uint32_t kUntouched = 77;  // a size ProcessFile must not have written
+inline constexpr std::uint64_t kUntouched = 77;  // a size ProcessFile must not have written
 
 struct MessageBoxCall {
   std::u16string text;
@@ -33,8 +33,8 @@ inline std::vector<MessageBoxCall>& RecordedBoxes() {
 
 struct Outcome {
   std::int32_t result = 0;
-  std::uint32_t sourceSize = kUntouched;
-  std::uint32_t destinationSize = kUntouched;
+  std::uint64_t sourceSize = kUntouched;
+  std::uint64_t destinationSize = kUntouched;
   std::string output;  // what was printed
 };
 

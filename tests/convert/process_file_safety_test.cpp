@@ -111,27 +111,6 @@ TEST_F(ProcessFileSafetyTest, MissingDirectoryOrFifoSourceIsAReadErrorWithoutBox
   EXPECT_TRUE(RecordedBoxes().empty());
 }
 
-TEST_F(ProcessFileSafetyTest, SourceOf4GiBOrMoreIsRefusedAndNothingIsWritten) {
-  // A sparse file costs no disk; the platform refuses it by its size before reading.
-  const std::string huge = dir_.Native("huge");
-  WriteFileBytes(huge, "");
-  if (::truncate(huge.c_str(), 0x100000000LL) != 0) GTEST_SKIP() << "no sparse 4 GiB file here";
-  Outcome o = Convert(dir_.Path("huge"), dir_.Path("out"), kWindows1252, kCharsetUtf8);
-  EXPECT_EQ(o.result, kProcessOutOfMemory);
-  EXPECT_EQ(o.output, "Error: The source file is too large to convert.\n");
-  EXPECT_EQ(o.sourceSize, kUntouched);
-  EXPECT_FALSE(PathExists(dir_.Native("out")));
-
-  // The same refusal reported by the file layer, with move set: the source stays.
-  FaultyFiles files;
-  files.FailRead(EFBIG);
-  options_.moveSource = true;
-  o = ConvertTo(dir_.Path("out"));
-  EXPECT_EQ(o.result, kProcessOutOfMemory);
-  EXPECT_EQ(files.Calls(support::FileOp::Write), 0);
-  EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kSourceText);
-}
-
 // --- Destinations that cannot be written -----------------------------------------------------
 
 TEST_F(ProcessFileSafetyTest, MissingDestinationDirectoryKeepsTheSourceWhenMoving) {

@@ -14,21 +14,6 @@ namespace {
 
 using Faults = MorfexTest;
 
-TEST_F(Faults, SourceOfFourGibibytesIsRefusedAndNothingWritten) {
-  const int fd = ::open(P("big.txt").c_str(), O_CREAT | O_WRONLY, 0644);
-  ASSERT_GE(fd, 0);
-  const bool sparse = ::ftruncate(fd, off_t{1} << 32) == 0;  // sparse: no disk space used
-  ::close(fd);
-  if (!sparse) GTEST_SKIP() << "the file system cannot hold a 4 GiB sparse file";
-  const RunResult r = Run({"big.txt", "/scs=ansi", "/move"});
-  EXPECT_EQ(r.status, 255);
-  EXPECT_NE(r.out.find("Error -1: Conversion of \"big.txt\" failed.\n"), std::string::npos) << r.out;
-  EXPECT_EQ(Names(), std::vector<std::string>{"big.txt"});
-  struct stat st {};
-  ASSERT_EQ(::stat(P("big.txt").c_str(), &st), 0);
-  EXPECT_EQ(st.st_size, off_t{1} << 32);
-}
-
 TEST_F(Faults, NameTooLongForTheFileSystemIsAPerFileError) {
   const std::string name = std::string(250, 'n') + ".txt";  // fits; its destination does not
   Write(name, "abc");

@@ -5,6 +5,10 @@
 
 #include <string>
 
+#include <random>
+
+#include "engine/detection.h"
+#include "engine/engine.h"
 #include "glyphshift/glyphshift.h"
 #include "support/temp_dir.h"
 
@@ -37,6 +41,37 @@ TEST_F(DetectByFile, EmptyFileIsZeroAndUnreadableOnesAreWindows1252) {
   ASSERT_EQ(mkdir(dir_.Native("folder").c_str(), 0755), 0);
   EXPECT_EQ(Detect("folder"), 18) << "a directory cannot be opened as a file";
   EXPECT_EQ(DetectCharacterSetByFile(nullptr), 18);
+}
+
+// Detection over pieces gives the whole text's answer wherever the text is cut: the first bytes,
+// a UTF-8 character cut in two, a malformed place in any piece.
+TEST(CharsetDetector, PiecesGiveTheWholeTextsAnswerWhereverTheyAreCut) {
+  std::mt19937 random(7);
+  const std::string fragments[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xE2\x82", "\x80",
+                                   "\xF0\xF0", std::string(1, '\0'), "\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF", "\xFC\x80"};
+  int answers[256] = {};
+  for (int sample = 0; sample < 400; ++sample) {
+    std::string text;
+    const int count = std::uniform_int_distribution<int>(0, 12)(random);
+    for (int i = 0; i < count; ++i) text += fragments[std::uniform_int_distribution<std::size_t>(0, 11)(random)];
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    const CharsetCode expected = engine::DetectCharset(bytes, static_cast<std::uint32_t>(text.size()));
+    ++answers[expected & 0xFF];
+    for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+      for (std::size_t step : {text.size() + 1, std::size_t{1}}) {
+        engine::CCharsetDetector detector;
+        const std::size_t first = std::min(cut, text.size());
+        bool going = detector.Add(bytes, first);
+        for (std::size_t at = first; going && at < text.size(); at += std::min(step, text.size() - at)) {
+          going = detector.Add(bytes + at, std::min(step, text.size() - at));
+        }
+        ASSERT_EQ(detector.Finish(), expected) << "sample " << sample << " cut at " << cut << " step " << step;
+      }
+    }
+  }
+  EXPECT_GT(answers[CHARSET_UTF8 & 0xFF], 0);
+  EXPECT_GT(answers[0], 0);
+  EXPECT_GT(answers[CHARSET_UTF16 & 0xFF], 0);
 }
 
 }  // namespace

@@ -17,42 +17,42 @@ using support::Bytes;
 using support::ReadFileText;
 using support::WriteFileBytes;
 
-using ReadWholeFile = support::TempDirTest;
+using WholeFiles = support::TempDirTest;
 
-TEST_F(ReadWholeFile, ReadsEveryByteOfSmallAndLargeFiles) {
+TEST_F(WholeFiles, ReadsEveryByteOfSmallAndLargeFiles) {
   for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{65536}, std::size_t{1000003}}) {
     Bytes content(size);
     for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
     WriteFileBytes(dir_.Native("f"), content);
     Bytes read{1, 2, 3};  // stale content must not survive
-    ASSERT_FALSE(Files().ReadWholeFile(dir_.Path("f"), read)) << size;
+    ASSERT_FALSE(platform::ReadWholeFile(dir_.Path("f"), read)) << size;
     EXPECT_EQ(read, content) << size;
   }
 }
 
-TEST_F(ReadWholeFile, ReadsFilesThatReportNoSize) {
+TEST_F(WholeFiles, ReadsFilesThatReportNoSize) {
   // Files in /proc claim size 0 yet have content.
   Bytes bytes;
-  ASSERT_FALSE(Files().ReadWholeFile(u"/proc/self/status", bytes));
+  ASSERT_FALSE(platform::ReadWholeFile(u"/proc/self/status", bytes));
   EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("Pid:"), std::string::npos);
 }
 
-TEST_F(ReadWholeFile, RefusesWhatIsNotARegularFile) {
+TEST_F(WholeFiles, RefusesWhatIsNotARegularFile) {
   ASSERT_EQ(::mkdir(dir_.Native("d").c_str(), 0755), 0);
   // No writer ever opens this FIFO: a blocking open would hang the test.
   ASSERT_EQ(::mkfifo(dir_.Native("fifo").c_str(), 0644), 0);
   ASSERT_EQ(::symlink("d", dir_.Native("link-to-d").c_str()), 0);
   Bytes bytes;
-  EXPECT_EQ(Files().ReadWholeFile(dir_.Path("d"), bytes).code, EISDIR);
-  EXPECT_EQ(Files().ReadWholeFile(dir_.Path("link-to-d"), bytes).code, EISDIR);
-  EXPECT_EQ(Files().ReadWholeFile(dir_.Path("fifo"), bytes).code, EINVAL);
-  EXPECT_EQ(Files().ReadWholeFile(u"/dev/null", bytes).code, EINVAL);
-  const SysError missing = Files().ReadWholeFile(dir_.Path("missing"), bytes);
+  EXPECT_EQ(platform::ReadWholeFile(dir_.Path("d"), bytes).code, EISDIR);
+  EXPECT_EQ(platform::ReadWholeFile(dir_.Path("link-to-d"), bytes).code, EISDIR);
+  EXPECT_EQ(platform::ReadWholeFile(dir_.Path("fifo"), bytes).code, EINVAL);
+  EXPECT_EQ(platform::ReadWholeFile(u"/dev/null", bytes).code, EINVAL);
+  const SysError missing = platform::ReadWholeFile(dir_.Path("missing"), bytes);
   EXPECT_EQ(missing.code, ENOENT);
   EXPECT_STREQ(missing.op, "open");
 }
 
-TEST_F(ReadWholeFile, RefusesFourGibibytesAndMore) {
+TEST_F(WholeFiles, RefusesFourGibibytesAndMore) {
   // Sparse files: no disk space is used.
   for (const std::uint64_t size : {kMaxFileSize, kMaxFileSize + 1, kMaxFileSize * 2}) {
     const int fd = ::open(dir_.Native("big").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -61,12 +61,12 @@ TEST_F(ReadWholeFile, RefusesFourGibibytesAndMore) {
     ::close(fd);
     if (!sized) GTEST_SKIP() << "no sparse files of that size here";
     Bytes bytes;
-    EXPECT_EQ(Files().ReadWholeFile(dir_.Path("big"), bytes).code, EFBIG) << size;
+    EXPECT_EQ(platform::ReadWholeFile(dir_.Path("big"), bytes).code, EFBIG) << size;
     EXPECT_TRUE(bytes.empty());
   }
 }
 
-TEST_F(ReadWholeFile, NameWithInvalidUtf8FoundInListingOpensAgain) {
+TEST_F(WholeFiles, NameWithInvalidUtf8FoundInListingOpensAgain) {
   const std::string name = "caf\xE9-\xFF.txt";  // Latin-1 bytes, as an old archive leaves them
   WriteFileBytes(dir_.Native(name), "content");
   const CDirectory directory = OpenDir(FromNative(dir_.path()));

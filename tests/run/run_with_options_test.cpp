@@ -9,6 +9,7 @@
 
 #include "platform/streams.h"
 #include "run/enumeration.h"
+#include "run/file_conversion.h"
 #include "run/run.h"
 #include "support/faulty_files.h"
 #include "support/temp_dir.h"
@@ -119,6 +120,21 @@ TEST_F(RunInProcess, SourceSetIsDetectedBeforeEachFile) {
   EXPECT_TRUE(Contains("b.utf-8.txt, utf-8, utf-8)\n")) << Log();
   EXPECT_EQ(ReadFileText(dir_.Native("a.utf-8.txt")), "h");
   EXPECT_EQ(ReadFileText(dir_.Native("b.utf-8.txt")), "x");
+}
+
+// Sizes are 64-bit through the run: a file of several GiB shows its size and growth whole, and
+// the total adds it in full. (No test writes gigabytes to see it.)
+TEST(ResultLines, SizesBeyondFourGibibytesAreShownWhole) {
+  RunSummary summary;
+  summary.totalSourceBytes = 1;
+  constexpr std::uint64_t kSource = (5ull << 30) + 1024;     // 5 GiB and 1 KiB
+  constexpr std::uint64_t kDestination = 2 * kSource + 3;  // every byte doubled, and a mark
+  ::testing::internal::CaptureStdout();
+  PrintSuccess(summary, kSource, kDestination, u"big.txt");
+  platform::FlushStreams();
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Success: [5.00 GB + 5368710147 Bytes] big.txt\n");
+  EXPECT_EQ(summary.totalSourceBytes, std::int64_t{1} + static_cast<std::int64_t>(kSource));
+  EXPECT_EQ(summary.convertedCount, 1);
 }
 
 class PathKinds : public support::TempDirTest {};

@@ -62,12 +62,9 @@ platform::SysError FaultyFiles::Take(FileOp op) {
   return {s.code, s.opName};
 }
 
-platform::SysError FaultyFiles::ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) {
-  if (auto fault = Take(FileOp::Read)) {
-    bytes.clear();
-    return fault;
-  }
-  return real_->ReadWholeFile(path, bytes);
+platform::SysError FaultyFiles::OpenNamedFile(const std::u16string& path, platform::CFile& file) {
+  if (auto fault = Take(FileOp::Read)) return fault;
+  return real_->OpenNamedFile(path, file);
 }
 
 platform::SysError FaultyFiles::OpenDirectory(const std::u16string& path, platform::CDirectory& directory) {
@@ -149,6 +146,12 @@ platform::SysError FaultyFiles::WriteStaged(platform::CStagedFile& staged, std::
   }
   return real_->WriteStaged(staged, data);
 }
+
+platform::SysError FaultyFiles::TruncateStaged(platform::CStagedFile& staged, std::uint64_t size) {
+  return real_->TruncateStaged(staged, size);
+}
+
+void FaultyFiles::StartFlushStaged(platform::CStagedFile& staged) { real_->StartFlushStaged(staged); }
 
 platform::SysError FaultyFiles::CopyAttributes(platform::CStagedFile& staged, const platform::CFile& replaced) {
   return real_->CopyAttributes(staged, replaced);

@@ -19,7 +19,7 @@
 namespace glyphshift::support {
 
 enum class FileOp {
-  Read,             // OpenFile, OpenForReplacing, ReadFile, ReadWholeFile
+  Read,             // OpenFile, OpenForReplacing, OpenNamedFile, ReadFile
   Write,            // WriteStaged
   Flush,            // FlushStaged
   Commit,           // Commit (the rename of a staged file)
@@ -51,7 +51,7 @@ class FaultyFiles final : public platform::FileSystem {
   // Calls of `op` so far, failed ones included.
   int Calls(FileOp op) const { return slot(op).calls; }
 
-  platform::SysError ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) override;
+  platform::SysError OpenNamedFile(const std::u16string& path, platform::CFile& file) override;
   platform::SysError OpenDirectory(const std::u16string& path, platform::CDirectory& directory) override;
   platform::SysError OpenSubdirectory(const platform::CDirectory& parent, const std::u16string& name,
                                       const platform::FileId* expected, platform::CDirectory& directory) override;
@@ -72,6 +72,8 @@ class FaultyFiles final : public platform::FileSystem {
                                      std::u16string& name) override;
   platform::SysError CreateStaged(const platform::CDirectory& directory, platform::CStagedFile& staged) override;
   platform::SysError WriteStaged(platform::CStagedFile& staged, std::span<const std::uint8_t> data) override;
+  platform::SysError TruncateStaged(platform::CStagedFile& staged, std::uint64_t size) override;
+  void StartFlushStaged(platform::CStagedFile& staged) override;
   platform::SysError CopyAttributes(platform::CStagedFile& staged, const platform::CFile& replaced) override;
   platform::SysError SetNewFilePermissions(platform::CStagedFile& staged, std::uint32_t permissions) override;
   platform::SysError FlushStaged(platform::CStagedFile& staged) override;

@@ -25,4 +25,10 @@ CharsetCode DetectCharset(const std::uint8_t* data, std::uint32_t dataLength) no
 // The UTF-8 decoder's result over the whole input as a size query, and the units it counts.
 std::int32_t ScanUtf8(const std::uint8_t* source, std::uint32_t sourceLength, std::uint64_t& units) noexcept;
 
+// The decoding loop itself (converting unless `destination` is null): `units` receives the
+// units, `consumed` the bytes before the place where decoding ended (the input's end, or a
+// lead byte with fewer bytes left than its form needs).
+std::int32_t DecodeUtf8Prefix(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
+                              std::uint64_t& units, std::uint32_t& consumed) noexcept;
+
 }  // namespace glyphshift::engine::reference

@@ -9,17 +9,24 @@ namespace {
 
 template <bool kConvert>
 std::int32_t DecodeAll(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
-                       std::uint64_t& units) noexcept {
+                       std::uint64_t& units, std::uint32_t* consumed = nullptr) noexcept {
   std::int32_t result = 0;
   std::uint32_t j = 0;
   units = 0;
   while (j < sourceLength) {
     if (!DecodeUtf8Character<kConvert>(source, sourceLength, j, destination, units, result)) break;
   }
+  if (consumed) *consumed = j;
   return result;
 }
 
 }  // namespace
+
+std::int32_t DecodeUtf8Prefix(const std::uint8_t* source, std::uint32_t sourceLength, char16_t* destination,
+                              std::uint64_t& units, std::uint32_t& consumed) noexcept {
+  return destination ? DecodeAll<true>(source, sourceLength, destination, units, &consumed)
+                     : DecodeAll<false>(source, sourceLength, nullptr, units, &consumed);
+}
 
 std::int32_t ScanUtf8(const std::uint8_t* source, std::uint32_t sourceLength, std::uint64_t& units) noexcept {
   return DecodeAll<false>(source, sourceLength, nullptr, units);

@@ -121,7 +121,7 @@ void SplitNative(const std::string& path, std::string& directory, std::string& n
 
 class CPosixFileSystem final : public FileSystem {
  public:
-  SysError ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) override;
+  SysError OpenNamedFile(const std::u16string& path, CFile& file) override;
 
   SysError OpenDirectory(const std::u16string& path, CDirectory& directory) override;
   SysError OpenSubdirectory(const CDirectory& parent, const std::u16string& name, const FileId* expected,
@@ -145,6 +145,10 @@ class CPosixFileSystem final : public FileSystem {
   SysError WriteStaged(CStagedFile& staged, std::span<const std::uint8_t> data) override {
     return posix::WriteStaged(staged, data);
   }
+  SysError TruncateStaged(CStagedFile& staged, std::uint64_t size) override {
+    return posix::TruncateStaged(staged, size);
+  }
+  void StartFlushStaged(CStagedFile& staged) override { posix::StartFlushStaged(staged); }
   SysError CopyAttributes(CStagedFile& staged, const CFile& replaced) override {
     return posix::CopyAttributes(staged, replaced);
   }
@@ -164,21 +168,22 @@ class CPosixFileSystem final : public FileSystem {
   std::u16string CurrentDirectory() override;
 };
 
-SysError CPosixFileSystem::ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) {
-  bytes.clear();
+SysError CPosixFileSystem::OpenNamedFile(const std::u16string& path, CFile& file) {
   std::string native;
   if (auto error = ToNativePath(path, native)) return error;
   // O_NONBLOCK: opening a FIFO without a writer must not hang the run; it is refused below.
   const int fd = RetryOnEintr([&] { return ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); });
   if (fd < 0) return Errno("open");
-  CFile file;
-  file.handle.Reset(fd);
+  CFile opened;
+  opened.handle.Reset(fd);
   struct stat st;
   if (::fstat(fd, &st) != 0) return Errno("fstat");
   if (S_ISDIR(st.st_mode)) return {EISDIR, "read"};
   if (!S_ISREG(st.st_mode)) return {EINVAL, "read"};
-  file.status = StatusOf(st);
-  return platform::ReadWholeFile(file, bytes);
+  opened.status = StatusOf(st);
+  opened.path = path;
+  file = std::move(opened);
+  return {};
 }
 
 SysError CPosixFileSystem::OpenDirectory(const std::u16string& path, CDirectory& directory) {

@@ -40,6 +40,8 @@ std::u16string JoinForMessages(const std::u16string& directory, const std::u16st
 // Staged files (staged_files.cpp).
 SysError CreateStaged(const CDirectory& directory, CStagedFile& staged);
 SysError WriteStaged(CStagedFile& staged, std::span<const std::uint8_t> data);
+SysError TruncateStaged(CStagedFile& staged, std::uint64_t size);
+void StartFlushStaged(CStagedFile& staged);
 SysError CopyAttributes(CStagedFile& staged, const CFile& replaced);
 SysError SetNewFilePermissions(CStagedFile& staged, std::uint32_t permissions);
 SysError FlushStaged(CStagedFile& staged);

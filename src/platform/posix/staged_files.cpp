@@ -250,8 +250,9 @@ SysError CreateStaged(const CDirectory& directory, CStagedFile& staged) {
 SysError WriteStaged(CStagedFile& staged, std::span<const std::uint8_t> data) {
   std::size_t done = 0;
   while (done < data.size()) {
-    const ssize_t n =
-        RetryOnEintr([&] { return ::write(Fd(staged.handle), data.data() + done, data.size() - done); });
+    const ssize_t n = RetryOnEintr([&] {
+      return ::pwrite(Fd(staged.handle), data.data() + done, data.size() - done, static_cast<off_t>(staged.written));
+    });
     if (n < 0) return Errno("write");
     // A regular file that takes nothing has no room left.
     if (n == 0) return {ENOSPC, "write"};
@@ -259,6 +260,19 @@ SysError WriteStaged(CStagedFile& staged, std::span<const std::uint8_t> data) {
     staged.written += static_cast<std::uint64_t>(n);
   }
   return {};
+}
+
+SysError TruncateStaged(CStagedFile& staged, std::uint64_t size) {
+  if (RetryOnEintr([&] { return ::ftruncate(Fd(staged.handle), static_cast<off_t>(size)); }) != 0) {
+    return Errno("ftruncate");
+  }
+  staged.written = size;
+  return {};
+}
+
+void StartFlushStaged(CStagedFile& staged) {
+  // Only the start of the write-back: the flush that waits for it comes later, for a batch.
+  (void)::sync_file_range(Fd(staged.handle), 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 SysError CopyAttributes(CStagedFile& staged, const CFile& replaced) {

@@ -1,0 +1,172 @@
+#include "convert/stream_conversion.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace glyphshift {
+
+namespace {
+
+constexpr std::uint8_t kUtf8Bom[] = {0xEF, 0xBB, 0xBF};
+constexpr std::uint8_t kUtf16LeBom[] = {0xFF, 0xFE};
+constexpr std::uint8_t kUtf16BeBom[] = {0xFE, 0xFF};
+constexpr char16_t kByteOrderMark = 0xFEFF;
+constexpr std::size_t kUtf8Longest = 6;  // the most bytes a cut-off character carries over
+
+bool IsUtf16(CharsetCode code) { return code == kCharsetUtf16 || code == kCharsetUtf16Be; }
+
+std::span<const std::uint8_t> MarkFor(CharsetCode destination) {
+  if (destination == kCharsetUtf8) return kUtf8Bom;
+  if (destination == kCharsetUtf16) return kUtf16LeBom;
+  if (destination == kCharsetUtf16Be) return kUtf16BeBom;
+  return {};  // a single-byte set has no mark
+}
+
+}  // namespace
+
+CStreamConversion::CStreamConversion(const StreamSettings& settings, CByteSink& sink)
+    : settings_(settings), sink_(sink), decoder_(settings.source), encoder_(settings.destination) {}
+
+CStreamConversion::~CStreamConversion() = default;
+
+StreamStep CStreamConversion::Begin(std::uint64_t sourceSize) {
+  // Small files get small buffers: thousands of them must not each pay for megabytes.
+  const std::uint64_t expected = std::max<std::uint64_t>(sourceSize, 64);
+  pieceBytes_ = static_cast<std::size_t>(std::min<std::uint64_t>(expected, kPieceBytes));
+  chunkUnits_ = std::min(pieceBytes_ + kUtf8Longest, kChunkUnits);
+  outputBytes_ = static_cast<std::size_t>(std::min<std::uint64_t>(3 * expected, kOutputBytes)) +
+                 CStreamEncoder::MaxBytes(2 * chunkUnits_ + 2);
+
+  // The piece's bytes and one chunk's units in one block.
+  const std::size_t inputBytes = (kUtf8Longest + pieceBytes_ + 1) / 2 * 2;
+  input_ = ReinterpretFileMemory<std::uint8_t>(AllocateUnits(inputBytes / 2 + chunkUnits_ + 1));
+  if (!input_) return StreamStep::Decoding;
+  bytes_ = input_.get();
+  units_ = reinterpret_cast<char16_t*>(input_.get() + inputBytes);
+  if (settings_.lineBreakType) {
+    broken_ = AllocateUnits(2 * chunkUnits_ + 4);
+    if (!broken_) return StreamStep::LineBreaks;
+    lineBreaks_.emplace(*settings_.lineBreakType);
+  }
+  if (settings_.modifyXml || settings_.modifyHtml) {
+    name_ = AllocateUnits(settings_.destinationName.size() + 1);
+    if (!name_) return StreamStep::Markup;
+    std::copy(settings_.destinationName.begin(), settings_.destinationName.end(), name_.get());
+    markup_.reset(new (std::nothrow) CMarkupStream(
+        std::u16string_view(name_.get(), settings_.destinationName.size()), settings_.modifyXml, settings_.modifyHtml));
+    if (!markup_) return StreamStep::Markup;
+  }
+  output_ = AllocateBytes(outputBytes_);
+  if (!output_) return StreamStep::Encoding;
+  if (settings_.writeBom) Append(MarkFor(settings_.destination));
+  return StreamStep::None;
+}
+
+std::span<std::uint8_t> CStreamConversion::Room() { return {bytes_ + carried_, pieceBytes_}; }
+
+bool CStreamConversion::Commit(std::size_t got) {
+  carried_ += got;
+  Decode(false);
+  return !failed_;
+}
+
+bool CStreamConversion::Finish() {
+  Decode(true);
+  Push(nullptr, 0, true);
+  // A high surrogate still waiting for its partner is encoded alone.
+  if (Ensure(CStreamEncoder::MaxBytes(0))) {
+    outputSize_ += encoder_.Encode(nullptr, 0, true, output_.get() + outputSize_);
+  }
+  // Half a unit at the end of a UTF-16 source stays as a zero byte in a UTF-16 destination,
+  // unless a line-break step rewrote the text by whole units.
+  if (decoder_.OddByte() && IsUtf16(settings_.destination) && !lineBreaks_) {
+    static constexpr std::uint8_t kZero[] = {0};
+    Append(kZero);
+  }
+  FlushOutput();
+  return !failed_;
+}
+
+// Decodes what was read in chunks of units; a cut-off character moves to the front for the next
+// piece to complete.
+void CStreamConversion::Decode(bool last) {
+  std::size_t at = 0;
+  while (at < carried_ || (last && at == 0)) {
+    const std::size_t part = std::min(carried_ - at, chunkUnits_);
+    const bool end = at + part == carried_;
+    std::size_t consumed = 0;
+    const std::size_t units = decoder_.Decode(bytes_ + at, part, last && end, units_, consumed);
+    Push(units_, units, false);
+    at += consumed;
+    if (failed_ || (end && consumed < part) || part == 0) break;
+  }
+  if (at != 0 && at < carried_) std::memmove(bytes_, bytes_ + at, carried_ - at);
+  carried_ -= std::min(at, carried_);
+}
+
+void CStreamConversion::Push(const char16_t* units, std::size_t count, bool last) {
+  if (lineBreaks_) {
+    count = lineBreaks_->Rewrite(units, count, last, broken_.get());
+    units = broken_.get();
+  }
+  // Only the text's very first unit can be the byte order mark that is dropped.
+  if (!markChecked_ && count != 0) {
+    markChecked_ = true;
+    if (units[0] == kByteOrderMark) {
+      ++units;
+      --count;
+    }
+  }
+  if (markup_) {
+    markup_->Process(units, count, *this);
+  } else {
+    Emit(units, count);
+  }
+}
+
+void CStreamConversion::Emit(const char16_t* units, std::size_t count) {
+  // In parts that fit the output buffer (a markup name may come on its own, line breaks double).
+  const std::size_t most = (outputBytes_ - CStreamEncoder::MaxBytes(0)) / 3;
+  while (count != 0 && !failed_) {
+    const std::size_t part = std::min(count, most);
+    if (!Ensure(CStreamEncoder::MaxBytes(part))) return;
+    outputSize_ += encoder_.Encode(units, part, false, output_.get() + outputSize_);
+    units += part;
+    count -= part;
+  }
+}
+
+// Taken only after a quote or "=": no high surrogate waits in the encoder.
+std::uint64_t CStreamConversion::Mark() { return sink_.Size() + outputSize_; }
+
+void CStreamConversion::Rewind(std::uint64_t mark) {
+  encoder_.Forget();
+  const std::uint64_t written = sink_.Size();
+  if (mark >= written) {
+    outputSize_ = static_cast<std::size_t>(mark - written);
+  } else {
+    outputSize_ = 0;
+    if (!sink_.Truncate(mark)) failed_ = true;
+  }
+}
+
+void CStreamConversion::Append(std::span<const std::uint8_t> bytes) {
+  if (bytes.empty() || !Ensure(bytes.size())) return;
+  std::memcpy(output_.get() + outputSize_, bytes.data(), bytes.size());
+  outputSize_ += bytes.size();
+}
+
+// Room for `bytes` more in the output buffer, writing out what it holds when needed.
+bool CStreamConversion::Ensure(std::size_t bytes) {
+  if (outputBytes_ - outputSize_ < bytes) FlushOutput();
+  return !failed_;
+}
+
+void CStreamConversion::FlushOutput() {
+  if (outputSize_ == 0 || failed_) return;
+  if (!sink_.Write({output_.get(), outputSize_})) failed_ = true;
+  outputSize_ = 0;
+}
+
+}  // namespace glyphshift

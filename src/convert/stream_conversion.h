@@ -1,0 +1,103 @@
+// One file's conversion, piece by piece: decode, rewrite line breaks, drop a leading byte order
+// mark, rewrite markup declarations, encode, write. The output is byte for byte what the steps
+// give over the whole text, and memory does not grow with the file: a few buffers of fixed size
+// (smaller for small files) are reused from piece to piece.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "convert/markup_stream.h"
+#include "convert/text_stages.h"
+#include "convert/working_text.h"
+#include "engine/charset_catalogue.h"
+
+namespace glyphshift {
+
+// Where the converted bytes go: a staged file, or memory in tests. Errors are the sink's to keep.
+class CByteSink {
+ public:
+  virtual ~CByteSink() = default;
+  virtual bool Write(std::span<const std::uint8_t> bytes) = 0;
+  virtual std::uint64_t Size() const = 0;
+  // Cuts what was written back to `size` bytes: a markup value is replaced after it was written.
+  virtual bool Truncate(std::uint64_t size) = 0;
+};
+
+struct StreamSettings {
+  CharsetCode source = 0;
+  CharsetCode destination = kCharsetUtf8;
+  std::optional<std::int32_t> lineBreakType;  // absent: line breaks unchanged
+  bool writeBom = true;
+  bool modifyXml = false;
+  bool modifyHtml = false;
+  std::u16string_view destinationName;  // written into markup declarations
+};
+
+// The steps whose buffers the conversion allocates, in this order; a failed allocation names
+// its step (ProcessFile reports each differently).
+enum class StreamStep { None, Decoding, LineBreaks, Markup, Encoding };
+
+class CStreamConversion final : private CUnitSink {
+ public:
+  // Source bytes read at once, and units decoded at once: a piece, its units and their bytes
+  // stay in the second-level cache.
+  static constexpr std::size_t kPieceBytes = 128 * 1024;
+  static constexpr std::size_t kChunkUnits = 16 * 1024;
+  // Output collected before it is written.
+  static constexpr std::size_t kOutputBytes = 512 * 1024;
+
+  CStreamConversion(const StreamSettings& settings, CByteSink& sink);
+  ~CStreamConversion() override;
+  CStreamConversion(const CStreamConversion&) = delete;
+  CStreamConversion& operator=(const CStreamConversion&) = delete;
+
+  // Allocates the buffers, sized for a source of about `sourceSize` bytes (it may grow or
+  // shrink while it is read), and writes the byte order mark. The step whose buffer could not
+  // be had, or None.
+  StreamStep Begin(std::uint64_t sourceSize);
+  // Where the next piece of the source is to be read.
+  std::span<std::uint8_t> Room();
+  // `got` bytes were read into Room(). False when the sink failed.
+  bool Commit(std::size_t got);
+  // After the last piece. False when the sink failed.
+  bool Finish();
+
+ private:
+  void Decode(bool last);
+  void Push(const char16_t* units, std::size_t count, bool last);
+  void Emit(const char16_t* units, std::size_t count) override;
+  std::uint64_t Mark() override;
+  void Rewind(std::uint64_t mark) override;
+  void Append(std::span<const std::uint8_t> bytes);
+  void FlushOutput();
+  bool Ensure(std::size_t bytes);
+
+  const StreamSettings settings_;
+  CByteSink& sink_;
+  bool failed_ = false;
+
+  CStreamDecoder decoder_;
+  std::optional<CLineBreakStage> lineBreaks_;
+  std::unique_ptr<CMarkupStream> markup_;
+  CStreamEncoder encoder_;
+  bool markChecked_ = false;  // the first unit was looked at for a byte order mark
+
+  std::size_t pieceBytes_ = 0;
+  std::size_t chunkUnits_ = 0;
+  std::size_t outputBytes_ = 0;
+  platform::FileMemory<std::uint8_t> input_;  // [carried bytes][room], then the chunk's units
+  std::uint8_t* bytes_ = nullptr;
+  char16_t* units_ = nullptr;
+  std::size_t carried_ = 0;
+  platform::FileMemory<char16_t> broken_;  // units after the line-break step
+  platform::FileMemory<char16_t> name_;    // the markup stage's copy of the name
+  platform::FileMemory<std::uint8_t> output_;
+  std::size_t outputSize_ = 0;
+};
+
+}  // namespace glyphshift
