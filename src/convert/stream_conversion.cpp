@@ -38,8 +38,8 @@ StreamStep CStreamConversion::Begin(std::uint64_t sourceSize) {
   outputBytes_ = static_cast<std::size_t>(std::min<std::uint64_t>(3 * expected, kOutputBytes)) +
                  CStreamEncoder::MaxBytes(2 * chunkUnits_ + 2);
 
-  // The piece's bytes and one chunk's units in one block.
-  const std::size_t inputBytes = (kUtf8Longest + pieceBytes_ + 1) / 2 * 2;
+  // The read buffer and one chunk's units in one block.
+  const std::size_t inputBytes = (pieceBytes_ + 1) / 2 * 2;
   input_ = ReinterpretFileMemory<std::uint8_t>(AllocateUnits(inputBytes / 2 + chunkUnits_ + 1));
   if (!input_) return StreamStep::Decoding;
   bytes_ = input_.get();
@@ -63,16 +63,30 @@ StreamStep CStreamConversion::Begin(std::uint64_t sourceSize) {
   return StreamStep::None;
 }
 
-std::span<std::uint8_t> CStreamConversion::Room() { return {bytes_ + carried_, pieceBytes_}; }
-
-bool CStreamConversion::Commit(std::size_t got) {
-  carried_ += got;
-  Decode(false);
+bool CStreamConversion::Add(std::span<const std::uint8_t> piece) {
+  if (carried_ != 0) {
+    // The cut-off character is completed from the piece's first bytes, where decoding goes on.
+    const std::size_t taken = std::min(piece.size(), sizeof carry_ - carried_);
+    std::memcpy(carry_ + carried_, piece.data(), taken);
+    const std::size_t consumed = Decode(carry_, carried_ + taken, false);
+    if (consumed < carried_) {
+      // The piece was too short: what was decoded goes, a character still cut off stays.
+      carried_ += taken - consumed;
+      std::memmove(carry_, carry_ + consumed, carried_);
+      return taken < piece.size() ? Add(piece.subspan(taken)) : !failed_;
+    }
+    piece = piece.subspan(consumed - carried_);
+    carried_ = 0;
+  }
+  const std::size_t consumed = Decode(piece.data(), piece.size(), false);
+  carried_ = piece.size() - consumed;  // fewer than a character's bytes
+  if (carried_ != 0) std::memcpy(carry_, piece.data() + consumed, carried_);
   return !failed_;
 }
 
 bool CStreamConversion::Finish() {
-  Decode(true);
+  Decode(carry_, carried_, true);
+  carried_ = 0;
   Push(nullptr, 0, true);
   // A high surrogate still waiting for its partner is encoded alone.
   if (Ensure(CStreamEncoder::MaxBytes(0))) {
@@ -88,21 +102,18 @@ bool CStreamConversion::Finish() {
   return !failed_;
 }
 
-// Decodes what was read in chunks of units; a cut-off character moves to the front for the next
-// piece to complete.
-void CStreamConversion::Decode(bool last) {
+std::size_t CStreamConversion::Decode(const std::uint8_t* data, std::size_t size, bool last) {
   std::size_t at = 0;
-  while (at < carried_ || (last && at == 0)) {
-    const std::size_t part = std::min(carried_ - at, chunkUnits_);
-    const bool end = at + part == carried_;
+  while (at < size && !failed_) {
+    const std::size_t part = std::min(size - at, chunkUnits_);
+    const bool end = at + part == size;
     std::size_t consumed = 0;
-    const std::size_t units = decoder_.Decode(bytes_ + at, part, last && end, units_, consumed);
+    const std::size_t units = decoder_.Decode(data + at, part, last && end, units_, consumed);
     Push(units_, units, false);
     at += consumed;
-    if (failed_ || (end && consumed < part) || part == 0) break;
+    if (end && consumed < part) break;  // a character cut off at the end waits for more
   }
-  if (at != 0 && at < carried_) std::memmove(bytes_, bytes_ + at, carried_ - at);
-  carried_ -= std::min(at, carried_);
+  return at;
 }
 
 void CStreamConversion::Push(const char16_t* units, std::size_t count, bool last) {

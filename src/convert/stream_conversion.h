@@ -60,15 +60,18 @@ class CStreamConversion final : private CUnitSink {
   // shrink while it is read), and writes the byte order mark. The step whose buffer could not
   // be had, or None.
   StreamStep Begin(std::uint64_t sourceSize);
-  // Where the next piece of the source is to be read.
-  std::span<std::uint8_t> Room();
-  // `got` bytes were read into Room(). False when the sink failed.
-  bool Commit(std::size_t got);
+  // The next piece of the source, used where it lies (a mapped file is never copied). False
+  // when the sink failed.
+  bool Add(std::span<const std::uint8_t> piece);
+  // A buffer to read the next piece into, for Add.
+  std::span<std::uint8_t> Room() { return {bytes_, pieceBytes_}; }
   // After the last piece. False when the sink failed.
   bool Finish();
 
  private:
-  void Decode(bool last);
+  // Decodes from `data` in chunks of units; returns the bytes used (all but a cut-off
+  // character at the end, unless `last`).
+  std::size_t Decode(const std::uint8_t* data, std::size_t size, bool last);
   void Push(const char16_t* units, std::size_t count, bool last);
   void Emit(const char16_t* units, std::size_t count) override;
   std::uint64_t Mark() override;
@@ -90,9 +93,11 @@ class CStreamConversion final : private CUnitSink {
   std::size_t pieceBytes_ = 0;
   std::size_t chunkUnits_ = 0;
   std::size_t outputBytes_ = 0;
-  platform::FileMemory<std::uint8_t> input_;  // [carried bytes][room], then the chunk's units
+  platform::FileMemory<std::uint8_t> input_;  // the read buffer, then the chunk's units
   std::uint8_t* bytes_ = nullptr;
   char16_t* units_ = nullptr;
+  // The start of a character the last piece cut off, and the bytes after it that complete it.
+  std::uint8_t carry_[64] = {};
   std::size_t carried_ = 0;
   platform::FileMemory<char16_t> broken_;  // units after the line-break step
   platform::FileMemory<char16_t> name_;    // the markup stage's copy of the name

@@ -110,6 +110,17 @@ struct FileRef {
   std::u16string_view path;
 };
 
+// A window of a file mapped for reading: its bytes where they lie, without a copy.
+struct CMappedBytes {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+
+  CMappedBytes() = default;
+  CMappedBytes(CMappedBytes&&) = delete;
+  ~CMappedBytes();  // unmaps
+  void Release();
+};
+
 // A destination being written: a temporary file in the destination's directory, which takes
 // the destination's name only when it is complete (Commit). A staged file that is never
 // committed is removed, also when an interrupt ends the process (see
@@ -170,6 +181,10 @@ class FileSystem {
   // Reads up to `size` bytes at `offset`; fewer only at the end of the file.
   virtual SysError ReadFile(const CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
                             std::size_t& got) = 0;
+  // Maps `size` bytes at `offset` (within the file's size) for reading, read in at once. Only a
+  // file of the process's own user: a file another user may cut short while it is mapped would
+  // end the process (SIGBUS); that is EPERM, and the caller reads it instead.
+  virtual SysError MapFile(const CFile& file, std::uint64_t offset, std::size_t size, CMappedBytes& view) = 0;
   // Opens the directory of a path the person named (links on the way followed) and gives the
   // path's last component. With `followLinks`, links at the name are followed too, to the
   // directory and name of what is no link (and may not exist yet): writing there replaces a
@@ -191,10 +206,14 @@ class FileSystem {
   // Permission bits for a new file, less the process's umask.
   virtual SysError SetNewFilePermissions(CStagedFile& staged, std::uint32_t permissions) = 0;
   // Starts writing the content to the disk without waiting for it, so that the flushes of many
-  // files overlap (advice: a failure shows in FlushStaged).
+  // files overlap (advice: a failure shows when the flush is waited for).
   virtual void StartFlushStaged(CStagedFile& staged) = 0;
-  // Makes the written content durable.
+  // Makes the written content durable, on its own.
   virtual SysError FlushStaged(CStagedFile& staged) = 0;
+  // For a batch: WaitForStaged for each file (its write errors are its own), then one
+  // FlushFileSystem makes all of them durable at once, instead of one flush of the disk each.
+  virtual SysError WaitForStaged(CStagedFile& staged) = 0;
+  virtual SysError FlushFileSystem(const CDirectory& directory) = 0;
   // Gives the staged file its name in its directory: a link or file there is replaced (never
   // followed) when `replace` allows, else EEXIST. The handle stays open on the new file.
   virtual SysError Commit(CStagedFile& staged, const std::u16string& name, Replace replace) = 0;
@@ -222,7 +241,8 @@ FileSystem* SetFilesForTesting(FileSystem* files);
 
 // From now on SIGINT, SIGTERM and SIGHUP remove every staged file in progress, then end the
 // process as the signal would have: a file being converted keeps its old content and no
-// temporary is left behind.
+// temporary is left behind. So does SIGBUS, which a mapped file of the process's own user cut
+// short while it is read raises.
 void RemoveStagedFilesOnInterrupt();
 
 // The permission bits a new file gets from `permissions` under the process's umask.

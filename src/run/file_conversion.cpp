@@ -1,5 +1,6 @@
 #include "run/file_conversion.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include <memory>
@@ -91,28 +92,108 @@ bool IsRunLog(const FileLocation& destination) {
 
 }  // namespace
 
-bool ConvertFile(ConversionOptions& options, OpenedSource& source, const FileLocation& sourceLocation,
-                 const FileLocation& destination, std::u16string_view displayName, RunSummary& summary,
-                 WrittenFile* written) {
+std::unique_ptr<CFileRun> RefusedFile(std::int32_t result, std::u16string_view displayName) {
+  auto file = std::make_unique<CFileRun>();
+  file->result = result;
+  file->displayName = displayName;
+  return file;
+}
+
+std::unique_ptr<CFileRun> StartFile(ConversionOptions& options, OpenedSource& source,
+                                    const FileLocation& sourceLocation, const FileLocation& destination,
+                                    std::u16string_view displayName) {
   if (IsRunLog(destination)) {
     PrintMessage(u"\"%s\" is the log file of this run; nothing is converted into it.\n", destination.path);
-    CountFailure(summary, kProcessWriteError, displayName);
-    return false;
+    return RefusedFile(kProcessWriteError, displayName);
   }
   if (options.autoDetectSource) DetectSourceCharset(options, source);
+  auto file = std::make_unique<CFileRun>();
+  file->displayName = displayName;
+  file->result =
+      ConvertToStaged(options, source, sourceLocation, destination, options.sourceCharsetName, options.sourceCharset,
+                      options.destinationCharsetName, options.destinationCharset, &file->sourceSize, file->converted);
+  return file;
+}
 
-  std::uint64_t sourceSize = 0;
+bool FinishFile(const ConversionOptions& options, CFileRun& file, RunSummary& summary) {
   std::uint64_t destinationSize = 0;
-  const std::int32_t result =
-      ProcessFile(options, source, sourceLocation, destination, options.sourceCharsetName, options.sourceCharset,
-                  options.destinationCharsetName, options.destinationCharset, &sourceSize, &destinationSize, written);
+  WrittenFile written;
+  const std::int32_t result = file.result != kProcessOk
+                                  ? file.result
+                                  : CompleteConversion(options, file.converted, &destinationSize, &written);
   if (result != kProcessOk) {
-    CountFailure(summary, result, displayName);
+    CountFailure(summary, result, file.displayName);
+    if (file.done) file.done(nullptr);
     return false;
   }
   summary.lastResult = result;
-  PrintSuccess(summary, sourceSize, destinationSize, displayName);
+  PrintSuccess(summary, file.sourceSize, destinationSize, file.displayName);
+  if (file.done) file.done(&written);
   return true;
 }
 
+bool ConvertFile(ConversionOptions& options, OpenedSource& source, const FileLocation& sourceLocation,
+                 const FileLocation& destination, std::u16string_view displayName, RunSummary& summary,
+                 WrittenFile* written) {
+  std::unique_ptr<CFileRun> file = StartFile(options, source, sourceLocation, destination, displayName);
+  file->done = [written](WrittenFile* result) {
+    if (written && result) *written = std::move(*result);
+  };
+  return FinishFile(options, *file, summary);
+}
+
+void CCommitBatch::Add(std::unique_ptr<CFileRun> file) {
+  if (!held_) held_ = std::make_unique<CHeldMessages>();
+  if (file->result == kProcessOk) bytes_ += file->converted.staged.written;
+  pending_.push_back({std::move(file), held_->Mark()});
+  // With /error-stop a failure must end the directory before anything later is converted.
+  if (pending_.size() >= kMaxFiles || bytes_ >= kMaxBytes || options_.errorStop) Complete();
+}
+
+bool CCommitBatch::Holds(std::u16string_view name) const {
+  for (const Pending& p : pending_) {
+    const CConvertedFile& c = p.file->converted;
+    if (p.file->result == kProcessOk && (c.destination.name == name || c.sourceLocation.name == name)) return true;
+  }
+  return false;
+}
+
+void CCommitBatch::Complete() {
+  if (pending_.empty()) {
+    held_.reset();
+    return;
+  }
+  // One wait for all: each file's write-back was started as it was complete; each is waited
+  // for (its write errors are its own), then the file systems are flushed once.
+  platform::FileSystem& files = platform::Files();
+  std::vector<CConvertedFile*> flushed;
+  for (Pending& p : pending_) {
+    CConvertedFile& c = p.file->converted;
+    if (p.file->result != kProcessOk || !c.NeedsFlush(options_)) continue;
+    c.flushError = files.WaitForStaged(c.staged);
+    c.flushed = true;
+    if (!c.flushError) flushed.push_back(&c);
+  }
+  std::vector<platform::FileId> systems;  // one directory of each file system, by its device
+  for (CConvertedFile* c : flushed) {
+    const platform::FileId& directory = c->staged.directory->id;
+    if (std::any_of(systems.begin(), systems.end(), [&](const platform::FileId& s) { return s.device == directory.device; })) {
+      continue;
+    }
+    systems.push_back(directory);
+    // A failure cannot be pinned on one file: every file of that file system keeps its old content.
+    if (const platform::SysError error = files.FlushFileSystem(*c->staged.directory)) {
+      for (CConvertedFile* other : flushed) {
+        if (other->staged.directory->id.device == directory.device) other->flushError = error;
+      }
+    }
+  }
+  for (Pending& p : pending_) {
+    held_->ReleaseUntil(p.heldMark);
+    held_->PrintThrough([&] { FinishFile(options_, *p.file, summary_); });
+  }
+  pending_.clear();
+  bytes_ = 0;
+  held_.reset();  // writes the lines printed after the last file
+}
 }  // namespace glyphshift

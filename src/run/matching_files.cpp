@@ -38,6 +38,7 @@ struct WalkContext {
   std::unique_ptr<CDirectoryChain> sources;
   std::unique_ptr<CDirectoryChain> outputs;  // the copies below the output folder, if any
   CUserTranslationTable* table = nullptr;
+  std::unique_ptr<CCommitBatch> batch;
 };
 
 void ReportOutOfMemory(RunSummary& summary) {
@@ -84,6 +85,8 @@ class CDirectoryScan {
   // False when the walk of this directory ends here (out of memory, /error-stop).
   bool Visit(std::size_t index);
   void Convert(std::size_t index);
+  void Finished(std::size_t index, WrittenFile* written, const FileLocation& destination);
+  void AddToBatch(std::size_t index, std::unique_ptr<CFileRun> file, const FileLocation& destination);
   bool PrepareDestinations();
   void Refuse(std::size_t index, const std::u16string& destination);
 
@@ -117,8 +120,11 @@ void CDirectoryScan::Classify() {
 void CDirectoryScan::Run() {
   Classify();
   for (std::size_t i = 0; i < entries_.size() && !stopped_; ++i) {
-    if (!Visit(i)) return;
+    if (!Visit(i)) break;
   }
+  // The directory's files get their names before the walk moves on: the directories the
+  // pending files are written in stay open only while their directory is scanned.
+  walk_.batch->Complete();
 }
 
 bool CDirectoryScan::Visit(std::size_t index) {
@@ -177,11 +183,16 @@ bool CDirectoryScan::PrepareDestinations() {
 
 // The destination is a source that could not be converted: writing over it would lose its text.
 void CDirectoryScan::Refuse(std::size_t index, const std::u16string& destination) {
-  states_[index] = State::Failed;
   PrintMessage(u"\"%s\" is not converted: its destination \"%s\" is a source of this run that was not converted.\n",
                entries_[index].name, destination);
-  CountFailure(walk_.summary, kProcessWriteError, entries_[index].name);
-  if (options_.errorStop) stopped_ = true;
+  AddToBatch(index, RefusedFile(kProcessWriteError, entries_[index].name), {});
+}
+
+// Every file goes through the batch, failed ones too, so results are counted in file order.
+void CDirectoryScan::AddToBatch(std::size_t index, std::unique_ptr<CFileRun> file, const FileLocation& destination) {
+  states_[index] = State::Converting;
+  file->done = [this, index, destination](WrittenFile* written) { Finished(index, written, destination); };
+  walk_.batch->Add(std::move(file));
 }
 
 void CDirectoryScan::Convert(std::size_t index) {
@@ -196,12 +207,16 @@ void CDirectoryScan::Convert(std::size_t index) {
     if (const auto other = pendingByName_.find(destinationName); other != pendingByName_.end()) {
       Convert(other->second);
       if (stopped_) return;
+      // Its output must have its name, and its source be gone if moved, before this one is written.
+      if (walk_.batch->Holds(destinationName)) walk_.batch->Complete();
+      if (stopped_) return;
       if (states_[other->second] != State::Done) {
         Refuse(index, destinationName);
         return;
       }
     }
   }
+  if (walk_.batch->Holds(destinationName)) walk_.batch->Complete();
 
   const std::u16string sourcePath = JoinPath(node_->path, entry.name);
   FileLocation source{&directory_, entry.name, sourcePath, {}, false};
@@ -221,17 +236,21 @@ void CDirectoryScan::Convert(std::size_t index) {
   FileLocation destination{destinationError_ ? nullptr : destinationDirectory_, destinationName,
                            JoinPath(destinationDir, destinationName), destinationError_, false};
 
-  WrittenFile written;
-  if (!ConvertFile(options_, opened, source, destination, entry.name, walk_.summary, &written)) {
+  AddToBatch(index, StartFile(options_, opened, source, destination, entry.name), destination);
+}
+
+// A file's conversion ended: converted and named (`written`), or failed.
+void CDirectoryScan::Finished(std::size_t index, WrittenFile* written, const FileLocation& destination) {
+  if (written == nullptr) {
     states_[index] = State::Failed;
     if (options_.errorStop) stopped_ = true;
     return;
   }
   states_[index] = State::Done;
-  written_.insert(written.id);
+  written_.insert(written->id);
   if (walk_.table != nullptr) {
     std::u16string path = destination.path;
-    COwnerTarget target{destinationDirectory_, destinationName, written.handle.Get(), written.id};
+    COwnerTarget target{destination.directory, destination.name, written->handle.Get(), written->id};
     walk_.table->path = &path;
     walk_.table->target = &target;
     walk_.table->ApplyOwnerFromPrefix(true);
@@ -287,7 +306,8 @@ std::int32_t CheckOutput(const ConversionOptions& options, const platform::CDire
 }  // namespace
 
 std::int32_t ConvertMatchingFiles(ConversionOptions& options, RunSummary& summary) {
-  WalkContext walk{options, summary, std::u16string(FileNameOf(options.sourceSpec)), {}, RunLogFileId(), {}, {}, nullptr};
+  WalkContext walk{options, summary, std::u16string(FileNameOf(options.sourceSpec)), {}, RunLogFileId(), {}, {},
+                   nullptr, std::make_unique<CCommitBatch>(options, summary)};
   const std::u16string_view patternDir = DirectoryOf(options.sourceSpec);
   walk.base = IsRelativePath(patternDir) ? JoinPath(platform::Files().CurrentDirectory(), patternDir)
                                          : CanonicalizePath(patternDir);

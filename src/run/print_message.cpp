@@ -1,5 +1,8 @@
 #include "run/print_message.h"
 
+#include <functional>
+#include <vector>
+
 #include <cassert>
 
 #include "platform/native_text.h"
@@ -93,8 +96,58 @@ std::u16string FormatText(std::u16string_view format, std::initializer_list<Form
   return out;
 }
 
-void PrintMessageText(std::u16string_view text) { platform::WriteText(platform::StdStream::Output, text); }
+namespace {
 
-void PrintDiagnosticText(std::u16string_view text) { platform::WriteText(platform::StdStream::Error, text); }
+// Texts held back while a batch of files waits for its flush, in the order they were printed.
+std::vector<HeldText>* g_held = nullptr;
+std::size_t g_released = 0;  // held texts already written
+
+void Write(platform::StdStream stream, std::u16string_view text) {
+  if (g_held != nullptr) {
+    g_held->push_back({stream, std::u16string(text)});
+    return;
+  }
+  platform::WriteText(stream, text);
+}
+
+}  // namespace
+
+void PrintMessageText(std::u16string_view text) { Write(platform::StdStream::Output, text); }
+
+void PrintDiagnosticText(std::u16string_view text) { Write(platform::StdStream::Error, text); }
+
+CHeldMessages::CHeldMessages() {
+  if (g_held == nullptr) {
+    g_held = &texts_;
+    g_released = 0;
+    active_ = true;
+  }
+}
+
+CHeldMessages::~CHeldMessages() {
+  if (!active_) return;
+  ReleaseUntil(texts_.size());
+  g_held = nullptr;
+}
+
+std::size_t CHeldMessages::Mark() const { return texts_.size(); }
+
+void CHeldMessages::ReleaseUntil(std::size_t mark) {
+  if (!active_) return;
+  for (; g_released < mark && g_released < texts_.size(); ++g_released) {
+    platform::WriteText(texts_[g_released].stream, texts_[g_released].text);
+  }
+}
+
+void CHeldMessages::PrintThrough(const std::function<void()>& print) {
+  if (!active_) {
+    print();
+    return;
+  }
+  // Written at once: everything before the release point is out, everything after it is to follow.
+  g_held = nullptr;
+  print();
+  g_held = &texts_;
+}
 
 }  // namespace glyphshift

@@ -15,11 +15,15 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <utility>
+#include <vector>
+
+#include "platform/streams.h"
 
 namespace glyphshift {
 
@@ -147,6 +151,35 @@ void PrintDiagnostic(CheckedFormat<std::type_identity_t<Args>...> format, const 
 
 void PrintMessageText(std::u16string_view text);     // standard output
 void PrintDiagnosticText(std::u16string_view text);  // standard error
+
+// A text printed while messages are held, and the stream it is for.
+struct HeldText {
+  platform::StdStream stream;
+  std::u16string text;
+};
+
+// While it lives, everything printed is held back instead of written, to be released in the
+// order it was printed: a batch of converted files is completed after later files were already
+// converted, and the lines must still come in the order of the files. Does nothing where
+// another one is already holding.
+class CHeldMessages {
+ public:
+  CHeldMessages();
+  ~CHeldMessages();  // writes what is still held
+  CHeldMessages(const CHeldMessages&) = delete;
+  CHeldMessages& operator=(const CHeldMessages&) = delete;
+
+  // A place in the held texts: everything printed so far.
+  std::size_t Mark() const;
+  // Writes the held texts up to `mark`.
+  void ReleaseUntil(std::size_t mark);
+  // Runs `print` with its texts written at once, at the place released so far.
+  void PrintThrough(const std::function<void()>& print);
+
+ private:
+  std::vector<HeldText> texts_;
+  bool active_ = false;
+};
 
 template <class... Args>
 void PrintMessage(CheckedFormat<std::type_identity_t<Args>...> format, const Args&... args) {

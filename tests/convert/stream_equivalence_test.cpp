@@ -199,11 +199,8 @@ Bytes ConvertInPieces(const Bytes& raw, const StreamSettings& settings, std::siz
   CStreamConversion stream(settings, sink);
   EXPECT_EQ(stream.Begin(sizeHint), StreamStep::None);
   for (std::size_t at = 0; at < raw.size();) {
-    const std::span<std::uint8_t> room = stream.Room();
-    const std::size_t take = std::min({piece, room.size(), raw.size() - at});
-    std::copy(raw.begin() + static_cast<std::ptrdiff_t>(at), raw.begin() + static_cast<std::ptrdiff_t>(at + take),
-              room.begin());
-    EXPECT_TRUE(stream.Commit(take));
+    const std::size_t take = std::min(piece, raw.size() - at);
+    EXPECT_TRUE(stream.Add({raw.data() + at, take}));
     at += take;
   }
   EXPECT_TRUE(stream.Finish());

@@ -206,14 +206,18 @@ TEST_F(TreeSafety, TreesDeeperThanAnyPathAreWalkedWhole) {
 
 class KilledRun : public TreeSafety, public ::testing::WithParamInterface<int> {
  protected:
-  static constexpr int kFiles = 120;
-  static std::string Name(int i) { return "f" + std::to_string(i) + ".txt"; }
-  // Large enough that a run takes a while, so the signal lands in the middle of it.
+  // Files get their names a folder at a time, so the signal is sent once the first folders
+  // are done and lands in a later one.
+  static constexpr int kFolders = 12;
+  static constexpr int kFilesPerFolder = 10;
+  static constexpr int kFiles = kFolders * kFilesPerFolder;
+  static std::string Name(int i) { return "d" + std::to_string(i / kFilesPerFolder) + "/f" + std::to_string(i) + ".txt"; }
   static std::string Old(int i) { return std::string(50000, static_cast<char>('a' + i % 26)) + "\xE9"; }
   static std::string New(int i) { return kBom + std::string(50000, static_cast<char>('a' + i % 26)) + "\xC3\xA9"; }
 
   void Populate(const std::string& dir) {
     MakeDir(dir);
+    for (int f = 0; f < kFolders; ++f) MakeDir(dir + "/d" + std::to_string(f));
     for (int i = 0; i < kFiles; ++i) {
       Write(dir + "/" + Name(i), Old(i));
       ASSERT_EQ(::chmod(P(dir + "/" + Name(i)).c_str(), 0640), 0);
@@ -221,25 +225,41 @@ class KilledRun : public TreeSafety, public ::testing::WithParamInterface<int> {
   }
   // Starts the run with a log of its own, waits until some files are done, then sends the signal.
   int InterruptAfterSomeFiles(std::vector<std::string> arguments, const std::string& log, int signal) {
-    arguments.insert(arguments.end(), {"/log=" + log, "/loglevel=1"});
+    arguments.insert(arguments.end(), {"/r", "/log=" + log, "/loglevel=1"});
     CBackgroundMorfex run(arguments, dir_.path());
     for (int waited = 0; waited < 3000; ++waited) {
       const std::string text = Read(log);
       std::size_t done = 0;
       for (auto at = text.find("Success"); at != std::string::npos; at = text.find("Success", at + 1)) ++done;
-      if (done >= 10) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (done >= kFilesPerFolder) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return run.Stop(signal);
+  }
+  // Temporary files left anywhere below `dir`; each checked to be no more readable than its source.
+  std::size_t Leftovers(const std::string& dir) {
+    std::size_t count = 0;
+    for (int f = 0; f < kFolders; ++f) {
+      const std::string folder = dir + "/d" + std::to_string(f);
+      if (!Exists(folder)) continue;
+      for (const std::string& name : Names(folder)) {
+        if (!name.starts_with(".morfex-")) continue;
+        ++count;
+        // Private until complete, then as private as its source, never more.
+        const mode_t mode = ModeOf(folder + "/" + name) & 0777;
+        EXPECT_TRUE(mode == 0600 || mode == 0640) << name;
+      }
+    }
+    return count;
   }
 };
 
 // Every file is whole, old or new, whenever the run is killed; an interrupt removes the
-// temporary file in progress; what a SIGKILL leaves is never taken for a source later.
+// temporary files in progress; what a SIGKILL leaves is never taken for a source later.
 TEST_P(KilledRun, EveryFileStaysWholeAndNoLeftoverIsConverted) {
   const int signal = GetParam();
   Populate("inplace");
-  const int replaced = InterruptAfterSomeFiles({"inplace/*", "/scs=ansi", "/replace"}, "replace.log", signal);
+  const int replaced = InterruptAfterSomeFiles({"inplace/*.txt", "/scs=ansi", "/replace"}, "replace.log", signal);
   EXPECT_TRUE(WIFSIGNALED(replaced) && WTERMSIG(replaced) == signal) << replaced;
   int converted = 0;
   for (int i = 0; i < kFiles; ++i) {
@@ -252,37 +272,27 @@ TEST_P(KilledRun, EveryFileStaysWholeAndNoLeftoverIsConverted) {
 
   Populate("src");
   MakeDir("out");
-  const int moved = InterruptAfterSomeFiles({"src/*", "/scs=ansi", "/move", "/output=" + P("out")}, "move.log", signal);
+  const int moved = InterruptAfterSomeFiles({"src/*.txt", "/scs=ansi", "/move", "/output=" + P("out")}, "move.log", signal);
   EXPECT_TRUE(WIFSIGNALED(moved) && WTERMSIG(moved) == signal) << moved;
-  std::size_t leftovers = 0;
-  for (const std::string& name : Names("out")) {
-    if (name.starts_with(".morfex-")) {
-      ++leftovers;
-      continue;
-    }
-    EXPECT_EQ(Read("out/" + name), New(std::stoi(name.substr(1)))) << name << " is partial";
-  }
   for (int i = 0; i < kFiles; ++i) {
     EXPECT_TRUE(Exists("src/" + Name(i)) || Exists("out/" + Name(i))) << Name(i) << " is lost";
     if (Exists("src/" + Name(i))) {
       EXPECT_EQ(Read("src/" + Name(i)), Old(i));
     }
+    if (Exists("out/" + Name(i))) {
+      EXPECT_EQ(Read("out/" + Name(i)), New(i)) << Name(i) << " is partial";
+    }
   }
+  const std::size_t leftovers = Leftovers("inplace") + Leftovers("out");
   if (signal != SIGKILL) {
-    EXPECT_EQ(leftovers, 0u) << "an interrupt removes its temporary file";
+    EXPECT_EQ(leftovers, 0u) << "an interrupt removes its temporary files";
   }
 
   // A later run over the same folders never takes a temporary for a source.
-  const RunResult again = Run({"out/.morfex-*", "/replace"});
+  const RunResult again = Run({"out/.morfex-*", "/replace", "/r"});
   EXPECT_EQ(again.status, 0);
-  EXPECT_EQ(Has(again.out, "is a temporary file of an unfinished conversion.\n"), leftovers != 0) << again.out;
+  EXPECT_EQ(Has(again.out, "is a temporary file of an unfinished conversion.\n"), Leftovers("out") != 0) << again.out;
   EXPECT_TRUE(again.out.ends_with(Summary(0, 0, 0))) << again.out;
-  for (const std::string& name : Names("out")) {
-    // Private until complete, then as private as its source, never more.
-    if (name.starts_with(".morfex-")) {
-      EXPECT_TRUE((ModeOf("out/" + name) & 0777) == 0600 || (ModeOf("out/" + name) & 0777) == 0640) << name;
-    }
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, KilledRun, ::testing::Values(SIGKILL, SIGTERM, SIGINT),

@@ -70,6 +70,51 @@ TEST_F(RunInProcess, FailedRenameInPlaceKeepsTheOldContent) {
   EXPECT_EQ(support::ListNames(dir_.path()), (std::vector<std::string>{"a.txt", "run.log"}));
 }
 
+// Replacements are flushed a batch at a time; a flush that fails fails its file alone, which
+// keeps its old content, and every line still comes in the order of the files.
+TEST_F(RunInProcess, FailedFlushInABatchFailsOnlyItsFiles) {
+  constexpr int kFiles = 6;
+  for (int i = 0; i < kFiles; ++i) WriteFileBytes(dir_.Native("f" + std::to_string(i) + ".txt"), "caf\xE9");
+  support::FaultyFiles files;
+  files.Fail(support::FileOp::Flush, EIO, /*afterCalls=*/2);
+  ConversionOptions o = Options("f*.txt");
+  o.replaceSource = true;
+  o.writeBom = false;
+  EXPECT_EQ(Run(o), 1);
+  EXPECT_EQ(files.Calls(support::FileOp::Flush), kFiles) << "one flush per replaced file, all before any rename";
+  // The files in the order the run met them, which is the order of their lines.
+  std::vector<std::string> order;
+  const std::string log = Log();
+  for (std::size_t at = log.find("] f"); at != std::string::npos; at = log.find("] f", at + 1)) {
+    order.push_back(log.substr(at + 2, log.find('\n', at) - at - 2));
+  }
+  for (std::size_t at = log.find("Conversion of \""); at != std::string::npos; at = log.find("Conversion of \"", at + 1)) {
+    order.push_back(log.substr(at + 15, log.find('"', at + 15) - at - 15));
+  }
+  ASSERT_EQ(order.size(), static_cast<std::size_t>(kFiles)) << log;
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const bool converted = i < 2;
+    EXPECT_EQ(ReadFileText(dir_.Native(order[i])), converted ? "caf\xC3\xA9" : "caf\xE9") << order[i];
+  }
+  std::string expected;
+  for (std::size_t i = 2; i < order.size(); ++i) {
+    expected += "Input/output error\nError 1: Conversion of \"" + order[i] + "\" failed.\n";
+  }
+  EXPECT_TRUE(Contains(expected)) << log;
+  EXPECT_LT(log.find("] " + order[1]), log.find("Input/output error")) << "the lines keep the files' order";
+  EXPECT_EQ(support::ListNames(dir_.path()).size(), static_cast<std::size_t>(kFiles + 1)) << "no temporary left";
+  EXPECT_EQ(files.Calls(support::FileOp::FlushFileSystem), 1) << "the disk is flushed once for the batch";
+
+  // A flush of the file system that fails cannot be pinned on one file: all keep their content.
+  files.Heal();
+  files.Fail(support::FileOp::FlushFileSystem, EIO);
+  EXPECT_EQ(Run(o), 1);
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    EXPECT_EQ(ReadFileText(dir_.Native(order[i])), i < 2 ? "caf\xC3\xA9" : "caf\xE9") << order[i];
+  }
+  EXPECT_TRUE(Contains("\n0 file(s) successfully converted with total size of 0 Bytes\n6 file(s) failed to convert\n"));
+}
+
 // Nothing is skipped in silence: a folder the run cannot read is named, with the reason, and
 // counts as a file that could not be read.
 TEST_F(RunInProcess, UnreadableDirectoryIsNamedAndCounted) {

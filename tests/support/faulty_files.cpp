@@ -11,6 +11,7 @@ const char* TypicalName(FileOp op) {
     case FileOp::Read: return "read";
     case FileOp::Write: return "write";
     case FileOp::Flush: return "fsync";
+    case FileOp::FlushFileSystem: return "syncfs";
     case FileOp::Commit:
     case FileOp::Rename: return "rename";
     case FileOp::CreateStaged: return "open";
@@ -124,6 +125,12 @@ platform::SysError FaultyFiles::ReadFile(const platform::CFile& file, std::uint6
   return real_->ReadFile(file, offset, data, size, got);
 }
 
+platform::SysError FaultyFiles::MapFile(const platform::CFile& file, std::uint64_t offset, std::size_t size,
+                                        platform::CMappedBytes& view) {
+  if (auto fault = Take(FileOp::Read)) return fault;
+  return real_->MapFile(file, offset, size, view);
+}
+
 platform::SysError FaultyFiles::OpenNamedParent(const std::u16string& path, bool followLinks,
                                                 platform::CDirectory& directory, std::u16string& name) {
   if (auto fault = Take(FileOp::OpenDirectory)) return fault;
@@ -164,6 +171,16 @@ platform::SysError FaultyFiles::SetNewFilePermissions(platform::CStagedFile& sta
 platform::SysError FaultyFiles::FlushStaged(platform::CStagedFile& staged) {
   if (auto fault = Take(FileOp::Flush)) return fault;
   return real_->FlushStaged(staged);
+}
+
+platform::SysError FaultyFiles::WaitForStaged(platform::CStagedFile& staged) {
+  if (auto fault = Take(FileOp::Flush)) return fault;
+  return real_->WaitForStaged(staged);
+}
+
+platform::SysError FaultyFiles::FlushFileSystem(const platform::CDirectory& directory) {
+  if (auto fault = Take(FileOp::FlushFileSystem)) return fault;
+  return real_->FlushFileSystem(directory);
 }
 
 platform::SysError FaultyFiles::Commit(platform::CStagedFile& staged, const std::u16string& name,

@@ -19,9 +19,10 @@
 namespace glyphshift::support {
 
 enum class FileOp {
-  Read,             // OpenFile, OpenForReplacing, OpenNamedFile, ReadFile
+  Read,             // OpenFile, OpenForReplacing, OpenNamedFile, ReadFile, MapFile
   Write,            // WriteStaged
-  Flush,            // FlushStaged
+  Flush,            // FlushStaged, WaitForStaged
+  FlushFileSystem,  // FlushFileSystem
   Commit,           // Commit (the rename of a staged file)
   CreateStaged,     // CreateStaged
   Delete,           // RemoveEntry
@@ -68,6 +69,8 @@ class FaultyFiles final : public platform::FileSystem {
                                       platform::CFile& file) override;
   platform::SysError ReadFile(const platform::CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
                               std::size_t& got) override;
+  platform::SysError MapFile(const platform::CFile& file, std::uint64_t offset, std::size_t size,
+                             platform::CMappedBytes& view) override;
   platform::SysError OpenNamedParent(const std::u16string& path, bool followLinks, platform::CDirectory& directory,
                                      std::u16string& name) override;
   platform::SysError CreateStaged(const platform::CDirectory& directory, platform::CStagedFile& staged) override;
@@ -77,6 +80,8 @@ class FaultyFiles final : public platform::FileSystem {
   platform::SysError CopyAttributes(platform::CStagedFile& staged, const platform::CFile& replaced) override;
   platform::SysError SetNewFilePermissions(platform::CStagedFile& staged, std::uint32_t permissions) override;
   platform::SysError FlushStaged(platform::CStagedFile& staged) override;
+  platform::SysError WaitForStaged(platform::CStagedFile& staged) override;
+  platform::SysError FlushFileSystem(const platform::CDirectory& directory) override;
   platform::SysError Commit(platform::CStagedFile& staged, const std::u16string& name,
                             platform::Replace replace) override;
   void Discard(platform::CStagedFile& staged) override;

@@ -6,6 +6,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,6 +60,18 @@ std::u16string JoinForMessages(const std::u16string& directory, const std::u16st
 }  // namespace posix
 
 using namespace posix;
+
+CMappedBytes::~CMappedBytes() { Release(); }
+
+void CMappedBytes::Release() {
+  if (data == nullptr) return;
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto address = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t start = address / page * page;
+  ::munmap(reinterpret_cast<void*>(start), size + (address - start));
+  data = nullptr;
+  size = 0;
+}
 
 void CHandle::Reset(Native native) {
   if (native_ != kInvalid) ::close(static_cast<int>(native_));
@@ -136,6 +149,7 @@ class CPosixFileSystem final : public FileSystem {
   SysError ReadFile(const CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
                     std::size_t& got) override;
   SysError OpenForReplacing(const CDirectory& directory, const std::u16string& name, CFile& file) override;
+  SysError MapFile(const CFile& file, std::uint64_t offset, std::size_t size, CMappedBytes& view) override;
   SysError OpenNamedParent(const std::u16string& path, bool followLinks, CDirectory& directory,
                            std::u16string& name) override;
 
@@ -156,6 +170,8 @@ class CPosixFileSystem final : public FileSystem {
     return posix::SetNewFilePermissions(staged, permissions);
   }
   SysError FlushStaged(CStagedFile& staged) override { return posix::FlushStaged(staged); }
+  SysError WaitForStaged(CStagedFile& staged) override { return posix::WaitForStaged(staged); }
+  SysError FlushFileSystem(const CDirectory& directory) override;
   SysError Commit(CStagedFile& staged, const std::u16string& name, Replace replace) override {
     return posix::Commit(staged, name, replace);
   }
@@ -316,6 +332,23 @@ SysError CPosixFileSystem::ReadFile(const CFile& file, std::uint64_t offset, std
   return ReadFullyAt(Fd(file.handle), offset, data, size, got);
 }
 
+SysError CPosixFileSystem::MapFile(const CFile& file, std::uint64_t offset, std::size_t size, CMappedBytes& view) {
+  view.Release();
+  struct stat st;
+  if (::fstat(Fd(file.handle), &st) != 0) return Errno("fstat");
+  if (st.st_uid != ::geteuid()) return {EPERM, "mmap"};
+  if (size == 0 || offset + size > static_cast<std::uint64_t>(st.st_size)) return {EINVAL, "mmap"};
+  const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+  const std::uint64_t start = offset / page * page;
+  const auto length = static_cast<std::size_t>(offset - start + size);
+  // MAP_POPULATE reads the window in with one call instead of a page fault every few pages.
+  void* mapped = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, Fd(file.handle), static_cast<off_t>(start));
+  if (mapped == MAP_FAILED) return Errno("mmap");
+  view.data = static_cast<const std::uint8_t*>(mapped) + (offset - start);
+  view.size = size;
+  return {};
+}
+
 SysError CPosixFileSystem::OpenForReplacing(const CDirectory& directory, const std::u16string& name, CFile& file) {
   if (auto error = OpenFile(directory, name, file)) return error;
   std::string native;
@@ -359,6 +392,11 @@ SysError CPosixFileSystem::OpenNamedParent(const std::u16string& path, bool foll
     }
     current = target.starts_with('/') ? target : directoryPart + "/" + target;
   }
+}
+
+SysError CPosixFileSystem::FlushFileSystem(const CDirectory& directory) {
+  if (::syncfs(Fd(directory.handle)) != 0) return Errno("syncfs");
+  return {};
 }
 
 SysError CPosixFileSystem::RenameEntry(const CDirectory& directory, const std::u16string& from,

@@ -45,6 +45,7 @@ void StartFlushStaged(CStagedFile& staged);
 SysError CopyAttributes(CStagedFile& staged, const CFile& replaced);
 SysError SetNewFilePermissions(CStagedFile& staged, std::uint32_t permissions);
 SysError FlushStaged(CStagedFile& staged);
+SysError WaitForStaged(CStagedFile& staged);
 SysError Commit(CStagedFile& staged, const std::u16string& name, Replace replace);
 void Discard(CStagedFile& staged);
 

@@ -72,6 +72,8 @@ constexpr int kSlotCount = 1024;
 StagedSlot g_slots[kSlotCount];
 
 constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Raised by a mapped file cut short while it is read: the same clean-up, never held back.
+constexpr int kCleanedUpSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGBUS};
 
 void RemoveStagedAndEnd(int signal) {
   const int saved = errno;
@@ -202,7 +204,7 @@ void RemoveStagedFilesOnInterrupt() {
   action.sa_flags = static_cast<int>(SA_RESETHAND);
   sigemptyset(&action.sa_mask);
   for (int signal : kInterruptSignals) sigaddset(&action.sa_mask, signal);
-  for (int signal : kInterruptSignals) {
+  for (int signal : kCleanedUpSignals) {
     struct sigaction previous {};
     // A signal the caller ignores (nohup) stays ignored.
     if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
@@ -292,6 +294,16 @@ SysError SetNewFilePermissions(CStagedFile& staged, std::uint32_t permissions) {
 
 SysError FlushStaged(CStagedFile& staged) {
   if (RetryOnEintr([&] { return ::fsync(Fd(staged.handle)); }) != 0) return Errno("fsync");
+  return {};
+}
+
+SysError WaitForStaged(CStagedFile& staged) {
+  // The data only, and this file's own errors; the file system's flush that follows commits
+  // the metadata and empties the disk's cache once for the whole batch.
+  constexpr unsigned kWriteAndWait = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+  if (RetryOnEintr([&] { return ::sync_file_range(Fd(staged.handle), 0, 0, kWriteAndWait); }) != 0) {
+    return Errno("sync_file_range");
+  }
   return {};
 }
 
