@@ -69,6 +69,7 @@ bool CStreamConversion::Add(std::span<const std::uint8_t> piece) {
     const std::size_t taken = std::min(piece.size(), sizeof carry_ - carried_);
     std::memcpy(carry_ + carried_, piece.data(), taken);
     const std::size_t consumed = Decode(carry_, carried_ + taken, false);
+    if (failed_) return false;
     if (consumed < carried_) {
       // The piece was too short: what was decoded goes, a character still cut off stays.
       carried_ += taken - consumed;
@@ -79,6 +80,7 @@ bool CStreamConversion::Add(std::span<const std::uint8_t> piece) {
     carried_ = 0;
   }
   const std::size_t consumed = Decode(piece.data(), piece.size(), false);
+  if (failed_) return false;  // decoding stopped where the output failed, not at a character
   carried_ = piece.size() - consumed;  // fewer than a character's bytes
   if (carried_ != 0) std::memcpy(carry_, piece.data() + consumed, carried_);
   return !failed_;

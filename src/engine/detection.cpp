@@ -125,9 +125,11 @@ void CCharsetDetector::Scan(const std::uint8_t* data, std::size_t size) noexcept
     size -= consumed - carried_;
     carried_ = 0;
   }
-  while (size != 0 && utf8Result_ >= 0) {
+  while (size != 0) {
     const auto length = static_cast<std::uint32_t>(std::min<std::size_t>(size, 0x40000000));
     utf8Result_ |= DecodeUtf8(data, length, nullptr, units, true, &consumed);
+    // Stopped at a malformed place, not before a cut-off character: nothing is carried.
+    if (utf8Result_ < 0) return;
     if (consumed < length && length == size) {
       carried_ = size - consumed;  // fewer than a character's 6 bytes
       std::memcpy(carry_, data + consumed, carried_);

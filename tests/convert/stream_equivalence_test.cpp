@@ -256,6 +256,38 @@ TEST(StreamConversion, RandomTextsInPiecesFromOneByteUpGiveTheWholeTextsBytes) {
   }
 }
 
+// A sink that takes `room` bytes, then fails as a full disk does.
+class CFullSink final : public CByteSink {
+ public:
+  explicit CFullSink(std::size_t room) : room_(room) {}
+  bool Write(std::span<const std::uint8_t> bytes) override {
+    if (bytes.size() > room_) return false;
+    room_ -= bytes.size();
+    size_ += bytes.size();
+    return true;
+  }
+  std::uint64_t Size() const override { return size_; }
+  bool Truncate(std::uint64_t size) override {
+    size_ = size;
+    return true;
+  }
+
+ private:
+  std::size_t room_;
+  std::uint64_t size_ = 0;
+};
+
+TEST(StreamConversion, AFailedOutputEndsTheConversionWithoutCarryingThePiece) {
+  CFullSink sink(100);
+  const StreamSettings settings{kCharsetUtf8, kCharsetUtf16, std::nullopt, true, false, false, {}};
+  // On the heap, so a carry beyond the conversion's own memory shows.
+  const auto stream = std::make_unique<CStreamConversion>(settings, sink);
+  ASSERT_EQ(stream->Begin(1), StreamStep::None);
+  const Bytes piece(10000, 'x');
+  EXPECT_FALSE(stream->Add(piece));
+  EXPECT_FALSE(stream->Finish());
+}
+
 // Real documents nobody here wrote, when the shared corpus is at hand (GLYPHSHIFT_CORPUS, or
 // beside the project); the project itself carries none of them.
 TEST(StreamConversion, CorpusDocumentsGiveTheWholeTextsBytes) {

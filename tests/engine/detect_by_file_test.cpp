@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include <memory>
 #include <random>
 
 #include "engine/detection.h"
@@ -70,6 +71,14 @@ TEST(CharsetDetector, PiecesGiveTheWholeTextsAnswerWhereverTheyAreCut) {
     }
   }
   EXPECT_GT(answers[CHARSET_UTF8 & 0xFF], 0);
+
+  // A malformed place early in a long piece: the pass stops there and carries nothing (on the
+  // heap, so a carry past the detector's end shows).
+  std::string late(1000, 'x');
+  late[10] = '\x80';
+  const auto detector = std::make_unique<engine::CCharsetDetector>();
+  detector->Add(reinterpret_cast<const std::uint8_t*>(late.data()), late.size());
+  EXPECT_EQ(detector->Finish(), 0);
   EXPECT_GT(answers[0], 0);
   EXPECT_GT(answers[CHARSET_UTF16 & 0xFF], 0);
 }
