@@ -92,6 +92,21 @@ SysError OpenError(int dirFd, const std::string& name) {
   return {code, "open"};
 }
 
+// Takes an opened descriptor (closing it on failure) as `file` when it is a regular file: a
+// directory is EISDIR, anything else EINVAL.
+SysError TakeRegularFile(int fd, std::u16string path, CFile& file) {
+  CFile opened;
+  opened.handle.Reset(fd);
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return Errno("fstat");
+  if (S_ISDIR(st.st_mode)) return {EISDIR, "read"};
+  if (!S_ISREG(st.st_mode)) return {EINVAL, "read"};
+  opened.status = StatusOf(st);
+  opened.path = std::move(path);
+  file = std::move(opened);
+  return {};
+}
+
 // Reads up to `size` bytes at `offset`; fewer only at the end of the file.
 SysError ReadFullyAt(int fd, std::uint64_t offset, std::uint8_t* data, std::size_t size, std::size_t& got) {
   got = 0;
@@ -190,16 +205,7 @@ SysError CPosixFileSystem::OpenNamedFile(const std::u16string& path, CFile& file
   // O_NONBLOCK: opening a FIFO without a writer must not hang the run; it is refused below.
   const int fd = RetryOnEintr([&] { return ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); });
   if (fd < 0) return Errno("open");
-  CFile opened;
-  opened.handle.Reset(fd);
-  struct stat st;
-  if (::fstat(fd, &st) != 0) return Errno("fstat");
-  if (S_ISDIR(st.st_mode)) return {EISDIR, "read"};
-  if (!S_ISREG(st.st_mode)) return {EINVAL, "read"};
-  opened.status = StatusOf(st);
-  opened.path = path;
-  file = std::move(opened);
-  return {};
+  return TakeRegularFile(fd, path, file);
 }
 
 SysError CPosixFileSystem::OpenDirectory(const std::u16string& path, CDirectory& directory) {
@@ -315,16 +321,7 @@ SysError CPosixFileSystem::OpenFile(const CDirectory& directory, const std::u16s
     return ::openat(Fd(directory.handle), native.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   });
   if (fd < 0) return OpenError(Fd(directory.handle), native);
-  CFile opened;
-  opened.handle.Reset(fd);
-  struct stat st;
-  if (::fstat(fd, &st) != 0) return Errno("fstat");
-  if (S_ISDIR(st.st_mode)) return {EISDIR, "read"};
-  if (!S_ISREG(st.st_mode)) return {EINVAL, "read"};
-  opened.status = StatusOf(st);
-  opened.path = JoinForMessages(directory.path, name);
-  file = std::move(opened);
-  return {};
+  return TakeRegularFile(fd, JoinForMessages(directory.path, name), file);
 }
 
 SysError CPosixFileSystem::ReadFile(const CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
