@@ -26,7 +26,7 @@ if ! { cmake --preset release -B "$build" >/dev/null && cmake --build "$build" -
   cmake --preset release -B "$build" -DGLYPHSHIFT_WERROR=OFF >/dev/null
   cmake --build "$build" --target morfex >/dev/null
 fi
-morfex=$build/src/run/morfex
+morfex=$build/src/app/morfex
 
 work=${1:-}
 disk=$(mktemp -d /tmp/glyphshift-bench-disk-XXXXXX)

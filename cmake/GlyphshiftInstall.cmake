@@ -21,7 +21,7 @@ set(glyphshift_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 # The program looks for its module relative to its own file, so it finds it under any prefix,
 # also after the tree was moved; beside the program is tried first, for the build tree.
 file(RELATIVE_PATH glyphshift_module_from_bindir ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR}/glyphshift)
-target_compile_definitions(glyphshift_ui PRIVATE GLYPHSHIFT_GUI_MODULE_RELATIVE_DIR="${glyphshift_module_from_bindir}")
+target_compile_definitions(glyphshift_app PRIVATE GLYPHSHIFT_GUI_MODULE_RELATIVE_DIR="${glyphshift_module_from_bindir}")
 
 # --- Program and dialog module ---
 install(TARGETS morfex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

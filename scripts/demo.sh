@@ -9,11 +9,11 @@ bash scripts/install-deps.sh
 
 # The release build when it configures, else the dev build; only morfex is needed.
 if cmake --preset release >/dev/null && cmake --build --preset release --target morfex >/dev/null; then
-  morfex=$PWD/build/release/src/run/morfex
+  morfex=$PWD/build/release/src/app/morfex
 else
   cmake --preset dev >/dev/null
   cmake --build --preset dev --target morfex >/dev/null
-  morfex=$PWD/build/dev/src/run/morfex
+  morfex=$PWD/build/dev/src/app/morfex
 fi
 
 out=${1:-$(mktemp -d /tmp/glyphshift-demo-XXXXXX)}

@@ -11,7 +11,7 @@
 #include "platform/display.h"
 #include "platform/files.h"
 #include "platform/security.h"
-#include "run/print_message.h"
+#include "messages/print_message.h"
 
 namespace glyphshift {
 

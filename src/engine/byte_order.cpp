@@ -2,7 +2,7 @@
 #include "engine/codec_path.h"
 #include "engine/engine.h"
 #include "engine/reference/reference.h"
-#include "engine/simd_kernels.h"
+#include "engine/simd/kernels.h"
 
 #if defined(GLYPHSHIFT_HAVE_SSE2)
 #include <emmintrin.h>

@@ -4,7 +4,7 @@
 #include "engine/codec_support.h"
 #include "engine/engine.h"
 #include "engine/reference/reference.h"
-#include "engine/simd_kernels.h"
+#include "engine/simd/kernels.h"
 
 #if defined(GLYPHSHIFT_HAVE_SSE2)
 #include <emmintrin.h>

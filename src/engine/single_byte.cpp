@@ -10,7 +10,7 @@
 #include "engine/mapping_table.h"
 #include "engine/reference/reference.h"
 #include "engine/reverse_table.h"
-#include "engine/simd_kernels.h"
+#include "engine/simd/kernels.h"
 
 #if defined(GLYPHSHIFT_HAVE_SSE2)
 #include <emmintrin.h>

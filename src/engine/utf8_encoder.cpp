@@ -7,7 +7,7 @@
 #include "engine/codec_support.h"
 #include "engine/engine.h"
 #include "engine/reference/reference.h"
-#include "engine/simd_kernels.h"
+#include "engine/simd/kernels.h"
 #include "engine/utf8_steps.h"
 
 #if defined(GLYPHSHIFT_HAVE_SSE2)

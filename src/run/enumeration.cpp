@@ -2,10 +2,10 @@
 
 #include "convert/named_files.h"
 #include "platform/files.h"
-#include "run/file_conversion.h"
-#include "run/output_routing.h"
+#include "run/file_run.h"
+#include "messages/output_routing.h"
 #include "run/path_rules.h"
-#include "run/print_message.h"
+#include "messages/print_message.h"
 #include "security/privileges.h"
 #include "security/user_translation_table.h"
 

@@ -15,11 +15,11 @@
 #include "platform/files.h"
 #include "run/directory_walk.h"
 #include "run/enumeration.h"
-#include "run/file_conversion.h"
+#include "run/file_run.h"
 #include "run/linked_list.h"
 #include "run/path_rules.h"
 #include "run/pattern_match.h"
-#include "run/print_message.h"
+#include "messages/print_message.h"
 #include "security/privileges.h"
 #include "security/user_translation_table.h"
 

@@ -2,7 +2,7 @@
 // process still owns the file.
 #include "security/helper.h"
 
-#include "run/print_message.h"
+#include "messages/print_message.h"
 
 namespace glyphshift {
 namespace {

@@ -7,7 +7,7 @@
 #include "engine/ascii_case.h"
 #include "platform/files.h"
 #include "platform/security.h"
-#include "run/print_message.h"
+#include "messages/print_message.h"
 #include "security/helper.h"
 #include "security/user_translation_table.h"
 

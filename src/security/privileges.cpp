@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/security.h"
-#include "run/print_message.h"
+#include "messages/print_message.h"
 
 namespace glyphshift {
 namespace {

@@ -9,6 +9,11 @@
 
 namespace glyphshift::ui {
 
+// End values of the main dialog.
+inline constexpr int kDialogConvert = 1;
+inline constexpr int kDialogCancel = 2;
+inline constexpr int kDialogUnavailable = 0;  // no display or no GUI module
+
 inline constexpr std::uint32_t kGuiModuleVersion = 1;
 
 struct GuiModule {

@@ -7,4 +7,4 @@ glyphshift_add_test(run_paths_test
   LIBS glyphshift_cli)
 glyphshift_add_test(run_with_options_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/run_with_options_test.cpp
-  LIBS glyphshift_run glyphshift_test_support)
+  LIBS glyphshift_app glyphshift_test_support)

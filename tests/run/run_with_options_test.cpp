@@ -9,8 +9,8 @@
 
 #include "platform/streams.h"
 #include "run/enumeration.h"
-#include "run/file_conversion.h"
-#include "run/run.h"
+#include "run/file_run.h"
+#include "app/startup.h"
 #include "support/faulty_files.h"
 #include "support/temp_dir.h"
 

@@ -83,4 +83,19 @@ std::vector<std::string> ListNames(const std::string& nativeDirectory) {
   return names;
 }
 
+void InTempDirTest::SetUp() {
+  previous_ = fs::current_path();
+  fs::current_path(directory_);
+}
+
+void InTempDirTest::TearDown() { fs::current_path(previous_); }
+
+std::string InTempDirTest::Write(const std::string& name, std::string_view bytes) const {
+  const std::string path = (directory_ / name).string();
+  WriteFileBytes(path, bytes);
+  return path;
+}
+
+std::string InTempDirTest::Read(const std::string& nativePath) { return ReadFileText(nativePath); }
+
 }  // namespace glyphshift::support

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -37,6 +38,22 @@ class TempDir {
 class TempDirTest : public ::testing::Test {
  protected:
   TempDir dir_;
+};
+
+// The same, with the directory made the current one while the test runs: what a program reads
+// by a relative name ("filters.txt") is read from there.
+class InTempDirTest : public TempDirTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Writes `bytes` to `name` in the directory; its native path.
+  std::string Write(const std::string& name, std::string_view bytes) const;
+  static std::string Read(const std::string& nativePath);
+
+  std::filesystem::path directory_{dir_.path()};
+
+ private:
+  std::filesystem::path previous_;
 };
 
 using Bytes = std::vector<std::uint8_t>;

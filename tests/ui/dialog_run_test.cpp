@@ -10,10 +10,10 @@
 
 #include "platform/display.h"
 #include "platform/streams.h"
-#include "run/run.h"
-#include "ui/gui.h"
+#include "app/startup.h"
+#include "app/gui_loader.h"
 #include "ui/qt/main_dialog.h"
-#include "ui/temporary_directory.h"
+#include "support/temp_dir.h"
 
 namespace glyphshift::ui {
 namespace {
@@ -24,10 +24,10 @@ void RecordMessageBox(std::u16string_view text, std::u16string_view, platform::M
   g_boxes.emplace_back(std::u16string(text), icon);
 }
 
-class DialogRun : public InTemporaryDirectory {
+class DialogRun : public support::InTempDirTest {
  protected:
   void SetUp() override {
-    InTemporaryDirectory::SetUp();
+    support::InTempDirTest::SetUp();
     g_boxes.clear();
     platform::SetMessageBoxHandler(&RecordMessageBox);
     dialog_.SetFileChooser([this](const CMainDialog::ChooserRequest& request) -> std::optional<QString> {
@@ -40,7 +40,7 @@ class DialogRun : public InTemporaryDirectory {
   }
   void TearDown() override {
     platform::SetMessageBoxHandler(nullptr);
-    InTemporaryDirectory::TearDown();
+    support::InTempDirTest::TearDown();
   }
 
   QComboBox* List(int id) { return static_cast<QComboBox*>(dialog_.Control(id)); }

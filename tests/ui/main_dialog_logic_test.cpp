@@ -6,7 +6,7 @@
 #include <set>
 
 #include "engine/charset_catalogue.h"
-#include "ui/temporary_directory.h"
+#include "support/temp_dir.h"
 
 namespace glyphshift::ui {
 namespace {
@@ -173,7 +173,7 @@ TEST(DecodeFilterText, EachDetectedEncoding) {
   EXPECT_EQ(DecodeFilterText(Bytes({'A', 0, '|', 0, '*', 0})), u"A|*");
 }
 
-using LoadFilterTextTest = InTemporaryDirectory;
+using LoadFilterTextTest = support::InTempDirTest;
 
 TEST_F(LoadFilterTextTest, ReadsFiltersTxtFromTheCurrentDirectory) {
   EXPECT_FALSE(LoadFilterText()) << "no file";

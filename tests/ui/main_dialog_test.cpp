@@ -13,16 +13,16 @@
 #include <QTest>
 #include <QTimer>
 
-#include "ui/gui.h"
-#include "ui/temporary_directory.h"
+#include "app/gui_loader.h"
+#include "support/temp_dir.h"
 
 namespace glyphshift::ui {
 namespace {
 
-class MainDialog : public InTemporaryDirectory {
+class MainDialog : public support::InTempDirTest {
  protected:
   void SetUp() override {
-    InTemporaryDirectory::SetUp();
+    support::InTempDirTest::SetUp();
     dialog_ = std::make_unique<CMainDialog>();
     dialog_->SetFileChooser([this](const CMainDialog::ChooserRequest& request) -> std::optional<QString> {
       requests_.push_back(request);
@@ -34,7 +34,7 @@ class MainDialog : public InTemporaryDirectory {
   }
   void TearDown() override {
     dialog_.reset();
-    InTemporaryDirectory::TearDown();
+    support::InTempDirTest::TearDown();
   }
 
   template <class T = QWidget>

@@ -14,7 +14,7 @@
 #include "engine/charset_catalogue.h"
 #include "glyphshift/glyphshift.h"
 #include "platform/native_text.h"
-#include "ui/gui.h"
+#include "ui/gui_module.h"
 
 namespace glyphshift::ui {
 

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <memory>
 
-#include "ui/gui.h"
 #include "ui/gui_module.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/help_window.h"

@@ -1,6 +1,6 @@
 // Loads the Qt module on demand: a batch run never pays for the toolkit, and a machine without
 // it still converts from the command line.
-#include "ui/gui.h"
+#include "app/gui_loader.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -19,7 +19,11 @@
 #error "The build defines where the installed module lies relative to the program."
 #endif
 
-namespace glyphshift::ui {
+namespace glyphshift::app {
+
+using ui::GuiModule;
+using ui::kDialogUnavailable;
+using ui::kGuiModuleVersion;
 
 namespace {
 
@@ -112,4 +116,4 @@ int RunMainDialog(ConversionOptions& options) {
   return module != nullptr ? module->runMainDialog(&options) : kDialogUnavailable;
 }
 
-}  // namespace glyphshift::ui
+}  // namespace glyphshift::app

@@ -1,4 +1,4 @@
-#include "run/print_message.h"
+#include "messages/print_message.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The AVX-512 kernels: a 256-entry table held in registers and indexed by permutes, instead of
 // one load per byte.
-#include "engine/simd_kernels.h"
+#include "engine/simd/kernels.h"
 
 #if defined(GLYPHSHIFT_HAVE_SSE2)
 // GCC 12's AVX-512 headers start some intrinsics from an "undefined" register, which -O3 then

@@ -5,10 +5,13 @@
 #include <fstream>
 #include <sstream>
 
-#include "ui/gui.h"
+#include "app/gui_loader.h"
 
-namespace glyphshift::ui {
+namespace glyphshift::app {
 namespace {
+
+using ui::kDialogCancel;
+using ui::kDialogUnavailable;
 
 class Loader : public ::testing::Test {
  protected:
@@ -75,4 +78,4 @@ TEST_F(Loader, PullsInNoToolkitLibrary) {
 }
 
 }  // namespace
-}  // namespace glyphshift::ui
+}  // namespace glyphshift::app

@@ -7,12 +7,12 @@
 #include "platform/streams.h"
 #include "run/command_line.h"
 #include "run/enumeration.h"
-#include "run/output_routing.h"
-#include "run/print_message.h"
-#include "run/run.h"
+#include "messages/output_routing.h"
+#include "messages/print_message.h"
+#include "app/startup.h"
 #include "run/usage_text.h"
 #include "security/privileges.h"
-#include "ui/gui.h"
+#include "app/gui_loader.h"
 
 namespace glyphshift {
 namespace {
@@ -54,7 +54,7 @@ void WriteToStartStream(platform::StdStream stream, std::u16string_view text) {
 }  // namespace
 
 int RunWithOptions(ConversionOptions& options) {
-  if (const platform::SysError error = RouteOutput(options)) {
+  if (const platform::SysError error = RouteOutput({options.noConsole, options.logFilePath, options.logLevel})) {
     std::u16string reason = platform::ErrorText(error.code);
     if (reason.empty()) reason = FormatText(u"error %d\n", {error.code});
     platform::WriteToConsole(platform::StdStream::Error,
@@ -86,7 +86,7 @@ int RunProgram(std::span<const std::u16string> arguments) {
     const std::u16string& only = arguments[0];
     if (only == u"/?") {
       const std::u16string usage = WithLineFeeds(UsageText());
-      if (!ui::ShowHelpWindow(usage)) WriteToStartStream(platform::StdStream::Output, usage);
+      if (!app::ShowHelpWindow(usage)) WriteToStartStream(platform::StdStream::Output, usage);
       return -1;
     }
     if (only == u"--help") {
@@ -102,7 +102,7 @@ int RunProgram(std::span<const std::u16string> arguments) {
   if (arguments.empty()) {
     options.uiMode = true;
     options.noConsole = true;
-    const int end = ui::RunMainDialog(options);
+    const int end = app::RunMainDialog(options);
     if (end == ui::kDialogUnavailable) {
       WriteToStartStream(platform::StdStream::Error,
                          u"morfex: no display for the dialog; give a source file, or see \"morfex --help\".\n");

@@ -1,14 +1,14 @@
-#include "run/output_routing.h"
+#include "messages/output_routing.h"
 
 #include "platform/streams.h"
-#include "run/print_message.h"
+#include "messages/print_message.h"
 
 namespace glyphshift {
 
 using platform::StdStream;
 using platform::StreamTarget;
 
-platform::SysError RouteOutput(const ConversionOptions& options) {
+platform::SysError RouteOutput(const OutputSettings& options) {
   platform::RouteStream(StdStream::Error, StreamTarget::Null);
 
   if (!options.noConsole) {

@@ -12,7 +12,7 @@
 #include "convert/conversion_options.h"
 #include "convert/process_file.h"
 #include "run/enumeration.h"
-#include "run/print_message.h"
+#include "messages/print_message.h"
 
 namespace glyphshift {
 

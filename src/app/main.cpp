@@ -7,8 +7,8 @@
 #include "platform/native_text.h"
 #include "platform/streams.h"
 #include "run/command_line.h"
-#include "run/print_message.h"
-#include "run/run.h"
+#include "messages/print_message.h"
+#include "app/startup.h"
 
 int main(int argc, char** argv) {
   using namespace glyphshift;

@@ -1,10 +1,19 @@
 // Where the text of a run goes: the console, an appended log file, or nowhere.
 #pragma once
 
-#include "convert/conversion_options.h"
+#include <cstdint>
+#include <string>
+
 #include "platform/sys_error.h"
 
 namespace glyphshift {
+
+// The settings of a run that decide where its text goes.
+struct OutputSettings {
+  bool noConsole = false;    // /silent, /log= or the dialog
+  std::u16string logFilePath;
+  std::int32_t logLevel = 0;
+};
 
 // Routes standard output and standard error once per run, before the first message:
 //   console run (no /silent, no /log=): messages to the standard output the program was started
@@ -15,7 +24,7 @@ namespace glyphshift {
 //     diagnostics go to the terminal (/dev/tty).
 // A log file that cannot be opened (missing folder, a link or a FIFO at its name) is returned:
 // the run must stop before it converts anything nobody could read about.
-[[nodiscard]] platform::SysError RouteOutput(const ConversionOptions& options);
+[[nodiscard]] platform::SysError RouteOutput(const OutputSettings& options);
 
 // The end of the run's output: everything written reaches its target.
 void ReleaseConsole();

@@ -1,5 +1,5 @@
 // The SSSE3 kernels: compaction by shuffle, with tables built at compile time.
-#include "engine/simd_kernels.h"
+#include "engine/simd/kernels.h"
 
 #if defined(GLYPHSHIFT_HAVE_SSE2)
 #include <tmmintrin.h>

@@ -7,11 +7,14 @@
 #include <cstdlib>
 
 #include "platform/display.h"
-#include "ui/gui.h"
-#include "ui/temporary_directory.h"
+#include "app/gui_loader.h"
+#include "support/temp_dir.h"
 
-namespace glyphshift::ui {
+namespace glyphshift::app {
 namespace {
+
+using ui::kDialogCancel;
+using ui::kDialogUnavailable;
 
 struct PngSize {
   std::uint32_t width = 0;
@@ -29,10 +32,10 @@ PngSize ReadPngSize(const std::string& bytes) {
   return {be32(16), be32(20)};
 }
 
-class Module : public InTemporaryDirectory {
+class Module : public support::InTempDirTest {
  protected:
   void SetUp() override {
-    InTemporaryDirectory::SetUp();
+    support::InTempDirTest::SetUp();
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("DISPLAY", ":0", 1);  // the loader asks for a display; offscreen Qt never opens it
     setenv("GLYPHSHIFT_GUI_MODULE", GLYPHSHIFT_TEST_GUI_MODULE, 1);
@@ -90,4 +93,4 @@ TEST_F(Module, MorfexFindsTheModuleBesideItself) {
 }
 
 }  // namespace
-}  // namespace glyphshift::ui
+}  // namespace glyphshift::app

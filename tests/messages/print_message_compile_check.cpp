@@ -1,5 +1,5 @@
 // Compiled, not run: each CASE but 0 must be rejected by the compile-time format check.
-#include "run/print_message.h"
+#include "messages/print_message.h"
 
 namespace glyphshift {
 

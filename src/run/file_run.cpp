@@ -1,4 +1,4 @@
-#include "run/file_conversion.h"
+#include "run/file_run.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,7 +12,7 @@
 #include "platform/streams.h"
 #include "run/byte_size_text.h"
 #include "run/path_rules.h"
-#include "run/print_message.h"
+#include "messages/print_message.h"
 
 namespace glyphshift {
 

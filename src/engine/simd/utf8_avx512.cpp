@@ -1,7 +1,7 @@
 // The AVX-512 UTF-8 kernels: 64-byte blocks classified with byte-mask compares, every unit
 // assembled in place and the meaningful ones packed together by a compress, stored through a
 // write mask so that nothing past a block's own output is touched.
-#include "engine/simd_kernels.h"
+#include "engine/simd/kernels.h"
 
 #include "glyphshift/glyphshift.h"
 
