@@ -10,24 +10,43 @@ namespace glyphshift::bench {
 namespace {
 
 // ASCII-heavy West European prose: about one accented letter in forty.
-const std::vector<std::u16string> kLatinWords = {
-    u"the", u"quick", u"brown", u"fox", u"jumps", u"over", u"lazy", u"dog", u"and", u"of", u"to", u"in",
-    u"conversion", u"character", u"files", u"table", u"with", u"text", u"is", u"a", u"for", u"that",
-    u"caf\u00E9", u"na\u00EFve", u"\u00FCber", u"stra\u00DFe", u"d\u00E9j\u00E0", u"gar\u00E7on", u"se\u00F1or",
-    u"file,", u"done.", u"line", u"program", u"windows", u"byte", u"order", u"mark", u"data"};
+const std::vector<std::u16string> kLatinWords = {u"the",         u"quick",       u"brown",
+                                                 u"fox",         u"jumps",       u"over",
+                                                 u"lazy",        u"dog",         u"and",
+                                                 u"of",          u"to",          u"in",
+                                                 u"conversion",  u"character",   u"files",
+                                                 u"table",       u"with",        u"text",
+                                                 u"is",          u"a",           u"for",
+                                                 u"that",        u"caf\u00E9",   u"na\u00EFve",
+                                                 u"\u00FCber",   u"stra\u00DFe", u"d\u00E9j\u00E0",
+                                                 u"gar\u00E7on", u"se\u00F1or",  u"file,",
+                                                 u"done.",       u"line",        u"program",
+                                                 u"windows",     u"byte",        u"order",
+                                                 u"mark",        u"data"};
 const std::vector<std::u16string> kCyrillicWords = {
-    u"\u043F\u0440\u0438\u0432\u0435\u0442", u"\u043C\u0438\u0440", u"\u0442\u0435\u043A\u0441\u0442",
-    u"\u0444\u0430\u0439\u043B", u"\u043A\u043E\u0434\u0438\u0440\u043E\u0432\u043A\u0430",
-    u"\u043F\u0440\u0435\u043E\u0431\u0440\u0430\u0437\u043E\u0432\u0430\u043D\u0438\u0435", u"\u0438",
-    u"\u0432", u"\u043D\u0430", u"\u0441\u0442\u0440\u043E\u043A\u0430,", u"\u0434\u0430\u043D\u043D\u044B\u0435.",
-    u"\u0421\u0438\u043C\u0432\u043E\u043B", u"\u0442\u0430\u0431\u043B\u0438\u0446\u0430"};
-const std::vector<std::u16string> kGreekWords = {
-    u"\u03BA\u03B1\u03BB\u03B7\u03BC\u03AD\u03C1\u03B1", u"\u03BA\u03CC\u03C3\u03BC\u03BF\u03C2",
-    u"\u03BA\u03B5\u03AF\u03BC\u03B5\u03BD\u03BF", u"\u03B1\u03C1\u03C7\u03B5\u03AF\u03BF", u"\u03BA\u03B1\u03B9",
-    u"\u03C3\u03C4\u03BF", u"\u03A0\u03AF\u03BD\u03B1\u03BA\u03B1\u03C2,"};
+    u"\u043F\u0440\u0438\u0432\u0435\u0442",
+    u"\u043C\u0438\u0440",
+    u"\u0442\u0435\u043A\u0441\u0442",
+    u"\u0444\u0430\u0439\u043B",
+    u"\u043A\u043E\u0434\u0438\u0440\u043E\u0432\u043A\u0430",
+    u"\u043F\u0440\u0435\u043E\u0431\u0440\u0430\u0437\u043E\u0432\u0430\u043D\u0438\u0435",
+    u"\u0438",
+    u"\u0432",
+    u"\u043D\u0430",
+    u"\u0441\u0442\u0440\u043E\u043A\u0430,",
+    u"\u0434\u0430\u043D\u043D\u044B\u0435.",
+    u"\u0421\u0438\u043C\u0432\u043E\u043B",
+    u"\u0442\u0430\u0431\u043B\u0438\u0446\u0430"};
+const std::vector<std::u16string> kGreekWords = {u"\u03BA\u03B1\u03BB\u03B7\u03BC\u03AD\u03C1\u03B1",
+                                                 u"\u03BA\u03CC\u03C3\u03BC\u03BF\u03C2",
+                                                 u"\u03BA\u03B5\u03AF\u03BC\u03B5\u03BD\u03BF",
+                                                 u"\u03B1\u03C1\u03C7\u03B5\u03AF\u03BF",
+                                                 u"\u03BA\u03B1\u03B9",
+                                                 u"\u03C3\u03C4\u03BF",
+                                                 u"\u03A0\u03AF\u03BD\u03B1\u03BA\u03B1\u03C2,"};
 const std::vector<std::u16string> kCjkWords = {
     u"\u4E2D\u6587\u5B57\u7B26", u"\u6587\u5B57\u30B3\u30FC\u30C9", u"\u65E5\u672C\u8A9E\u306E\u30C6\u30AD\u30B9\u30C8",
-    u"\uD55C\uAD6D\uC5B4", u"\u8F49\u63DB\u6A94\u6848\u3002", u"\u5B57\u7B26\u96C6"};
+    u"\uD55C\uAD6D\uC5B4",       u"\u8F49\u63DB\u6A94\u6848\u3002", u"\u5B57\u7B26\u96C6"};
 
 // Words separated by spaces, a CR LF after every twelfth, until `units` units.
 std::vector<char16_t> Prose(const std::vector<const std::vector<std::u16string>*>& lists, std::size_t units,
@@ -101,9 +120,8 @@ std::int32_t SingleByteCodeOf(TextKind kind) {
 
 const std::vector<char16_t>& Utf16Text(TextKind kind, bool singleByteSubset) {
   static std::map<std::pair<TextKind, bool>, std::vector<char16_t>> cache;
-  return Cached<std::vector<char16_t>>(cache, kind, singleByteSubset, [](TextKind k, bool subset) {
-    return ProseOf(k, kInputBytes / 2, subset);
-  });
+  return Cached<std::vector<char16_t>>(cache, kind, singleByteSubset,
+                                       [](TextKind k, bool subset) { return ProseOf(k, kInputBytes / 2, subset); });
 }
 
 const std::vector<std::uint8_t>& SingleByteText(TextKind kind) {

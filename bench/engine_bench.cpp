@@ -72,12 +72,15 @@ void RegisterSingleByte(TextKind kind) {
   const std::string decode = Name("sb_to_utf16", kind);
   Register(decode, "ours", bytes.size(), [=, &bytes] {
     std::uint32_t size = Bytes32(bytes.size() * 2);
-    return static_cast<std::size_t>(ConvertSingleByteToDoubleByte(code, bytes.data(), Bytes32(bytes.size()), units, &size));
+    return static_cast<std::size_t>(
+        ConvertSingleByteToDoubleByte(code, bytes.data(), Bytes32(bytes.size()), units, &size));
   });
   auto* toIconv = new CIconv("UTF-16LE", CpName(code).c_str(), 1);
-  Register(decode, "iconv", bytes.size(), [=, &bytes] { return toIconv->Convert(bytes.data(), bytes.size(), units, bytes.size() * 2 + 32); });
+  Register(decode, "iconv", bytes.size(),
+           [=, &bytes] { return toIconv->Convert(bytes.data(), bytes.size(), units, bytes.size() * 2 + 32); });
   auto* toIcu = new CIcu(CIcu::Direction::kToUtf16, WindowsName(code).c_str());
-  Register(decode, "icu", bytes.size(), [=, &bytes] { return toIcu->Convert(bytes.data(), bytes.size(), units, bytes.size() * 2 + 32); });
+  Register(decode, "icu", bytes.size(),
+           [=, &bytes] { return toIcu->Convert(bytes.data(), bytes.size(), units, bytes.size() * 2 + 32); });
 
   const auto& text = kind == TextKind::kRandom ? Utf16Text(kind) : Utf16Text(kind, true);
   const std::size_t textBytes = text.size() * 2;
@@ -88,9 +91,11 @@ void RegisterSingleByte(TextKind kind) {
     return static_cast<std::size_t>(ConvertDoubleByteToSingleByte(code, U16(text), Bytes32(textBytes), out, &size));
   });
   auto* fromIconv = new CIconv((CpName(code) + "//IGNORE").c_str(), "UTF-16LE", 2);
-  Register(encode, "iconv", textBytes, [=, &text] { return fromIconv->Convert(text.data(), textBytes, out, text.size() + 16); });
+  Register(encode, "iconv", textBytes,
+           [=, &text] { return fromIconv->Convert(text.data(), textBytes, out, text.size() + 16); });
   auto* fromIcu = new CIcu(CIcu::Direction::kFromUtf16, WindowsName(code).c_str());
-  Register(encode, "icu", textBytes, [=, &text] { return fromIcu->Convert(text.data(), textBytes, out, text.size() + 16); });
+  Register(encode, "icu", textBytes,
+           [=, &text] { return fromIcu->Convert(text.data(), textBytes, out, text.size() + 16); });
 }
 
 void RegisterUtf8(TextKind kind) {
@@ -102,17 +107,20 @@ void RegisterUtf8(TextKind kind) {
     return static_cast<std::size_t>(ConvertUtf8ToDoubleByte(bytes.data(), Bytes32(bytes.size()), units, &size)) + size;
   });
   auto* toIconv = new CIconv("UTF-16LE", "UTF-8", 1);
-  Register(decode, "iconv", bytes.size(), [=, &bytes] { return toIconv->Convert(bytes.data(), bytes.size(), units, bytes.size() * 2 + 32); });
+  Register(decode, "iconv", bytes.size(),
+           [=, &bytes] { return toIconv->Convert(bytes.data(), bytes.size(), units, bytes.size() * 2 + 32); });
   auto* toIcu = new CIcu(CIcu::Direction::kToUtf16, "UTF-8");
-  Register(decode, "icu", bytes.size(), [=, &bytes] { return toIcu->Convert(bytes.data(), bytes.size(), units, bytes.size() * 2 + 32); });
+  Register(decode, "icu", bytes.size(),
+           [=, &bytes] { return toIcu->Convert(bytes.data(), bytes.size(), units, bytes.size() * 2 + 32); });
 
   const std::string detect = Name("detect", kind);
-  Register(detect, "ours", bytes.size(), [&bytes] {
-    return static_cast<std::size_t>(DetectCharacterSet(bytes.data(), Bytes32(bytes.size())));
-  });
+  Register(detect, "ours", bytes.size(),
+           [&bytes] { return static_cast<std::size_t>(DetectCharacterSet(bytes.data(), Bytes32(bytes.size()))); });
   // No yardstick detects; the closest work is their UTF-8 decoding of the same bytes.
-  Register(detect, "iconv", bytes.size(), [=, &bytes] { return toIconv->Convert(bytes.data(), bytes.size(), units, bytes.size() * 2 + 32); });
-  Register(detect, "icu", bytes.size(), [=, &bytes] { return toIcu->Convert(bytes.data(), bytes.size(), units, bytes.size() * 2 + 32); });
+  Register(detect, "iconv", bytes.size(),
+           [=, &bytes] { return toIconv->Convert(bytes.data(), bytes.size(), units, bytes.size() * 2 + 32); });
+  Register(detect, "icu", bytes.size(),
+           [=, &bytes] { return toIcu->Convert(bytes.data(), bytes.size(), units, bytes.size() * 2 + 32); });
 
   const auto& text = Utf16Text(kind);
   const std::size_t textBytes = text.size() * 2;
@@ -136,17 +144,21 @@ void RegisterUtf16(TextKind kind) {
   auto* copy = Buffer<uint16_t>(text.size());
   std::memcpy(copy, text.data(), textBytes);
   const std::string swap = Name("swap", kind);
-  Register(swap, "ours", textBytes, [=] { return static_cast<std::size_t>(TransformEndianess(copy, Bytes32(textBytes))); });
+  Register(swap, "ours", textBytes,
+           [=] { return static_cast<std::size_t>(TransformEndianess(copy, Bytes32(textBytes))); });
   auto* out = Buffer<std::uint8_t>(textBytes);
   auto* swapIconv = new CIconv("UTF-16BE//IGNORE", "UTF-16LE", 2);
-  Register(swap, "iconv", textBytes, [=, &text] { return swapIconv->Convert(text.data(), textBytes, out, textBytes + 16); });
+  Register(swap, "iconv", textBytes,
+           [=, &text] { return swapIconv->Convert(text.data(), textBytes, out, textBytes + 16); });
   auto* swapIcu = new CIcu(CIcu::Direction::kBetween, "UTF-16LE", "UTF-16BE");
-  Register(swap, "icu", textBytes, [=, &text] { return swapIcu->Convert(text.data(), textBytes, out, textBytes + 16); });
+  Register(swap, "icu", textBytes,
+           [=, &text] { return swapIcu->Convert(text.data(), textBytes, out, textBytes + 16); });
 
   auto* lines = Buffer<uint16_t>(text.size());
   Register(Name("line_breaks", kind), "ours", textBytes, [=, &text] {
     std::uint32_t size = 0;
-    return static_cast<std::size_t>(TransformNewLineCharacter(LINEBREAK_UNIX, U16(text), Bytes32(textBytes), lines, &size));
+    return static_cast<std::size_t>(
+        TransformNewLineCharacter(LINEBREAK_UNIX, U16(text), Bytes32(textBytes), lines, &size));
   });
 }
 
@@ -164,9 +176,8 @@ void RegisterDetectByFile() {
   if (!written) return;
   auto* path = new std::vector<uint16_t>(gFilePath.begin(), gFilePath.end());
   path->push_back(0);
-  Register("detect_file/latin", "ours", bytes.size(), [path] {
-    return static_cast<std::size_t>(DetectCharacterSetByFile(path->data()));
-  });
+  Register("detect_file/latin", "ours", bytes.size(),
+           [path] { return static_cast<std::size_t>(DetectCharacterSetByFile(path->data())); });
 }
 
 // Collects each run's rate for the summary, and prints the usual table meanwhile.
@@ -228,9 +239,9 @@ int main(int argc, char** argv) {
     wanted = engine::CodecPath::kReference;
   }
   const std::map<std::string, engine::CodecPath> paths = {{"reference", engine::CodecPath::kReference},
-                                                         {"sse2", engine::CodecPath::kSse2},
-                                                         {"ssse3", engine::CodecPath::kSsse3},
-                                                         {"avx512", engine::CodecPath::kAvx512}};
+                                                          {"sse2", engine::CodecPath::kSse2},
+                                                          {"ssse3", engine::CodecPath::kSsse3},
+                                                          {"avx512", engine::CodecPath::kAvx512}};
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -250,8 +261,8 @@ int main(int argc, char** argv) {
   int count = static_cast<int>(args.size());
   benchmark::Initialize(&count, args.data());
   std::fprintf(stderr, "generating 64 MiB inputs...\n");
-  for (bench::TextKind kind : {bench::TextKind::kLatin, bench::TextKind::kCyrillic, bench::TextKind::kGreekCjk,
-                               bench::TextKind::kRandom}) {
+  for (bench::TextKind kind :
+       {bench::TextKind::kLatin, bench::TextKind::kCyrillic, bench::TextKind::kGreekCjk, bench::TextKind::kRandom}) {
     bench::RegisterSingleByte(kind);
     bench::RegisterUtf8(kind);
     bench::RegisterUtf16(kind);

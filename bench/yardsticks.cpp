@@ -63,9 +63,9 @@ std::size_t CIcu::Convert(const void* in, std::size_t length, void* out, std::si
                                 static_cast<const UChar*>(in), static_cast<std::int32_t>(length / 2), &status);
       break;
     case Direction::kBetween:
-      written = ucnv_convert(other_.c_str(), charset_.c_str(), static_cast<char*>(out),
-                             static_cast<std::int32_t>(capacity), static_cast<const char*>(in),
-                             static_cast<std::int32_t>(length), &status);
+      written =
+          ucnv_convert(other_.c_str(), charset_.c_str(), static_cast<char*>(out), static_cast<std::int32_t>(capacity),
+                       static_cast<const char*>(in), static_cast<std::int32_t>(length), &status);
       break;
   }
   if (U_FAILURE(status)) {

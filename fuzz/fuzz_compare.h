@@ -46,8 +46,7 @@ inline void SameOnEveryPath(const char* what, std::size_t capacity, std::size_t 
       expected = got;
     } else if (got.result != expected.result || got.size != expected.size || got.buffer != expected.buffer) {
       std::fprintf(stderr, "%s: path %d gave result 0x%x size %u, the reference 0x%x size %u\n", what, p,
-                   static_cast<unsigned>(got.result), got.size, static_cast<unsigned>(expected.result),
-                   expected.size);
+                   static_cast<unsigned>(got.result), got.size, static_cast<unsigned>(expected.result), expected.size);
       std::abort();
     }
   }

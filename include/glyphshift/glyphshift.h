@@ -11,13 +11,13 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#  if defined(GLYPHSHIFT_BUILDING_LIBRARY)
-#    define GLYPHSHIFT_API __declspec(dllexport)
-#  else
-#    define GLYPHSHIFT_API __declspec(dllimport)
-#  endif
+#if defined(GLYPHSHIFT_BUILDING_LIBRARY)
+#define GLYPHSHIFT_API __declspec(dllexport)
 #else
-#  define GLYPHSHIFT_API __attribute__((visibility("default")))
+#define GLYPHSHIFT_API __declspec(dllimport)
+#endif
+#else
+#define GLYPHSHIFT_API __attribute__((visibility("default")))
 #endif
 
 #ifdef __cplusplus
@@ -26,7 +26,7 @@ extern "C" {
 
 /* Results of the conversion functions; the high bit marks failure. */
 #define CONVERT_OK ((int32_t)0)
-#define CONVERT_INVALID_INPUT ((int32_t)(-2147483647)) /* 0x80000001: input that cannot be represented */
+#define CONVERT_INVALID_INPUT ((int32_t)(-2147483647))    /* 0x80000001: input that cannot be represented */
 #define CONVERT_BUFFER_TOO_SMALL ((int32_t)(-2147483646)) /* 0x80000002: destination capacity ended first */
 #define CONVERT_FLAG_MULTIBYTE ((int32_t)0x08000000) /* UTF-8 decoder: a well-formed multi-byte sequence was seen */
 

@@ -54,8 +54,7 @@ std::vector<std::string> ModuleCandidates() {
   if (overridePath != nullptr && *overridePath != '\0') return {overridePath};
   const std::string directory = ExecutableDirectory();
   if (directory.empty()) return {};
-  return {directory + "/" + kModuleFileName,
-          directory + "/" + kInstalledModuleDirectory + "/" + kModuleFileName};
+  return {directory + "/" + kModuleFileName, directory + "/" + kInstalledModuleDirectory + "/" + kModuleFileName};
 }
 
 const GuiModule* OpenModule(const std::string& path, std::string& error) {

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
+#include "messages/print_message.h"
 #include "platform/native_text.h"
 #include "platform/streams.h"
 #include "run/command_line.h"
-#include "messages/print_message.h"
-#include "app/startup.h"
 
 int main(int argc, char** argv) {
   using namespace glyphshift;

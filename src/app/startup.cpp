@@ -2,17 +2,17 @@
 // the rights for security carry-over, then the run.
 #include <algorithm>
 
+#include "app/gui_loader.h"
+#include "app/startup.h"
 #include "engine/charset_catalogue.h"
+#include "messages/output_routing.h"
+#include "messages/print_message.h"
 #include "platform/files.h"
 #include "platform/streams.h"
 #include "run/command_line.h"
 #include "run/enumeration.h"
-#include "messages/output_routing.h"
-#include "messages/print_message.h"
-#include "app/startup.h"
 #include "run/usage_text.h"
 #include "security/privileges.h"
-#include "app/gui_loader.h"
 
 namespace glyphshift {
 namespace {

@@ -88,20 +88,16 @@ class DeclarationScanner {
   void EndMarkup() {
     switch (state_) {
       case ScanState::Tag:
-      case ScanState::EndTag:
-        ForgetTag();
-        break;
+      case ScanState::EndTag: ForgetTag(); break;
       case ScanState::ProcessingInstruction:
         if (previous_ != u'?') return;
         ForgetTag();
         break;
-      case ScanState::MarkupDeclaration:
-        break;
+      case ScanState::MarkupDeclaration: break;
       case ScanState::Comment:
         if (previous_ != u'-') return;
         break;
-      case ScanState::Text:
-        return;
+      case ScanState::Text: return;
     }
     state_ = ScanState::Text;
   }

@@ -79,20 +79,16 @@ void CMarkupStream::ApplyStateRules(char16_t c) {
 void CMarkupStream::EndMarkup() {
   switch (state_) {
     case State::Tag:
-    case State::EndTag:
-      ForgetTag();
-      break;
+    case State::EndTag: ForgetTag(); break;
     case State::ProcessingInstruction:
       if (previous_ != u'?') return;
       ForgetTag();
       break;
-    case State::MarkupDeclaration:
-      break;
+    case State::MarkupDeclaration: break;
     case State::Comment:
       if (previous_ != u'-') return;
       break;
-    case State::Text:
-      return;
+    case State::Text: return;
   }
   state_ = State::Text;
 }

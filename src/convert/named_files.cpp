@@ -19,7 +19,8 @@ CNamedSource::CNamedSource(const std::u16string& path) {
   }
   target.directory = &targetDirectory;
   platform::FileStatus status;
-  location.namedLink = !files.Status(directory, location.name, status) && status.type == platform::EntryType::SymbolicLink;
+  location.namedLink =
+      !files.Status(directory, location.name, status) && status.type == platform::EntryType::SymbolicLink;
   source.error = files.OpenFile(targetDirectory, target.name, source.file);
 }
 

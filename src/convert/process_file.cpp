@@ -8,10 +8,10 @@
 #include "convert/named_files.h"
 #include "convert/stream_conversion.h"
 #include "engine/ascii_case.h"
+#include "messages/print_message.h"
 #include "platform/display.h"
 #include "platform/files.h"
 #include "platform/security.h"
-#include "messages/print_message.h"
 
 namespace glyphshift {
 
@@ -67,7 +67,9 @@ std::int32_t ReportOutOfMemory(const ConversionOptions& options, StreamStep step
 class CStagedSink final : public CByteSink {
  public:
   explicit CStagedSink(platform::CStagedFile& staged) : staged_(staged) {}
-  bool Write(std::span<const std::uint8_t> bytes) override { return Keep(platform::Files().WriteStaged(staged_, bytes)); }
+  bool Write(std::span<const std::uint8_t> bytes) override {
+    return Keep(platform::Files().WriteStaged(staged_, bytes));
+  }
   std::uint64_t Size() const override { return staged_.written; }
   bool Truncate(std::uint64_t size) override { return Keep(platform::Files().TruncateStaged(staged_, size)); }
   const platform::SysError& Error() const { return error_; }
@@ -92,7 +94,8 @@ platform::SysError InspectDestination(const FileLocation& destination, platform:
     case platform::EntryType::Directory: return {EISDIR, "open"};
     // A device or FIFO would be replaced by a regular file, not written to.
     case platform::EntryType::Other: return {EINVAL, "open"};
-    case platform::EntryType::Regular: return files.OpenForReplacing(*destination.directory, destination.name, replaced);
+    case platform::EntryType::Regular:
+      return files.OpenForReplacing(*destination.directory, destination.name, replaced);
     // A link at the name is replaced by the new file, never followed.
     case platform::EntryType::SymbolicLink:
     case platform::EntryType::Missing: break;
@@ -135,8 +138,8 @@ std::int32_t Stream(const ConversionOptions& options, const platform::CFile& sou
 
 // On the staged file, before it takes its name: a name swapped meanwhile cannot redirect the
 // change. Failures are silent: the destination keeps the security it was written with.
-void CarrySecurityOver(const ConversionOptions& options, const platform::CFile& source,
-                       platform::CStagedFile& staged, const std::u16string& destinationPath) {
+void CarrySecurityOver(const ConversionOptions& options, const platform::CFile& source, platform::CStagedFile& staged,
+                       const std::u16string& destinationPath) {
   if (!options.keepSecurity) return;
   std::unique_ptr<platform::FileSecurity> security;
   if (platform::ReadFileSecurity({source.handle.Get(), source.path}, security) || !security) return;
@@ -162,8 +165,7 @@ void MoveSource(const CConvertedFile& converted) {
 std::int32_t ConvertToStaged(const ConversionOptions& options, OpenedSource& source, const FileLocation& sourceLocation,
                              const FileLocation& destination, const std::u16string& sourceCharsetName,
                              CharsetCode sourceCharset, const std::u16string& destinationCharsetName,
-                             CharsetCode destinationCharset, std::uint64_t* sourceFileSize,
-                             CConvertedFile& converted) {
+                             CharsetCode destinationCharset, std::uint64_t* sourceFileSize, CConvertedFile& converted) {
   if (options.logLevel != 0) {
     PrintMessage(u"%S(%s, %s, %s, %s)\n", "ProcessFile", sourceLocation.path, destination.path, sourceCharsetName,
                  destinationCharsetName);
@@ -204,9 +206,9 @@ std::int32_t ConvertToStaged(const ConversionOptions& options, OpenedSource& sou
   std::int32_t result = Stream(options, source.file, stream, sink, total);
   if (result == kProcessOk) {
     if (sourceFileSize) *sourceFileSize = total;
-    const platform::SysError error = replaced.handle.IsValid()
-                                         ? files.CopyAttributes(converted.staged, replaced)
-                                         : files.SetNewFilePermissions(converted.staged, source.file.status.permissions);
+    const platform::SysError error =
+        replaced.handle.IsValid() ? files.CopyAttributes(converted.staged, replaced)
+                                  : files.SetNewFilePermissions(converted.staged, source.file.status.permissions);
     if (error) result = ReportWriteError(options, error);
   }
   if (result != kProcessOk) {

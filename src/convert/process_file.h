@@ -72,8 +72,7 @@ struct CConvertedFile {
 std::int32_t ConvertToStaged(const ConversionOptions& options, OpenedSource& source, const FileLocation& sourceLocation,
                              const FileLocation& destination, const std::u16string& sourceCharsetName,
                              CharsetCode sourceCharset, const std::u16string& destinationCharsetName,
-                             CharsetCode destinationCharset, std::uint64_t* sourceFileSize,
-                             CConvertedFile& converted);
+                             CharsetCode destinationCharset, std::uint64_t* sourceFileSize, CConvertedFile& converted);
 
 // The rest of ProcessFile for a kProcessOk of ConvertToStaged: the flush where due (unless the
 // caller did it), the rename to the destination's name, the move of the source, the status box.

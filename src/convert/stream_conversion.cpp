@@ -53,8 +53,8 @@ StreamStep CStreamConversion::Begin(std::uint64_t sourceSize) {
     name_ = AllocateUnits(settings_.destinationName.size() + 1);
     if (!name_) return StreamStep::Markup;
     std::copy(settings_.destinationName.begin(), settings_.destinationName.end(), name_.get());
-    markup_.reset(new (std::nothrow) CMarkupStream(
-        std::u16string_view(name_.get(), settings_.destinationName.size()), settings_.modifyXml, settings_.modifyHtml));
+    markup_.reset(new (std::nothrow) CMarkupStream(std::u16string_view(name_.get(), settings_.destinationName.size()),
+                                                   settings_.modifyXml, settings_.modifyHtml));
     if (!markup_) return StreamStep::Markup;
   }
   output_ = AllocateBytes(outputBytes_);
@@ -80,7 +80,7 @@ bool CStreamConversion::Add(std::span<const std::uint8_t> piece) {
     carried_ = 0;
   }
   const std::size_t consumed = Decode(piece.data(), piece.size(), false);
-  if (failed_) return false;  // decoding stopped where the output failed, not at a character
+  if (failed_) return false;           // decoding stopped where the output failed, not at a character
   carried_ = piece.size() - consumed;  // fewer than a character's bytes
   if (carried_ != 0) std::memcpy(carry_, piece.data() + consumed, carried_);
   return !failed_;

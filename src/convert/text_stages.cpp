@@ -81,14 +81,9 @@ std::size_t CLineBreakStage::WriteBreak(char16_t* out) const {
       out[0] = kCr;
       out[1] = kLf;
       return 2;
-    case LINEBREAK_UNIX:
-      out[0] = kLf;
-      return 1;
-    case LINEBREAK_MAC:
-      out[0] = kCr;
-      return 1;
-    default:
-      return 0;  // any other type removes line breaks
+    case LINEBREAK_UNIX: out[0] = kLf; return 1;
+    case LINEBREAK_MAC: out[0] = kCr; return 1;
+    default: return 0;  // any other type removes line breaks
   }
 }
 

@@ -1,7 +1,7 @@
 // The catalogue of character sets: the product's fixed vocabulary of names, and the two
 // look-ups between names and codes. Everything here is constant; nothing keeps state.
-#include "engine/ascii_case.h"
 #include "engine/charset_catalogue.h"
+#include "engine/ascii_case.h"
 
 #include <cstddef>
 #include <iterator>
@@ -263,14 +263,10 @@ const CharsetRecord* PrimaryRecordFromCode(CharsetCode code) {
 
 const char16_t* CharsetNameFromCode(CharsetCode code) {
   switch (code) {
-    case kCharsetUtf8:
-      return kUtf8Name;
-    case kCharsetUtf16:
-      return kUtf16Name;
-    case kCharsetUtf16Be:
-      return kUtf16BeName;
-    default:
-      break;
+    case kCharsetUtf8: return kUtf8Name;
+    case kCharsetUtf16: return kUtf16Name;
+    case kCharsetUtf16Be: return kUtf16BeName;
+    default: break;
   }
   const CharsetRecord* record = PrimaryRecordFromCode(code);
   return record != nullptr ? record->name : nullptr;

@@ -11,8 +11,8 @@ CodecPath DetectBestPath() noexcept {
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
   __builtin_cpu_init();  // this runs from a static constructor, possibly before the runtime's own
   if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") &&
-      __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt") &&
-      __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2")) {
+      __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") &&
+      __builtin_cpu_supports("bmi2")) {
     return CodecPath::kAvx512;
   }
   if (__builtin_cpu_supports("ssse3")) return CodecPath::kSsse3;

@@ -106,8 +106,8 @@ std::int32_t EncodeVector(const char16_t* source, std::uint32_t units, std::uint
   std::uint32_t stepSpan = 8;
   while (units - j >= 16 && capacity - out >= 19) {
     if (shuffles) {
-      const simd::Utf8EncodeRun run = simd::EncodeUtf8TwoByteBlocks(source + j, units - j, destination + out,
-                                                                    capacity - out);
+      const simd::Utf8EncodeRun run =
+          simd::EncodeUtf8TwoByteBlocks(source + j, units - j, destination + out, capacity - out);
       j += run.consumed;
       out += run.written;
       if (units - j < 16 || capacity - out < 19) break;  // the rest is for the steps below

@@ -117,9 +117,7 @@ inline bool EncodeUtf8Character(const char16_t* source, std::uint32_t units, std
   if (n > capacity - out) return false;
   std::uint8_t* d = destination + out;
   switch (n) {
-    case 1:
-      d[0] = static_cast<std::uint8_t>(c);
-      break;
+    case 1: d[0] = static_cast<std::uint8_t>(c); break;
     case 2:
       d[0] = static_cast<std::uint8_t>(0xC0 | (c >> 6));
       d[1] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));

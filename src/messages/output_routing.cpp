@@ -1,7 +1,7 @@
 #include "messages/output_routing.h"
 
-#include "platform/streams.h"
 #include "messages/print_message.h"
+#include "platform/streams.h"
 
 namespace glyphshift {
 
@@ -28,8 +28,7 @@ platform::SysError RouteOutput(const OutputSettings& options) {
       platform::SetUnbuffered(StdStream::Error, true);
     }
     const platform::LocalTime t = platform::GetLocalTime();
-    PrintMessage(u"\n[%02d-%02d-%02d %02d:%02d:%02d] - Start\n\n", t.year, t.month, t.day, t.hour, t.minute,
-                 t.second);
+    PrintMessage(u"\n[%02d-%02d-%02d %02d:%02d:%02d] - Start\n\n", t.year, t.month, t.day, t.hour, t.minute, t.second);
     return {};
   }
 

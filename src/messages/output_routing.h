@@ -10,7 +10,7 @@ namespace glyphshift {
 
 // The settings of a run that decide where its text goes.
 struct OutputSettings {
-  bool noConsole = false;    // /silent, /log= or the dialog
+  bool noConsole = false;  // /silent, /log= or the dialog
   std::u16string logFilePath;
   std::int32_t logLevel = 0;
 };

@@ -53,7 +53,18 @@ class FormatArg {
 
 namespace format_detail {
 
-enum class Conversion { Percent, Wide, Narrow, Decimal, Decimal2, Decimal64, Hex4Upper, Hex4Lower, HexPrefixed, Unknown };
+enum class Conversion {
+  Percent,
+  Wide,
+  Narrow,
+  Decimal,
+  Decimal2,
+  Decimal64,
+  Hex4Upper,
+  Hex4Lower,
+  HexPrefixed,
+  Unknown
+};
 
 struct Specifier {
   Conversion conversion;
@@ -68,9 +79,9 @@ constexpr Specifier ReadSpecifier(std::u16string_view rest) {
     Conversion conversion;
   };
   constexpr Known kKnown[] = {
-      {u"%", Conversion::Percent},       {u"s", Conversion::Wide},          {u"S", Conversion::Narrow},
-      {u"d", Conversion::Decimal},       {u"02d", Conversion::Decimal2},    {u"I64d", Conversion::Decimal64},
-      {u"04X", Conversion::Hex4Upper},   {u"04x", Conversion::Hex4Lower},   {u"#x", Conversion::HexPrefixed},
+      {u"%", Conversion::Percent},     {u"s", Conversion::Wide},        {u"S", Conversion::Narrow},
+      {u"d", Conversion::Decimal},     {u"02d", Conversion::Decimal2},  {u"I64d", Conversion::Decimal64},
+      {u"04X", Conversion::Hex4Upper}, {u"04x", Conversion::Hex4Lower}, {u"#x", Conversion::HexPrefixed},
   };
   for (const Known& known : kKnown) {
     if (rest.starts_with(known.text)) return {known.conversion, known.text.size()};
@@ -110,7 +121,8 @@ constexpr bool FormatFits(std::u16string_view format, const std::array<FormatArg
     if (format[i] != u'%') continue;
     const Specifier specifier = ReadSpecifier(format.substr(i + 1));
     if (specifier.conversion == Conversion::Unknown) return false;
-    if (TakesArgument(specifier.conversion) && (next == N || kinds[next++] != ArgumentKind(specifier.conversion))) return false;
+    if (TakesArgument(specifier.conversion) && (next == N || kinds[next++] != ArgumentKind(specifier.conversion)))
+      return false;
     i += specifier.length;
   }
   return next == N;
@@ -128,7 +140,8 @@ class CheckedFormat {
  public:
   template <std::size_t N>
   consteval CheckedFormat(const char16_t (&text)[N]) : text_(text, N - 1) {
-    if (!format_detail::FormatFits(text_, std::array<FormatArg::Kind, sizeof...(Args)>{format_detail::kKindOf<Args>...}))
+    if (!format_detail::FormatFits(text_,
+                                   std::array<FormatArg::Kind, sizeof...(Args)>{format_detail::kKindOf<Args>...}))
       format_detail::FormatDoesNotMatchItsArguments();
   }
   CheckedFormat(std::u16string_view text) : text_(text) {}

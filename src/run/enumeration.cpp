@@ -1,11 +1,11 @@
 #include "run/enumeration.h"
 
 #include "convert/named_files.h"
+#include "messages/output_routing.h"
+#include "messages/print_message.h"
 #include "platform/files.h"
 #include "run/file_run.h"
-#include "messages/output_routing.h"
 #include "run/path_rules.h"
-#include "messages/print_message.h"
 #include "security/privileges.h"
 #include "security/user_translation_table.h"
 
@@ -13,8 +13,7 @@ namespace glyphshift {
 
 PathKind GetPathKind(const std::u16string& path) {
   if (path.find_first_of(u"*?") != std::u16string::npos) return PathKind::Wildcard;
-  return platform::Files().GetEntryType(path) == platform::EntryType::Directory ? PathKind::Directory
-                                                                                 : PathKind::File;
+  return platform::Files().GetEntryType(path) == platform::EntryType::Directory ? PathKind::Directory : PathKind::File;
 }
 
 namespace {
@@ -99,12 +98,8 @@ std::int32_t RunConversion(ConversionOptions& options) {
         PrintMessage(u"Invalid argument: %s is a directory. Use wildcards like *.txt instead!", options.sourceSpec);
       }
       return 3;
-    case PathKind::File:
-      early = ConvertSingleFile(options, summary);
-      break;
-    case PathKind::Wildcard:
-      early = ConvertMatchingFiles(options, summary);
-      break;
+    case PathKind::File: early = ConvertSingleFile(options, summary); break;
+    case PathKind::Wildcard: early = ConvertMatchingFiles(options, summary); break;
   }
   if (early != 0) return early;
 

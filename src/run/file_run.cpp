@@ -8,11 +8,11 @@
 
 #include "engine/charset_catalogue.h"
 #include "engine/detection.h"
+#include "messages/print_message.h"
 #include "platform/files.h"
 #include "platform/streams.h"
 #include "run/byte_size_text.h"
 #include "run/path_rules.h"
-#include "messages/print_message.h"
 
 namespace glyphshift {
 
@@ -118,9 +118,8 @@ std::unique_ptr<CFileRun> StartFile(ConversionOptions& options, OpenedSource& so
 bool FinishFile(const ConversionOptions& options, CFileRun& file, RunSummary& summary) {
   std::uint64_t destinationSize = 0;
   WrittenFile written;
-  const std::int32_t result = file.result != kProcessOk
-                                  ? file.result
-                                  : CompleteConversion(options, file.converted, &destinationSize, &written);
+  const std::int32_t result =
+      file.result != kProcessOk ? file.result : CompleteConversion(options, file.converted, &destinationSize, &written);
   if (result != kProcessOk) {
     CountFailure(summary, result, file.displayName);
     if (file.done) file.done(nullptr);
@@ -177,7 +176,8 @@ void CCommitBatch::Complete() {
   std::vector<platform::FileId> systems;  // one directory of each file system, by its device
   for (CConvertedFile* c : flushed) {
     const platform::FileId& directory = c->staged.directory->id;
-    if (std::any_of(systems.begin(), systems.end(), [&](const platform::FileId& s) { return s.device == directory.device; })) {
+    if (std::any_of(systems.begin(), systems.end(),
+                    [&](const platform::FileId& s) { return s.device == directory.device; })) {
       continue;
     }
     systems.push_back(directory);

@@ -11,15 +11,14 @@
 
 #include "convert/conversion_options.h"
 #include "convert/process_file.h"
-#include "run/enumeration.h"
 #include "messages/print_message.h"
+#include "run/enumeration.h"
 
 namespace glyphshift {
 
 // The destination name of `sourceName` in another directory: base name, then "." and the
 // destination set's name when `insertCharsetName`, then the extension.
-std::u16string DestinationName(std::u16string_view sourceName, std::u16string_view charsetName,
-                               bool insertCharsetName);
+std::u16string DestinationName(std::u16string_view sourceName, std::u16string_view charsetName, bool insertCharsetName);
 
 // The run's own log file, if it has one: no file of the run is converted into or out of it.
 std::optional<platform::FileId> RunLogFileId();
@@ -61,8 +60,8 @@ bool ConvertFile(ConversionOptions& options, OpenedSource& source, const FileLoc
                  WrittenFile* written);
 
 // The files of one directory waiting for their names (and those that failed, to be counted in
-// turn), so that the flushes replacements need are made together: each file's write-back starts as soon as it is complete, the batch
-// waits for all of them once, then renames them in order. Every line printed meanwhile is held
+// turn), so that the flushes replacements need are made together: each file's write-back starts as soon as it is
+// complete, the batch waits for all of them once, then renames them in order. Every line printed meanwhile is held
 // back, so the lines come out in the order of the files, as they would one file at a time; a
 // file whose flush failed fails alone, its old content kept.
 class CCommitBatch {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "convert/process_file.h"
+#include "messages/print_message.h"
 #include "platform/files.h"
 #include "run/directory_walk.h"
 #include "run/enumeration.h"
@@ -19,7 +20,6 @@
 #include "run/linked_list.h"
 #include "run/path_rules.h"
 #include "run/pattern_match.h"
-#include "messages/print_message.h"
 #include "security/privileges.h"
 #include "security/user_translation_table.h"
 
@@ -73,8 +73,13 @@ class CDirectoryScan {
  public:
   CDirectoryScan(WalkContext& walk, DirectoryStack& stack, const WalkNodePtr& node,
                  const platform::CDirectory& directory, std::vector<platform::DirectoryEntry> entries)
-      : walk_(walk), options_(walk.options), stack_(stack), node_(node), directory_(directory),
-        entries_(std::move(entries)), states_(entries_.size(), State::Other) {}
+      : walk_(walk),
+        options_(walk.options),
+        stack_(stack),
+        node_(node),
+        directory_(directory),
+        entries_(std::move(entries)),
+        states_(entries_.size(), State::Other) {}
 
   void Run();
 
@@ -280,9 +285,7 @@ void ScanDirectory(WalkContext& walk, DirectoryStack& stack, const WalkNodePtr& 
 std::int32_t CheckOutput(const ConversionOptions& options, const platform::CDirectory& base,
                          platform::CDirectory& output) {
   switch (GetPathKind(options.outputPath)) {
-    case PathKind::Wildcard:
-      PrintMessage(u"Invalid argument: Wildcard in destination file is not allowed!");
-      return 4;
+    case PathKind::Wildcard: PrintMessage(u"Invalid argument: Wildcard in destination file is not allowed!"); return 4;
     case PathKind::File:
       PrintMessage(u"Invalid argument: File as destination for multiple source files are not allowed!");
       return 5;
@@ -306,8 +309,8 @@ std::int32_t CheckOutput(const ConversionOptions& options, const platform::CDire
 }  // namespace
 
 std::int32_t ConvertMatchingFiles(ConversionOptions& options, RunSummary& summary) {
-  WalkContext walk{options, summary, std::u16string(FileNameOf(options.sourceSpec)), {}, RunLogFileId(), {}, {},
-                   nullptr, std::make_unique<CCommitBatch>(options, summary)};
+  WalkContext walk{options, summary, std::u16string(FileNameOf(options.sourceSpec)),  {}, RunLogFileId(), {},
+                   {},      nullptr, std::make_unique<CCommitBatch>(options, summary)};
   const std::u16string_view patternDir = DirectoryOf(options.sourceSpec);
   walk.base = IsRelativePath(patternDir) ? JoinPath(platform::Files().CurrentDirectory(), patternDir)
                                          : CanonicalizePath(patternDir);

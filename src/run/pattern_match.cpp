@@ -5,7 +5,6 @@
 namespace glyphshift {
 namespace {
 
-
 // Greedy matching with one backtrack point: on a mismatch the last "*" takes one more
 // character. Linear in practice and never recursive, so a long pattern cannot exhaust the stack.
 bool MatchOne(std::u16string_view name, std::u16string_view pattern) {

@@ -32,7 +32,8 @@ const std::u16string_view kUsageFormat =
     u"\r\n"
     u"/scs=<charset>\tSpecify source character set. If not specified it tries to detect.\r\n"
     u"/dcs=<charset>\tSpecify destination character set. If not specified utf-8 is presumed.\r\n"
-    u"/output=<file/dir>\tSpecify destination file name or directory. If file is not specified it will automatically created.\r\n"
+    u"/output=<file/dir>\tSpecify destination file name or directory. If file is not specified it will automatically "
+    u"created.\r\n"
     u"/line=<type>\tLine break type which may be one of DOS, UNIX or MAC.\r\n"
     u"/nobom \t\tDo not write Byte Order Mark which will be written by default.\r\n"
     u"/nowait\t\tDo not display status Message Box after conversion in UI mode\r\n"
@@ -74,8 +75,7 @@ const std::u16string_view kUsageFormat =
     u"4\t\tInvalid argument: Wildcards are not allowed here.\r\n"
     u"5\t\tInvalid argument: File as destination for multiple source files are not allowed!\r\n"
     u"6\t\tInvalid argument: Character set is unknown.\r\n"
-    u"-1\t\tOut of memory\r\n"
-    ;
+    u"-1\t\tOut of memory\r\n";
 
 bool GetVersionString(std::u16string_view key, std::u16string& value, std::size_t capacity) {
   // The string table of the program's version information; Linux files carry no version

@@ -5,9 +5,9 @@
 #include <optional>
 
 #include "engine/ascii_case.h"
+#include "messages/print_message.h"
 #include "platform/files.h"
 #include "platform/security.h"
-#include "messages/print_message.h"
 #include "security/helper.h"
 #include "security/user_translation_table.h"
 
@@ -61,7 +61,7 @@ void PrintEntryFlags(std::uint8_t flags) {
     std::u16string_view text;
   };
   static constexpr FlagName kFlagNames[] = {
-      {0x02, u"CONTAINER INHERIT, "}, {0x08, u"INHERIT ONLY, "},     {0x10, u"INHERITED, "},
+      {0x02, u"CONTAINER INHERIT, "},    {0x08, u"INHERIT ONLY, "},   {0x10, u"INHERITED, "},
       {0x04, u"NO PROPAGATE INHERIT, "}, {0x01, u"OBJECT INHERIT, "},
   };
   std::u16string line = u"\tFlags: ";
@@ -103,11 +103,8 @@ void DumpAccessList(const platform::FileRef& file) {
         CUserTranslationTable::PrintAccessMask(entry.mask);
         break;
       case 5:
-      case 6:
-        CUserTranslationTable::PrintAccessMask(entry.mask);
-        break;
-      default:
-        break;
+      case 6: CUserTranslationTable::PrintAccessMask(entry.mask); break;
+      default: break;
     }
   }
 }
@@ -119,7 +116,8 @@ bool CUserTranslationTable::PrefixMatches(std::u16string_view baseName, std::u16
   for (std::size_t i = 0; i < prefix.size(); ++i) {
     if (FoldAsciiCase(baseName[i]) != FoldAsciiCase(prefix[i])) return false;
   }
-  return baseName.size() == prefix.size() || kPrefixSeparators.find(baseName[prefix.size()]) != std::u16string_view::npos;
+  return baseName.size() == prefix.size() ||
+         kPrefixSeparators.find(baseName[prefix.size()]) != std::u16string_view::npos;
 }
 
 void CUserTranslationTable::PrintAccessMask(std::uint32_t mask) {
@@ -128,9 +126,9 @@ void CUserTranslationTable::PrintAccessMask(std::uint32_t mask) {
     std::u16string_view text;
   };
   static constexpr RightName kRightNames[] = {
-      {0x80000000, u"GENERIC READ, "}, {0x40000000, u"GENERIC WRITE, "}, {0x20000000, u"GENERIC EXECUTE, "},
+      {0x80000000, u"GENERIC READ, "}, {0x40000000, u"GENERIC WRITE, "},   {0x20000000, u"GENERIC EXECUTE, "},
       {0x10000000, u"GENERIC ALL, "},  {0x02000000, u"MAXIMUM ALLOWED, "}, {0x00010000, u"DELETE, "},
-      {0x00020000, u"READ CONTROL, "}, {0x00040000, u"WRITE DAC, "},      {0x00080000, u"WRITE OWNER, "},
+      {0x00020000, u"READ CONTROL, "}, {0x00040000, u"WRITE DAC, "},       {0x00080000, u"WRITE OWNER, "},
       {0x00100000, u"SYNCHRONIZE, "},
   };
   std::u16string names;
@@ -143,8 +141,8 @@ void CUserTranslationTable::PrintAccessMask(std::uint32_t mask) {
 std::u16string_view CUserTranslationTable::SidTypeName(std::int32_t sidNameUse) {
   // The kinds are named in German, and printed as they stand.
   static constexpr std::u16string_view kNames[] = {
-      u"Benutzer", u"Gruppe",    u"Dom\u00E4ne",   u"Alias",    u"WellKnown",
-      u"Gel\u00F6scht", u"Ung\u00FCltig", u"Unbekannt", u"Computer",
+      u"Benutzer",      u"Gruppe",        u"Dom\u00E4ne", u"Alias",    u"WellKnown",
+      u"Gel\u00F6scht", u"Ung\u00FCltig", u"Unbekannt",   u"Computer",
   };
   if (sidNameUse < 1 || sidNameUse > 9) return u"Unbekannt";
   return kNames[sidNameUse - 1];

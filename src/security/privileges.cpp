@@ -4,8 +4,8 @@
 #include <new>
 #include <vector>
 
-#include "platform/security.h"
 #include "messages/print_message.h"
+#include "platform/security.h"
 
 namespace glyphshift {
 namespace {

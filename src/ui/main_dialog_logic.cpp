@@ -35,8 +35,7 @@ std::u16string_view EntryNamePart(std::u16string_view entry) {
   return entry.substr(0, paren == 0 ? 0 : paren - 1);
 }
 
-namespace {
-}  // namespace
+namespace {}  // namespace
 
 std::optional<std::size_t> SelectCharsetEntry(std::span<const std::u16string> entries, const char16_t* name) {
   if (name == nullptr) return std::nullopt;

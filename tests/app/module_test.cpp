@@ -6,8 +6,8 @@
 
 #include <cstdlib>
 
-#include "platform/display.h"
 #include "app/gui_loader.h"
+#include "platform/display.h"
 #include "support/temp_dir.h"
 
 namespace glyphshift::app {

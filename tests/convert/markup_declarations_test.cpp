@@ -98,8 +98,7 @@ TEST(RewriteCharsetDeclarations, ALetterBeyondAsciiStartsTheTagName) {
 TEST(RewriteCharsetDeclarations, XmlEncodingValueIsReplacedAndNothingElse) {
   EXPECT_EQ(Rewrite(u"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<r a=\"1\"/>", kXml),
             u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<r a=\"1\"/>");
-  EXPECT_EQ(Rewrite(u"<?xml version='1.0' encoding='ISO-8859-1'?>", kXml),
-            u"<?xml version='1.0' encoding='utf-8'?>");
+  EXPECT_EQ(Rewrite(u"<?xml version='1.0' encoding='ISO-8859-1'?>", kXml), u"<?xml version='1.0' encoding='utf-8'?>");
   EXPECT_EQ(Rewrite(u"<?XML Version=\"1.0\" ENCODING=\"x\"?>", kXml), u"<?XML Version=\"1.0\" ENCODING=\"utf-8\"?>");
 }
 

@@ -51,14 +51,13 @@ class ProcessFileTest : public support::TempDirTest {
  protected:
   void SetUp() override {
     RecordedBoxes().clear();
-    platform::SetMessageBoxHandler([](std::u16string_view text, std::u16string_view caption,
-                                      platform::MessageBoxIcon icon) {
-      RecordedBoxes().push_back({std::u16string(text), std::u16string(caption), icon});
-    });
+    platform::SetMessageBoxHandler(
+        [](std::u16string_view text, std::u16string_view caption, platform::MessageBoxIcon icon) {
+          RecordedBoxes().push_back({std::u16string(text), std::u16string(caption), icon});
+        });
   }
 
-  Outcome Convert(const std::u16string& source, const std::u16string& destination, CharsetCode from,
-                  CharsetCode to) {
+  Outcome Convert(const std::u16string& source, const std::u16string& destination, CharsetCode from, CharsetCode to) {
     Outcome o;
     ::testing::internal::CaptureStdout();
     o.result = ProcessFile(options_, source, destination, NameOf(from), from, NameOf(to), to, &o.sourceSize,

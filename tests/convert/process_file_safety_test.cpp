@@ -51,8 +51,9 @@ class ProcessFileSafetyTest : public ProcessFileTest {
 
 TEST_F(ProcessFileSafetyTest, InPlaceRewritesTheSourceAndAMoveNeverDeletesIt) {
   options_.moveSource = true;
-  const std::u16string spellings[] = {dir_.Path("a.txt"), dir_.Path("./a.txt"), dir_.Path("../") +
-      std::filesystem::path(dir_.path()).filename().u16string() + u"/a.txt"};
+  const std::u16string spellings[] = {
+      dir_.Path("a.txt"), dir_.Path("./a.txt"),
+      dir_.Path("../") + std::filesystem::path(dir_.path()).filename().u16string() + u"/a.txt"};
   for (const std::u16string& destination : spellings) {
     WriteFileBytes(dir_.Native("a.txt"), kSourceText);
     EXPECT_EQ(ConvertTo(destination).result, kProcessOk);

@@ -110,8 +110,12 @@ TEST_F(ProcessFileTest, LineBreakNamesIgnoreAsciiCaseAndAnythingElseRemovesBreak
     const char16_t* name;
     const char* expected;
   } cases[] = {
-      {u"dos", "a\r\nb\r\nc\r\nd\r\n"}, {u"DOS", "a\r\nb\r\nc\r\nd\r\n"}, {u"Unix", "a\nb\nc\nd\n"},
-      {u"MAC", "a\rb\rc\rd\r"},         {u"\"dos\"", "abcd"},             {u"", "abcd"},
+      {u"dos", "a\r\nb\r\nc\r\nd\r\n"},
+      {u"DOS", "a\r\nb\r\nc\r\nd\r\n"},
+      {u"Unix", "a\nb\nc\nd\n"},
+      {u"MAC", "a\rb\rc\rd\r"},
+      {u"\"dos\"", "abcd"},
+      {u"", "abcd"},
   };
   for (const auto& c : cases) {
     options_.lineBreak = c.name;

@@ -62,13 +62,20 @@ TEST(StreamStages, DecodingGivesTheWholeTextsUnitsWhereverItIsCut) {
     CharsetCode code;
     Bytes raw;
   } cases[] = {
-      {kCharsetUtf8, B("a\xE2\x82\xAC" "b\xF0\x9F\x98\x80" "c")},  // 3- and 4-byte characters
-      {kCharsetUtf8, B("x\xE2\x82")},                              // cut off at the very end
-      {kCharsetUtf8, B("\xE2" "A\xC3\x28\x80\xBF" "B")},            // missing continuations, strays
-      {kCharsetUtf8, B("\xF0\xF0\xF0\xF0\xF0\xF0\xF0" "z")},          // leads without continuations
+      {kCharsetUtf8, B("a\xE2\x82\xAC"
+                       "b\xF0\x9F\x98\x80"
+                       "c")},          // 3- and 4-byte characters
+      {kCharsetUtf8, B("x\xE2\x82")},  // cut off at the very end
+      {kCharsetUtf8, B("\xE2"
+                       "A\xC3\x28\x80\xBF"
+                       "B")},  // missing continuations, strays
+      {kCharsetUtf8, B("\xF0\xF0\xF0\xF0\xF0\xF0\xF0"
+                       "z")},                                                 // leads without continuations
       {kCharsetUtf8, B("\xFC\x80\x80\x80\x80\x80\xF8\x80\xC0\x80\xFE\xFF")},  // 5-, 6-byte and overlong forms
-      {kCharsetUtf8, B("\xED\xA0\x80\xF4\x90\x80\x80")},           // surrogates and beyond U+10FFFF
-      {kCharsetUtf16, B(std::string("a\0\x3D\xD8\x00\xDE" "b", 7))},  // odd size, a pair
+      {kCharsetUtf8, B("\xED\xA0\x80\xF4\x90\x80\x80")},                      // surrogates and beyond U+10FFFF
+      {kCharsetUtf16, B(std::string("a\0\x3D\xD8\x00\xDE"
+                                    "b",
+                                    7))},  // odd size, a pair
       {kCharsetUtf16Be, B(std::string("\0a\xD8\x3D\xDE\x00\0", 7))},
       {18, B("caf\xE9 \x80\x81\x9F")},  // Windows-1252 with undefined bytes
   };
@@ -150,9 +157,9 @@ TEST(StreamStages, MarkupRewritingMatchesTheWholeTextWhereverItIsCut) {
       u"<META HTTP-EQUIV=x CONTENT=\"text/html; Charset=windows-1252\">after",
       u"<meta content=\"charset=a\"><meta http-equiv=\"y\"><meta content=\"a; charset=b\">",
       u"<!-- <?xml encoding=\"in a comment\"?> --><x a='1\"><?xml encoding=\"\"?>",
-      u"<meta http-equiv=a><meta content=\"x<!y>z charset=q\">",       // a value across other markup
+      u"<meta http-equiv=a><meta content=\"x<!y>z charset=q\">",        // a value across other markup
       u"<xml encoding=\"a\"\0<?xml encoding=\"b\"?>",                   // U+0000 ends the scan
-      u"< xml encoding=\"a\"><xmlx encoding=\"b\"><x encoding=\"c\">", // names that do not exist or match
+      u"< xml encoding=\"a\"><xmlx encoding=\"b\"><x encoding=\"c\">",  // names that do not exist or match
   };
   for (const std::u16string& document : documents) {
     for (const auto& [xml, html] : {std::pair{true, false}, {false, true}, {true, true}}) {
@@ -210,14 +217,37 @@ Bytes ConvertInPieces(const Bytes& raw, const StreamSettings& settings, std::siz
 // Texts made of the pieces every stage cares about, in any order.
 Bytes RandomText(std::mt19937& random, CharsetCode source) {
   static const std::string kFragments[] = {
-      "plain ", "\r\n", "\r", "\n", "\xEF\xBB\xBF", "<?xml version=\"1.0\" encoding=\"latin1\"?>",
-      "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">", "<meta content='charset=x'>",
-      "<!--", "-->", "<", ">", "\"", "'", "=", std::string(1, '\0'), "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
-      "\xE2\x82", "\xF0\xF0", "\x80", "\xFF\xFE", "\xFE\xFF", "\xD8\x3D", "\xDE\x00"};
+      "plain ",
+      "\r\n",
+      "\r",
+      "\n",
+      "\xEF\xBB\xBF",
+      "<?xml version=\"1.0\" encoding=\"latin1\"?>",
+      "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">",
+      "<meta content='charset=x'>",
+      "<!--",
+      "-->",
+      "<",
+      ">",
+      "\"",
+      "'",
+      "=",
+      std::string(1, '\0'),
+      "\xC3\xA9",
+      "\xE2\x82\xAC",
+      "\xF0\x9F\x98\x80",
+      "\xE2\x82",
+      "\xF0\xF0",
+      "\x80",
+      "\xFF\xFE",
+      "\xFE\xFF",
+      "\xD8\x3D",
+      "\xDE\x00"};
   Bytes raw;
   const int count = std::uniform_int_distribution<int>(0, 40)(random);
   for (int i = 0; i < count; ++i) {
-    const std::string& fragment = kFragments[std::uniform_int_distribution<std::size_t>(0, std::size(kFragments) - 1)(random)];
+    const std::string& fragment =
+        kFragments[std::uniform_int_distribution<std::size_t>(0, std::size(kFragments) - 1)(random)];
     const bool wide = source == kCharsetUtf16 || source == kCharsetUtf16Be;
     for (char c : fragment) {
       // UTF-16 sources get their ASCII as units, so the markup in them is markup.

@@ -79,7 +79,8 @@ std::vector<std::uint8_t> ConvertWholeText(const std::vector<std::uint8_t>& raw,
     out.insert(out.end(), body.begin(), body.begin() + size);
     return out;
   }
-  if (settings.writeBom) out = code == kCharsetUtf16Be ? std::vector<std::uint8_t>{0xFE, 0xFF} : std::vector<std::uint8_t>{0xFF, 0xFE};
+  if (settings.writeBom)
+    out = code == kCharsetUtf16Be ? std::vector<std::uint8_t>{0xFE, 0xFF} : std::vector<std::uint8_t>{0xFF, 0xFE};
   if (NeedsSwap(code)) engine::SwapByteOrder(text.Text(), text.byteLength);
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.Text());
   out.insert(out.end(), bytes, bytes + text.byteLength);

@@ -28,7 +28,9 @@ class MorfexTest : public support::TempDirTest {
 
 // Windows-1252 "café" with a CR LF, and what it becomes in UTF-8 with a byte order mark.
 inline const std::string kCafe1252 = "caf\xE9\r\n";
-inline const std::string kCafeUtf8Bom = "\xEF\xBB\xBF" "caf\xC3\xA9\r\n";
+inline const std::string kCafeUtf8Bom =
+    "\xEF\xBB\xBF"
+    "caf\xC3\xA9\r\n";
 
 inline const std::string kHeaderAutoDetect =
     "Destination character set: \"utf-8\" (Internal code 100)\n"

@@ -23,7 +23,9 @@ TEST_F(Faults, NameTooLongForTheFileSystemIsAPerFileError) {
   EXPECT_NE(r.out.find("File name too long\nError 1: Conversion of \"" + name + "\" failed.\n"), std::string::npos)
       << r.out;
   EXPECT_TRUE(r.out.ends_with(Summary(1, 3, 1))) << r.out;
-  EXPECT_EQ(Read("ok.utf-8.txt"), "\xEF\xBB\xBF" "abc");
+  EXPECT_EQ(Read("ok.utf-8.txt"),
+            "\xEF\xBB\xBF"
+            "abc");
 }
 
 TEST_F(Faults, SingleSourceThatIsNotARegularFileIsRefused) {

@@ -66,7 +66,9 @@ TEST_F(Modes, WildcardRunLeavesItsOwnLogAlone) {
   EXPECT_NE(log.find("Skipped: \"run.txt\" is the log file of this run.\n"), std::string::npos) << log;
   EXPECT_NE(log.find("1 file(s) successfully converted"), std::string::npos) << "lines after the skip survive: " << log;
   EXPECT_EQ(log.find("\xEF\xBB\xBF"), std::string::npos) << "the log was not converted in place";
-  EXPECT_EQ(Read("a.txt"), "\xEF\xBB\xBF" "abc");
+  EXPECT_EQ(Read("a.txt"),
+            "\xEF\xBB\xBF"
+            "abc");
 }
 
 TEST_F(Modes, LogLevelAddsTraceLines) {
@@ -90,7 +92,9 @@ TEST_F(Modes, SilentAndEmptyLogShowNothingButConvert) {
     EXPECT_EQ(r.status, 0) << flag;
     EXPECT_EQ(r.out, "") << flag;
     EXPECT_EQ(r.err, "") << flag << ": no terminal, so the diagnostics go nowhere";
-    EXPECT_EQ(Read("a.utf-8.txt"), "\xEF\xBB\xBF" "abc");
+    EXPECT_EQ(Read("a.utf-8.txt"),
+              "\xEF\xBB\xBF"
+              "abc");
     Write("a.txt", "abc");
   }
 }

@@ -16,8 +16,7 @@ struct RunResult {
 // Runs morfex with `arguments` (argv[1..]) in `directory`, without a display, without a
 // controlling terminal and with standard input at /dev/null. A run that takes longer than
 // `timeoutSeconds` is killed (status -1): a conversion that blocks is a failure, not a hang.
-RunResult RunMorfex(const std::vector<std::string>& arguments, const std::string& directory,
-                    int timeoutSeconds = 60);
+RunResult RunMorfex(const std::vector<std::string>& arguments, const std::string& directory, int timeoutSeconds = 60);
 
 // A morfex run in the background, for tests that interrupt it; its output goes nowhere (give it
 // a log to watch its progress). A run still going when the object ends is killed.

@@ -46,8 +46,9 @@ TEST_F(SingleFile, UnknownCharacterSetEndsWithSixBeforeAnything) {
   EXPECT_EQ(r.out, "Error 6: Character set \"nope\" is unknown.") << "only the destination is reported";
   r = Run({"a.txt", "/scs="});
   EXPECT_EQ(r.status, 6);
-  EXPECT_EQ(r.out, "Destination character set: \"utf-8\" (Internal code 100)\n"
-                   "Error 6: Character set \"\" is unknown.");
+  EXPECT_EQ(r.out,
+            "Destination character set: \"utf-8\" (Internal code 100)\n"
+            "Error 6: Character set \"\" is unknown.");
   EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
 }
 
@@ -77,13 +78,21 @@ TEST_F(SingleFile, OutputRules) {
   Write("a.txt", "abc");
   MakeDir("other");
   EXPECT_EQ(Run({"a.txt", "/scs=ansi", "/output=other"}).status, 0);
-  EXPECT_EQ(Read("other/a.txt"), "\xEF\xBB\xBF" "abc") << "another directory: the source's own name";
+  EXPECT_EQ(Read("other/a.txt"),
+            "\xEF\xBB\xBF"
+            "abc")
+      << "another directory: the source's own name";
 
   EXPECT_EQ(Run({"a.txt", "/scs=ansi", "/output=new name.txt"}).status, 0);
-  EXPECT_EQ(Read("new name.txt"), "\xEF\xBB\xBF" "abc") << "a missing directory is taken as a file name";
+  EXPECT_EQ(Read("new name.txt"),
+            "\xEF\xBB\xBF"
+            "abc")
+      << "a missing directory is taken as a file name";
 
   EXPECT_EQ(Run({"a.txt", "/scs=ansi", "/replace", "/output=\"b.txt\""}).status, 0);
-  EXPECT_EQ(Read("b.txt"), "\xEF\xBB\xBF" "abc");
+  EXPECT_EQ(Read("b.txt"),
+            "\xEF\xBB\xBF"
+            "abc");
   EXPECT_EQ(Read("a.txt"), "abc") << "with an output file /replace leaves the source alone";
 
   const RunResult r = Run({"a.txt", "/output=o*"});
@@ -95,10 +104,14 @@ TEST_F(SingleFile, SameDirectoryIsDecidedByIdentityNotSpelling) {
   MakeDir("sub");
   Write("sub/a.txt", "abc");
   EXPECT_EQ(Run({"sub/a.txt", "/scs=ansi", "/output=./sub/"}).status, 0);
-  EXPECT_EQ(Read("sub/a.utf-8.txt"), "\xEF\xBB\xBF" "abc");
+  EXPECT_EQ(Read("sub/a.utf-8.txt"),
+            "\xEF\xBB\xBF"
+            "abc");
   EXPECT_EQ(Read("sub/a.txt"), "abc") << "another spelling of the source directory is no in-place run";
   EXPECT_EQ(Run({"sub/a.txt", "/scs=ansi", "/dcs=utf-16", "/output=" + P("sub")}).status, 0);
-  EXPECT_EQ(Read("sub/a.utf-16.txt"), std::string("\xFF\xFE" "a\0b\0c\0", 8));
+  EXPECT_EQ(Read("sub/a.utf-16.txt"), std::string("\xFF\xFE"
+                                                  "a\0b\0c\0",
+                                                  8));
 }
 
 TEST_F(SingleFile, ReplaceConvertsInPlace) {
@@ -115,12 +128,17 @@ TEST_F(SingleFile, MoveDeletesTheSourceButNeverItsOwnDestination) {
 
   Write("b.txt", "abc");
   EXPECT_EQ(Run({"b.txt", "/scs=ansi", "/move", "/output=./b.txt"}).status, 0);
-  EXPECT_EQ(Read("b.txt"), "\xEF\xBB\xBF" "abc") << "the destination is the source: converted, not deleted";
+  EXPECT_EQ(Read("b.txt"),
+            "\xEF\xBB\xBF"
+            "abc")
+      << "the destination is the source: converted, not deleted";
 
   Write("c.txt", "abc");
   EXPECT_EQ(Run({"c.txt", "/scs=ansi", "/move", "/output=C.txt"}).status, 0);
   EXPECT_FALSE(Exists("c.txt")) << "on Linux c.txt and C.txt are two files";
-  EXPECT_EQ(Read("C.txt"), "\xEF\xBB\xBF" "abc");
+  EXPECT_EQ(Read("C.txt"),
+            "\xEF\xBB\xBF"
+            "abc");
 }
 
 TEST_F(SingleFile, ExistingDestinationIsReplacedKeepingItsMode) {
@@ -145,12 +163,16 @@ TEST_F(SingleFile, InPlaceThroughALinkReplacesTheTargetAndKeepsTheLink) {
 }
 
 TEST_F(SingleFile, DetectsTheSourceSetPerFile) {
-  Write("le.txt", std::string("\xFF\xFE" "h\0i\0", 6));
+  Write("le.txt", std::string("\xFF\xFE"
+                              "h\0i\0",
+                              6));
   const RunResult r = Run({"le.txt"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, kHeaderAutoDetect + "Success: [6 bytes + -1 Bytes] le.txt\n" + Summary(1, 6, 0))
       << "a shrinking file shows a negative difference";
-  EXPECT_EQ(Read("le.utf-8.txt"), "\xEF\xBB\xBF" "hi");
+  EXPECT_EQ(Read("le.utf-8.txt"),
+            "\xEF\xBB\xBF"
+            "hi");
 
   Write("u8.txt", "\xD0\xBF\xD1\x80\xD0\xB8");  // Cyrillic in UTF-8, no mark
   EXPECT_EQ(Run({"u8.txt", "/dcs=koi8-r"}).status, 0);

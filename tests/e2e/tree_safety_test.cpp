@@ -177,8 +177,9 @@ TEST_F(TreeSafety, ASourceIsNeverOverwrittenBeforeItIsConverted) {
   MakeDir("stuck/c.utf-8.utf-8.txt");  // c.utf-8.txt cannot be converted
   r = Run({"stuck/*.txt", "/scs=ansi"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.out, "\"c.txt\" is not converted: its destination \"c.utf-8.txt\" is a source of this run "
-                         "that was not converted.\nError 1: Conversion of \"c.txt\" failed.\n"))
+  EXPECT_TRUE(Has(r.out,
+                  "\"c.txt\" is not converted: its destination \"c.utf-8.txt\" is a source of this run "
+                  "that was not converted.\nError 1: Conversion of \"c.txt\" failed.\n"))
       << r.out;
   EXPECT_TRUE(r.out.ends_with(Summary(0, 0, 2))) << r.out;
   EXPECT_EQ(Read("stuck/c.utf-8.txt"), "kept");
@@ -211,7 +212,9 @@ class KilledRun : public TreeSafety, public ::testing::WithParamInterface<int> {
   static constexpr int kFolders = 12;
   static constexpr int kFilesPerFolder = 10;
   static constexpr int kFiles = kFolders * kFilesPerFolder;
-  static std::string Name(int i) { return "d" + std::to_string(i / kFilesPerFolder) + "/f" + std::to_string(i) + ".txt"; }
+  static std::string Name(int i) {
+    return "d" + std::to_string(i / kFilesPerFolder) + "/f" + std::to_string(i) + ".txt";
+  }
   static std::string Old(int i) { return std::string(50000, static_cast<char>('a' + i % 26)) + "\xE9"; }
   static std::string New(int i) { return kBom + std::string(50000, static_cast<char>('a' + i % 26)) + "\xC3\xA9"; }
 
@@ -272,7 +275,8 @@ TEST_P(KilledRun, EveryFileStaysWholeAndNoLeftoverIsConverted) {
 
   Populate("src");
   MakeDir("out");
-  const int moved = InterruptAfterSomeFiles({"src/*.txt", "/scs=ansi", "/move", "/output=" + P("out")}, "move.log", signal);
+  const int moved =
+      InterruptAfterSomeFiles({"src/*.txt", "/scs=ansi", "/move", "/output=" + P("out")}, "move.log", signal);
   EXPECT_TRUE(WIFSIGNALED(moved) && WTERMSIG(moved) == signal) << moved;
   for (int i = 0; i < kFiles; ++i) {
     EXPECT_TRUE(Exists("src/" + Name(i)) || Exists("out/" + Name(i))) << Name(i) << " is lost";
@@ -295,12 +299,10 @@ TEST_P(KilledRun, EveryFileStaysWholeAndNoLeftoverIsConverted) {
   EXPECT_TRUE(again.out.ends_with(Summary(0, 0, 0))) << again.out;
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, KilledRun, ::testing::Values(SIGKILL, SIGTERM, SIGINT),
-                         [](const ::testing::TestParamInfo<int>& signal) {
-                           return std::string(signal.param == SIGKILL   ? "Kill"
-                                              : signal.param == SIGTERM ? "Term"
-                                                                        : "Int");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Signals, KilledRun, ::testing::Values(SIGKILL, SIGTERM, SIGINT), [](const ::testing::TestParamInfo<int>& signal) {
+      return std::string(signal.param == SIGKILL ? "Kill" : signal.param == SIGTERM ? "Term" : "Int");
+    });
 
 }  // namespace
 }  // namespace glyphshift::e2e

@@ -67,7 +67,8 @@ TEST_F(Wildcards, OutputMustBeAnExistingDirectory) {
   Write("f", "file");
   RunResult r = Run({"*.txt", "/output=missing"});
   EXPECT_EQ(r.status, 5);
-  EXPECT_EQ(r.out, kHeaderAutoDetect + "Invalid argument: File as destination for multiple source files are not allowed!");
+  EXPECT_EQ(r.out,
+            kHeaderAutoDetect + "Invalid argument: File as destination for multiple source files are not allowed!");
   EXPECT_EQ(Run({"*.txt", "/output=f"}).status, 5);
   r = Run({"*.txt", "/output=o?t"});
   EXPECT_EQ(r.status, 4);

@@ -125,9 +125,9 @@ TEST(ResolveCharsetName, UnicodeFormsInAnyCaseGiveTheLowerCaseCanonicalName) {
     CharsetCode code;
     std::u16string_view canonical;
   } cases[] = {
-      {u"utf8", 100, u"utf-8"},           {u"UTF-8", 100, u"utf-8"},       {u"Utf 8", 100, u"utf-8"},
-      {u"utf16", 101, u"utf-16"},         {u"UTF-16", 101, u"utf-16"},     {u"uTF 16", 101, u"utf-16"},
-      {u"UTF16BE", 102, u"utf-16be"},     {u"utf-16BE", 102, u"utf-16be"}, {u"UTF 16BE", 102, u"utf-16be"},
+      {u"utf8", 100, u"utf-8"},       {u"UTF-8", 100, u"utf-8"},       {u"Utf 8", 100, u"utf-8"},
+      {u"utf16", 101, u"utf-16"},     {u"UTF-16", 101, u"utf-16"},     {u"uTF 16", 101, u"utf-16"},
+      {u"UTF16BE", 102, u"utf-16be"}, {u"utf-16BE", 102, u"utf-16be"}, {u"UTF 16BE", 102, u"utf-16be"},
   };
   for (const auto& c : cases) {
     const Resolved r = Resolve(c.spelling);
@@ -160,9 +160,9 @@ TEST(ResolveCharsetName, AliasesKeepTheirOwnSpelling) {
     CharsetCode code;
     std::u16string_view canonical;
   } cases[] = {
-      {u"LATIN1", 0, u"Latin1"},   {u"cp1252", 18, u"CP1252"},    {u"ansi", 18, u"Ansi"},
-      {u"cp874", 15, u"CP874"},    {u"874", 40, u"874"},          {u"dos 874", 40, u"DOS 874"},
-      {u"Dos-874", 40, u"DOS-874"}, {u"437", 25, u"437"},         {u"cp-1006", 54, u"CP-1006"},
+      {u"LATIN1", 0, u"Latin1"},      {u"cp1252", 18, u"CP1252"}, {u"ansi", 18, u"Ansi"},
+      {u"cp874", 15, u"CP874"},       {u"874", 40, u"874"},       {u"dos 874", 40, u"DOS 874"},
+      {u"Dos-874", 40, u"DOS-874"},   {u"437", 25, u"437"},       {u"cp-1006", 54, u"CP-1006"},
       {u"NEXTSTEP", 55, u"nextstep"},
   };
   for (const auto& c : cases) {
@@ -175,11 +175,21 @@ TEST(ResolveCharsetName, AliasesKeepTheirOwnSpelling) {
 
 TEST(ResolveCharsetName, RejectsNearMissesAndLeavesOutputsAlone) {
   const char16_t* const misses[] = {
-      u"",              u" ISO-8859-1",   u"ISO-8859-1 ",  u"ISO_8859-1",  u"ISO-8859-12",
-      u"ISO-8859",      u"ISO-8859-1x",   u"utf-16le",     u"utf_8",       u"utf-8\t",
-      u"Windows-1252;", u"cp",            u"\u0130SO-8859-1",  // dotted capital I: no Unicode folding
-      u"lat\u0131n1",                                          // dotless small i
-      u"\uFF35TF-8",                                           // fullwidth U
+      u"",
+      u" ISO-8859-1",
+      u"ISO-8859-1 ",
+      u"ISO_8859-1",
+      u"ISO-8859-12",
+      u"ISO-8859",
+      u"ISO-8859-1x",
+      u"utf-16le",
+      u"utf_8",
+      u"utf-8\t",
+      u"Windows-1252;",
+      u"cp",
+      u"\u0130SO-8859-1",  // dotted capital I: no Unicode folding
+      u"lat\u0131n1",      // dotless small i
+      u"\uFF35TF-8",       // fullwidth U
   };
   for (const char16_t* miss : misses) {
     const Resolved r = Resolve(miss);

@@ -48,8 +48,9 @@ TEST_F(DetectByFile, EmptyFileIsZeroAndUnreadableOnesAreWindows1252) {
 // a UTF-8 character cut in two, a malformed place in any piece.
 TEST(CharsetDetector, PiecesGiveTheWholeTextsAnswerWhereverTheyAreCut) {
   std::mt19937 random(7);
-  const std::string fragments[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xE2\x82", "\x80",
-                                   "\xF0\xF0", std::string(1, '\0'), "\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF", "\xFC\x80"};
+  const std::string fragments[] = {"a",        "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
+                                   "\xE2\x82", "\x80",     "\xF0\xF0",     std::string(1, '\0'),
+                                   "\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF", "\xFC\x80"};
   int answers[256] = {};
   for (int sample = 0; sample < 400; ++sample) {
     std::string text;

@@ -95,31 +95,40 @@ void CheckUtf8Decoding(const Bytes& text, std::size_t alignment) {
   const auto length = test::ByteLength(text);
   std::uint32_t query = 0;
   Utf8ToUtf16(in.data(), length, nullptr, &query);
-  EXPECT_TRUE(SameOnEveryPath(0, 0, [&](std::uint8_t*) {
-    std::uint32_t size = 0;
-    return std::make_pair(Utf8ToUtf16(in.data(), length, nullptr, &size), size);
-  })) << "size query, length " << length;
-  EXPECT_TRUE(SameOnEveryPath(query, 2 * (alignment % kUnitAlignments), [&](std::uint8_t* out) {
-    std::uint32_t size = 0;
-    return std::make_pair(Utf8ToUtf16(in.data(), length, reinterpret_cast<char16_t*>(out), &size), size);
-  })) << "length " << length << " alignment " << alignment;
+  EXPECT_TRUE(SameOnEveryPath(0, 0,
+                              [&](std::uint8_t*) {
+                                std::uint32_t size = 0;
+                                return std::make_pair(Utf8ToUtf16(in.data(), length, nullptr, &size), size);
+                              }))
+      << "size query, length " << length;
+  EXPECT_TRUE(SameOnEveryPath(query, 2 * (alignment % kUnitAlignments),
+                              [&](std::uint8_t* out) {
+                                std::uint32_t size = 0;
+                                return std::make_pair(
+                                    Utf8ToUtf16(in.data(), length, reinterpret_cast<char16_t*>(out), &size), size);
+                              }))
+      << "length " << length << " alignment " << alignment;
 }
 
 void CheckUtf8Encoding(const Units& text, std::size_t alignment) {
   const CPlaced<char16_t> in(text, 2 * (alignment % kUnitAlignments));
   const auto length = test::ByteLength(text);
   std::uint32_t query = 0;
-  EXPECT_TRUE(SameOnEveryPath(0, 0, [&](std::uint8_t*) {
-    std::uint32_t size = 0;
-    return std::make_pair(Utf16ToUtf8(in.data(), length, nullptr, &size), size);
-  })) << "size query, units " << text.size();
+  EXPECT_TRUE(SameOnEveryPath(0, 0,
+                              [&](std::uint8_t*) {
+                                std::uint32_t size = 0;
+                                return std::make_pair(Utf16ToUtf8(in.data(), length, nullptr, &size), size);
+                              }))
+      << "size query, units " << text.size();
   Utf16ToUtf8(in.data(), length, nullptr, &query);
   for (std::uint32_t capacity : {query, query / 2 + 1, query / 3 + 7, 17u, 1u}) {
     if (capacity == 0 || capacity > query) continue;
-    EXPECT_TRUE(SameOnEveryPath(capacity, alignment, [&](std::uint8_t* out) {
-      std::uint32_t size = capacity;
-      return std::make_pair(Utf16ToUtf8(in.data(), length, out, &size), size);
-    })) << "units " << text.size() << " capacity " << capacity << " alignment " << alignment;
+    EXPECT_TRUE(SameOnEveryPath(capacity, alignment,
+                                [&](std::uint8_t* out) {
+                                  std::uint32_t size = capacity;
+                                  return std::make_pair(Utf16ToUtf8(in.data(), length, out, &size), size);
+                                }))
+        << "units " << text.size() << " capacity " << capacity << " alignment " << alignment;
   }
 }
 
@@ -128,17 +137,23 @@ void CheckSingleByte(CharsetCode code, const Bytes& bytes, const Units& units, s
   const CPlaced<char16_t> inUnits(units, 2 * (alignment % kUnitAlignments));
   const auto byteLength = test::ByteLength(bytes);
   for (std::uint32_t capacity : {byteLength * 2, byteLength + 1, 33u}) {
-    EXPECT_TRUE(SameOnEveryPath(capacity, 2 * (alignment % kUnitAlignments), [&](std::uint8_t* out) {
-      std::uint32_t size = capacity;
-      return std::make_pair(
-          SingleByteToUtf16(code, inBytes.data(), byteLength, reinterpret_cast<char16_t*>(out), &size), size);
-    })) << "decoding, code " << code << " length " << byteLength << " capacity " << capacity;
+    EXPECT_TRUE(SameOnEveryPath(capacity, 2 * (alignment % kUnitAlignments),
+                                [&](std::uint8_t* out) {
+                                  std::uint32_t size = capacity;
+                                  return std::make_pair(SingleByteToUtf16(code, inBytes.data(), byteLength,
+                                                                          reinterpret_cast<char16_t*>(out), &size),
+                                                        size);
+                                }))
+        << "decoding, code " << code << " length " << byteLength << " capacity " << capacity;
   }
   for (std::uint32_t capacity : {static_cast<std::uint32_t>(units.size()), 21u}) {
-    EXPECT_TRUE(SameOnEveryPath(capacity, alignment, [&](std::uint8_t* out) {
-      std::uint32_t size = capacity;
-      return std::make_pair(Utf16ToSingleByte(code, inUnits.data(), test::ByteLength(units), out, &size), size);
-    })) << "encoding, code " << code << " units " << units.size() << " capacity " << capacity;
+    EXPECT_TRUE(SameOnEveryPath(
+        capacity, alignment,
+        [&](std::uint8_t* out) {
+          std::uint32_t size = capacity;
+          return std::make_pair(Utf16ToSingleByte(code, inUnits.data(), test::ByteLength(units), out, &size), size);
+        }))
+        << "encoding, code " << code << " units " << units.size() << " capacity " << capacity;
   }
 }
 
@@ -148,24 +163,29 @@ void CheckLineBreaksAndSwap(const Units& text, std::size_t alignment) {
   for (std::int32_t type : {0, 1, 2, 3}) {
     std::uint32_t query = 0;
     TransformLineBreaks(type, in.data(), length, nullptr, &query);
-    EXPECT_TRUE(SameOnEveryPath(query, 2 * (alignment % kUnitAlignments), [&](std::uint8_t* out) {
-      std::uint32_t size = 0;
-      return std::make_pair(TransformLineBreaks(type, in.data(), length, reinterpret_cast<char16_t*>(out), &size),
-                            size);
-    })) << "line breaks type " << type << " units " << text.size();
+    EXPECT_TRUE(SameOnEveryPath(query, 2 * (alignment % kUnitAlignments),
+                                [&](std::uint8_t* out) {
+                                  std::uint32_t size = 0;
+                                  return std::make_pair(TransformLineBreaks(type, in.data(), length,
+                                                                            reinterpret_cast<char16_t*>(out), &size),
+                                                        size);
+                                }))
+        << "line breaks type " << type << " units " << text.size();
   }
-  EXPECT_TRUE(SameOnEveryPath(length + 1, 2 * (alignment % kUnitAlignments), [&](std::uint8_t* out) {
-    if (length != 0) std::memcpy(out, in.data(), length);
-    out[length] = 0x5A;  // an odd last byte
-    return std::make_pair(SwapByteOrder(reinterpret_cast<char16_t*>(out), length + 1), 0u);
-  })) << "swap, units " << text.size();
+  EXPECT_TRUE(SameOnEveryPath(length + 1, 2 * (alignment % kUnitAlignments),
+                              [&](std::uint8_t* out) {
+                                if (length != 0) std::memcpy(out, in.data(), length);
+                                out[length] = 0x5A;  // an odd last byte
+                                return std::make_pair(SwapByteOrder(reinterpret_cast<char16_t*>(out), length + 1), 0u);
+                              }))
+      << "swap, units " << text.size();
 }
 
 void CheckDetection(const Bytes& text, std::size_t alignment) {
   const CPlaced<std::uint8_t> in(text, alignment);
-  EXPECT_TRUE(SameOnEveryPath(0, 0, [&](std::uint8_t*) {
-    return std::make_pair(DetectCharset(in.data(), test::ByteLength(text)), 0u);
-  })) << "detection, length " << text.size();
+  EXPECT_TRUE(SameOnEveryPath(
+      0, 0, [&](std::uint8_t*) { return std::make_pair(DetectCharset(in.data(), test::ByteLength(text)), 0u); }))
+      << "detection, length " << text.size();
 }
 
 // Lengths 0..320 at a moving alignment, and all 16 alignments at lengths around block edges.
@@ -217,9 +237,18 @@ TEST(FastPaths, Utf8DecodingAndDetectionMatchTheReferenceOnMixedScripts) {
 TEST(FastPaths, Utf8DecodingAgreesWhereACharacterMeetsABlockEdge) {
   // Each shape at every offset in CJK or ASCII surroundings, so that it straddles the end of a
   // 16- or 64-byte block, sits in its last bytes, or ends the input.
-  const Bytes shapes[] = {{0xE4, 0xB8, 0xAD}, {0xC3, 0xA9},       {0xF0, 0x9F, 0x98, 0x80}, {0xED, 0xA0, 0x80},
-                          {0xEF, 0xBF, 0xBF}, {0xE0, 0x80, 0x80}, {0xC0, 0x80},             {0xE4, 0xB8, 'x'},
-                          {0xC3, 0xC3},       {0xE4, 0xE4, 0xB8}, {0xBF},                   {0xF8}};
+  const Bytes shapes[] = {{0xE4, 0xB8, 0xAD},
+                          {0xC3, 0xA9},
+                          {0xF0, 0x9F, 0x98, 0x80},
+                          {0xED, 0xA0, 0x80},
+                          {0xEF, 0xBF, 0xBF},
+                          {0xE0, 0x80, 0x80},
+                          {0xC0, 0x80},
+                          {0xE4, 0xB8, 'x'},
+                          {0xC3, 0xC3},
+                          {0xE4, 0xE4, 0xB8},
+                          {0xBF},
+                          {0xF8}};
   for (const Bytes& shape : shapes) {
     for (bool cjk : {false, true}) {
       for (std::size_t at = 0; at < 140; ++at) {
@@ -273,7 +302,8 @@ TEST(FastPaths, Utf8EncodingStopsAlikeAtEveryCapacity) {
   const Units tails[] = {{0x4E2D, 0x4E2D}, {0xD83D, 0xDE00}, {0xDE00, u'a'}, {0x0800}};
   for (std::uint32_t seed = 0; seed < 24; ++seed) {
     Units text;
-    for (unsigned k = 0; k < 8 + seed % 8; ++k) text.push_back(k % (2 + seed % 3) == 0 ? u' ' : static_cast<char16_t>(0x0430 + k));
+    for (unsigned k = 0; k < 8 + seed % 8; ++k)
+      text.push_back(k % (2 + seed % 3) == 0 ? u' ' : static_cast<char16_t>(0x0430 + k));
     for (std::uint32_t k = 0; k < 3; ++k) {
       const Units& tail = tails[(seed + k) % 4];
       text.insert(text.end(), tail.begin(), tail.end());
@@ -283,10 +313,13 @@ TEST(FastPaths, Utf8EncodingStopsAlikeAtEveryCapacity) {
     std::uint32_t query = 0;
     Utf16ToUtf8(in.data(), test::ByteLength(text), nullptr, &query);
     for (std::uint32_t capacity = 1; capacity <= query; ++capacity) {
-      EXPECT_TRUE(SameOnEveryPath(capacity, capacity % 16, [&](std::uint8_t* out) {
-        std::uint32_t size = capacity;
-        return std::make_pair(Utf16ToUtf8(in.data(), test::ByteLength(text), out, &size), size);
-      })) << "seed " << seed << " capacity " << capacity;
+      EXPECT_TRUE(SameOnEveryPath(capacity, capacity % 16,
+                                  [&](std::uint8_t* out) {
+                                    std::uint32_t size = capacity;
+                                    return std::make_pair(Utf16ToUtf8(in.data(), test::ByteLength(text), out, &size),
+                                                          size);
+                                  }))
+          << "seed " << seed << " capacity " << capacity;
     }
   }
 }
@@ -316,10 +349,13 @@ TEST(FastPaths, Utf8EncodingAgreesWithASurrogateAnywhereAndEveryCapacity) {
   std::uint32_t query = 0;
   Utf16ToUtf8(in.data(), test::ByteLength(text), nullptr, &query);
   for (std::uint32_t capacity = 1; capacity <= query; ++capacity) {
-    EXPECT_TRUE(SameOnEveryPath(capacity, capacity % 16, [&](std::uint8_t* out) {
-      std::uint32_t size = capacity;
-      return std::make_pair(Utf16ToUtf8(in.data(), test::ByteLength(text), out, &size), size);
-    })) << "capacity " << capacity;
+    EXPECT_TRUE(SameOnEveryPath(capacity, capacity % 16,
+                                [&](std::uint8_t* out) {
+                                  std::uint32_t size = capacity;
+                                  return std::make_pair(Utf16ToUtf8(in.data(), test::ByteLength(text), out, &size),
+                                                        size);
+                                }))
+        << "capacity " << capacity;
   }
 }
 
@@ -339,11 +375,14 @@ TEST(FastPaths, LargeSingleByteDecodingMatchesTheReference) {
     const CPlaced<std::uint8_t> in(bytes, 3);
     const auto length = test::ByteLength(bytes);
     for (std::size_t alignment : {0u, 2u, 14u}) {
-      EXPECT_TRUE(SameOnEveryPath(2 * length, alignment, [&](std::uint8_t* out) {
-        std::uint32_t size = 2 * length;
-        return std::make_pair(SingleByteToUtf16(code, in.data(), length, reinterpret_cast<char16_t*>(out), &size),
-                              size);
-      })) << "code " << code << " alignment " << alignment;
+      EXPECT_TRUE(SameOnEveryPath(2 * length, alignment,
+                                  [&](std::uint8_t* out) {
+                                    std::uint32_t size = 2 * length;
+                                    return std::make_pair(SingleByteToUtf16(code, in.data(), length,
+                                                                            reinterpret_cast<char16_t*>(out), &size),
+                                                          size);
+                                  }))
+          << "code " << code << " alignment " << alignment;
     }
   }
 }
@@ -400,25 +439,34 @@ TEST(FastPaths, NoPathReadsPastItsInput) {
       const auto size = test::ByteLength(text);
       std::uint32_t query = 0;
       Utf8ToUtf16(in.data(), size, nullptr, &query);
-      EXPECT_TRUE(SameOnEveryPath(query, 0, [&](std::uint8_t* out) {
-        std::uint32_t written = 0;
-        const std::int32_t result = Utf8ToUtf16(in.data(), size, reinterpret_cast<char16_t*>(out), &written);
-        return std::make_pair(result ^ DetectCharset(in.data(), size), written);
-      })) << "UTF-8, length " << length;
-      EXPECT_TRUE(SameOnEveryPath(2 * length, 0, [&](std::uint8_t* out) {
-        std::uint32_t written = 2 * size;
-        return std::make_pair(SingleByteToUtf16(18, in.data(), size, reinterpret_cast<char16_t*>(out), &written),
-                              written);
-      })) << "single-byte, length " << length;
+      EXPECT_TRUE(SameOnEveryPath(query, 0,
+                                  [&](std::uint8_t* out) {
+                                    std::uint32_t written = 0;
+                                    const std::int32_t result =
+                                        Utf8ToUtf16(in.data(), size, reinterpret_cast<char16_t*>(out), &written);
+                                    return std::make_pair(result ^ DetectCharset(in.data(), size), written);
+                                  }))
+          << "UTF-8, length " << length;
+      EXPECT_TRUE(SameOnEveryPath(2 * length, 0,
+                                  [&](std::uint8_t* out) {
+                                    std::uint32_t written = 2 * size;
+                                    return std::make_pair(SingleByteToUtf16(18, in.data(), size,
+                                                                            reinterpret_cast<char16_t*>(out), &written),
+                                                          written);
+                                  }))
+          << "single-byte, length " << length;
     }
     const Units mixed = test::MixedUtf16(length, seed, 30);
     const CInputAtTheEdge<char16_t> units(mixed);
     std::uint32_t query = 0;
     Utf16ToUtf8(units.data(), test::ByteLength(mixed), nullptr, &query);
-    EXPECT_TRUE(SameOnEveryPath(query, 0, [&](std::uint8_t* out) {
-      std::uint32_t written = query;
-      return std::make_pair(Utf16ToUtf8(units.data(), test::ByteLength(mixed), out, &written), written);
-    })) << "UTF-16, units " << length;
+    EXPECT_TRUE(SameOnEveryPath(query, 0,
+                                [&](std::uint8_t* out) {
+                                  std::uint32_t written = query;
+                                  return std::make_pair(
+                                      Utf16ToUtf8(units.data(), test::ByteLength(mixed), out, &written), written);
+                                }))
+        << "UTF-16, units " << length;
   }
 }
 

@@ -67,36 +67,71 @@ constexpr Fill kAscii = Fill::kAsciiLowerHalf;
 
 constexpr Source kSources[60] = {
     // 0-14: ISO 8859 parts 1-11 and 13-15; 11 stands where part 12 would
-    {"ISO8859/8859-1.TXT", kIso}, {"ISO8859/8859-2.TXT", kIso}, {"ISO8859/8859-3.TXT", kIso},
-    {"ISO8859/8859-4.TXT", kIso}, {"ISO8859/8859-5.TXT", kIso}, {"ISO8859/8859-6.TXT", kIso},
-    {"ISO8859/8859-7.TXT", kIso}, {"ISO8859/8859-8.TXT", kIso}, {"ISO8859/8859-9.TXT", kIso},
-    {"ISO8859/8859-10.TXT", kIso}, {"ISO8859/8859-11.TXT", kIso}, {nullptr, Fill::kSevenBit},
-    {"ISO8859/8859-13.TXT", kIso}, {"ISO8859/8859-14.TXT", kIso}, {"ISO8859/8859-15.TXT", kIso},
+    {"ISO8859/8859-1.TXT", kIso},
+    {"ISO8859/8859-2.TXT", kIso},
+    {"ISO8859/8859-3.TXT", kIso},
+    {"ISO8859/8859-4.TXT", kIso},
+    {"ISO8859/8859-5.TXT", kIso},
+    {"ISO8859/8859-6.TXT", kIso},
+    {"ISO8859/8859-7.TXT", kIso},
+    {"ISO8859/8859-8.TXT", kIso},
+    {"ISO8859/8859-9.TXT", kIso},
+    {"ISO8859/8859-10.TXT", kIso},
+    {"ISO8859/8859-11.TXT", kIso},
+    {nullptr, Fill::kSevenBit},
+    {"ISO8859/8859-13.TXT", kIso},
+    {"ISO8859/8859-14.TXT", kIso},
+    {"ISO8859/8859-15.TXT", kIso},
     // 15-24: Windows
-    {"VENDORS/MICSFT/WINDOWS/CP874.TXT"}, {"VENDORS/MICSFT/WINDOWS/CP1250.TXT"},
-    {"VENDORS/MICSFT/WINDOWS/CP1251.TXT"}, {"VENDORS/MICSFT/WINDOWS/CP1252.TXT"},
-    {"VENDORS/MICSFT/WINDOWS/CP1253.TXT"}, {"VENDORS/MICSFT/WINDOWS/CP1254.TXT"},
-    {"VENDORS/MICSFT/WINDOWS/CP1255.TXT"}, {"VENDORS/MICSFT/WINDOWS/CP1256.TXT"},
-    {"VENDORS/MICSFT/WINDOWS/CP1257.TXT"}, {"VENDORS/MICSFT/WINDOWS/CP1258.TXT"},
+    {"VENDORS/MICSFT/WINDOWS/CP874.TXT"},
+    {"VENDORS/MICSFT/WINDOWS/CP1250.TXT"},
+    {"VENDORS/MICSFT/WINDOWS/CP1251.TXT"},
+    {"VENDORS/MICSFT/WINDOWS/CP1252.TXT"},
+    {"VENDORS/MICSFT/WINDOWS/CP1253.TXT"},
+    {"VENDORS/MICSFT/WINDOWS/CP1254.TXT"},
+    {"VENDORS/MICSFT/WINDOWS/CP1255.TXT"},
+    {"VENDORS/MICSFT/WINDOWS/CP1256.TXT"},
+    {"VENDORS/MICSFT/WINDOWS/CP1257.TXT"},
+    {"VENDORS/MICSFT/WINDOWS/CP1258.TXT"},
     // 25-39: DOS; 40: DOS-874 uses the Windows table
-    {"VENDORS/MICSFT/PC/CP437.TXT"}, {"VENDORS/MICSFT/PC/CP737.TXT"}, {"VENDORS/MICSFT/PC/CP775.TXT"},
-    {"VENDORS/MICSFT/PC/CP850.TXT"}, {"VENDORS/MICSFT/PC/CP852.TXT"}, {"VENDORS/MICSFT/PC/CP855.TXT"},
-    {"VENDORS/MICSFT/PC/CP857.TXT"}, {"VENDORS/MICSFT/PC/CP860.TXT"}, {"VENDORS/MICSFT/PC/CP861.TXT"},
-    {"VENDORS/MICSFT/PC/CP862.TXT"}, {"VENDORS/MICSFT/PC/CP863.TXT"}, {"VENDORS/MICSFT/PC/CP864.TXT"},
-    {"VENDORS/MICSFT/PC/CP865.TXT"}, {"VENDORS/MICSFT/PC/CP866.TXT"}, {"VENDORS/MICSFT/PC/CP869.TXT"},
+    {"VENDORS/MICSFT/PC/CP437.TXT"},
+    {"VENDORS/MICSFT/PC/CP737.TXT"},
+    {"VENDORS/MICSFT/PC/CP775.TXT"},
+    {"VENDORS/MICSFT/PC/CP850.TXT"},
+    {"VENDORS/MICSFT/PC/CP852.TXT"},
+    {"VENDORS/MICSFT/PC/CP855.TXT"},
+    {"VENDORS/MICSFT/PC/CP857.TXT"},
+    {"VENDORS/MICSFT/PC/CP860.TXT"},
+    {"VENDORS/MICSFT/PC/CP861.TXT"},
+    {"VENDORS/MICSFT/PC/CP862.TXT"},
+    {"VENDORS/MICSFT/PC/CP863.TXT"},
+    {"VENDORS/MICSFT/PC/CP864.TXT"},
+    {"VENDORS/MICSFT/PC/CP865.TXT"},
+    {"VENDORS/MICSFT/PC/CP866.TXT"},
+    {"VENDORS/MICSFT/PC/CP869.TXT"},
     {"VENDORS/MICSFT/WINDOWS/CP874.TXT"},
     // 41-46: Microsoft's Macintosh tables; 47, 48: Apple's
-    {"VENDORS/MICSFT/MAC/CYRILLIC.TXT"}, {"VENDORS/MICSFT/MAC/GREEK.TXT"},
-    {"VENDORS/MICSFT/MAC/ICELAND.TXT"}, {"VENDORS/MICSFT/MAC/LATIN2.TXT"},
-    {"VENDORS/MICSFT/MAC/ROMAN.TXT"}, {"VENDORS/MICSFT/MAC/TURKISH.TXT"},
-    {"VENDORS/APPLE/CENTEURO.TXT", kAscii}, {"VENDORS/APPLE/ROMAN.TXT", kAscii},
+    {"VENDORS/MICSFT/MAC/CYRILLIC.TXT"},
+    {"VENDORS/MICSFT/MAC/GREEK.TXT"},
+    {"VENDORS/MICSFT/MAC/ICELAND.TXT"},
+    {"VENDORS/MICSFT/MAC/LATIN2.TXT"},
+    {"VENDORS/MICSFT/MAC/ROMAN.TXT"},
+    {"VENDORS/MICSFT/MAC/TURKISH.TXT"},
+    {"VENDORS/APPLE/CENTEURO.TXT", kAscii},
+    {"VENDORS/APPLE/ROMAN.TXT", kAscii},
     // 49-55
-    {"VENDORS/MISC/ATARIST.TXT"}, {"VENDORS/MISC/KOI8-R.TXT"}, {"VENDORS/MISC/KOI8-U.TXT"},
-    {"VENDORS/MISC/CP856.TXT"}, {"VENDORS/MISC/KZ1048.TXT"}, {"VENDORS/MISC/CP1006.TXT"},
+    {"VENDORS/MISC/ATARIST.TXT"},
+    {"VENDORS/MISC/KOI8-R.TXT"},
+    {"VENDORS/MISC/KOI8-U.TXT"},
+    {"VENDORS/MISC/CP856.TXT"},
+    {"VENDORS/MISC/KZ1048.TXT"},
+    {"VENDORS/MISC/CP1006.TXT"},
     {"VENDORS/NEXT/NEXTSTEP.TXT", kAscii},
     // 56-59: EBCDIC
-    {"VENDORS/MICSFT/EBCDIC/CP037.TXT"}, {"VENDORS/MICSFT/EBCDIC/CP500.TXT"},
-    {"VENDORS/MICSFT/EBCDIC/CP875.TXT"}, {"VENDORS/MICSFT/EBCDIC/CP1026.TXT"},
+    {"VENDORS/MICSFT/EBCDIC/CP037.TXT"},
+    {"VENDORS/MICSFT/EBCDIC/CP500.TXT"},
+    {"VENDORS/MICSFT/EBCDIC/CP875.TXT"},
+    {"VENDORS/MICSFT/EBCDIC/CP1026.TXT"},
 };
 
 // The product's two deliberate departures from the files.
@@ -170,8 +205,8 @@ TEST_P(EveryTable, MatchesItsMappingFileByteForByte) {
     const char16_t got = Units(code)[b];
     const char16_t want = expected[static_cast<std::size_t>(b)];
     if (got != want) {
-      ADD_FAILURE() << "code " << code << " byte 0x" << Hex(static_cast<unsigned>(b), 2) << ": table U+"
-                    << Hex(got, 4) << ", file (with fills) U+" << Hex(want, 4);
+      ADD_FAILURE() << "code " << code << " byte 0x" << Hex(static_cast<unsigned>(b), 2) << ": table U+" << Hex(got, 4)
+                    << ", file (with fills) U+" << Hex(want, 4);
       ++reported;
     }
   }
@@ -199,9 +234,8 @@ INSTANTIATE_TEST_SUITE_P(AllCodes, EveryTable, ::testing::Range(0, 60),
 
 TEST(MappingTables, UndefinedCountsPerTable) {
   const std::map<int, int> counts = {
-      {2, 7},   {5, 45},  {6, 3},  {7, 36},  {10, 9}, {15, 31}, {16, 5}, {17, 1},
-      {18, 5},  {19, 17}, {20, 7}, {21, 23}, {23, 12}, {24, 9}, {31, 3}, {36, 6},
-      {39, 9},  {40, 31}, {42, 1}, {43, 1},  {45, 1}, {46, 2},  {52, 41}, {53, 1},
+      {2, 7},   {5, 45}, {6, 3},  {7, 36}, {10, 9}, {15, 31}, {16, 5}, {17, 1}, {18, 5}, {19, 17}, {20, 7},  {21, 23},
+      {23, 12}, {24, 9}, {31, 3}, {36, 6}, {39, 9}, {40, 31}, {42, 1}, {43, 1}, {45, 1}, {46, 2},  {52, 41}, {53, 1},
   };
   for (int code = 0; code < 60; ++code) {
     const auto it = counts.find(code);
@@ -223,14 +257,14 @@ TEST(MappingTables, DocumentedEntries) {
     int byte;
     char16_t unit;
   } entries[] = {
-      {18, 0x80, 0x20AC}, {18, 0x81, 0xFFFF}, {18, 0x9F, 0x0178}, {25, 0x80, 0x00C7},
-      {25, 0xB0, 0x2591}, {56, 0xC1, 0x0041}, {56, 0x40, 0x0020}, {56, 0xF0, 0x0030},
-      {56, 0x25, 0x000A}, {56, 0x15, 0x0085}, {14, 0xA4, 0x20AC}, {50, 0xC1, 0x0430},
-      {48, 0xDB, 0x20AC}, {48, 0xBD, 0x03A9}, {48, 0xF0, 0xF8FF}, {54, 0xB1, 0xFE8E},
-      {54, 0xB2, 0xFE8E}, {55, 0xFE, 0xFFFD}, {55, 0xFF, 0xFFFD}, {36, 0x25, 0x0025},
+      {18, 0x80, 0x20AC}, {18, 0x81, 0xFFFF}, {18, 0x9F, 0x0178}, {25, 0x80, 0x00C7}, {25, 0xB0, 0x2591},
+      {56, 0xC1, 0x0041}, {56, 0x40, 0x0020}, {56, 0xF0, 0x0030}, {56, 0x25, 0x000A}, {56, 0x15, 0x0085},
+      {14, 0xA4, 0x20AC}, {50, 0xC1, 0x0430}, {48, 0xDB, 0x20AC}, {48, 0xBD, 0x03A9}, {48, 0xF0, 0xF8FF},
+      {54, 0xB1, 0xFE8E}, {54, 0xB2, 0xFE8E}, {55, 0xFE, 0xFFFD}, {55, 0xFF, 0xFFFD}, {36, 0x25, 0x0025},
   };
   for (const auto& e : entries) {
-    EXPECT_EQ(Units(e.code)[e.byte], e.unit) << "code " << e.code << " byte 0x" << Hex(static_cast<unsigned>(e.byte), 2);
+    EXPECT_EQ(Units(e.code)[e.byte], e.unit)
+        << "code " << e.code << " byte 0x" << Hex(static_cast<unsigned>(e.byte), 2);
   }
   for (int b : {0x3F, 0xDC, 0xE1, 0xEC, 0xED, 0xFC, 0xFD}) EXPECT_EQ(Units(58)[b], 0x001A) << b;
 }

@@ -120,7 +120,7 @@ TEST_P(SingleByteEncoding, SizeQueryWithNullDestinationCountsWholeUnits) {
 
 TEST_P(SingleByteEncoding, ReverseTableRulesDecideTheByte) {
   EXPECT_EQ(EncodeOne(18, 0x20AC), 0x80);
-  EXPECT_EQ(EncodeOne(0, 0x20AC), 0x3F);  // not in the table: '?'
+  EXPECT_EQ(EncodeOne(0, 0x20AC), 0x3F);   // not in the table: '?'
   EXPECT_EQ(EncodeOne(18, 0xFFFF), 0x9D);  // the highest undefined byte of Windows-1252
   EXPECT_EQ(EncodeOne(0, 0xFFFF), 0x3F);   // no undefined byte at all
   EXPECT_EQ(EncodeOne(11, 0x0041), 0xC1);  // of two bytes for one unit, the higher

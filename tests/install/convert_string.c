@@ -6,7 +6,9 @@
 #include <stdlib.h>
 
 int main(void) {
-  static const uint8_t text[] = "Gr\xFC\xDF" "e \x80 5";
+  static const uint8_t text[] =
+      "Gr\xFC\xDF"
+      "e \x80 5";
   const uint32_t length = (uint32_t)(sizeof text - 1);
   const int32_t windows1252 = 18;
 

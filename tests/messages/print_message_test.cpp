@@ -16,7 +16,8 @@ TEST(FormatText, StringsWideAndNarrow) {
   EXPECT_EQ(FormatText(u"[%s|%s|%s]", {u"literal", owned, std::u16string_view(u"view")}), u"[literal|owned|view]");
   // A narrow string is native text: UTF-8 is decoded, not widened byte by byte.
   EXPECT_EQ(FormatText(u"%S.%S:%d", {"security.cpp", "caf\xC3\xA9", 42}), u"security.cpp.caf\u00E9:42");
-  EXPECT_EQ(FormatText(u"<%s><%S>", {static_cast<const char16_t*>(nullptr), static_cast<const char*>(nullptr)}), u"<><>");
+  EXPECT_EQ(FormatText(u"<%s><%S>", {static_cast<const char16_t*>(nullptr), static_cast<const char*>(nullptr)}),
+            u"<><>");
   // A percent sign inside an argument is text, not a specifier.
   EXPECT_EQ(FormatText(u"%s", {u"100%d"}), u"100%d");
   EXPECT_EQ(FormatText(u"%s%s", {u"", u"\xDCE9"}), u"\xDCE9");  // escaped bytes pass unchanged
@@ -44,7 +45,7 @@ TEST(FormatText, SixtyFourBitDecimals) {
 TEST(FormatText, HexadecimalForms) {
   EXPECT_EQ(FormatText(u"%04X%04X", {0x407, 0x4B0}), u"040704B0");
   EXPECT_EQ(FormatText(u"%04x|%04X", {0xabcdef, 0xabcdef}), u"abcdef|ABCDEF");  // four is a minimum
-  EXPECT_EQ(FormatText(u"%04x %04X", {0, -1}), u"0000 FFFFFFFF");           // the 32-bit pattern
+  EXPECT_EQ(FormatText(u"%04x %04X", {0, -1}), u"0000 FFFFFFFF");               // the 32-bit pattern
   EXPECT_EQ(FormatText(u"%#x %#x %#x", {0, 1, 0x1F01FF}), u"0 0x1 0x1f01ff");
   EXPECT_EQ(FormatText(u"%#x", {std::uint32_t{0x80000000}}), u"0x80000000");
 }
@@ -69,15 +70,15 @@ void ExpectMismatch(std::u16string_view format, std::initializer_list<FormatArg>
 }
 
 TEST(FormatTextDeathTest, MismatchesPrintPlaceholderAndAssertInDebug) {
-  ExpectMismatch(u"%d and %d", {7}, u"7 and <?>");                 // missing argument
-  ExpectMismatch(u"%s|%d", {1, 2}, u"<?>|2");                      // wrong kind, next still in place
-  ExpectMismatch(u"%d", {std::int64_t{1}}, u"<?>");                // 64-bit where 32 is read
-  ExpectMismatch(u"%I64d", {1}, u"<?>");                           // 32-bit where 64 is read
-  ExpectMismatch(u"%S", {u"wide"}, u"<?>");                        // wide where narrow is read
-  ExpectMismatch(u"%u|%d", {3}, u"<?>u|3");                        // not one of ours: takes nothing
+  ExpectMismatch(u"%d and %d", {7}, u"7 and <?>");   // missing argument
+  ExpectMismatch(u"%s|%d", {1, 2}, u"<?>|2");        // wrong kind, next still in place
+  ExpectMismatch(u"%d", {std::int64_t{1}}, u"<?>");  // 64-bit where 32 is read
+  ExpectMismatch(u"%I64d", {1}, u"<?>");             // 32-bit where 64 is read
+  ExpectMismatch(u"%S", {u"wide"}, u"<?>");          // wide where narrow is read
+  ExpectMismatch(u"%u|%d", {3}, u"<?>u|3");          // not one of ours: takes nothing
   ExpectMismatch(u"%5d", {3}, u"<?>5d");
   ExpectMismatch(u"trailing %", {}, u"trailing <?>");
-  ExpectMismatch(u"%d", {1, 2}, u"1");                             // argument left over
+  ExpectMismatch(u"%d", {1, 2}, u"1");  // argument left over
 }
 
 // The compile-time check learns an argument's kind from declarations that must pick the same
@@ -110,8 +111,8 @@ TEST(CheckedFormat, FitsJudgesCountKindAndUnknownSpecifiers) {
   using format_detail::FormatFits;
   constexpr std::array<Kind, 0> none{};
   static_assert(FormatFits(u"%S.%S:%d - %s", std::array{Kind::Narrow, Kind::Narrow, Kind::Int32, Kind::Wide}));
-  static_assert(FormatFits(u"100%% %I64d %04X%04x %#x %02d", std::array{Kind::Int64, Kind::Int32, Kind::Int32,
-                                                                          Kind::Int32, Kind::Int32}));
+  static_assert(FormatFits(u"100%% %I64d %04X%04x %#x %02d",
+                           std::array{Kind::Int64, Kind::Int32, Kind::Int32, Kind::Int32, Kind::Int32}));
   static_assert(FormatFits(u"plain", none));
   static_assert(!FormatFits(u"%d %d", std::array{Kind::Int32}));
   static_assert(!FormatFits(u"%d", std::array{Kind::Int32, Kind::Int32}));

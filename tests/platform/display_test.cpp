@@ -39,13 +39,14 @@ TEST(Display, AvailableWhenEitherDisplayVariableIsSetAndNotEmpty) {
     const char* wayland;
     bool available;
   } cases[] = {
-      {nullptr, nullptr, false}, {"", "", false},    {":0", nullptr, true},
+      {nullptr, nullptr, false},    {"", "", false},         {":0", nullptr, true},
       {nullptr, "wayland-0", true}, {"", "wayland-0", true}, {":1", "", true},
   };
   for (const Case& c : cases) {
     ScopedEnv x11("DISPLAY", c.x11);
     ScopedEnv wayland("WAYLAND_DISPLAY", c.wayland);
-    EXPECT_EQ(IsDisplayAvailable(), c.available) << (c.x11 ? c.x11 : "unset") << " / " << (c.wayland ? c.wayland : "unset");
+    EXPECT_EQ(IsDisplayAvailable(), c.available)
+        << (c.x11 ? c.x11 : "unset") << " / " << (c.wayland ? c.wayland : "unset");
   }
 }
 

@@ -14,10 +14,9 @@
 namespace glyphshift::platform {
 namespace {
 
-
 TEST(FileMemory, SmallBlocksFromTheHeapLargeOnesMappedAtTwoMebibytes) {
-  for (const std::uint64_t size : {std::uint64_t{0}, std::uint64_t{1}, kMappedBlockBytes - 1, kMappedBlockBytes,
-                                   kMappedBlockBytes * 3 + 4097}) {
+  for (const std::uint64_t size :
+       {std::uint64_t{0}, std::uint64_t{1}, kMappedBlockBytes - 1, kMappedBlockBytes, kMappedBlockBytes * 3 + 4097}) {
     SCOPED_TRACE(size);
     FileMemory<std::uint8_t> block = AllocateFileMemory(size);
     ASSERT_TRUE(block);

@@ -58,7 +58,8 @@ TEST_F(Directories, ListingGivesEachEntryItsOwnTypeIdentityAndWhatALinkPointsTo)
 TEST_F(Directories, LargeListingIsComplete) {
   // More names than one getdents buffer holds, some of them long.
   constexpr std::size_t kCount = 1500;
-  for (std::size_t i = 0; i < kCount; ++i) support::WriteFileBytes(dir_.Native(std::to_string(i) + std::string(i % 200, 'n')), "");
+  for (std::size_t i = 0; i < kCount; ++i)
+    support::WriteFileBytes(dir_.Native(std::to_string(i) + std::string(i % 200, 'n')), "");
   std::vector<DirectoryEntry> entries;
   ASSERT_FALSE(Files().ListDirectory(OpenDir(FromNative(dir_.path())), entries));
   EXPECT_EQ(ByName(entries).size(), kCount);

@@ -93,8 +93,8 @@ TEST_F(OpenFile, OpensRegularFilesOnlyAndNeverFollowsALink) {
   const struct {
     const char16_t* name;
     int code;
-  } cases[] = {{u"f", 0},           {u"d", EISDIR},      {u"fifo", EINVAL},    {u"link", kErrorIsLink},
-               {u"missing", ENOENT}, {u"../f", EINVAL}, {u"..", EINVAL},       {u"", EINVAL}};
+  } cases[] = {{u"f", 0},         {u"d", EISDIR},  {u"fifo", EINVAL}, {u"link", kErrorIsLink}, {u"missing", ENOENT},
+               {u"../f", EINVAL}, {u"..", EINVAL}, {u"", EINVAL}};
   for (const auto& c : cases) {
     CFile file;
     EXPECT_EQ(Files().OpenFile(directory, c.name, file).code, c.code) << ToNative(c.name);

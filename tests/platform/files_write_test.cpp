@@ -83,7 +83,8 @@ TEST_F(StagedFiles, ReplacingKeepsModeOwnerAclAndAttributesButNoRightsToRunAsAny
   const bool userAttribute = ::setxattr(path.c_str(), "user.origin", "kept", 4, 0) == 0;
   // A file capability (version 2: CAP_NET_RAW permitted and effective).
   const std::uint32_t capability[5] = {0x02000001, 1u << 13, 0, 0, 0};
-  const bool hasCapability = root && ::setxattr(path.c_str(), "security.capability", capability, sizeof capability, 0) == 0;
+  const bool hasCapability =
+      root && ::setxattr(path.c_str(), "security.capability", capability, sizeof capability, 0) == 0;
   const bool hasAcl = std::system(("setfacl -m u:4321:rw " + path + " 2>/dev/null").c_str()) == 0;
   const mode_t modeWithAcl = LstatOf(path).st_mode & 0777;
 
@@ -141,7 +142,9 @@ TEST_F(StagedFiles, InterruptRemovesTheStagedFileAndEndsTheProcess) {
       RemoveStagedFilesOnInterrupt();
       const CDirectory directory = OpenDir(FromNative(dir_.path()));
       CStagedFile staged;
-      if (Files().CreateStaged(directory, staged) || Files().WriteStaged(staged, {reinterpret_cast<const std::uint8_t*>("new"), 3})) ::_exit(3);
+      if (Files().CreateStaged(directory, staged) ||
+          Files().WriteStaged(staged, {reinterpret_cast<const std::uint8_t*>("new"), 3}))
+        ::_exit(3);
       ::write(ready[1], "r", 1);
       ::pause();
       ::_exit(4);

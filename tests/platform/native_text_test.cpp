@@ -16,9 +16,9 @@ std::string Bytes(std::initializer_list<int> bytes) {
 TEST(NativeText, WellFormedTextConvertsBothWays) {
   // One case per sequence length, the first and last of each, and a surrogate pair.
   const std::u16string wide = u"A\u007F\u0080\u00E9\u07FF\u0800\u0416\uFFFD\uFFFF\U00010000\U0001F600\U0010FFFF";
-  const std::string utf8 = Bytes({0x41, 0x7F, 0xC2, 0x80, 0xC3, 0xA9, 0xDF, 0xBF, 0xE0, 0xA0, 0x80, 0xD0, 0x96, 0xEF,
-                                  0xBF, 0xBD, 0xEF, 0xBF, 0xBF, 0xF0, 0x90, 0x80, 0x80, 0xF0, 0x9F, 0x98, 0x80, 0xF4,
-                                  0x8F, 0xBF, 0xBF});
+  const std::string utf8 =
+      Bytes({0x41, 0x7F, 0xC2, 0x80, 0xC3, 0xA9, 0xDF, 0xBF, 0xE0, 0xA0, 0x80, 0xD0, 0x96, 0xEF, 0xBF, 0xBD,
+             0xEF, 0xBF, 0xBF, 0xF0, 0x90, 0x80, 0x80, 0xF0, 0x9F, 0x98, 0x80, 0xF4, 0x8F, 0xBF, 0xBF});
   EXPECT_EQ(ToNative(wide), utf8);
   EXPECT_EQ(FromNative(utf8), wide);
   EXPECT_EQ(ToNative(u""), "");
@@ -68,8 +68,8 @@ TEST(NativeText, EscapesNextToRealSurrogatePairsStayApart) {
 
 TEST(NativeText, LoneSurrogatesOutsideTheEscapesBecomeReplacementCharacters) {
   const std::string replacement = Bytes({0xEF, 0xBF, 0xBD});
-  EXPECT_EQ(ToNative(u"\xD800"), replacement);            // high surrogate at the end
-  EXPECT_EQ(ToNative(u"\xDBFFx"), replacement + "x");     // high surrogate before a non-surrogate
+  EXPECT_EQ(ToNative(u"\xD800"), replacement);         // high surrogate at the end
+  EXPECT_EQ(ToNative(u"\xDBFFx"), replacement + "x");  // high surrogate before a non-surrogate
   EXPECT_EQ(ToNative(u"\xDC00\xDC7F\xDD00\xDFFF"), replacement + replacement + replacement + replacement);
   EXPECT_EQ(ToNative(u"\xD800\xD800\xDC00"), replacement + Bytes({0xF0, 0x90, 0x80, 0x80}));
 }

@@ -47,7 +47,8 @@ ChildResult RunInChild(const std::function<int()>& body, bool closeReader = fals
   } else {
     char buffer[4096];
     ssize_t n;
-    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) result.console.append(buffer, static_cast<std::size_t>(n));
+    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+      result.console.append(buffer, static_cast<std::size_t>(n));
     ::close(pipeFds[0]);
   }
   int status = 0;
@@ -191,10 +192,11 @@ TEST(LocalTime, MatchesTheClock) {
   for (const std::time_t moment : {before, after}) {
     std::tm tm{};
     ::localtime_r(&moment, &tm);
-    matched |= t.year == tm.tm_year + 1900 && t.month == tm.tm_mon + 1 && t.day == tm.tm_mday &&
-               t.hour == tm.tm_hour && t.minute == tm.tm_min && t.second == tm.tm_sec;
+    matched |= t.year == tm.tm_year + 1900 && t.month == tm.tm_mon + 1 && t.day == tm.tm_mday && t.hour == tm.tm_hour &&
+               t.minute == tm.tm_min && t.second == tm.tm_sec;
   }
-  EXPECT_TRUE(matched) << t.year << "-" << t.month << "-" << t.day << " " << t.hour << ":" << t.minute << ":" << t.second;
+  EXPECT_TRUE(matched) << t.year << "-" << t.month << "-" << t.day << " " << t.hour << ":" << t.minute << ":"
+                       << t.second;
 }
 
 }  // namespace

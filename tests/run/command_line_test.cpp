@@ -86,8 +86,8 @@ TEST(ParseOptions, IgnoresLetterCaseAndUnknownArguments) {
 }
 
 TEST(ParseOptions, QuoteRemovalFollowsEachOption) {
-  const ConversionOptions o = Parse({u"/scs=\"koi8-r\"", u"/output=\"out dir\"", u"/log=\"run.log\"",
-                                     u"/line=\"dos\"", u"/private.utt=\"t.csv\""});
+  const ConversionOptions o = Parse(
+      {u"/scs=\"koi8-r\"", u"/output=\"out dir\"", u"/log=\"run.log\"", u"/line=\"dos\"", u"/private.utt=\"t.csv\""});
   EXPECT_EQ(o.sourceCharsetName, u"koi8-r");
   EXPECT_FALSE(o.autoDetectSource);
   EXPECT_EQ(o.outputPath, u"out dir");

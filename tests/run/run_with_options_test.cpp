@@ -7,10 +7,10 @@
 
 #include <cerrno>
 
+#include "app/startup.h"
 #include "platform/streams.h"
 #include "run/enumeration.h"
 #include "run/file_run.h"
-#include "app/startup.h"
 #include "support/faulty_files.h"
 #include "support/temp_dir.h"
 
@@ -88,7 +88,8 @@ TEST_F(RunInProcess, FailedFlushInABatchFailsOnlyItsFiles) {
   for (std::size_t at = log.find("] f"); at != std::string::npos; at = log.find("] f", at + 1)) {
     order.push_back(log.substr(at + 2, log.find('\n', at) - at - 2));
   }
-  for (std::size_t at = log.find("Conversion of \""); at != std::string::npos; at = log.find("Conversion of \"", at + 1)) {
+  for (std::size_t at = log.find("Conversion of \""); at != std::string::npos;
+       at = log.find("Conversion of \"", at + 1)) {
     order.push_back(log.substr(at + 15, log.find('"', at + 15) - at - 15));
   }
   ASSERT_EQ(order.size(), static_cast<std::size_t>(kFiles)) << log;
@@ -124,8 +125,10 @@ TEST_F(RunInProcess, UnreadableDirectoryIsNamedAndCounted) {
     files.Heal();
     files.Fail(op, EACCES);
     EXPECT_EQ(Run(Options("*.txt")), 2);
-    EXPECT_TRUE(Contains("Error 2: The directory \"" + dir_.path() + "\" cannot be read: Permission denied\n")) << Log();
-    EXPECT_TRUE(Contains("\n0 file(s) successfully converted with total size of 0 Bytes\n1 file(s) failed to convert\n"));
+    EXPECT_TRUE(Contains("Error 2: The directory \"" + dir_.path() + "\" cannot be read: Permission denied\n"))
+        << Log();
+    EXPECT_TRUE(
+        Contains("\n0 file(s) successfully converted with total size of 0 Bytes\n1 file(s) failed to convert\n"));
   }
 }
 
@@ -143,7 +146,9 @@ TEST_F(RunInProcess, MissingDestinationFolderFailsThatFileOnly) {
   EXPECT_EQ(Run(o), 1) << "the last file, in the subfolder, failed";
   EXPECT_TRUE(Contains("Error 1: Conversion of \"b.txt\" failed.\n")) << Log();
   EXPECT_TRUE(Contains("1 file(s) successfully converted with total size of 1 Bytes\n1 file(s) failed to convert\n"));
-  EXPECT_EQ(ReadFileText(dir_.Native("out/a.txt")), "\xEF\xBB\xBF" "a");
+  EXPECT_EQ(ReadFileText(dir_.Native("out/a.txt")),
+            "\xEF\xBB\xBF"
+            "a");
 }
 
 TEST_F(RunInProcess, DialogModeReportsADirectorySourceOnlyByItsCode) {
@@ -172,7 +177,7 @@ TEST_F(RunInProcess, SourceSetIsDetectedBeforeEachFile) {
 TEST(ResultLines, SizesBeyondFourGibibytesAreShownWhole) {
   RunSummary summary;
   summary.totalSourceBytes = 1;
-  constexpr std::uint64_t kSource = (5ull << 30) + 1024;     // 5 GiB and 1 KiB
+  constexpr std::uint64_t kSource = (5ull << 30) + 1024;   // 5 GiB and 1 KiB
   constexpr std::uint64_t kDestination = 2 * kSource + 3;  // every byte doubled, and a mark
   ::testing::internal::CaptureStdout();
   PrintSuccess(summary, kSource, kDestination, u"big.txt");

@@ -77,7 +77,9 @@ TEST_F(MorfexSecurity, KeepOwnerAndDaclCarryBothOver) {
   const std::string source = MakeFile("src.txt", "u::rw-,u:daemon:rw-,g::r--,m::rw-,o::---");
   ASSERT_EQ(chown(source.c_str(), UidOf("nobody"), 1), 0);
   ASSERT_EQ(Run({source, "/output=" + dir_.Native("both.txt"), "/keep-owner", "/keep-dacl", "/silent"}), 0);
-  EXPECT_EQ(support::ReadFileText(dir_.Native("both.txt")), "\xEF\xBB\xBF" "caf\xC3\xA9\n");
+  EXPECT_EQ(support::ReadFileText(dir_.Native("both.txt")),
+            "\xEF\xBB\xBF"
+            "caf\xC3\xA9\n");
   EXPECT_EQ(AclText(dir_.Native("both.txt")), "u::rw-,u:daemon:rw-,g::r--,m::rw-,o::---");
   EXPECT_EQ(StatOf(dir_.Native("both.txt")).st_uid, UidOf("nobody"));
   EXPECT_EQ(StatOf(dir_.Native("both.txt")).st_gid, 1u);
@@ -147,8 +149,8 @@ TEST_F(MorfexSecurity, WithoutALogLevelTheDiagnosticsAreDiscardedButOwnershipCha
 
 TEST_F(MorfexSecurity, FailedConversionHandsNothingOver) {
   WriteTable("jdoe;nobody\n");
-  ASSERT_EQ(Run({dir_.Native("jdoe-missing.txt"), "/replace", "/private.ofp", "/private.utt=" + dir_.Native("table.csv"),
-                 "/log=" + log_, "/loglevel=1"}),
+  ASSERT_EQ(Run({dir_.Native("jdoe-missing.txt"), "/replace", "/private.ofp",
+                 "/private.utt=" + dir_.Native("table.csv"), "/log=" + log_, "/loglevel=1"}),
             2);
   EXPECT_THAT(Log(), Not(HasSubstr("Privileges:")));
   EXPECT_THAT(Log(), Not(HasSubstr("SID for user")));

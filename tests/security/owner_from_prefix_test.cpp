@@ -19,11 +19,11 @@
 namespace glyphshift {
 namespace {
 
+using testing::CapturedDiagnostics;
 using ::testing::ElementsAre;
+using testing::FakeSecurity;
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
-using testing::CapturedDiagnostics;
-using testing::FakeSecurity;
 
 bool Matches(std::u16string_view base, std::u16string_view prefix) {
   return CUserTranslationTable::PrefixMatches(base, prefix);
@@ -94,8 +94,9 @@ TEST_F(OwnerFromPrefix, CutsPrefixAndSeparatorThenHandsOver) {
   EXPECT_EQ(Apply("jdoe-report.txt"), dir_.Path("report.txt"));
   EXPECT_THAT(Files(), ElementsAre("report.txt"));
   EXPECT_EQ(support::ReadFileText(Native("report.txt")), "converted");
-  EXPECT_THAT(security_.calls, ElementsAre("read " + Native("report.txt"), "acl " + Native("report.txt") + " S-1-22-1-1000",
-                                           "owner " + Native("report.txt") + " S-1-22-1-1000"));
+  EXPECT_THAT(security_.calls,
+              ElementsAre("read " + Native("report.txt"), "acl " + Native("report.txt") + " S-1-22-1-1000",
+                          "owner " + Native("report.txt") + " S-1-22-1-1000"));
   EXPECT_EQ(diagnostics_.Text(),
             "SID for user \"EXAMPLE\\jdoe\" is \"S-1-22-1-1000\"\n"
             "Entries in ACL: 0, Size of ACL: 0 Bytes\n");
@@ -134,7 +135,8 @@ TEST_F(OwnerFromPrefix, NoMatchOrNoTableLeavesTheFileAloneSilently) {
 TEST_F(OwnerFromPrefix, FirstMatchingResolvableEntryWins) {
   WriteTable("jd;nobody-here\njdoe;staff\njdoe;EXAMPLE\\jdoe\n");
   EXPECT_EQ(Apply("jdoe-x.txt"), dir_.Path("x.txt")) << "jd does not match: 'o' follows it";
-  EXPECT_THAT(security_.calls, ElementsAre(HasSubstr("read "), HasSubstr("acl "), "owner " + Native("x.txt") + " S-1-22-2-50"));
+  EXPECT_THAT(security_.calls,
+              ElementsAre(HasSubstr("read "), HasSubstr("acl "), "owner " + Native("x.txt") + " S-1-22-2-50"));
   EXPECT_THAT(diagnostics_.Text(), HasSubstr("SID for user \"staff\" is \"S-1-22-2-50\"\n"));
 }
 
@@ -245,7 +247,8 @@ TEST_F(TakeOwnerShipFailures, UnbuiltListIsNotWrittenButTheOwnerIsStillSet) {
   security_.buildError = 22;
   EXPECT_FALSE(TakeOwnerShip({platform::CHandle::kInvalid, u"/f"}, sid_));
   EXPECT_THAT(security_.calls, ElementsAre("owner /f S-1-22-1-1000"));
-  EXPECT_THAT(diagnostics_.Text(), MatchesRegex("helper\\.TakeOwnerShip:[0-9]+ - SetEntriesInAcl: Failed with error 22\n"));
+  EXPECT_THAT(diagnostics_.Text(),
+              MatchesRegex("helper\\.TakeOwnerShip:[0-9]+ - SetEntriesInAcl: Failed with error 22\n"));
 }
 
 TEST_F(TakeOwnerShipFailures, SuccessIsSilent) {
@@ -257,7 +260,7 @@ TEST(EnableSecurityPrivileges, FirstMatchingRowDecidesEachLine) {
   FakeSecurity security;
   CapturedDiagnostics diagnostics;
   security.rights = {
-      {u"a", true, true, false}, {u"b", false, true, false}, {u"c", true, false, false},
+      {u"a", true, true, false},  {u"b", false, true, false},  {u"c", true, false, false},
       {u"d", false, false, true}, {u"e", false, false, false}, {u"f", false, true, true},  // removed, yet by default
   };
   EnableSecurityPrivileges();

@@ -75,8 +75,8 @@ class PosixSecurity : public support::TempDirTest {
     platform::CDirectory directory;
     EXPECT_FALSE(platform::Files().OpenDirectory(platform::FromNative(dir_.path()), directory));
     files_.emplace_back();
-    EXPECT_FALSE(platform::Files().OpenFile(directory, platform::FromNative(path.substr(path.rfind('/') + 1)),
-                                            files_.back()));
+    EXPECT_FALSE(
+        platform::Files().OpenFile(directory, platform::FromNative(path.substr(path.rfind('/') + 1)), files_.back()));
     return {files_.back().handle.Get(), files_.back().path};
   }
 

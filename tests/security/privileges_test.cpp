@@ -13,8 +13,8 @@
 namespace glyphshift {
 namespace {
 
-using ::testing::HasSubstr;
 using testing::CapturedDiagnostics;
+using ::testing::HasSubstr;
 
 // The capabilities as this process started, read before main() and before any test changes them.
 const cap_t kStartCaps = cap_get_proc();
@@ -87,8 +87,8 @@ TEST_F(Privileges, CapabilitiesNotPermittedAreNeitherRaisedNorListed) {
       text = diagnostics.Text();
     }
     cap_t now = cap_get_proc();
-    const bool ok = text == ExpectedPrivilegeLines() && text.find("cap_fowner") == std::string::npos &&
-                    !text.empty() && !Flag(now, CAP_FOWNER, CAP_EFFECTIVE);
+    const bool ok = text == ExpectedPrivilegeLines() && text.find("cap_fowner") == std::string::npos && !text.empty() &&
+                    !Flag(now, CAP_FOWNER, CAP_EFFECTIVE);
     _exit(ok ? 0 : 1);
   }
   int status = 0;

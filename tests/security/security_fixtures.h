@@ -99,7 +99,8 @@ class FakeSecurity final : public platform::SecurityServices {
     list.account = account;
     return {};
   }
-  platform::SysError WriteAccessList(const platform::FileRef& file, const platform::SingleEntryAccessList& list) override {
+  platform::SysError WriteAccessList(const platform::FileRef& file,
+                                     const platform::SingleEntryAccessList& list) override {
     calls.push_back("acl " + Native(file.path) + " " + SidText(list.account));
     return {writeError, "acl_set_file"};
   }
@@ -145,8 +146,8 @@ inline std::string Text(const platform::Sid& sid) {
   return platform::SidToText(sid, text) ? "<bad>" : platform::ToNative(text);
 }
 
-#define GLYPHSHIFT_REQUIRE_ROOT()                                                  \
-  do {                                                                             \
+#define GLYPHSHIFT_REQUIRE_ROOT()                                                \
+  do {                                                                           \
     if (::geteuid() != 0) GTEST_SKIP() << "changing owners and ACLs needs root"; \
   } while (0)
 

@@ -94,8 +94,7 @@ platform::SysError FaultyFiles::ListDirectory(const platform::CDirectory& direct
   return real_->ListDirectory(directory, entries);
 }
 
-platform::SysError FaultyFiles::IsBelow(const platform::CDirectory& inner, const platform::FileId& outer,
-                                        bool& below) {
+platform::SysError FaultyFiles::IsBelow(const platform::CDirectory& inner, const platform::FileId& outer, bool& below) {
   return real_->IsBelow(inner, outer, below);
 }
 

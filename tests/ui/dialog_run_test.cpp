@@ -8,12 +8,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/gui_loader.h"
+#include "app/startup.h"
 #include "platform/display.h"
 #include "platform/streams.h"
-#include "app/startup.h"
-#include "app/gui_loader.h"
-#include "ui/qt/main_dialog.h"
 #include "support/temp_dir.h"
+#include "ui/qt/main_dialog.h"
 
 namespace glyphshift::ui {
 namespace {
@@ -50,8 +50,8 @@ class DialogRun : public support::InTempDirTest {
     Click(button);
   }
   void SelectDestinationSet(const char* prefix) {
-    List(kIdDestinationList)->setCurrentIndex(List(kIdDestinationList)->findText(QString::fromLatin1(prefix),
-                                                                                 Qt::MatchStartsWith));
+    List(kIdDestinationList)
+        ->setCurrentIndex(List(kIdDestinationList)->findText(QString::fromLatin1(prefix), Qt::MatchStartsWith));
   }
   int RunDialogDoing(std::function<void()> action) {
     QTimer::singleShot(0, &dialog_, std::move(action));

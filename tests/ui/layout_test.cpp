@@ -11,10 +11,9 @@ namespace {
 
 // Rectangles of the main dialog's controls as a 6 x 13 dialog font places them, client 363 x 371.
 const std::map<std::uint32_t, LayoutRect> kRecorded = {
-    {1012, {11, 146, 353, 232}}, {1016, {11, 237, 353, 319}}, {1001, {11, 24, 317, 46}},
-    {1004, {11, 93, 317, 115}},  {1002, {11, 54, 317, 74}},   {1005, {11, 120, 317, 140}},
-    {1003, {329, 54, 353, 77}},  {1006, {329, 120, 353, 143}}, {1, {278, 336, 353, 359}},
-    {2, {194, 336, 269, 359}},   {1011, {23, 206, 266, 222}}, {1010, {23, 185, 266, 201}},
+    {1012, {11, 146, 353, 232}}, {1016, {11, 237, 353, 319}}, {1001, {11, 24, 317, 46}},   {1004, {11, 93, 317, 115}},
+    {1002, {11, 54, 317, 74}},   {1005, {11, 120, 317, 140}}, {1003, {329, 54, 353, 77}},  {1006, {329, 120, 353, 143}},
+    {1, {278, 336, 353, 359}},   {2, {194, 336, 269, 359}},   {1011, {23, 206, 266, 222}}, {1010, {23, 185, 266, 201}},
     {1008, {23, 167, 266, 183}}, {1007, {23, 258, 190, 280}}, {1020, {23, 284, 341, 313}},
 };
 constexpr ClientSize kRecordedClient{363, 371};
@@ -46,8 +45,8 @@ TEST(MainDialogLayout, HoldsFifteenControlsEachAnchoredOnBothAxes) {
     EXPECT_NE(entry.anchors & (AnchorTop | AnchorBottom), 0u) << entry.controlId;
   }
   EXPECT_EQ(ids.size(), 15u) << "a control is listed twice";
-  EXPECT_EQ(ids, (std::set<std::uint32_t>{1, 2, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1010, 1011, 1012,
-                                          1016, 1020}));
+  EXPECT_EQ(ids, (std::set<std::uint32_t>{1, 2, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1010, 1011, 1012, 1016,
+                                          1020}));
 }
 
 TEST(MainDialogLayout, WideningBy100StretchesMovesOrKeepsEachControl) {

@@ -135,7 +135,8 @@ TEST(FilterList, ALongFileIsCutAfterTheLastWholePairThatFits) {
   std::u16string text;
   std::vector<std::u16string> lines;
   for (int i = 0; i < 120; ++i) {
-    const std::u16string n = std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) + std::u16string(static_cast<std::size_t>(i % 7), u'x');
+    const std::u16string n =
+        std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) + std::u16string(static_cast<std::size_t>(i % 7), u'x');
     lines.push_back(u"Docs " + n + u"|*." + n + u"\n");
     text += lines.back();
   }

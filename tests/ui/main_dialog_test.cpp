@@ -95,9 +95,9 @@ TEST_F(MainDialog, StartsWithTheTemplatesControlsAndTexts) {
 }
 
 TEST_F(MainDialog, TabOrderIsTheTemplateOrder) {
-  const std::vector<int> expected = {kIdConvert,       kIdCancel,         kIdSourceList,        kIdDestinationList,
-                                     kIdSourcePath,    kIdSourceButton,   kIdDestinationPath,   kIdDestinationButton,
-                                     kIdNoBom,         kIdModifyXml,      kIdModifyHtml,        kIdLineBreakList};
+  const std::vector<int> expected = {kIdConvert,    kIdCancel,       kIdSourceList,      kIdDestinationList,
+                                     kIdSourcePath, kIdSourceButton, kIdDestinationPath, kIdDestinationButton,
+                                     kIdNoBom,      kIdModifyXml,    kIdModifyHtml,      kIdLineBreakList};
   std::vector<int> order;
   QWidget* widget = Get(kIdConvert);
   do {
@@ -132,7 +132,8 @@ TEST_F(MainDialog, WideningBy100StretchesAndMovesTheRightControls) {
   dialog_->show();
   std::map<int, QRect> before;
   for (const ControlLayout& entry : MainDialogLayout) {
-    if (entry.controlId != 0) before[static_cast<int>(entry.controlId)] = Get(static_cast<int>(entry.controlId))->geometry();
+    if (entry.controlId != 0)
+      before[static_cast<int>(entry.controlId)] = Get(static_cast<int>(entry.controlId))->geometry();
   }
   dialog_->resize(dialog_->width() + 100, dialog_->height());
   for (int id : {kIdSourceList, kIdDestinationList, kIdSourcePath, kIdDestinationPath, kIdOptionsGroup,

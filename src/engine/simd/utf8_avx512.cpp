@@ -13,8 +13,7 @@
 #endif
 #include <immintrin.h>
 
-#define GLYPHSHIFT_AVX512_UTF8 \
-  __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2,lzcnt")))
+#define GLYPHSHIFT_AVX512_UTF8 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2,lzcnt")))
 
 namespace glyphshift::engine::simd {
 namespace {
@@ -26,9 +25,7 @@ GLYPHSHIFT_AVX512_UTF8 inline std::uint64_t LowBits(unsigned count) {
   return count >= 64 ? kAll : (std::uint64_t{1} << count) - 1;
 }
 
-GLYPHSHIFT_AVX512_UTF8 inline unsigned Count(std::uint64_t bits) {
-  return static_cast<unsigned>(_mm_popcnt_u64(bits));
-}
+GLYPHSHIFT_AVX512_UTF8 inline unsigned Count(std::uint64_t bits) { return static_cast<unsigned>(_mm_popcnt_u64(bits)); }
 
 GLYPHSHIFT_AVX512_UTF8 inline unsigned Lowest(std::uint64_t bits) { return static_cast<unsigned>(_tzcnt_u64(bits)); }
 
@@ -128,7 +125,7 @@ GLYPHSHIFT_AVX512_UTF8 inline void StoreUnits(char16_t* destination, __m512i uni
 }  // namespace
 
 GLYPHSHIFT_AVX512_UTF8 Utf8DecodeRun DecodeUtf8BlocksAvx512(const std::uint8_t* source, std::uint32_t length,
-                                                           char16_t* destination) noexcept {
+                                                            char16_t* destination) noexcept {
   const std::uint32_t margin = destination != nullptr ? 66 : 64;  // converting reads two bytes on
   std::uint32_t j = 0;
   std::uint64_t i = 0;
@@ -174,10 +171,10 @@ namespace {
 
 // Every class the per-character step tells apart, one bit per byte of a block.
 struct AllByteClasses {
-  std::uint64_t continuation;             // 80..BF
-  std::uint64_t lead2, lead3, lead4;      // C0..DF, E0..EF, F0..F7
-  std::uint64_t atLeast[7];               // [n]: leads of forms of n bytes or more (n = 2..6)
-  std::uint64_t never;                    // FE, FF
+  std::uint64_t continuation;         // 80..BF
+  std::uint64_t lead2, lead3, lead4;  // C0..DF, E0..EF, F0..F7
+  std::uint64_t atLeast[7];           // [n]: leads of forms of n bytes or more (n = 2..6)
+  std::uint64_t never;                // FE, FF
 };
 
 GLYPHSHIFT_AVX512_UTF8 inline std::uint64_t AtLeast(__m512i in, int byte) {
@@ -222,7 +219,7 @@ GLYPHSHIFT_AVX512_UTF8 inline __m512i AnyUnits(__m512i in, __m512i in1, __m512i 
 }  // namespace
 
 GLYPHSHIFT_AVX512_UTF8 Utf8DecodeRun DecodeUtf8AnyBlocksAvx512(const std::uint8_t* source, std::uint32_t length,
-                                                              char16_t* destination, std::int32_t& result) noexcept {
+                                                               char16_t* destination, std::int32_t& result) noexcept {
   const std::uint32_t margin = destination != nullptr ? 66 : 64;
   std::uint32_t j = 0;
   std::uint64_t i = 0;
@@ -282,22 +279,21 @@ GLYPHSHIFT_AVX512_UTF8 inline __m512i EncodeWide(__m256i units, std::uint16_t ge
   const __m512i low6 = _mm512_set1_epi32(0x3F);
   const __m512i last = _mm512_or_si512(_mm512_and_si512(w, low6), _mm512_set1_epi32(0x80));
   const __m512i middle = _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(w, 6), low6), _mm512_set1_epi32(0x80));
-  const __m512i two = _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi32(w, 6), _mm512_set1_epi32(0xC0)),
-                                      _mm512_slli_epi32(last, 8));
-  const __m512i three = _mm512_or_si512(
-      _mm512_or_si512(_mm512_srli_epi32(w, 12), _mm512_set1_epi32(0xE0)),
-      _mm512_or_si512(_mm512_slli_epi32(middle, 8), _mm512_slli_epi32(last, 16)));
+  const __m512i two =
+      _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi32(w, 6), _mm512_set1_epi32(0xC0)), _mm512_slli_epi32(last, 8));
+  const __m512i three = _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi32(w, 12), _mm512_set1_epi32(0xE0)),
+                                        _mm512_or_si512(_mm512_slli_epi32(middle, 8), _mm512_slli_epi32(last, 16)));
   // The first byte of every lane, the second of those at 0x80 and above, the third from 0x800.
-  keep = 0x1111'1111'1111'1111ull | _pdep_u64(ge80, 0x2222'2222'2222'2222ull) |
-         _pdep_u64(ge800, 0x4444'4444'4444'4444ull);
+  keep =
+      0x1111'1111'1111'1111ull | _pdep_u64(ge80, 0x2222'2222'2222'2222ull) | _pdep_u64(ge800, 0x4444'4444'4444'4444ull);
   return _mm512_mask_mov_epi32(_mm512_mask_mov_epi32(w, ge80, two), ge800, three);
 }
 
 }  // namespace
 
 GLYPHSHIFT_AVX512_UTF8 Utf8EncodeRun EncodeUtf8BlocksAvx512(const char16_t* source, std::uint32_t units,
-                                                           std::uint8_t* destination,
-                                                           std::uint32_t capacity) noexcept {
+                                                            std::uint8_t* destination,
+                                                            std::uint32_t capacity) noexcept {
   std::uint32_t j = 0, out = 0;
   while (units - j >= 32) {
     __m512i v = _mm512_loadu_si512(source + j);
@@ -322,8 +318,7 @@ GLYPHSHIFT_AVX512_UTF8 Utf8EncodeRun EncodeUtf8BlocksAvx512(const char16_t* sour
       // 1- and 2-byte units: both bytes of a 16-bit lane, or only its low one.
       const __m512i pairs = _mm512_or_si512(
           _mm512_or_si512(_mm512_srli_epi16(v, 6), _mm512_set1_epi16(0xC0)),
-          _mm512_slli_epi16(_mm512_or_si512(_mm512_and_si512(v, _mm512_set1_epi16(0x3F)), _mm512_set1_epi16(0x80)),
-                            8));
+          _mm512_slli_epi16(_mm512_or_si512(_mm512_and_si512(v, _mm512_set1_epi16(0x3F)), _mm512_set1_epi16(0x80)), 8));
       const __m512i lanes = _mm512_mask_mov_epi16(v, ge80, pairs);
       // The low byte of every lane, the high byte of those at 0x80 and above.
       const std::uint64_t keep =

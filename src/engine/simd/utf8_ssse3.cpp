@@ -4,7 +4,6 @@
 #if defined(GLYPHSHIFT_HAVE_SSE2)
 #include <tmmintrin.h>
 
-
 #define GLYPHSHIFT_SSSE3 __attribute__((target("ssse3")))
 
 namespace glyphshift::engine::simd {
@@ -107,10 +106,10 @@ GLYPHSHIFT_SSSE3 Utf8DecodeRun DecodeUtf8TwoByteBlocks(const std::uint8_t* sourc
     const unsigned keepLow = keep & 0xFF, keepHigh = keep >> 8;
     if (destination != nullptr) {
       const __m128i next = Load(source + j + 1);
-      const __m128i low = TwoByteUnits(_mm_unpacklo_epi8(in, zero), _mm_unpacklo_epi8(next, zero),
-                                       _mm_unpacklo_epi8(lead, lead));
-      const __m128i high = TwoByteUnits(_mm_unpackhi_epi8(in, zero), _mm_unpackhi_epi8(next, zero),
-                                        _mm_unpackhi_epi8(lead, lead));
+      const __m128i low =
+          TwoByteUnits(_mm_unpacklo_epi8(in, zero), _mm_unpacklo_epi8(next, zero), _mm_unpacklo_epi8(lead, lead));
+      const __m128i high =
+          TwoByteUnits(_mm_unpackhi_epi8(in, zero), _mm_unpackhi_epi8(next, zero), _mm_unpackhi_epi8(lead, lead));
       Store(destination + i, Shuffle(low, kKeepLanes, keepLow));
       Store(destination + i + kKeepLanes.length[keepLow], Shuffle(high, kKeepLanes, keepHigh));
     }

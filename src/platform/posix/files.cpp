@@ -111,8 +111,8 @@ SysError TakeRegularFile(int fd, std::u16string path, CFile& file) {
 SysError ReadFullyAt(int fd, std::uint64_t offset, std::uint8_t* data, std::size_t size, std::size_t& got) {
   got = 0;
   while (got < size) {
-    const ssize_t n = RetryOnEintr(
-        [&] { return ::pread(fd, data + got, size - got, static_cast<off_t>(offset + got)); });
+    const ssize_t n =
+        RetryOnEintr([&] { return ::pread(fd, data + got, size - got, static_cast<off_t>(offset + got)); });
     if (n < 0) return Errno("read");
     if (n == 0) break;
     got += static_cast<std::size_t>(n);
@@ -154,8 +154,7 @@ class CPosixFileSystem final : public FileSystem {
   SysError OpenDirectory(const std::u16string& path, CDirectory& directory) override;
   SysError OpenSubdirectory(const CDirectory& parent, const std::u16string& name, const FileId* expected,
                             CDirectory& directory) override;
-  SysError CreateSubdirectory(const CDirectory& parent, const std::u16string& name,
-                              std::uint32_t permissions) override;
+  SysError CreateSubdirectory(const CDirectory& parent, const std::u16string& name, std::uint32_t permissions) override;
   SysError ListDirectory(const CDirectory& directory, std::vector<DirectoryEntry>& entries) override;
   SysError IsBelow(const CDirectory& inner, const FileId& outer, bool& below) override;
 
@@ -339,7 +338,8 @@ SysError CPosixFileSystem::MapFile(const CFile& file, std::uint64_t offset, std:
   const std::uint64_t start = offset / page * page;
   const auto length = static_cast<std::size_t>(offset - start + size);
   // MAP_POPULATE reads the window in with one call instead of a page fault every few pages.
-  void* mapped = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, Fd(file.handle), static_cast<off_t>(start));
+  void* mapped =
+      ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, Fd(file.handle), static_cast<off_t>(start));
   if (mapped == MAP_FAILED) return Errno("mmap");
   view.data = static_cast<const std::uint8_t*>(mapped) + (offset - start);
   view.size = size;

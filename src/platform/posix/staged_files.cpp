@@ -231,8 +231,8 @@ SysError CreateStaged(const CDirectory& directory, CStagedFile& staged) {
     // Readable by the process alone until it is complete: nobody reads half a file, and a
     // leftover of a killed run gives nothing away.
     const int fd = RetryOnEintr([&] {
-      return ::openat(Fd(directory.handle), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
-                      0600);
+      return ::openat(Fd(directory.handle), name.c_str(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
     });
     if (fd < 0) {
       if (errno == EEXIST) continue;

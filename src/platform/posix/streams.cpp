@@ -22,11 +22,11 @@ constexpr std::size_t kBufferSize = 4096;
 
 struct CStream {
   explicit CStream(int descriptor) : fd(descriptor) {}
-  int fd;                 // 1 or 2
-  int console = -1;       // a duplicate of the descriptor the program was started with
+  int fd;            // 1 or 2
+  int console = -1;  // a duplicate of the descriptor the program was started with
   StreamTarget target = StreamTarget::Console;
   bool unbuffered = false;
-  bool terminal = false;  // flushed at each line end, so a person sees progress
+  bool terminal = false;   // flushed at each line end, so a person sees progress
   std::u16string logPath;  // for a LogFile target
   std::string pending;
 };
@@ -101,8 +101,8 @@ int OpenLogFile(const CStream& s, const std::u16string& logPath) {
   const CStream& other = OtherOf(s);
   if (other.target == StreamTarget::LogFile && other.logPath == logPath) return ::fcntl(other.fd, F_DUPFD_CLOEXEC, 0);
   const std::string native = ToNative(logPath);
-  const int fd = ::open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
-                        0600);
+  const int fd =
+      ::open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
   if (fd < 0) {
     const int saved = errno;
     struct stat st;
@@ -149,8 +149,7 @@ SysError RouteStream(StdStream stream, StreamTarget target, const std::u16string
   CStream& s = StreamOf(stream);
   Flush(s);  // what was written before belongs to the old target
   const int fd = OpenTarget(s, target, logPath);
-  SysError error = fd < 0 ? SysError{errno, target == StreamTarget::Console ? "dup" : "open"}
-                          : Install(s, fd, target);
+  SysError error = fd < 0 ? SysError{errno, target == StreamTarget::Console ? "dup" : "open"} : Install(s, fd, target);
   s.logPath = !error && target == StreamTarget::LogFile ? logPath : std::u16string();
   if (error) {
     // Text is dropped from now on, also what other code writes to the descriptor directly.

@@ -21,7 +21,8 @@ int MulDivRounded(int value, int numerator, int denominator) {
 DialogUnits::DialogUnits(const QFont& font) {
   const QFontMetrics metrics(font);
   // Windows measures the average over the 52 Latin letters and rounds.
-  const int alphabetWidth = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  const int alphabetWidth =
+      metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   baseX_ = (alphabetWidth + 26) / 52;
   baseY_ = metrics.height();
 }

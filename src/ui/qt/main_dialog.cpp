@@ -21,9 +21,7 @@ namespace glyphshift::ui {
 namespace {
 // Paths travel through the platform's native form, so a name that is not valid UTF-8 keeps
 // the bytes the file system gave it.
-std::u16string PathFromQt(const QString& path) {
-  return platform::FromNative(QFile::encodeName(path).toStdString());
-}
+std::u16string PathFromQt(const QString& path) { return platform::FromNative(QFile::encodeName(path).toStdString()); }
 QString PathToQt(const std::u16string& path) {
   return QFile::decodeName(QByteArray::fromStdString(platform::ToNative(path)));
 }
@@ -189,8 +187,8 @@ std::optional<QString> CMainDialog::ShowFileDialog(const ChooserRequest& request
 
 void CMainDialog::ChooseSource() {
   const std::optional<QString> chosen =
-      ShowFileDialog({Chooser::Source, QStringLiteral("Please select a source text document to convert"),
-                      nameFilters_, PathToQt(sourcePath_), QString()});
+      ShowFileDialog({Chooser::Source, QStringLiteral("Please select a source text document to convert"), nameFilters_,
+                      PathToQt(sourcePath_), QString()});
   if (chosen && !chosen->isEmpty()) {
     sourcePath_ = PathFromQt(*chosen);
     outputPath_ = ProposeDestination(sourcePath_);
