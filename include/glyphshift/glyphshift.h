@@ -30,6 +30,11 @@ extern "C" {
 #define CONVERT_BUFFER_TOO_SMALL ((int32_t)(-2147483646)) /* 0x80000002: destination capacity ended first */
 #define CONVERT_FLAG_MULTIBYTE ((int32_t)0x08000000) /* UTF-8 decoder: a well-formed multi-byte sequence was seen */
 
+/* Lengths are counts of bytes, also for UTF-16 buffers. A size query whose answer does not fit
+ * 32 bits (possible from inputs of 2 GiB and more) answers 0xFFFFFFFF in *destinationSize with
+ * CONVERT_BUFFER_TOO_SMALL; a conversion whose output could not be reported in 32 bits writes
+ * nothing, sets *destinationSize to 0 and answers CONVERT_BUFFER_TOO_SMALL. */
+
 /* Character-set codes: 0..59 single-byte tables (11 has no name), then the Unicode forms. */
 #define CHARSET_UTF8 100
 #define CHARSET_UTF16 101
@@ -69,7 +74,9 @@ GLYPHSHIFT_API int32_t ConvertDoubleByteToUtf8(const uint16_t* source, uint32_t 
 GLYPHSHIFT_API int32_t TransformEndianess(uint16_t* data, uint32_t dataLength);
 
 /* Rewrites every line break (CR LF, lone CR, lone LF) into the form of `type`, or removes it.
- * A null destination asks for the size; the destination must hold that size. Always returns 0. */
+ * A null destination asks for the size; the destination must hold that size. Returns 0, or
+ * CONVERT_BUFFER_TOO_SMALL as said above for an output beyond 32 bits (only DOS breaks grow a
+ * text). */
 GLYPHSHIFT_API int32_t TransformNewLineCharacter(int32_t type, const uint16_t* source, uint32_t sourceLength,
                                                  uint16_t* destination, uint32_t* destinationSize);
 

@@ -5,12 +5,13 @@
 #include <new>
 #include <string>
 
+#include "engine/charset_catalogue.h"
 #include "engine/detection.h"
 #include "glyphshift/glyphshift.h"
 #include "platform/files.h"
 
 namespace {
-constexpr int32_t kUnreadableFileCharset = 18;  // Windows-1252, the answer for a file we cannot read
+constexpr int32_t kUnreadableFileCharset = glyphshift::kCharsetWindows1252;  // for a file we cannot read
 constexpr std::size_t kPieceBytes = 256 * 1024;
 }  // namespace
 

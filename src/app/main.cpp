@@ -9,10 +9,11 @@
 #include "platform/native_text.h"
 #include "platform/streams.h"
 #include "run/command_line.h"
+#include "run/exit_codes.h"
 
 int main(int argc, char** argv) {
   using namespace glyphshift;
-  int code = -1;
+  int code = kExitAbandoned;
   try {
     std::vector<std::u16string> arguments;
     for (int i = 1; i < argc && arguments.size() < kMaxArguments; ++i) {
@@ -21,8 +22,8 @@ int main(int argc, char** argv) {
     code = RunProgram(arguments);
   } catch (const std::bad_alloc&) {
     // Allocation failure ends the run with its own exit code, never with an abort.
-    PrintMessage(u"Error: The system is out of memory. The operation failed.");
-    code = -1;
+    PrintOutOfMemory();
+    code = kExitAbandoned;
   }
   platform::FlushStreams();
   return code & 0xFF;  // -1 is status 255

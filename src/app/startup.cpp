@@ -11,6 +11,7 @@
 #include "platform/streams.h"
 #include "run/command_line.h"
 #include "run/enumeration.h"
+#include "run/exit_codes.h"
 #include "run/usage_text.h"
 #include "security/privileges.h"
 
@@ -59,19 +60,19 @@ int RunWithOptions(ConversionOptions& options) {
     if (reason.empty()) reason = FormatText(u"error %d\n", {error.code});
     platform::WriteToConsole(platform::StdStream::Error,
                              FormatText(u"morfex: cannot open the log file \"%s\": %s", {options.logFilePath, reason}));
-    return -1;
+    return kExitAbandoned;
   }
   platform::RemoveStagedFilesOnInterrupt();
   // The destination is checked first: with two unknown names only the destination is reported.
   if (!ResolveAndReport(options.destinationCharsetName, options.destinationCharset,
                         u"Destination character set: \"%s\" (Internal code %d)\n")) {
-    return 6;
+    return kExitUnknownCharset;
   }
   if (options.autoDetectSource) {
     PrintMessage(u"Source character set: Auto detect\n");
   } else if (!ResolveAndReport(options.sourceCharsetName, options.sourceCharset,
                                u"Source character set: \"%s\" (Internal code %d)\n")) {
-    return 6;
+    return kExitUnknownCharset;
   }
   PrintMessage(u"\n");
   if (options.keepSecurity) EnableSecurityPrivileges();
@@ -87,15 +88,15 @@ int RunProgram(std::span<const std::u16string> arguments) {
     if (only == u"/?") {
       const std::u16string usage = WithLineFeeds(UsageText());
       if (!app::ShowHelpWindow(usage)) WriteToStartStream(platform::StdStream::Output, usage);
-      return -1;
+      return kExitAbandoned;
     }
     if (only == u"--help") {
       WriteToStartStream(platform::StdStream::Output, WithLineFeeds(UsageText()));
-      return 0;
+      return kExitConverted;
     }
     if (only == u"--version") {
       WriteToStartStream(platform::StdStream::Output, u"morfex (Glyphshift) " + DottedVersion() + u"\n");
-      return 0;
+      return kExitConverted;
     }
   }
 
@@ -106,9 +107,9 @@ int RunProgram(std::span<const std::u16string> arguments) {
     if (end == ui::kDialogUnavailable) {
       WriteToStartStream(platform::StdStream::Error,
                          u"morfex: no display for the dialog; give a source file, or see \"morfex --help\".\n");
-      return -1;
+      return kExitAbandoned;
     }
-    if (end == ui::kDialogCancel) return -1;
+    if (end == ui::kDialogCancel) return kExitAbandoned;
     options.autoDetectSource = false;  // the dialog has chosen the source set
   }
 

@@ -14,9 +14,9 @@ struct ConversionOptions {
   std::u16string sourceSpec;
   std::u16string outputPath;
   std::u16string sourceCharsetName = u"ansi";
-  CharsetCode sourceCharset = 18;
+  CharsetCode sourceCharset = kCharsetWindows1252;  // what "ansi" names
   std::u16string destinationCharsetName = u"utf-8";
-  CharsetCode destinationCharset = 100;
+  CharsetCode destinationCharset = kCharsetUtf8;
   bool autoDetectSource = true;
   std::optional<std::u16string> lineBreak;  // absent: line breaks unchanged
   bool writeBom = true;

@@ -17,8 +17,6 @@ namespace glyphshift {
 
 namespace {
 
-constexpr std::u16string_view kOutOfMemoryText = u"The system is out of memory. The operation failed.";
-
 void ReportSystemError(int code) { PrintMessage(u"%s", platform::ErrorText(code)); }
 
 std::int32_t LineBreakTypeFromText(std::u16string_view name) {
@@ -58,7 +56,7 @@ std::int32_t ReportOutOfMemory(const ConversionOptions& options, StreamStep step
   } else if (step == StreamStep::Markup) {
     PrintMessage(u"%s", kOutOfMemoryText);
   } else {
-    PrintMessage(u"Error: %s", kOutOfMemoryText);
+    PrintOutOfMemory();
   }
   return kProcessOutOfMemory;
 }

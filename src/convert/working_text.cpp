@@ -4,24 +4,18 @@
 #include <limits>
 #include <new>
 
+#include "engine/allocation.h"
+
 namespace glyphshift {
 
 namespace {
-
-int allocationsBeforeFailure = -1;  // negative: never fail
-
-bool TestingSaysFail() {
-  if (allocationsBeforeFailure < 0) return false;
-  if (allocationsBeforeFailure == 0) return true;
-  --allocationsBeforeFailure;
-  return false;
-}
 
 template <class T>
 platform::FileMemory<T> Allocate(std::uint64_t count) noexcept {
   // The size arithmetic of a conversion is 64-bit; a count the address space cannot hold is
   // an allocation failure like any other.
-  if (count > std::numeric_limits<std::size_t>::max() / sizeof(T) || TestingSaysFail()) return nullptr;
+  if (count > std::numeric_limits<std::size_t>::max() / sizeof(T) || engine::AllocationFailsForTesting())
+    return nullptr;
   return platform::ReinterpretFileMemory<T>(platform::AllocateFileMemory(count * sizeof(T)));
 }
 
@@ -37,7 +31,5 @@ platform::FileMemory<char16_t> AllocateZeroedUnits(std::uint64_t count) noexcept
 
 // A zero-byte block still gets an address, so an empty output is not mistaken for a failure.
 platform::FileMemory<std::uint8_t> AllocateBytes(std::uint64_t count) noexcept { return Allocate<std::uint8_t>(count); }
-
-void SetAllocationFailureForTesting(int successes) { allocationsBeforeFailure = successes; }
 
 }  // namespace glyphshift

@@ -33,8 +33,6 @@ platform::FileMemory<char16_t> AllocateUnits(std::uint64_t count) noexcept;
 platform::FileMemory<char16_t> AllocateZeroedUnits(std::uint64_t count) noexcept;
 platform::FileMemory<std::uint8_t> AllocateBytes(std::uint64_t count) noexcept;
 
-// Tests provoke out-of-memory paths: after `successes` more allocations through the functions
-// above, every further one fails until this is called again. A negative value never fails.
-void SetAllocationFailureForTesting(int successes);
+// Tests make these fail through engine::SetAllocationFailureForTesting.
 
 }  // namespace glyphshift

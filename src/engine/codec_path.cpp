@@ -1,5 +1,7 @@
 #include "engine/codec_path.h"
 
+#include "engine/allocation.h"
+
 #include <atomic>
 #include <new>
 
@@ -26,12 +28,6 @@ CodecPath DetectBestPath() noexcept {
 const CodecPath gBestPath = DetectBestPath();
 std::atomic<CodecPath> gPath{gBestPath};
 
-void* DefaultAllocate(std::size_t bytes) noexcept { return ::operator new(bytes, std::nothrow); }
-void DefaultRelease(void* block) noexcept { ::operator delete(block); }
-
-std::atomic<ReverseTableAllocate> gAllocate{&DefaultAllocate};
-std::atomic<ReverseTableRelease> gRelease{&DefaultRelease};
-
 }  // namespace
 
 CodecPath BestCodecPath() noexcept { return gBestPath; }
@@ -44,12 +40,11 @@ CodecPath SetCodecPath(CodecPath path) noexcept {
   return chosen;
 }
 
-void SetReverseTableAllocatorForTesting(ReverseTableAllocate allocate, ReverseTableRelease release) noexcept {
-  gAllocate.store(allocate != nullptr ? allocate : &DefaultAllocate);
-  gRelease.store(release != nullptr ? release : &DefaultRelease);
+void* AllocateReverseTable(std::size_t bytes) noexcept {
+  if (AllocationFailsForTesting()) return nullptr;
+  return ::operator new(bytes, std::nothrow);
 }
 
-void* AllocateReverseTable(std::size_t bytes) noexcept { return gAllocate.load()(bytes); }
-void ReleaseReverseTable(void* block) noexcept { gRelease.load()(block); }
+void ReleaseReverseTable(void* block) noexcept { ::operator delete(block); }
 
 }  // namespace glyphshift::engine

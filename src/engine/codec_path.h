@@ -23,10 +23,8 @@ CodecPath CurrentCodecPath() noexcept;
 CodecPath SetCodecPath(CodecPath path) noexcept;
 
 // The 65536-byte ReverseTable of ConvertDoubleByteToSingleByte comes from here. A null result
-// makes the conversion fall back to a lookup that needs no allocation. Tests replace these.
-using ReverseTableAllocate = void* (*)(std::size_t bytes) noexcept;
-using ReverseTableRelease = void (*)(void* block) noexcept;
-void SetReverseTableAllocatorForTesting(ReverseTableAllocate allocate, ReverseTableRelease release) noexcept;
+// (short of memory, or made to fail by SetAllocationFailureForTesting) makes the conversion fall
+// back to a lookup that needs no allocation.
 void* AllocateReverseTable(std::size_t bytes) noexcept;
 void ReleaseReverseTable(void* block) noexcept;
 

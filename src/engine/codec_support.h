@@ -10,6 +10,9 @@ namespace glyphshift::engine {
 
 inline constexpr char16_t kReplacementCharacter = 0xFFFD;
 
+// The bits of a result that tell of a failure: the high bit and the low 16 bits of the codes.
+inline constexpr std::int32_t kConvertFailureBits = static_cast<std::int32_t>(0x8000FFFF);
+
 // Sizes travel in 32-bit out-parameters. A size query whose answer would not fit reports
 // 0xFFFFFFFF with CONVERT_BUFFER_TOO_SMALL rather than a wrapped, too small count.
 inline constexpr std::uint64_t kMaxReportableBytes = 0xFFFFFFFFull;

@@ -7,6 +7,7 @@
 #include "engine/detection.h"
 
 #include "engine/codec_path.h"
+#include "engine/codec_support.h"
 #include "engine/engine.h"
 #include "engine/mapping_table.h"
 #include "engine/reference/reference.h"
@@ -49,7 +50,7 @@ CharsetCode DecideByHead(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2) noex
 }
 
 bool SaysUtf8(std::int32_t result) noexcept {
-  return (result & static_cast<std::int32_t>(0x8000FFFF)) == 0 && (result & CONVERT_FLAG_MULTIBYTE) != 0;
+  return (result & kConvertFailureBits) == 0 && (result & CONVERT_FLAG_MULTIBYTE) != 0;
 }
 
 }  // namespace

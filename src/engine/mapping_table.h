@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "engine/charset_catalogue.h"
+
 namespace glyphshift {
 
 inline constexpr char16_t kMappingUndefined = 0xFFFF;
@@ -12,8 +14,8 @@ struct MappingTable {
   char16_t units[256];  // entry b: the unit byte value b stands for, kMappingUndefined if none
 };
 
-// Indexed by CharsetCode 0..59; callers pass only those codes.
-extern const MappingTable kMappingTables[60];
+// Indexed by CharsetCode 0..kSingleByteTableCount-1; callers pass only those codes.
+extern const MappingTable kMappingTables[kSingleByteTableCount];
 
 // Bytes 0x00..0x7F map to U+0000..U+007F in every table but the EBCDIC ones (56..59).
 inline constexpr bool IsAsciiCompatible(std::int32_t code) { return code < 56; }

@@ -114,6 +114,8 @@ void Write(platform::StdStream stream, std::u16string_view text) {
 
 void PrintMessageText(std::u16string_view text) { Write(platform::StdStream::Output, text); }
 
+void PrintOutOfMemory() { PrintMessage(u"Error: %s", kOutOfMemoryText); }
+
 void PrintDiagnosticText(std::u16string_view text) { Write(platform::StdStream::Error, text); }
 
 CHeldMessages::CHeldMessages() {

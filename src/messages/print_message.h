@@ -162,6 +162,13 @@ void PrintMessage(CheckedFormat<std::type_identity_t<Args>...> format, const Arg
 template <class... Args>
 void PrintDiagnostic(CheckedFormat<std::type_identity_t<Args>...> format, const Args&... args);
 
+// The one text of a failed allocation, wherever it is reported.
+inline constexpr std::u16string_view kOutOfMemoryText = u"The system is out of memory. The operation failed.";
+
+// Reports a failed allocation as a run reports a failed step: "Error: " and the text, without a
+// line break.
+void PrintOutOfMemory();
+
 void PrintMessageText(std::u16string_view text);     // standard output
 void PrintDiagnosticText(std::u16string_view text);  // standard error
 

@@ -4,6 +4,7 @@
 #include "messages/output_routing.h"
 #include "messages/print_message.h"
 #include "platform/files.h"
+#include "run/exit_codes.h"
 #include "run/file_run.h"
 #include "run/path_rules.h"
 #include "security/privileges.h"
@@ -42,7 +43,7 @@ std::int32_t ConvertSingleFile(ConversionOptions& options, RunSummary& summary) 
     switch (GetPathKind(out)) {
       case PathKind::Wildcard:
         PrintMessage(u"Invalid argument: Wildcard in destination file is not allowed!");
-        return 4;
+        return kExitWildcardInOutput;
       case PathKind::Directory: outputDirectory = out; break;
       case PathKind::File: outputFile = out; break;
     }
@@ -52,14 +53,14 @@ std::int32_t ConvertSingleFile(ConversionOptions& options, RunSummary& summary) 
   if (platform::Files().GetEntryType(sourcePath) == platform::EntryType::Other) {
     PrintMessage(u"\"%s\" is not a regular file; it is not converted.\n", sourcePath);
     CountFailure(summary, kProcessReadError, sourceName);
-    return 0;
+    return kNoEarlyExit;
   }
 
   CNamedSource source(sourcePath);
   if (const auto log = RunLogFileId(); log && !source.source.error && source.source.file.status.id == *log) {
     PrintMessage(u"\"%s\" is the log file of this run; it is not converted.\n", sourcePath);
     CountFailure(summary, kProcessReadError, sourceName);
-    return 0;
+    return kNoEarlyExit;
   }
 
   CDestinationPlace destination;
@@ -76,7 +77,7 @@ std::int32_t ConvertSingleFile(ConversionOptions& options, RunSummary& summary) 
 
   WrittenFile written;
   if (!ConvertFile(options, source.source, source.location, destination.location, sourceName, summary, &written)) {
-    return 0;
+    return kNoEarlyExit;
   }
   if (options.ownerFromPrefix) {
     EnableSecurityPrivileges();
@@ -86,22 +87,22 @@ std::int32_t ConvertSingleFile(ConversionOptions& options, RunSummary& summary) 
     table.target = &target;
     table.ApplyOwnerFromPrefix(true);
   }
-  return 0;
+  return kNoEarlyExit;
 }
 
 std::int32_t RunConversion(ConversionOptions& options) {
   RunSummary summary;
-  std::int32_t early = 0;
+  std::int32_t early = kNoEarlyExit;
   switch (GetPathKind(options.sourceSpec)) {
     case PathKind::Directory:
       if (!options.uiMode) {
         PrintMessage(u"Invalid argument: %s is a directory. Use wildcards like *.txt instead!", options.sourceSpec);
       }
-      return 3;
+      return kExitSourceIsDirectory;
     case PathKind::File: early = ConvertSingleFile(options, summary); break;
     case PathKind::Wildcard: early = ConvertMatchingFiles(options, summary); break;
   }
-  if (early != 0) return early;
+  if (early != kNoEarlyExit) return early;
 
   PrintMessage(u"\n");
   PrintMessage(u"%d file(s) successfully converted with total size of %I64d Bytes\n", summary.convertedCount,

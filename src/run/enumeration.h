@@ -22,14 +22,13 @@ struct RunSummary {
 // (through a symbolic link too), else File (an existing file, or nothing).
 PathKind GetPathKind(const std::u16string& path);
 
-// The two flows. Each returns 0, or the early exit code 4 (wildcard in the output) or 5 (a
-// wildcard run whose output is not an existing directory, or one inside the tree a recursive
-// run converts), and leaves its counts in `summary`.
+// The two flows. Each returns kNoEarlyExit, or the early exit code kExitWildcardInOutput or
+// kExitOutputNotADirectory (run/exit_codes.h), and leaves its counts in `summary`.
 std::int32_t ConvertSingleFile(ConversionOptions& options, RunSummary& summary);
 std::int32_t ConvertMatchingFiles(ConversionOptions& options, RunSummary& summary);
 
 // Classifies the source, runs the flow, prints the summary and returns the exit code: the
-// result of the last file, or the early code 3, 4 or 5 (then without a summary).
+// result of the last file, or an early code (then without a summary).
 std::int32_t RunConversion(ConversionOptions& options);
 
 }  // namespace glyphshift

@@ -52,7 +52,7 @@ void CountFailure(RunSummary& summary, std::int32_t result, std::u16string_view 
 namespace {
 
 // The set of a source nobody can read; its conversion then reports why.
-constexpr CharsetCode kUnreadableSourceCharset = 18;
+constexpr CharsetCode kUnreadableSourceCharset = kCharsetWindows1252;
 
 // Pieces read for detection: few calls, and memory that does not grow with the file.
 constexpr std::size_t kDetectionPieceBytes = 128 * 1024;

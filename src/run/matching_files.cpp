@@ -16,6 +16,7 @@
 #include "platform/files.h"
 #include "run/directory_walk.h"
 #include "run/enumeration.h"
+#include "run/exit_codes.h"
 #include "run/file_run.h"
 #include "run/linked_list.h"
 #include "run/path_rules.h"
@@ -42,8 +43,8 @@ struct WalkContext {
 };
 
 void ReportOutOfMemory(RunSummary& summary) {
-  PrintMessage(u"Error: The system is out of memory. The operation failed.");
-  summary.lastResult = -1;
+  PrintOutOfMemory();
+  summary.lastResult = kProcessOutOfMemory;
 }
 
 // A directory the run cannot open or list counts as a file that could not be read.
@@ -285,25 +286,27 @@ void ScanDirectory(WalkContext& walk, DirectoryStack& stack, const WalkNodePtr& 
 std::int32_t CheckOutput(const ConversionOptions& options, const platform::CDirectory& base,
                          platform::CDirectory& output) {
   switch (GetPathKind(options.outputPath)) {
-    case PathKind::Wildcard: PrintMessage(u"Invalid argument: Wildcard in destination file is not allowed!"); return 4;
+    case PathKind::Wildcard:
+      PrintMessage(u"Invalid argument: Wildcard in destination file is not allowed!");
+      return kExitWildcardInOutput;
     case PathKind::File:
       PrintMessage(u"Invalid argument: File as destination for multiple source files are not allowed!");
-      return 5;
+      return kExitOutputNotADirectory;
     case PathKind::Directory: break;
   }
-  if (options.replaceSource) return 0;
+  if (options.replaceSource) return kNoEarlyExit;
   if (platform::Files().OpenDirectory(options.outputPath, output)) {
     PrintMessage(u"Invalid argument: File as destination for multiple source files are not allowed!");
-    return 5;
+    return kExitOutputNotADirectory;
   }
   // Converting into its own tree would meet its outputs as sources, or write over sources not
   // yet converted when the copy's names meet the tree's own.
   bool below = false;
   if (options.recursive && base.handle.IsValid() && !platform::Files().IsBelow(output, base.id, below) && below) {
     PrintMessage(u"Invalid argument: Output directory inside the source tree is not allowed!");
-    return 5;
+    return kExitOutputNotADirectory;
   }
-  return 0;
+  return kNoEarlyExit;
 }
 
 }  // namespace
@@ -333,7 +336,7 @@ std::int32_t ConvertMatchingFiles(ConversionOptions& options, RunSummary& summar
   if (options.logLevel != 0) PrintMessage(u"Base Source Directory: %s\n", walk.base);
   if (baseError) {
     ReportDirectoryFailure(summary, walk.base, baseError);
-    return 0;
+    return kNoEarlyExit;
   }
   walk.sources = std::make_unique<CDirectoryChain>(root, std::move(base), OpenListedSubdirectory);
 
@@ -345,14 +348,14 @@ std::int32_t ConvertMatchingFiles(ConversionOptions& options, RunSummary& summar
   }
 
   DirectoryStack stack(false);
-  if (!Push(stack, root, summary)) return 0;
+  if (!Push(stack, root, summary)) return kNoEarlyExit;
   root.reset();
   while (auto* entry = stack.RemoveHead()) {
     const std::unique_ptr<WalkNodePtr> node(entry->GetValue());
     stack.DeleteNode(entry);
     ScanDirectory(walk, stack, *node);
   }
-  return 0;
+  return kNoEarlyExit;
 }
 
 }  // namespace glyphshift

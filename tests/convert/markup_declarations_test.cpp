@@ -5,6 +5,7 @@
 #include <string>
 
 #include "convert/working_text_builder.h"
+#include "engine/allocation.h"
 
 namespace glyphshift {
 namespace {
@@ -13,8 +14,8 @@ using testing_support::MakeWorkingText;
 using testing_support::TextOf;
 
 struct AllocationFailureGuard {
-  explicit AllocationFailureGuard(int successes) { SetAllocationFailureForTesting(successes); }
-  ~AllocationFailureGuard() { SetAllocationFailureForTesting(-1); }
+  explicit AllocationFailureGuard(int successes) { engine::SetAllocationFailureForTesting(successes); }
+  ~AllocationFailureGuard() { engine::SetAllocationFailureForTesting(-1); }
 };
 
 enum Kinds { kXml = 1, kHtml = 2, kBoth = 3 };

@@ -10,6 +10,7 @@
 
 #include "convert/process_file_fixture.h"
 #include "convert/working_text.h"
+#include "engine/allocation.h"
 #include "support/faulty_files.h"
 
 namespace glyphshift::testing_support {
@@ -26,8 +27,8 @@ constexpr char kSourceText[] = "caf\xE9\n";
 constexpr char kConvertedText[] = "caf\xC3\xA9\n";
 
 struct AllocationFailureGuard {
-  explicit AllocationFailureGuard(int successes) { SetAllocationFailureForTesting(successes); }
-  ~AllocationFailureGuard() { SetAllocationFailureForTesting(-1); }
+  explicit AllocationFailureGuard(int successes) { engine::SetAllocationFailureForTesting(successes); }
+  ~AllocationFailureGuard() { engine::SetAllocationFailureForTesting(-1); }
 };
 
 class ProcessFileSafetyTest : public ProcessFileTest {

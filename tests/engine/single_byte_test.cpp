@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "engine/allocation.h"
 #include "engine/codec_path.h"
 #include "engine/codec_test_support.h"
 #include "engine/engine.h"
@@ -187,36 +188,17 @@ TEST_P(EveryTable, EachUnitEncodesToTheHighestByteThatDecodesToIt) {
   }
 }
 
-namespace allocation {
-int attempts = 0;
-int releases = 0;
-void* Fail(std::size_t) noexcept {
-  ++attempts;
-  return nullptr;
-}
-void* Count(std::size_t bytes) noexcept {
-  ++attempts;
-  return ::operator new(bytes, std::nothrow);
-}
-void Release(void* block) noexcept {
-  ++releases;
-  ::operator delete(block);
-}
-}  // namespace allocation
-
 TEST_P(EveryTable, WithoutTheReverseTableTheBytesAreTheSame) {
   const CharsetCode code = GetParam();
   for (CodecPath path : test::AvailablePaths()) {
     SetCodecPath(path);
-    allocation::attempts = allocation::releases = 0;
-    SetReverseTableAllocatorForTesting(&allocation::Count, &allocation::Release);
+    SetAllocationFailureForTesting(-1);
     const Bytes withTable = EncodeAll(code);
-    EXPECT_EQ(allocation::attempts, 1);
-    EXPECT_EQ(allocation::releases, 1) << "the ReverseTable is freed before the call returns";
-    SetReverseTableAllocatorForTesting(&allocation::Fail, nullptr);
+    EXPECT_EQ(AllocationAttemptsForTesting(), 1);
+    SetAllocationFailureForTesting(0);
     const Bytes withoutTable = EncodeAll(code);
-    SetReverseTableAllocatorForTesting(nullptr, nullptr);
-    EXPECT_EQ(allocation::attempts, 2) << "the fallback ran only because the allocation failed";
+    EXPECT_EQ(AllocationAttemptsForTesting(), 1) << "the fallback ran only because the allocation failed";
+    SetAllocationFailureForTesting(-1);
     EXPECT_TRUE(withTable == withoutTable) << "code " << code << " path " << static_cast<int>(path);
   }
   SetCodecPath(BestCodecPath());

@@ -8,9 +8,10 @@
 namespace glyphshift {
 namespace {
 
-// The usage text as the program's description gives it, line by line; "{version}" and
-// "{charsets}" mark the two insertions. Kept apart from the program's own constant on purpose.
-const std::vector<std::u16string> kDescribedLines = {
+// The usage text, byte for byte as scripts and the help window rely on it, line by line;
+// "{version}" and "{charsets}" mark the two insertions. Written out here apart from the
+// program's own constant on purpose: a change to one must be a deliberate change to both.
+const std::vector<std::u16string> kExpectedLines = {
     u"Glyphshift \"{version}\"",
     u"",
     u"Usage: morfex <source file(s)> [flags]",
@@ -68,7 +69,7 @@ const std::vector<std::u16string> kDescribedLines = {
 
 std::u16string Described(std::u16string_view version, std::u16string_view charsets, std::u16string_view eol) {
   std::u16string text;
-  for (std::u16string line : kDescribedLines) {
+  for (std::u16string line : kExpectedLines) {
     if (auto at = line.find(u"{version}"); at != std::u16string::npos) line.replace(at, 9, version);
     if (auto at = line.find(u"{charsets}"); at != std::u16string::npos) line.replace(at, 10, charsets);
     text += line;

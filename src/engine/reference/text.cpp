@@ -60,10 +60,10 @@ CharsetCode DetectCharset(const std::uint8_t* data, std::uint32_t dataLength) no
   if (b0 == 0 && b1 != 0) return CHARSET_UTF16BE;
   std::uint64_t units = 0;
   const std::int32_t result = ScanUtf8(data, dataLength, units);
-  if ((result & static_cast<std::int32_t>(0x8000FFFF)) == 0 && (result & CONVERT_FLAG_MULTIBYTE) != 0) {
+  if ((result & kConvertFailureBits) == 0 && (result & CONVERT_FLAG_MULTIBYTE) != 0) {
     return CHARSET_UTF8;
   }
-  for (CharsetCode code = 0; code < 60; ++code) {
+  for (CharsetCode code = 0; code < kSingleByteTableCount; ++code) {
     const char16_t* table = kMappingTables[code].units;
     std::uint32_t i = 0;
     while (i < dataLength && table[data[i]] != kMappingUndefined) ++i;

@@ -56,8 +56,8 @@ void Flush(CStream& s) {
 
 void FlushAtExit() { FlushStreams(); }
 
-// Once, before the first routing or write: keep the original descriptors, and make sure 1 and
-// 2 are open, so no file opened later lands on them and receives stray output.
+// Once, before the first routing or write: keep the descriptors the program started with, and
+// make sure 1 and 2 are open, so no file opened later lands on them and receives stray output.
 void Initialise() {
   static bool done = false;
   if (done) return;
