@@ -62,17 +62,6 @@ std::u16string_view DirectoryOf(std::u16string_view path) {
   return path.substr(0, slash);
 }
 
-std::u16string_view ExtensionOf(std::u16string_view name) {
-  const std::size_t dot = name.rfind(u'.');
-  if (dot == std::u16string_view::npos) return {};
-  if (name.find_first_of(u" /", dot + 1) != std::u16string_view::npos) return {};
-  return name.substr(dot);
-}
-
-std::u16string_view BaseNameOf(std::u16string_view name) {
-  return name.substr(0, name.size() - ExtensionOf(name).size());
-}
-
 bool IsRelativePath(std::u16string_view path) { return path.empty() || path.front() != kPathSeparator; }
 
 }  // namespace glyphshift

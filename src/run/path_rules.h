@@ -5,9 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "platform/path_names.h"
+
 namespace glyphshift {
 
-inline constexpr char16_t kPathSeparator = u'/';
+using platform::kPathSeparator;
 
 // Resolves "." and ".." components and collapses repeated separators. A relative path stays
 // relative ("../x" keeps its ".."; resolving to nothing gives "."), the root keeps its slash
@@ -25,12 +27,8 @@ std::u16string_view FileNameOf(std::u16string_view path);
 // ("/a" gives "/"), a bare name gives "".
 std::u16string_view DirectoryOf(std::u16string_view path);
 
-// From the last "." of `name` to its end, unless a space or a separator follows that dot;
-// otherwise empty.
-std::u16string_view ExtensionOf(std::u16string_view name);
-
-// `name` without its extension.
-std::u16string_view BaseNameOf(std::u16string_view name);
+using platform::BaseNameOf;
+using platform::ExtensionOf;
 
 bool IsRelativePath(std::u16string_view path);
 

@@ -7,6 +7,7 @@
 #include "engine/ascii_case.h"
 #include "messages/print_message.h"
 #include "platform/files.h"
+#include "platform/path_names.h"
 #include "platform/security.h"
 #include "security/helper.h"
 #include "security/user_translation_table.h"
@@ -17,18 +18,8 @@ namespace {
 constexpr std::u16string_view kPrefixSeparators = u"-_.#,;";
 
 std::size_t FileNameStart(std::u16string_view path) {
-  const auto slash = path.rfind(u'/');
+  const auto slash = path.rfind(platform::kPathSeparator);
   return slash == std::u16string_view::npos ? 0 : slash + 1;
-}
-
-// The name without its last extension: the last dot that no blank follows starts it.
-std::u16string_view WithoutExtension(std::u16string_view name) {
-  std::optional<std::size_t> dot;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    if (name[i] == u'.') dot = i;
-    if (name[i] == u' ') dot.reset();
-  }
-  return dot ? name.substr(0, *dot) : name;
 }
 
 // Cuts the prefix and the character after it from the current file name and renames the file
@@ -152,7 +143,7 @@ bool CUserTranslationTable::ApplyOwnerFromPrefix(bool rename) {
   if (!path || !target) return true;
   platform::SecurityServices& security = platform::Security();
   try {
-    const std::u16string baseName(WithoutExtension(target->name));
+    const std::u16string baseName(platform::BaseNameOf(target->name));
     std::optional<std::size_t> chosen;
     platform::AccountSizes sizes;
     for (std::size_t i = 0; i < count && !chosen; ++i) {

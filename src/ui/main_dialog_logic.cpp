@@ -8,6 +8,7 @@
 #include "engine/charset_catalogue.h"
 #include "engine/engine.h"
 #include "platform/files.h"
+#include "platform/path_names.h"
 
 namespace glyphshift::ui {
 
@@ -45,20 +46,8 @@ std::optional<std::size_t> SelectCharsetEntry(std::span<const std::u16string> en
   return std::nullopt;
 }
 
-std::u16string_view FindExtension(std::u16string_view path) {
-  std::size_t dot = std::u16string_view::npos;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    if (path[i] == u'/' || path[i] == u' ') {
-      dot = std::u16string_view::npos;
-    } else if (path[i] == u'.') {
-      dot = i;
-    }
-  }
-  return dot == std::u16string_view::npos ? std::u16string_view{} : path.substr(dot);
-}
-
 std::u16string ProposeDestination(std::u16string_view sourcePath) {
-  const std::u16string_view extension = FindExtension(sourcePath);
+  const std::u16string_view extension = platform::ExtensionOf(sourcePath);
   std::u16string proposal(sourcePath.substr(0, sourcePath.size() - extension.size()));
   proposal += u".2";
   proposal += extension;
@@ -66,7 +55,7 @@ std::u16string ProposeDestination(std::u16string_view sourcePath) {
 }
 
 std::u16string DefaultExtension(std::u16string_view outputPath) {
-  const std::u16string_view extension = FindExtension(outputPath);
+  const std::u16string_view extension = platform::ExtensionOf(outputPath);
   return std::u16string(extension.empty() ? extension : extension.substr(1));
 }
 

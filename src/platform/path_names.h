@@ -1,0 +1,27 @@
+// What separates the components of a path, and where a file name's extension starts: the one
+// rule the run's destination names, the dialog's proposals and owner-from-prefix share.
+// Header-only, so the pure text rules of the command line need no platform library.
+#pragma once
+
+#include <string_view>
+
+namespace glyphshift::platform {
+
+inline constexpr char16_t kPathSeparator = u'/';
+
+// From the last "." of `name` to its end, unless a space or a separator follows that dot;
+// otherwise empty. On a whole path this is the extension of its last component.
+constexpr std::u16string_view ExtensionOf(std::u16string_view name) {
+  const std::size_t dot = name.rfind(u'.');
+  if (dot == std::u16string_view::npos) return {};
+  constexpr char16_t kEndsAnExtension[] = {u' ', kPathSeparator, u'\0'};
+  if (name.find_first_of(kEndsAnExtension, dot + 1) != std::u16string_view::npos) return {};
+  return name.substr(dot);
+}
+
+// `name` without its extension.
+constexpr std::u16string_view BaseNameOf(std::u16string_view name) {
+  return name.substr(0, name.size() - ExtensionOf(name).size());
+}
+
+}  // namespace glyphshift::platform
