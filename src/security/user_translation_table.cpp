@@ -12,7 +12,7 @@ namespace {
 
 // The file's bytes as UTF-16 text, cut at its first U+0000. UTF-16 needs its byte order mark;
 // everything else is UTF-8, a UTF-8 signature included (it becomes U+FEFF).
-std::u16string DecodeTableText(const std::vector<std::uint8_t>& bytes) {
+std::u16string DecodeTableText(std::span<const std::uint8_t> bytes) {
   const auto size = static_cast<std::uint32_t>(bytes.size());
   std::u16string text;
   const bool littleEndian = size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
@@ -60,13 +60,17 @@ bool CUserTranslationTable::LoadTable(const std::u16string& tableFileName) {
   try {
     std::vector<std::uint8_t> bytes;
     if (platform::ReadWholeFile(tableFileName, bytes)) return true;
-    ParseTable(NormaliseLineBreaks(DecodeTableText(bytes)));
+    LoadTableBytes(bytes);
   } catch (const std::bad_alloc&) {
     prefixes.clear();
     accounts.clear();
     count = 0;
   }
   return true;
+}
+
+void CUserTranslationTable::LoadTableBytes(std::span<const std::uint8_t> bytes) {
+  ParseTable(NormaliseLineBreaks(DecodeTableText(bytes)));
 }
 
 std::uint32_t CUserTranslationTable::CountTableLines(std::u16string_view text) {

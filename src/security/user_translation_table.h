@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,8 @@ class CUserTranslationTable {
   // fields end at TAB, ';' and ','; the first field is the prefix, the last the account; the
   // first line with an empty first field ends the table. Always returns true.
   bool LoadTable(const std::u16string& tableFileName);
+  // The same for the bytes of a table file; throws std::bad_alloc when memory runs out.
+  void LoadTableBytes(std::span<const std::uint8_t> bytes);
 
   // Renames the file of `target` to its name without the first matching prefix (when `rename`;
   // never over an existing file, which the file then keeps its name for, saying so), dumps its

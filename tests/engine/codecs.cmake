@@ -37,13 +37,3 @@ if(NOT WIN32)
   set_tests_properties(glyphshift_exports_exactly_eight_names PROPERTIES LABELS unit)
 endif()
 set_tests_properties(exports_c_test PROPERTIES LABELS unit)
-
-# The fuzz targets as plain programs over their seed corpora, so every CI run replays them.
-foreach(name utf8 text)
-  add_executable(fuzz_${name}_replay ${PROJECT_SOURCE_DIR}/fuzz/fuzz_${name}.cpp ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
-  target_link_libraries(fuzz_${name}_replay PRIVATE glyphshift_engine)
-  target_include_directories(fuzz_${name}_replay PRIVATE ${PROJECT_SOURCE_DIR}/src)
-  glyphshift_set_warnings(fuzz_${name}_replay)
-  add_test(NAME fuzz_${name}_seeds COMMAND fuzz_${name}_replay ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name})
-  set_tests_properties(fuzz_${name}_seeds PROPERTIES LABELS unit)
-endforeach()
