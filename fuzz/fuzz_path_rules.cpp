@@ -55,14 +55,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::u16string_view name = gs::FileNameOf(first);
   const std::u16string_view directory = gs::DirectoryOf(first);
   Require(name.find(gs::kPathSeparator) == std::u16string_view::npos, "a name holds no separator");
-  const std::u16string rebuilt = directory.empty()                                ? std::u16string(name)
-                                : first.rfind(gs::kPathSeparator) == 0 ? std::u16string(directory) + std::u16string(name)
-                                : std::u16string(directory) + gs::kPathSeparator + std::u16string(name);
+  const std::u16string rebuilt = directory.empty() ? std::u16string(name)
+                                 : first.rfind(gs::kPathSeparator) == 0
+                                     ? std::u16string(directory) + std::u16string(name)
+                                     : std::u16string(directory) + gs::kPathSeparator + std::u16string(name);
   Require(rebuilt == first, "directory, one separator and name make up the path");
   Require(std::u16string(gs::BaseNameOf(name)) + std::u16string(gs::ExtensionOf(name)) == name,
           "base and extension make up the name");
   const std::u16string_view extension = gs::ExtensionOf(name);
-  Require(extension.empty() || (extension.front() == u'.' && extension.find_first_of(u" /") == std::u16string_view::npos),
-          "an extension is a dot and what follows it up to no space");
+  Require(
+      extension.empty() || (extension.front() == u'.' && extension.find_first_of(u" /") == std::u16string_view::npos),
+      "an extension is a dot and what follows it up to no space");
   return 0;
 }

@@ -25,8 +25,6 @@ inline std::u16string UnitsOf(const std::uint8_t* data, std::size_t size) {
 }
 
 // Each byte as the unit of the same value: short inputs reach the ASCII syntax quickly.
-inline std::u16string Latin1Of(const std::uint8_t* data, std::size_t size) {
-  return std::u16string(data, data + size);
-}
+inline std::u16string Latin1Of(const std::uint8_t* data, std::size_t size) { return std::u16string(data, data + size); }
 
 }  // namespace glyphshift::fuzz

@@ -1,20 +1,34 @@
 #include "engine/codec_path.h"
 
-#include "engine/allocation.h"
-
 #include <atomic>
 #include <new>
 
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#include <cpuid.h>
+#endif
+
+#include "engine/allocation.h"
+
 namespace glyphshift::engine {
 namespace {
+
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+// Not every compiler's __builtin_cpu_supports knows "lzcnt", so ask the processor directly.
+bool HasLzcnt() noexcept {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  return __get_cpuid(0x80000001u, &eax, &ebx, &ecx, &edx) != 0 && (ecx & bit_LZCNT) != 0;
+}
+#endif
 
 CodecPath DetectBestPath() noexcept {
 #if defined(__SSE2__)
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
   __builtin_cpu_init();  // this runs from a static constructor, possibly before the runtime's own
-  if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") &&
+  // Every extension the AVX-512 kernels are compiled for (their target attributes), or the
+  // first instruction of a missing one would kill the program.
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") &&
       __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") &&
-      __builtin_cpu_supports("bmi2")) {
+      __builtin_cpu_supports("bmi2") && HasLzcnt()) {
     return CodecPath::kAvx512;
   }
   if (__builtin_cpu_supports("ssse3")) return CodecPath::kSsse3;

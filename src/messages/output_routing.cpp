@@ -1,6 +1,7 @@
 #include "messages/output_routing.h"
 
 #include "messages/print_message.h"
+#include "platform/clock.h"
 #include "platform/streams.h"
 
 namespace glyphshift {
@@ -8,11 +9,21 @@ namespace glyphshift {
 using platform::StdStream;
 using platform::StreamTarget;
 
+namespace {
+
+// Routing to the null device, the console or the terminal: where that fails, the stream keeps
+// going where it went, which is the best left to do (no terminal, say, for a job started by cron).
+void RouteIfPossible(StdStream stream, StreamTarget target) {
+  static_cast<void>(platform::RouteStream(stream, target));
+}
+
+}  // namespace
+
 platform::SysError RouteOutput(const OutputSettings& options) {
-  platform::RouteStream(StdStream::Error, StreamTarget::Null);
+  RouteIfPossible(StdStream::Error, StreamTarget::Null);
 
   if (!options.noConsole) {
-    platform::RouteStream(StdStream::Output, StreamTarget::Console);
+    RouteIfPossible(StdStream::Output, StreamTarget::Console);
     return {};
   }
 
@@ -23,7 +34,10 @@ platform::SysError RouteOutput(const OutputSettings& options) {
       return error;
     }
     if (levelEnabled) {
-      platform::RouteStream(StdStream::Error, StreamTarget::LogFile, options.logFilePath);
+      if (const platform::SysError error =
+              platform::RouteStream(StdStream::Error, StreamTarget::LogFile, options.logFilePath)) {
+        return error;
+      }
       platform::SetUnbuffered(StdStream::Output, true);
       platform::SetUnbuffered(StdStream::Error, true);
     }
@@ -34,9 +48,9 @@ platform::SysError RouteOutput(const OutputSettings& options) {
 
   // Without a console or a log a run shows nothing: the Linux stand-in for a GUI process that
   // has no usable standard output.
-  platform::RouteStream(StdStream::Output, StreamTarget::Null);
+  RouteIfPossible(StdStream::Output, StreamTarget::Null);
   if (options.logLevel == 1) {
-    platform::RouteStream(StdStream::Error, StreamTarget::Terminal);
+    RouteIfPossible(StdStream::Error, StreamTarget::Terminal);
     platform::SetUnbuffered(StdStream::Error, true);
   }
   return {};

@@ -40,9 +40,4 @@ void SetUnbuffered(StdStream stream, bool unbuffered);
 void WriteText(StdStream stream, std::u16string_view text);
 void FlushStreams();
 
-struct LocalTime {
-  int year, month, day, hour, minute, second;
-};
-LocalTime GetLocalTime();
-
 }  // namespace glyphshift::platform

@@ -5,7 +5,7 @@
 
 namespace glyphshift::platform {
 
-struct SysError {
+struct [[nodiscard]] SysError {
   int code = 0;              // errno on POSIX, GetLastError() on Windows; 0 = success
   const char* op = nullptr;  // the failed call: "open", "read", "rename", ...
   explicit operator bool() const { return code != 0; }

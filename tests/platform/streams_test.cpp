@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ctime>
 #include <functional>
 
 #include "platform/native_text.h"
@@ -181,22 +180,6 @@ TEST_F(Streams, TextWrittenBeforeExitIsFlushed) {
   ::waitpid(child, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(ReadFileText(log), "buffered\n");
-}
-
-TEST(LocalTime, MatchesTheClock) {
-  const std::time_t before = std::time(nullptr);
-  const LocalTime t = GetLocalTime();
-  const std::time_t after = std::time(nullptr);
-  // Either side of the call, in case a second (or a day) turns over during it.
-  bool matched = false;
-  for (const std::time_t moment : {before, after}) {
-    std::tm tm{};
-    ::localtime_r(&moment, &tm);
-    matched |= t.year == tm.tm_year + 1900 && t.month == tm.tm_mon + 1 && t.day == tm.tm_mday && t.hour == tm.tm_hour &&
-               t.minute == tm.tm_min && t.second == tm.tm_sec;
-  }
-  EXPECT_TRUE(matched) << t.year << "-" << t.month << "-" << t.day << " " << t.hour << ":" << t.minute << ":"
-                       << t.second;
 }
 
 }  // namespace

@@ -38,8 +38,8 @@ class RunInProcess : public support::TempDirTest {
     platform::FlushStreams();
     platform::SetUnbuffered(platform::StdStream::Output, false);
     platform::SetUnbuffered(platform::StdStream::Error, false);
-    platform::RouteStream(platform::StdStream::Output, platform::StreamTarget::Console);
-    platform::RouteStream(platform::StdStream::Error, platform::StreamTarget::Console);
+    EXPECT_FALSE(platform::RouteStream(platform::StdStream::Output, platform::StreamTarget::Console));
+    EXPECT_FALSE(platform::RouteStream(platform::StdStream::Error, platform::StreamTarget::Console));
     return result;
   }
   std::string Log() const { return ReadFileText(dir_.Native("run.log")); }

@@ -21,12 +21,13 @@ namespace glyphshift::testing {
 class CapturedDiagnostics {
  public:
   CapturedDiagnostics() {
-    platform::RouteStream(platform::StdStream::Error, platform::StreamTarget::LogFile, dir_.Path("stderr.log"));
+    EXPECT_FALSE(
+        platform::RouteStream(platform::StdStream::Error, platform::StreamTarget::LogFile, dir_.Path("stderr.log")));
     platform::SetUnbuffered(platform::StdStream::Error, true);
   }
   ~CapturedDiagnostics() {
     platform::FlushStreams();
-    platform::RouteStream(platform::StdStream::Error, platform::StreamTarget::Console);
+    EXPECT_FALSE(platform::RouteStream(platform::StdStream::Error, platform::StreamTarget::Console));
   }
   CapturedDiagnostics(const CapturedDiagnostics&) = delete;
   CapturedDiagnostics& operator=(const CapturedDiagnostics&) = delete;

@@ -62,8 +62,8 @@ class DialogRun : public support::InTempDirTest {
   int RunConversion() {
     options_.autoDetectSource = false;
     const int result = RunWithOptions(options_);
-    platform::RouteStream(platform::StdStream::Output, platform::StreamTarget::Console);
-    platform::RouteStream(platform::StdStream::Error, platform::StreamTarget::Console);
+    EXPECT_FALSE(platform::RouteStream(platform::StdStream::Output, platform::StreamTarget::Console));
+    EXPECT_FALSE(platform::RouteStream(platform::StdStream::Error, platform::StreamTarget::Console));
     return result;
   }
 

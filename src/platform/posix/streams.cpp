@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <ctime>
 
 #include "platform/native_text.h"
 
@@ -193,13 +192,6 @@ void WriteText(StdStream stream, std::u16string_view text) {
 
 void FlushStreams() {
   for (CStream& s : g_streams) Flush(s);
-}
-
-LocalTime GetLocalTime() {
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  ::localtime_r(&now, &tm);
-  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
 }  // namespace glyphshift::platform
