@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -145,6 +146,21 @@ TEST_F(MainDialog, WideningBy100StretchesAndMovesTheRightControls) {
   }
   for (int id : {kIdNoBom, kIdModifyXml, kIdModifyHtml, kIdLineBreakList}) {
     EXPECT_EQ(Get(id)->geometry(), before[id]) << "should stay: " << id;
+  }
+}
+
+// A drop-down list's template height includes its opened list: the popup ends where that height
+// ends, filled to the last whole entry, instead of running down the screen.
+TEST_F(MainDialog, ListsOpenToTheTemplatesHeight) {
+  dialog_->show();
+  for (const auto& [id, openedUnits] : {std::pair{kIdSourceList, 103}, {kIdDestinationList, 97}}) {
+    QComboBox* list = List(id);
+    list->showPopup();
+    const int popupBottom = list->view()->window()->geometry().bottom() + 1;
+    const int templateBottom = list->mapToGlobal(QPoint(0, 0)).y() + dialog_->Units().Y(openedUnits);
+    EXPECT_LE(popupBottom, templateBottom) << id;
+    EXPECT_GT(popupBottom, templateBottom - list->view()->sizeHintForRow(0)) << id;
+    list->hidePopup();
   }
 }
 

@@ -80,9 +80,11 @@ QLabel* StaticText(const QString& text, QWidget* parent, bool wrap = false) {
 }
 
 // A drop-down list: the template's height includes the opened list, the closed box keeps the
-// toolkit's own height.
+// toolkit's own height. Styles that open a menu-like popup (Fusion among them) ignore the number
+// of visible entries and open the character-set lists screen-tall; the plain list popup keeps it.
 QComboBox* DropDownList(QWidget* parent, int openedHeight) {
   auto* list = new QComboBox(parent);
+  list->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
   const int closed = list->sizeHint().height();
   list->setMaxVisibleItems(std::max(1, (openedHeight - closed) / std::max(1, list->fontMetrics().height())));
   return list;
