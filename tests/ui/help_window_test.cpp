@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -36,6 +37,37 @@ TEST(HelpWindow, ShowsTheTextLineByLine) {
   window.SetText(u"Glyphshift \"1, 3, 15, 2\"\r\n\r\n/nobom \t\tDo not write\r\n");
   EXPECT_EQ(window.Edit()->toPlainText(), QStringLiteral("Glyphshift \"1, 3, 15, 2\"\n\n/nobom \t\tDo not write\n"));
   EXPECT_EQ(window.Edit()->document()->blockCount(), 4);
+}
+
+// The caret moves as in any read-only edit: Ctrl+End and Ctrl+Home reach both ends of the text
+// and scroll there, and typed keys change nothing.
+TEST(HelpWindow, KeysMoveTheCaretButNeverChangeTheText) {
+  CHelpWindow window;
+  QString text;
+  for (int line = 0; line < 200; ++line) text += QStringLiteral("line %1\n").arg(line);
+  window.SetText(FromQString(text));
+  window.show();
+  QPlainTextEdit* edit = window.Edit();
+  const QScrollBar* bar = edit->verticalScrollBar();
+  ASSERT_GT(bar->maximum(), 0) << "the text must be taller than the window";
+  const struct {
+    const char* name;
+    QKeyCombination keys;
+    int caret;
+    int scroll;
+  } steps[] = {
+      {"Ctrl+End", Qt::CTRL | Qt::Key_End, static_cast<int>(text.size()), bar->maximum()},
+      {"Ctrl+Home", Qt::CTRL | Qt::Key_Home, 0, 0},
+      {"Down", QKeyCombination(Qt::Key_Down), 7, 0},  // "line 0\n" is 7 characters
+  };
+  for (const auto& step : steps) {
+    QTest::keyClick(edit, step.keys.key(), step.keys.keyboardModifiers());
+    EXPECT_EQ(edit->textCursor().position(), step.caret) << step.name;
+    EXPECT_EQ(bar->value(), step.scroll) << step.name;
+  }
+  QTest::keyClicks(edit, QStringLiteral("typed"));
+  QTest::keyClick(edit, Qt::Key_Delete);
+  EXPECT_EQ(edit->toPlainText(), text);
 }
 
 // Run returns only once the window is closed; Escape does not close it.

@@ -15,6 +15,9 @@ CHelpWindow::CHelpWindow() : units_(DialogFont()), edit_(new QPlainTextEdit(this
   setFont(DialogFont());
   edit_->setObjectName(QStringLiteral("1009"));
   edit_->setReadOnly(true);
+  // A read-only edit still has a caret that the keyboard moves (Ctrl+Home, Ctrl+End, the arrows,
+  // selecting with Shift); without it Qt's read-only edit only scrolls with a few bare keys.
+  edit_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   edit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   edit_->setLineWrapMode(QPlainTextEdit::WidgetWidth);  // the edit has no horizontal scroll bar
   // Tab stops of a multi-line edit: every 32 dialog units.
