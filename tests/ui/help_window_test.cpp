@@ -6,7 +6,11 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
+#include <map>
+
+#include "run/usage_text.h"
 
 namespace glyphshift::ui {
 namespace {
@@ -37,6 +41,31 @@ TEST(HelpWindow, ShowsTheTextLineByLine) {
   window.SetText(u"Glyphshift \"1, 3, 15, 2\"\r\n\r\n/nobom \t\tDo not write\r\n");
   EXPECT_EQ(window.Edit()->toPlainText(), QStringLiteral("Glyphshift \"1, 3, 15, 2\"\n\n/nobom \t\tDo not write\n"));
   EXPECT_EQ(window.Edit()->document()->blockCount(), 4);
+}
+
+// The usage text follows a short flag with two tabs and a long one with one tab; however wide
+// each flag is in the font, every description starts in the same column.
+TEST(HelpWindow, EveryDescriptionOfTheUsageTextStartsInOneColumn) {
+  CHelpWindow window;
+  const std::u16string usage = BuildUsageText(u"1, 3, 15, 2", u"ISO-8859-1, ");
+  window.SetText(usage);
+  window.show();
+  QPlainTextEdit* edit = window.Edit();
+  EXPECT_EQ(FromQString(edit->toPlainText()), WithLineFeeds(usage)) << "the text itself stays";
+  std::map<int, QStringList> flagsByColumn;
+  for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next()) {
+    const QString line = block.text();
+    const qsizetype firstTab = line.indexOf(QLatin1Char('\t'));
+    if (firstTab < 0) continue;
+    qsizetype description = firstTab;
+    while (description < line.size() && line.at(description) == QLatin1Char('\t')) ++description;
+    QTextCursor cursor(block);
+    cursor.setPosition(block.position() + static_cast<int>(description));
+    flagsByColumn[edit->cursorRect(cursor).left()] << line.left(firstTab);
+  }
+  QStringList columns;
+  for (const auto& [x, flags] : flagsByColumn) columns << QStringLiteral("x %1: %2").arg(x).arg(flags.join(u' '));
+  EXPECT_EQ(flagsByColumn.size(), 1u) << columns.join(QStringLiteral("; ")).toStdString();
 }
 
 // The caret moves as in any read-only edit: Ctrl+End and Ctrl+Home reach both ends of the text

@@ -2,11 +2,15 @@
 
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTextDocument>
+#include <QTextOption>
 #include <algorithm>
+#include <limits>
 
 namespace glyphshift::ui {
 
@@ -20,7 +24,7 @@ CHelpWindow::CHelpWindow() : units_(DialogFont()), edit_(new QPlainTextEdit(this
   edit_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   edit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   edit_->setLineWrapMode(QPlainTextEdit::WidgetWidth);  // the edit has no horizontal scroll bar
-  // Tab stops of a multi-line edit: every 32 dialog units.
+  // Tab stops of a multi-line edit: every 32 dialog units (AlignDescriptions moves the first two).
   edit_->setTabStopDistance(units_.X(32));
   edit_->setGeometry(units_.Rect(3, 3, 272, 203));
 
@@ -33,10 +37,62 @@ CHelpWindow::CHelpWindow() : units_(DialogFont()), edit_(new QPlainTextEdit(this
   resize(kStartWidth, kStartHeight);
 }
 
+namespace {
+// Widths of the first columns of the lines that hold a tab, by how many tabs follow them.
+struct FirstColumns {
+  qreal widestBeforeTwoTabs = 0;
+  qreal narrowestBeforeOneTab = std::numeric_limits<qreal>::max();
+  qreal widestBeforeOneTab = 0;
+};
+
+FirstColumns MeasureFirstColumns(const QString& text, const QFontMetricsF& metrics) {
+  FirstColumns columns;
+  for (const QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+    const qsizetype firstTab = line.indexOf(QLatin1Char('\t'));
+    if (firstTab < 0) continue;
+    qsizetype afterTabs = firstTab;
+    while (afterTabs < line.size() && line[afterTabs] == QLatin1Char('\t')) ++afterTabs;
+    const qreal width = metrics.horizontalAdvance(line.left(firstTab).toString());
+    if (afterTabs - firstTab == 1) {
+      columns.narrowestBeforeOneTab = std::min(columns.narrowestBeforeOneTab, width);
+      columns.widestBeforeOneTab = std::max(columns.widestBeforeOneTab, width);
+    } else if (afterTabs - firstTab == 2) {
+      columns.widestBeforeTwoTabs = std::max(columns.widestBeforeTwoTabs, width);
+    }
+  }
+  return columns;
+}
+}  // namespace
+
 void CHelpWindow::SetText(std::u16string_view text) {
   QString shown = ToQString(text);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  AlignDescriptions(shown);
   edit_->setPlainText(shown);
+}
+
+// The usage text puts two tabs after a short flag ("/move") and one after a long one
+// ("/recursive"), so that every description starts at the second tab stop in a font where each
+// short flag ends before the first stop and each long one after it. In our font a long flag can
+// end before the first stop too, and its description would start there. So the first stop goes
+// between the short and the long flags as measured, and the second past the longest flag; when
+// the template's stops (every 32 dialog units) already do that, they stay.
+void CHelpWindow::AlignDescriptions(const QString& text) {
+  const qreal templateStop = units_.X(32);
+  QTextOption option = edit_->document()->defaultTextOption();
+  option.setTabStopDistance(templateStop);
+  option.setTabs({});
+  const FirstColumns columns = MeasureFirstColumns(text, QFontMetricsF(edit_->font()));
+  if (columns.widestBeforeTwoTabs < columns.narrowestBeforeOneTab && columns.widestBeforeOneTab > 0) {
+    qreal first = templateStop;
+    // A pixel to spare on each side, as laid-out text may round differently from measured text.
+    if (columns.widestBeforeTwoTabs + 1 > first || columns.narrowestBeforeOneTab < first + 1) {
+      first = (columns.widestBeforeTwoTabs + columns.narrowestBeforeOneTab) / 2;
+    }
+    const qreal second = std::max<qreal>(2 * templateStop, columns.widestBeforeOneTab + units_.X(4));
+    option.setTabs({QTextOption::Tab(first, QTextOption::LeftTab), QTextOption::Tab(second, QTextOption::LeftTab)});
+  }
+  edit_->document()->setDefaultTextOption(option);
 }
 
 void CHelpWindow::Run() {

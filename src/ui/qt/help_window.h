@@ -31,6 +31,8 @@ class CHelpWindow : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void AlignDescriptions(const QString& text);
+
   DialogUnits units_;
   QPlainTextEdit* edit_;
   QEventLoop* loop_ = nullptr;
