@@ -6,10 +6,10 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libacl1-dev libcap-dev acl
+  qt6-base-dev libxcb1-dev libacl1-dev libcap-dev acl
   clang libclang-rt-14-dev
   libicu-dev
-  xvfb xauth
+  xvfb xauth openbox
   dpkg-dev fakeroot file lintian desktop-file-utils man-db groff-base
 )
 

@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QShowEvent>
@@ -11,6 +10,8 @@
 #include <QTextOption>
 #include <algorithm>
 #include <limits>
+
+#include "ui/qt/window_frame.h"
 
 namespace glyphshift::ui {
 
@@ -27,14 +28,7 @@ CHelpWindow::CHelpWindow() : units_(DialogFont()), edit_(new QPlainTextEdit(this
   // Tab stops of a multi-line edit: every 32 dialog units (AlignDescriptions moves the first two).
   edit_->setTabStopDistance(units_.X(32));
   edit_->setGeometry(units_.Rect(3, 3, 272, 203));
-
-  // The template's size centred on the screen, then the start size from the same corner.
-  const QSize templateSize(units_.X(278), units_.Y(209));
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->availableGeometry();
-    move(area.center() - QPoint(templateSize.width() / 2, templateSize.height() / 2));
-  }
-  resize(kStartWidth, kStartHeight);
+  resize(units_.X(278), units_.Y(209));
 }
 
 namespace {
@@ -108,14 +102,23 @@ void CHelpWindow::resizeEvent(QResizeEvent* event) {
   edit_->resize(std::max(0, width() - kEditMargin), std::max(0, height() - kEditMargin));
 }
 
-// The start size is the whole window's; Qt sizes the client area, so the frame is taken off
-// where the platform already knows it.
+// Placed before it is first mapped, once its frame is known: the template's window centred on
+// the screen, then the start size, which is the whole window's, from the same corner. Qt places
+// the client area, so the frame is taken off.
 void CHelpWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (shownBefore_) return;
   shownBefore_ = true;
-  const QSize frame = frameGeometry().size() - geometry().size();
-  resize(kStartWidth - frame.width(), kStartHeight - frame.height());
+  const QMargins frame = ExpectedFrame(*this);
+  const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+  QRect client(pos(), QSize(kStartWidth, kStartHeight) - frameSize);
+  if (const QScreen* shownOn = screen()) {
+    const QSize templateWindow = QSize(units_.X(278), units_.Y(209)) + frameSize;
+    const QPoint corner =
+        shownOn->availableGeometry().center() - QPoint(templateWindow.width() / 2, templateWindow.height() / 2);
+    client.moveTopLeft(corner + QPoint(frame.left(), frame.top()));
+  }
+  setGeometry(client);
 }
 
 void CHelpWindow::closeEvent(QCloseEvent* event) {

@@ -9,12 +9,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScreen>
 #include <algorithm>
 
 #include "engine/charset_catalogue.h"
 #include "glyphshift/glyphshift.h"
 #include "platform/native_text.h"
 #include "ui/gui_module.h"
+#include "ui/qt/window_frame.h"
 
 namespace glyphshift::ui {
 
@@ -222,17 +224,27 @@ void CMainDialog::SelectDetectedCharset(const std::u16string& path) {
 
 void CMainDialog::UpdateConvertEnabled() { convertButton_->setEnabled(IsConvertEnabled(Choices())); }
 
-// The limits hold for the whole window; Qt sizes the client area, so the frame is taken off
-// once the window manager has told its size.
+// The limits hold for the whole window; Qt sizes the client area, so the frame comes off.
 void CMainDialog::UpdateSizeLimits() {
-  const QRect frame = frameGeometry();
   const ClientSizeLimits limits =
-      MainDialogClientLimits(frame.width() - geometry().width(), frame.height() - geometry().height());
+      MainDialogClientLimits(frame_.left() + frame_.right(), frame_.top() + frame_.bottom());
   if (minimumWidth() != limits.minWidth) setMinimumWidth(limits.minWidth);
   if (minimumHeight() != limits.minHeight || maximumHeight() != limits.maxHeight) {
     setMinimumHeight(limits.minHeight);
     setMaximumHeight(limits.maxHeight);
   }
+}
+
+// The frame the window manager reports once the window is mapped replaces the one expected
+// before; they differ only where the window manager could not tell in advance.
+void CMainDialog::TakeReportedFrame() {
+  const QRect outer = frameGeometry();
+  const QRect inner = geometry();
+  const QMargins reported(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                          outer.bottom() - inner.bottom());
+  if (reported.isNull() || reported == frame_) return;
+  frame_ = reported;
+  UpdateSizeLimits();
 }
 
 void CMainDialog::resizeEvent(QResizeEvent* event) {
@@ -246,12 +258,29 @@ void CMainDialog::resizeEvent(QResizeEvent* event) {
 
 void CMainDialog::moveEvent(QMoveEvent* event) {
   QDialog::moveEvent(event);
-  UpdateSizeLimits();
+  if (isVisible()) TakeReportedFrame();
 }
 
+// The window manager activates a window after framing it, so the frame is known by then.
+void CMainDialog::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isVisible()) TakeReportedFrame();
+}
+
+// Sized and centred on the screen with its frame, before it is first mapped, so that it opens
+// 400 pixels high and stays so when first moved.
 void CMainDialog::showEvent(QShowEvent* event) {
-  QDialog::showEvent(event);
-  UpdateSizeLimits();
+  if (!placed_) {
+    placed_ = true;
+    frame_ = ExpectedFrame(*this);
+    UpdateSizeLimits();
+    if (const QScreen* shownOn = screen()) {
+      const QSize whole = size() + QSize(frame_.left() + frame_.right(), frame_.top() + frame_.bottom());
+      const QPoint corner = shownOn->availableGeometry().center() - QPoint(whole.width() / 2, whole.height() / 2);
+      setGeometry(QRect(corner + QPoint(frame_.left(), frame_.top()), size()));
+    }
+  }
+  QDialog::showEvent(event);  // does not centre again: the window has been placed
 }
 
 }  // namespace glyphshift::ui

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QMargins>
 #include <QStringList>
 #include <array>
 #include <functional>
@@ -73,6 +74,7 @@ class CMainDialog : public QDialog {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
@@ -83,6 +85,7 @@ class CMainDialog : public QDialog {
   void SelectDetectedCharset(const std::u16string& path);
   void UpdateConvertEnabled();
   void UpdateSizeLimits();
+  void TakeReportedFrame();
   std::optional<QString> ShowFileDialog(const ChooserRequest& request);
 
   DialogUnits units_;
@@ -93,6 +96,8 @@ class CMainDialog : public QDialog {
   std::map<int, QWidget*> controls_;
   std::array<ControlLayout, kMainDialogLayoutSize> layout_ = MainDialogLayout;
   bool layoutCaptured_ = false;
+  QMargins frame_;       // the window's frame: none until it is known
+  bool placed_ = false;  // sized and centred with its frame, before it was first shown
   FileChooser chooser_;
   QComboBox* sourceList_ = nullptr;
   QComboBox* destinationList_ = nullptr;
