@@ -5,8 +5,11 @@
 #   scripts/screenshot.sh [build directory] [output folder]
 #
 # Defaults: build/dev and a new folder under /tmp. The pictures: dialog.png (as it opens),
-# dialog-filled.png (after choosing a UTF-16 sample as source), dialog-wide.png (100 pixels
-# wider), help.png. Needs xvfb and xauth (scripts/install-deps.sh installs them).
+# dialog-list.png (the source character-set list opened), dialog-filled.png (after choosing a
+# UTF-16 sample as source), dialog-wide.png (100 pixels wider), help.png. Each shows the whole
+# window as the screen does, with the frame of openbox when that is installed, so the dialog's
+# picture is 400 pixels high and the help window's 640 by 480. Needs xvfb and xauth, and for
+# the frames openbox (scripts/install-deps.sh installs them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,15 +33,30 @@ export GLYPHSHIFT_GUI_SNAPSHOT_SOURCE="$sample"
 export ASAN_OPTIONS=detect_leaks=0  # a sanitizer build: Qt's caches are not our leaks
 unset QT_QPA_PLATFORM
 
-# Each window saves its pictures, then closes itself; morfex then ends with status 255.
+command -v openbox >/dev/null || echo "openbox is missing (Debian package openbox): pictures without frames" >&2
+
+# Each window saves its pictures, then closes itself; morfex then ends with status 255. The
+# window manager runs first and is ready once it has announced itself on the root window.
 run_shown() {
-  (cd "$out" && xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$morfex" "$@") || [ $? -eq 255 ]
+  (cd "$out" && xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" bash -c '
+    if command -v openbox >/dev/null; then
+      openbox --sm-disable >/dev/null 2>&1 &
+      wm=$!
+      for _ in $(seq 50); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+        sleep 0.1
+      done
+    fi
+    status=0
+    "$@" || status=$?
+    if [ -n "${wm:-}" ]; then kill "$wm"; fi
+    exit "$status"' run_shown "$morfex" "$@") || [ $? -eq 255 ]
 }
 run_shown
 run_shown "/?"
 
 missing=0
-for picture in dialog.png dialog-filled.png dialog-wide.png help.png; do
+for picture in dialog.png dialog-list.png dialog-filled.png dialog-wide.png help.png; do
   [ -s "$out/$picture" ] || { echo "missing: $picture" >&2; missing=1; }
 done
 rm -f "$sample"

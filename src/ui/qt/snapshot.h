@@ -21,7 +21,9 @@ struct SnapshotRequest {
 
 SnapshotRequest SnapshotRequestFromEnvironment();
 
-// dialog.png; with a source, dialog-filled.png; dialog-wide.png 100 pixels wider; then Cancel.
+// dialog.png; dialog-list.png with the source list opened; with a source, dialog-filled.png;
+// dialog-wide.png 100 pixels wider; then Cancel. On X11 each picture is the whole window as the
+// screen shows it, frame included.
 void ScheduleSnapshots(CMainDialog& dialog, const SnapshotRequest& request);
 // help.png, then the window closes.
 void ScheduleSnapshots(CHelpWindow& window, const SnapshotRequest& request);
