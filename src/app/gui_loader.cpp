@@ -5,12 +5,13 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "platform/display.h"
+#include "platform/native_text.h"
+#include "platform/streams.h"
 #include "ui/gui_module.h"
 
 // Where the installed module lies relative to the program's folder, from the install layout
@@ -30,7 +31,7 @@ namespace {
 constexpr const char* kModuleFileName = "morfex_qt.so";
 constexpr const char* kInstalledModuleDirectory = GLYPHSHIFT_GUI_MODULE_RELATIVE_DIR;
 
-const GuiModule* g_module = nullptr;
+const GuiModule* gModule = nullptr;
 
 std::string ExecutableDirectory() {
   std::vector<char> buffer(256);
@@ -75,29 +76,37 @@ const GuiModule* OpenModule(const std::string& path, std::string& error) {
 }
 
 void ShowModuleMessageBox(std::u16string_view text, std::u16string_view caption, platform::MessageBoxIcon icon) {
-  g_module->showMessageBox(text.data(), text.size(), caption.data(), caption.size(),
-                           icon == platform::MessageBoxIcon::Error ? 1 : 0);
+  gModule->showMessageBox(text.data(), text.size(), caption.data(), caption.size(),
+                          icon == platform::MessageBoxIcon::Error ? 1 : 0);
+}
+
+// The one place the graphical modes say why they cannot be had.
+void ReportUnavailable(std::u16string_view why) {
+  platform::WriteText(platform::StdStream::Error, u"morfex: the graphical interface is not available: ");
+  platform::WriteText(platform::StdStream::Error, why);
+  platform::WriteText(platform::StdStream::Error, u"\n");
+  platform::FlushStreams();
 }
 
 // The loaded module, or null after telling why on standard error.
 const GuiModule* LoadModule() {
-  if (g_module != nullptr) return g_module;
+  if (gModule != nullptr) return gModule;
   const std::vector<std::string> candidates = ModuleCandidates();
   std::string firstError;
   for (const std::string& path : candidates) {
     if (access(path.c_str(), F_OK) != 0 && candidates.size() > 1) continue;
     std::string error;
-    g_module = OpenModule(path, error);
-    if (g_module != nullptr) {
+    gModule = OpenModule(path, error);
+    if (gModule != nullptr) {
       platform::SetMessageBoxHandler(&ShowModuleMessageBox);
-      return g_module;
+      return gModule;
     }
     if (firstError.empty()) firstError = error;
   }
   if (firstError.empty()) {
     firstError = std::string(kModuleFileName) + " is neither beside the program nor in " + kInstalledModuleDirectory;
   }
-  std::fprintf(stderr, "morfex: the graphical interface is not available: %s\n", firstError.c_str());
+  ReportUnavailable(platform::FromNative(firstError));
   return nullptr;
 }
 
@@ -106,13 +115,21 @@ const GuiModule* LoadModule() {
 bool ShowHelpWindow(std::u16string_view usageText) {
   if (!platform::IsDisplayAvailable()) return false;
   const GuiModule* module = LoadModule();
-  return module != nullptr && module->runHelpWindow(usageText.data(), usageText.size());
+  if (module == nullptr) return false;
+  std::u16string why;
+  if (module->runHelpWindow(usageText.data(), usageText.size(), &why)) return true;
+  ReportUnavailable(why);
+  return false;
 }
 
 int RunMainDialog(ConversionOptions& options) {
   if (!platform::IsDisplayAvailable()) return kDialogUnavailable;
   const GuiModule* module = LoadModule();
-  return module != nullptr ? module->runMainDialog(&options) : kDialogUnavailable;
+  if (module == nullptr) return kDialogUnavailable;
+  std::u16string why;
+  const int end = module->runMainDialog(&options, &why);
+  if (end == kDialogUnavailable) ReportUnavailable(why);
+  return end;
 }
 
 }  // namespace glyphshift::app

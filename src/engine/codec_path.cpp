@@ -39,17 +39,17 @@ CodecPath DetectBestPath() noexcept {
 #endif
 }
 
-const CodecPath gBestPath = DetectBestPath();
-std::atomic<CodecPath> gPath{gBestPath};
+const CodecPath kBestPath = DetectBestPath();
+std::atomic<CodecPath> gPath{kBestPath};
 
 }  // namespace
 
-CodecPath BestCodecPath() noexcept { return gBestPath; }
+CodecPath BestCodecPath() noexcept { return kBestPath; }
 
 CodecPath CurrentCodecPath() noexcept { return gPath.load(std::memory_order_relaxed); }
 
 CodecPath SetCodecPath(CodecPath path) noexcept {
-  const CodecPath chosen = static_cast<int>(path) > static_cast<int>(gBestPath) ? gBestPath : path;
+  const CodecPath chosen = static_cast<int>(path) > static_cast<int>(kBestPath) ? kBestPath : path;
   gPath.store(chosen, std::memory_order_relaxed);
   return chosen;
 }

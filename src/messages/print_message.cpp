@@ -45,13 +45,13 @@ void AppendHex(std::u16string& out, std::uint32_t value, std::size_t minDigits, 
 }
 
 void AppendArgument(std::u16string& out, Conversion conversion, const FormatArg& arg) {
-  const auto as32 = static_cast<std::uint32_t>(arg.integer());  // hex shows the 32-bit pattern
+  const auto as32 = static_cast<std::uint32_t>(arg.Integer());  // hex shows the 32-bit pattern
   switch (conversion) {
-    case Conversion::Wide: out += arg.wide(); break;
-    case Conversion::Narrow: out += platform::FromNative(arg.narrow()); break;
-    case Conversion::Decimal: AppendDecimal(out, arg.integer(), 1); break;
-    case Conversion::Decimal2: AppendDecimal(out, arg.integer(), 2); break;
-    case Conversion::Decimal64: AppendDecimal(out, arg.integer(), 1); break;
+    case Conversion::Wide: out += arg.Wide(); break;
+    case Conversion::Narrow: out += platform::FromNative(arg.Narrow()); break;
+    case Conversion::Decimal: AppendDecimal(out, arg.Integer(), 1); break;
+    case Conversion::Decimal2: AppendDecimal(out, arg.Integer(), 2); break;
+    case Conversion::Decimal64: AppendDecimal(out, arg.Integer(), 1); break;
     case Conversion::Hex4Upper: AppendHex(out, as32, 4, true); break;
     case Conversion::Hex4Lower: AppendHex(out, as32, 4, false); break;
     case Conversion::HexPrefixed:
@@ -83,7 +83,7 @@ std::u16string FormatText(std::u16string_view format, std::initializer_list<Form
     } else if (specifier.conversion == Conversion::Unknown) {
       out += kMismatch;  // takes no argument: the ones after it keep their places
       matched = false;
-    } else if (next == args.end() || next->kind() != format_detail::ArgumentKind(specifier.conversion)) {
+    } else if (next == args.end() || next->ArgKind() != format_detail::ArgumentKind(specifier.conversion)) {
       out += kMismatch;
       matched = false;
       if (next != args.end()) ++next;
@@ -99,12 +99,12 @@ std::u16string FormatText(std::u16string_view format, std::initializer_list<Form
 namespace {
 
 // Texts held back while a batch of files waits for its flush, in the order they were printed.
-std::vector<HeldText>* g_held = nullptr;
-std::size_t g_released = 0;  // held texts already written
+std::vector<HeldText>* gHeld = nullptr;
+std::size_t gReleased = 0;  // held texts already written
 
 void Write(platform::StdStream stream, std::u16string_view text) {
-  if (g_held != nullptr) {
-    g_held->push_back({stream, std::u16string(text)});
+  if (gHeld != nullptr) {
+    gHeld->push_back({stream, std::u16string(text)});
     return;
   }
   platform::WriteText(stream, text);
@@ -119,9 +119,9 @@ void PrintOutOfMemory() { PrintMessage(u"Error: %s", kOutOfMemoryText); }
 void PrintDiagnosticText(std::u16string_view text) { Write(platform::StdStream::Error, text); }
 
 CHeldMessages::CHeldMessages() {
-  if (g_held == nullptr) {
-    g_held = &texts_;
-    g_released = 0;
+  if (gHeld == nullptr) {
+    gHeld = &texts_;
+    gReleased = 0;
     active_ = true;
   }
 }
@@ -129,15 +129,15 @@ CHeldMessages::CHeldMessages() {
 CHeldMessages::~CHeldMessages() {
   if (!active_) return;
   ReleaseUntil(texts_.size());
-  g_held = nullptr;
+  gHeld = nullptr;
 }
 
 std::size_t CHeldMessages::Mark() const { return texts_.size(); }
 
 void CHeldMessages::ReleaseUntil(std::size_t mark) {
   if (!active_) return;
-  for (; g_released < mark && g_released < texts_.size(); ++g_released) {
-    platform::WriteText(texts_[g_released].stream, texts_[g_released].text);
+  for (; gReleased < mark && gReleased < texts_.size(); ++gReleased) {
+    platform::WriteText(texts_[gReleased].stream, texts_[gReleased].text);
   }
 }
 
@@ -147,9 +147,9 @@ void CHeldMessages::PrintThrough(const std::function<void()>& print) {
     return;
   }
   // Written at once: everything before the release point is out, everything after it is to follow.
-  g_held = nullptr;
+  gHeld = nullptr;
   print();
-  g_held = &texts_;
+  gHeld = &texts_;
 }
 
 }  // namespace glyphshift

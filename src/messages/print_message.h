@@ -39,10 +39,10 @@ class FormatArg {
   FormatArg(std::int32_t v) : kind_(Kind::Int32), int_(v) {}
   FormatArg(std::uint32_t v) : kind_(Kind::Int32), int_(static_cast<std::int32_t>(v)) {}
   FormatArg(std::int64_t v) : kind_(Kind::Int64), int_(v) {}
-  Kind kind() const { return kind_; }
-  std::u16string_view wide() const { return wide_; }
-  std::string_view narrow() const { return narrow_; }
-  std::int64_t integer() const { return int_; }
+  Kind ArgKind() const { return kind_; }
+  std::u16string_view Wide() const { return wide_; }
+  std::string_view Narrow() const { return narrow_; }
+  std::int64_t Integer() const { return int_; }
 
  private:
   Kind kind_;
@@ -146,7 +146,7 @@ class CheckedFormat {
   }
   CheckedFormat(std::u16string_view text) : text_(text) {}
   CheckedFormat(const std::u16string& text) : text_(text) {}
-  std::u16string_view text() const { return text_; }
+  std::u16string_view Text() const { return text_; }
 
  private:
   std::u16string_view text_;
@@ -203,11 +203,11 @@ class CHeldMessages {
 
 template <class... Args>
 void PrintMessage(CheckedFormat<std::type_identity_t<Args>...> format, const Args&... args) {
-  PrintMessageText(FormatText(format.text(), {FormatArg(args)...}));
+  PrintMessageText(FormatText(format.Text(), {FormatArg(args)...}));
 }
 template <class... Args>
 void PrintDiagnostic(CheckedFormat<std::type_identity_t<Args>...> format, const Args&... args) {
-  PrintDiagnosticText(FormatText(format.text(), {FormatArg(args)...}));
+  PrintDiagnosticText(FormatText(format.Text(), {FormatArg(args)...}));
 }
 
 }  // namespace glyphshift

@@ -63,7 +63,7 @@ bool Push(DirectoryStack& stack, WalkNodePtr node, RunSummary& summary) {
     ReportOutOfMemory(summary);
     return false;
   }
-  copy.release();
+  static_cast<void>(copy.release());  // the stack owns it now
   return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "convert/conversion_options.h"
 
@@ -14,15 +15,16 @@ inline constexpr int kDialogConvert = 1;
 inline constexpr int kDialogCancel = 2;
 inline constexpr int kDialogUnavailable = 0;  // no display or no GUI module
 
-inline constexpr std::uint32_t kGuiModuleVersion = 1;
+inline constexpr std::uint32_t kGuiModuleVersion = 2;
 
 struct GuiModule {
   std::uint32_t version;  // kGuiModuleVersion
   // Runs the main dialog modally; returns kDialogConvert (options filled) or kDialogCancel,
-  // kDialogUnavailable when the toolkit cannot start.
-  int (*runMainDialog)(ConversionOptions* options);
-  // Shows the help window with the text until it is closed; false when the toolkit cannot start.
-  bool (*runHelpWindow)(const char16_t* text, std::size_t length);
+  // kDialogUnavailable when the toolkit cannot start, with the reason in *whyUnavailable.
+  int (*runMainDialog)(ConversionOptions* options, std::u16string* whyUnavailable);
+  // Shows the help window with the text until it is closed; false when the toolkit cannot
+  // start, with the reason in *whyUnavailable.
+  bool (*runHelpWindow)(const char16_t* text, std::size_t length, std::u16string* whyUnavailable);
   // A modal message box; icon 0 information, 1 error.
   void (*showMessageBox)(const char16_t* text, std::size_t textLength, const char16_t* caption,
                          std::size_t captionLength, int icon);

@@ -5,10 +5,10 @@
 namespace glyphshift::ui {
 
 namespace {
-constexpr std::uint32_t kStretchWide = AnchorTop | AnchorLeft | AnchorRight;  // 11
-constexpr std::uint32_t kFollowRight = AnchorTop | AnchorRight;               // 9
-constexpr std::uint32_t kBottomRight = AnchorBottom | AnchorRight;            // 12
-constexpr std::uint32_t kStay = AnchorTop | AnchorLeft;                       // 3
+constexpr std::uint32_t kStretchWide = kAnchorTop | kAnchorLeft | kAnchorRight;  // 11
+constexpr std::uint32_t kFollowRight = kAnchorTop | kAnchorRight;                // 9
+constexpr std::uint32_t kBottomRight = kAnchorBottom | kAnchorRight;             // 12
+constexpr std::uint32_t kStay = kAnchorTop | kAnchorLeft;                        // 3
 
 constexpr ControlLayout Entry(std::uint32_t id, std::uint32_t anchors) {
   ControlLayout entry;
@@ -18,7 +18,7 @@ constexpr ControlLayout Entry(std::uint32_t id, std::uint32_t anchors) {
 }
 }  // namespace
 
-const std::array<ControlLayout, kMainDialogLayoutSize> MainDialogLayout = {
+const std::array<ControlLayout, kMainDialogLayoutSize> kMainDialogLayout = {
     Entry(1012, kStretchWide),  // group box "Options"
     Entry(1016, kStretchWide),  // group box "Filetype"
     Entry(1001, kStretchWide),  // source character-set list
@@ -83,9 +83,9 @@ std::vector<ControlPlacement> ApplyLayout(const ControlLayout* table, ClientSize
   placements.reserve(CountLayoutEntries(table));
   for (const ControlLayout* entry = table; entry->controlId != 0; ++entry) {
     const Span x = PlaceOnAxis(entry->left, entry->right, entry->initialClientWidth, client.width,
-                               (entry->anchors & AnchorLeft) != 0, (entry->anchors & AnchorRight) != 0);
+                               (entry->anchors & kAnchorLeft) != 0, (entry->anchors & kAnchorRight) != 0);
     const Span y = PlaceOnAxis(entry->top, entry->bottom, entry->initialClientHeight, client.height,
-                               (entry->anchors & AnchorTop) != 0, (entry->anchors & AnchorBottom) != 0);
+                               (entry->anchors & kAnchorTop) != 0, (entry->anchors & kAnchorBottom) != 0);
     placements.push_back({entry->controlId, x.start, y.start, x.length, y.length});
   }
   return placements;

@@ -13,10 +13,10 @@ namespace glyphshift::ui {
 
 // Anchor bits: which edges keep their recorded position (top, left) or their recorded
 // distance from the client area's far edge (bottom, right).
-inline constexpr std::uint32_t AnchorTop = 1;
-inline constexpr std::uint32_t AnchorLeft = 2;
-inline constexpr std::uint32_t AnchorBottom = 4;
-inline constexpr std::uint32_t AnchorRight = 8;
+inline constexpr std::uint32_t kAnchorTop = 1;
+inline constexpr std::uint32_t kAnchorLeft = 2;
+inline constexpr std::uint32_t kAnchorBottom = 4;
+inline constexpr std::uint32_t kAnchorRight = 8;
 
 // One entry of a layout table; an entry with controlId 0 ends the table.
 struct ControlLayout {
@@ -57,7 +57,7 @@ inline constexpr std::size_t kMainDialogLayoutSize = 16;  // 15 controls and the
 
 // The main dialog's table in its order, rectangles zero until recorded. A dialog copies it and
 // records into its copy, so two dialogs never share recorded state.
-extern const std::array<ControlLayout, kMainDialogLayoutSize> MainDialogLayout;
+extern const std::array<ControlLayout, kMainDialogLayoutSize> kMainDialogLayout;
 
 // Number of entries before the terminating one.
 std::size_t CountLayoutEntries(const ControlLayout* table);

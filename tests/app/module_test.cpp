@@ -72,6 +72,19 @@ TEST_F(Module, TheHelpWindowShowsUntilClosed) {
   EXPECT_GT(help.height, 440u);
 }
 
+// Qt would end the process on a display it cannot open; the module says why and gives up instead.
+TEST_F(Module, AnUnreachableDisplayIsReportedNotFatal) {
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  setenv("DISPLAY", ":197", 1);
+  ConversionOptions options;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(RunMainDialog(options), kDialogUnavailable);
+  EXPECT_FALSE(ShowHelpWindow(u"usage"));
+  const std::string error = testing::internal::GetCapturedStderr();
+  const std::string line = "morfex: the graphical interface is not available: cannot open the display \":197\"\n";
+  EXPECT_EQ(error, line + line);
+}
+
 TEST_F(Module, MessageBoxesGoThroughTheModuleOnceLoaded) {
   ConversionOptions options;
   ASSERT_EQ(RunMainDialog(options), kDialogCancel);

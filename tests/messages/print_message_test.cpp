@@ -85,7 +85,7 @@ TEST(FormatTextDeathTest, MismatchesPrintPlaceholderAndAssertInDebug) {
 // FormatArg constructor; a constructor added without its twin shows up here.
 template <class T>
 Kind RuntimeKind(const T& value) {
-  return FormatArg(value).kind();
+  return FormatArg(value).ArgKind();
 }
 
 TEST(CheckedFormat, CompileTimeKindsAgreeWithFormatArg) {
@@ -125,8 +125,8 @@ TEST(CheckedFormat, FitsJudgesCountKindAndUnknownSpecifiers) {
 TEST(CheckedFormat, RuntimeFormatsAreTakenAsGiven) {
   const std::u16string chosen = u"%s@%s";
   const CheckedFormat<std::u16string, std::u16string> format(chosen);
-  EXPECT_EQ(format.text(), chosen);
-  EXPECT_EQ(FormatText(format.text(), {u"user", u"host"}), u"user@host");
+  EXPECT_EQ(format.Text(), chosen);
+  EXPECT_EQ(FormatText(format.Text(), {u"user", u"host"}), u"user@host");
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ const std::map<std::uint32_t, LayoutRect> kRecorded = {
 constexpr ClientSize kRecordedClient{363, 371};
 
 std::array<ControlLayout, kMainDialogLayoutSize> CapturedMainLayout() {
-  auto table = MainDialogLayout;
+  auto table = kMainDialogLayout;
   CaptureLayout(table.data(), kRecordedClient, [](std::uint32_t id) { return kRecorded.at(id); });
   return table;
 }
@@ -35,21 +35,21 @@ ControlPlacement Recorded(std::uint32_t id) {
   return {id, r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-TEST(MainDialogLayout, HoldsFifteenControlsEachAnchoredOnBothAxes) {
-  EXPECT_EQ(CountLayoutEntries(MainDialogLayout.data()), 15u);
+TEST(kMainDialogLayout, HoldsFifteenControlsEachAnchoredOnBothAxes) {
+  EXPECT_EQ(CountLayoutEntries(kMainDialogLayout.data()), 15u);
   std::set<std::uint32_t> ids;
   for (std::size_t i = 0; i < 15; ++i) {
-    const ControlLayout& entry = MainDialogLayout[i];
+    const ControlLayout& entry = kMainDialogLayout[i];
     ids.insert(entry.controlId);
-    EXPECT_NE(entry.anchors & (AnchorLeft | AnchorRight), 0u) << entry.controlId;
-    EXPECT_NE(entry.anchors & (AnchorTop | AnchorBottom), 0u) << entry.controlId;
+    EXPECT_NE(entry.anchors & (kAnchorLeft | kAnchorRight), 0u) << entry.controlId;
+    EXPECT_NE(entry.anchors & (kAnchorTop | kAnchorBottom), 0u) << entry.controlId;
   }
   EXPECT_EQ(ids.size(), 15u) << "a control is listed twice";
   EXPECT_EQ(ids, (std::set<std::uint32_t>{1, 2, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1010, 1011, 1012, 1016,
                                           1020}));
 }
 
-TEST(MainDialogLayout, WideningBy100StretchesMovesOrKeepsEachControl) {
+TEST(kMainDialogLayout, WideningBy100StretchesMovesOrKeepsEachControl) {
   const auto table = CapturedMainLayout();
   auto placed = PlacementsById(ApplyLayout(table.data(), {kRecordedClient.width + 100, kRecordedClient.height}));
   ASSERT_EQ(placed.size(), 15u);
@@ -66,7 +66,7 @@ TEST(MainDialogLayout, WideningBy100StretchesMovesOrKeepsEachControl) {
   for (std::uint32_t id : {1008u, 1010u, 1011u, 1007u}) EXPECT_EQ(placed[id], Recorded(id)) << "should stay: " << id;
 }
 
-TEST(MainDialogLayout, HeightChangeMovesOnlyTheBottomButtons) {
+TEST(kMainDialogLayout, HeightChangeMovesOnlyTheBottomButtons) {
   const auto table = CapturedMainLayout();
   // The window height is held at 400, so the client area is usually taller or shorter than
   // the one the controls were recorded in.
@@ -80,7 +80,7 @@ TEST(MainDialogLayout, HeightChangeMovesOnlyTheBottomButtons) {
   }
 }
 
-TEST(MainDialogLayout, NarrowingShrinksStretchingControlsAndPullsRightOnesLeft) {
+TEST(kMainDialogLayout, NarrowingShrinksStretchingControlsAndPullsRightOnesLeft) {
   const auto table = CapturedMainLayout();
   auto placed = PlacementsById(ApplyLayout(table.data(), {kRecordedClient.width - 60, kRecordedClient.height}));
   EXPECT_EQ(placed[1001].width, Recorded(1001).width - 60);
@@ -119,12 +119,12 @@ TEST(ApplyLayout, AnchorsOnEachAxis) {
     ControlPlacement expected;
   };
   const Case cases[] = {
-      {AnchorLeft | AnchorTop, {1, 10, 10, 30, 30}},
-      {AnchorRight | AnchorTop, {1, 60, 10, 30, 30}},
-      {AnchorLeft | AnchorRight | AnchorTop, {1, 10, 10, 80, 30}},
-      {AnchorLeft | AnchorBottom, {1, 10, 60, 30, 30}},
-      {AnchorLeft | AnchorTop | AnchorBottom, {1, 10, 10, 30, 80}},
-      {AnchorRight | AnchorBottom, {1, 60, 60, 30, 30}},
+      {kAnchorLeft | kAnchorTop, {1, 10, 10, 30, 30}},
+      {kAnchorRight | kAnchorTop, {1, 60, 10, 30, 30}},
+      {kAnchorLeft | kAnchorRight | kAnchorTop, {1, 10, 10, 80, 30}},
+      {kAnchorLeft | kAnchorBottom, {1, 10, 60, 30, 30}},
+      {kAnchorLeft | kAnchorTop | kAnchorBottom, {1, 10, 10, 30, 80}},
+      {kAnchorRight | kAnchorBottom, {1, 60, 60, 30, 30}},
   };
   for (const Case& c : cases) {
     ControlLayout table[2] = {{10, 10, 40, 40, 100, 100, 1, c.anchors}, {}};

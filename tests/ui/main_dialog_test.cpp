@@ -132,7 +132,7 @@ TEST_F(MainDialog, ControlsSitWhereTheTemplatePutsThem) {
 TEST_F(MainDialog, WideningBy100StretchesAndMovesTheRightControls) {
   dialog_->show();
   std::map<int, QRect> before;
-  for (const ControlLayout& entry : MainDialogLayout) {
+  for (const ControlLayout& entry : kMainDialogLayout) {
     if (entry.controlId != 0)
       before[static_cast<int>(entry.controlId)] = Get(static_cast<int>(entry.controlId))->geometry();
   }

@@ -8,7 +8,7 @@
 namespace glyphshift::platform {
 
 namespace {
-MessageBoxHandler g_handler = nullptr;
+MessageBoxHandler gHandler = nullptr;
 
 bool IsSet(const char* name) {
   const char* value = std::getenv(name);
@@ -18,11 +18,11 @@ bool IsSet(const char* name) {
 
 bool IsDisplayAvailable() { return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY"); }
 
-void SetMessageBoxHandler(MessageBoxHandler handler) { g_handler = handler; }
+void SetMessageBoxHandler(MessageBoxHandler handler) { gHandler = handler; }
 
 void ShowMessageBox(std::u16string_view text, std::u16string_view caption, MessageBoxIcon icon) {
-  if (g_handler != nullptr) {
-    g_handler(text, caption, icon);
+  if (gHandler != nullptr) {
+    gHandler(text, caption, icon);
     return;
   }
   // No GUI module loaded: the report still reaches whoever reads standard error.

@@ -387,7 +387,13 @@ SysError CPosixFileSystem::OpenNamedParent(const std::u16string& path, bool foll
       }
       target.resize(target.size() * 2);  // the link changed since fstatat
     }
-    current = target.starts_with('/') ? target : directoryPart + "/" + target;
+    if (target.starts_with('/')) {
+      current = target;
+    } else {
+      current = directoryPart;
+      current += '/';
+      current += target;
+    }
   }
 }
 
@@ -445,18 +451,18 @@ std::u16string CPosixFileSystem::CurrentDirectory() {
   return cwd ? FromNative(cwd.get()) : std::u16string(u".");
 }
 
-FileSystem* g_installed = nullptr;
+FileSystem* gInstalled = nullptr;
 
 }  // namespace
 
 FileSystem& Files() {
   static CPosixFileSystem posix;
-  return g_installed ? *g_installed : posix;
+  return gInstalled ? *gInstalled : posix;
 }
 
 FileSystem* SetFilesForTesting(FileSystem* files) {
-  FileSystem* previous = g_installed;
-  g_installed = files;
+  FileSystem* previous = gInstalled;
+  gInstalled = files;
   return previous;
 }
 

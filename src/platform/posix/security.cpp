@@ -381,7 +381,7 @@ SysError PosixSecurityServices::ListProcessRights(std::vector<ProcessRight>& rig
   return {};
 }
 
-SecurityServices* g_override = nullptr;
+SecurityServices* gOverride = nullptr;
 
 }  // namespace
 
@@ -427,12 +427,12 @@ std::uint32_t AccessList::SizeInBytes() const {
 
 SecurityServices& Security() {
   static PosixSecurityServices posix;
-  return g_override ? *g_override : posix;
+  return gOverride ? *gOverride : posix;
 }
 
 SecurityServices* SetSecurityForTesting(SecurityServices* security) {
-  SecurityServices* previous = g_override;
-  g_override = security;
+  SecurityServices* previous = gOverride;
+  gOverride = security;
   return previous;
 }
 

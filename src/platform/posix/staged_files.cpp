@@ -69,7 +69,7 @@ static_assert(kTemporaryPrefix.size() + kTemporarySuffix < sizeof(StagedSlot::na
 
 // Far more than the staged files one run keeps at a time.
 constexpr int kSlotCount = 1024;
-StagedSlot g_slots[kSlotCount];
+StagedSlot gSlots[kSlotCount];
 
 constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // Raised by a mapped file cut short while it is read: the same clean-up, never held back.
@@ -77,7 +77,7 @@ constexpr int kCleanedUpSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGBUS};
 
 void RemoveStagedAndEnd(int signal) {
   const int saved = errno;
-  for (StagedSlot& slot : g_slots) {
+  for (StagedSlot& slot : gSlots) {
     if (slot.used) ::unlinkat(slot.directory, slot.name, 0);
   }
   errno = saved;
@@ -90,7 +90,7 @@ void RemoveStagedAndEnd(int signal) {
 // caller, not on an interrupt).
 int RegisterStaged(int directory, const std::string& name) {
   for (int i = 0; i < kSlotCount; ++i) {
-    StagedSlot& slot = g_slots[i];
+    StagedSlot& slot = gSlots[i];
     if (slot.used) continue;
     slot.directory = ::fcntl(directory, F_DUPFD_CLOEXEC, 3);
     if (slot.directory < 0) return -1;
@@ -104,7 +104,7 @@ int RegisterStaged(int directory, const std::string& name) {
 
 void UnregisterStaged(int index) {
   if (index < 0) return;
-  StagedSlot& slot = g_slots[index];
+  StagedSlot& slot = gSlots[index];
   slot.used = 0;
   std::atomic_signal_fence(std::memory_order_seq_cst);
   ::close(slot.directory);

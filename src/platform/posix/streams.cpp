@@ -30,9 +30,9 @@ struct CStream {
   std::string pending;
 };
 
-CStream g_streams[] = {CStream(STDOUT_FILENO), CStream(STDERR_FILENO)};
+CStream gStreams[] = {CStream(STDOUT_FILENO), CStream(STDERR_FILENO)};
 
-CStream& StreamOf(StdStream stream) { return g_streams[stream == StdStream::Output ? 0 : 1]; }
+CStream& StreamOf(StdStream stream) { return gStreams[stream == StdStream::Output ? 0 : 1]; }
 
 int OpenNull() { return ::open("/dev/null", O_RDWR | O_CLOEXEC); }
 
@@ -63,7 +63,7 @@ void Initialise() {
   done = true;
   // A closed pipe must not end the run: its text is dropped instead.
   std::signal(SIGPIPE, SIG_IGN);
-  for (CStream& s : g_streams) {
+  for (CStream& s : gStreams) {
     s.console = ::fcntl(s.fd, F_DUPFD_CLOEXEC, 3);
     if (s.console < 0) {  // started without this descriptor: the console is nowhere
       s.console = OpenNull();
@@ -87,7 +87,7 @@ SysError Install(CStream& s, int fd, StreamTarget target) {
   return {};
 }
 
-CStream& OtherOf(const CStream& s) { return &s == &g_streams[0] ? g_streams[1] : g_streams[0]; }
+CStream& OtherOf(const CStream& s) { return &s == &gStreams[0] ? gStreams[1] : gStreams[0]; }
 
 // The log is named by the person, but its directory may be writable by others: a link planted
 // at its name would make the run append to a file it was never meant to touch, and a FIFO
@@ -191,7 +191,7 @@ void WriteText(StdStream stream, std::u16string_view text) {
 }
 
 void FlushStreams() {
-  for (CStream& s : g_streams) Flush(s);
+  for (CStream& s : gStreams) Flush(s);
 }
 
 }  // namespace glyphshift::platform

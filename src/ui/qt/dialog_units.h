@@ -21,8 +21,8 @@ class DialogUnits {
   int X(int units) const;  // rounded like MulDiv(units, baseX, 4)
   int Y(int units) const;  // rounded like MulDiv(units, baseY, 8)
   QRect Rect(int x, int y, int width, int height) const { return {X(x), Y(y), X(width), Y(height)}; }
-  int averageCharWidth() const { return baseX_; }
-  int charHeight() const { return baseY_; }
+  int AverageCharWidth() const { return baseX_; }
+  int CharHeight() const { return baseY_; }
 
  private:
   int baseX_;

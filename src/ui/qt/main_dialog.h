@@ -94,7 +94,7 @@ class CMainDialog : public QDialog {
   std::u16string sourcePath_;
   std::u16string outputPath_;
   std::map<int, QWidget*> controls_;
-  std::array<ControlLayout, kMainDialogLayoutSize> layout_ = MainDialogLayout;
+  std::array<ControlLayout, kMainDialogLayoutSize> layout_ = kMainDialogLayout;
   bool layoutCaptured_ = false;
   QMargins frame_;       // the window's frame: none until it is known
   bool placed_ = false;  // sized and centred with its frame, before it was first shown

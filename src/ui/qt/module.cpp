@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -30,12 +29,13 @@ class DisplayProbe {
     if (connection_ != nullptr) disconnect_(connection_);
   }
 
-  bool PlatformCanStart() {
+  // False, with the reason in `why`, when Qt would end the process.
+  bool PlatformCanStart(std::u16string& why) {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (platform != nullptr && *platform != '\0' && std::strcmp(platform, "xcb") != 0) return true;
     void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
     if (xcb == nullptr) {
-      std::fprintf(stderr, "morfex: the X client library libxcb.so.1 cannot be loaded\n");
+      why = u"the X client library libxcb.so.1 cannot be loaded";
       return false;
     }
     using Connect = void* (*)(const char*, int*);
@@ -50,7 +50,8 @@ class DisplayProbe {
     }
     if (!usable) {
       const char* display = std::getenv("DISPLAY");
-      std::fprintf(stderr, "morfex: cannot open the display \"%s\"\n", display != nullptr ? display : "");
+      why = u"cannot open the display \"" + QString::fromLocal8Bit(display != nullptr ? display : "").toStdU16String() +
+            u"\"";
     }
     return usable;
   }
@@ -65,10 +66,10 @@ class DisplayProbe {
 // destroyed again when the call ends.
 class ApplicationScope {
  public:
-  bool Start() {
+  bool Start(std::u16string& whyNot) {
     if (QApplication::instance() != nullptr) return true;
     DisplayProbe probe;
-    if (!probe.PlatformCanStart()) return false;
+    if (!probe.PlatformCanStart(whyNot)) return false;
     static int argc = 1;
     static char name[] = "morfex";
     static char* argv[] = {name, nullptr};
@@ -80,17 +81,17 @@ class ApplicationScope {
   std::unique_ptr<QApplication> owned_;
 };
 
-int RunMainDialogEntry(ConversionOptions* options) {
+int RunMainDialogEntry(ConversionOptions* options, std::u16string* whyUnavailable) {
   ApplicationScope application;
-  if (!application.Start()) return kDialogUnavailable;
+  if (!application.Start(*whyUnavailable)) return kDialogUnavailable;
   CMainDialog dialog;
   if (const SnapshotRequest snapshot = SnapshotRequestFromEnvironment()) ScheduleSnapshots(dialog, snapshot);
   return dialog.Run(*options);
 }
 
-bool RunHelpWindowEntry(const char16_t* text, std::size_t length) {
+bool RunHelpWindowEntry(const char16_t* text, std::size_t length, std::u16string* whyUnavailable) {
   ApplicationScope application;
-  if (!application.Start()) return false;
+  if (!application.Start(*whyUnavailable)) return false;
   CHelpWindow window;
   window.SetText({text, length});
   if (const SnapshotRequest snapshot = SnapshotRequestFromEnvironment()) ScheduleSnapshots(window, snapshot);
@@ -101,7 +102,8 @@ bool RunHelpWindowEntry(const char16_t* text, std::size_t length) {
 void ShowMessageBoxEntry(const char16_t* text, std::size_t textLength, const char16_t* caption,
                          std::size_t captionLength, int icon) {
   ApplicationScope application;
-  if (!application.Start()) return;
+  std::u16string whyUnavailable;  // the message has been written to the log or console already
+  if (!application.Start(whyUnavailable)) return;
   QMessageBox box(icon == 1 ? QMessageBox::Critical : QMessageBox::Information, ToQString({caption, captionLength}),
                   ToQString({text, textLength}), QMessageBox::Ok);
   box.setFont(DialogFont());

@@ -10,11 +10,11 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <vector>
 
+#include "platform/streams.h"
 #include "ui/qt/help_window.h"
 #include "ui/qt/main_dialog.h"
 
@@ -40,7 +40,8 @@ QRect WholeWindow(QWidget& window) {
 void Save(const QPixmap& picture, const SnapshotRequest& request, const char* fileName) {
   const QString path = QDir(request.directory).filePath(QString::fromLatin1(fileName));
   const bool saved = picture.save(path, "PNG");
-  std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save", path.toLocal8Bit().constData());
+  platform::WriteText(platform::StdStream::Error,
+                      (saved ? u"saved " : u"could not save ") + path.toStdU16String() + u"\n");
 }
 
 void Save(QWidget& window, const SnapshotRequest& request, const char* fileName) {
