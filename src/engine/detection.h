@@ -16,6 +16,7 @@ struct ByteSet {
   void Add(std::uint8_t b) noexcept { bits[b >> 6] |= std::uint64_t{1} << (b & 63); }
   void AddAll(const std::uint8_t* data, std::size_t size) noexcept;
   bool Empty() const noexcept { return (bits[0] | bits[1] | bits[2] | bits[3]) == 0; }
+  bool Has(std::uint8_t b) const noexcept { return ((bits[b >> 6] >> (b & 63)) & 1) != 0; }
   bool Meets(const ByteSet& other) const noexcept {
     return ((bits[0] & other.bits[0]) | (bits[1] & other.bits[1]) | (bits[2] & other.bits[2]) |
             (bits[3] & other.bits[3])) != 0;

@@ -8,6 +8,7 @@
 #include "engine/codec_test_support.h"
 #include "engine/detection.h"
 #include "engine/engine.h"
+#include "engine/table_fit.h"
 
 namespace glyphshift::engine {
 namespace {
@@ -146,6 +147,33 @@ TEST(FirstDefiningTable, SkipsEveryTableInWhichTheTextHasAnUndefinedByte) {
   EXPECT_EQ(first({0x42, 0x81}, 3), 1);
   EXPECT_EQ(first({0x41, 0x81, 0x20}, 3), 2);
   EXPECT_EQ(first({0x41, 0x81}, 2), 0) << "no table fits: 0";
+}
+
+// A set a statistical detector named, checked against the byte values of the text.
+TEST(FitTableToSample, KeepsTheNamedSetUnlessItsControlsOrGapsSpeakAgainstIt) {
+  struct Case {
+    CharsetCode named;
+    Bytes sample;
+    CharsetCode expected;
+    const char* why;
+  };
+  const Case cases[] = {
+      {0, {'c', 0xE9}, 0, "Latin-1 letters"},
+      {17, {}, 17, "an empty sample"},
+      {0, {0xE9, 0x93, 0x94}, 18, "quotation marks at 0x93 and 0x94: Windows-1252, which reads the rest alike"},
+      {8, {0xFD, 0x92}, 20, "an apostrophe at 0x92 in Turkish: Windows-1254"},
+      {10, {0xA1, 0xA0}, 15, "a no-break space in Thai: Windows-874"},
+      {0, {0xE9, 0x81}, 0, "Windows-1252 has no 0x81: the control stays"},
+      {6, {0xE1, 0x93}, 6, "no table reads ISO-8859-7's Greek alike and gives 0x93 a character"},
+      {21, {0xE0, 0xCA}, kNoFittingTable, "0xCA has no character in Windows-1255"},
+      {47, {0x80}, 47, "Apple-CENTEURO stays itself beside MSMAC-LATIN2, the same table"},
+      {11, {0x41}, kNoFittingTable, "code 11 has no catalogue record"},
+  };
+  for (const Case& c : cases) {
+    ByteSet sample;
+    sample.AddAll(c.sample.data(), c.sample.size());
+    EXPECT_EQ(FitTableToSample(c.named, sample), c.expected) << c.why;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, LineBreaks, ::testing::ValuesIn(test::AvailablePaths()), test::PathName);
