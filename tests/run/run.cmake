@@ -8,3 +8,6 @@ glyphshift_add_test(run_paths_test
 glyphshift_add_test(run_with_options_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/run_with_options_test.cpp
   LIBS glyphshift_app glyphshift_test_support)
+glyphshift_add_test(run_source_detection_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/source_detection_test.cpp
+  LIBS glyphshift_run glyphshift_test_support)
