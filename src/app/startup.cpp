@@ -63,6 +63,11 @@ int RunWithOptions(ConversionOptions& options) {
     return kExitAbandoned;
   }
   platform::RemoveStagedFilesOnInterrupt();
+  if (!ResolveDetectionMethod(options.detectionMethodName, options.detectionMethod)) {
+    PrintMessage(u"Error 6: Detection method \"%s\" is unknown; it is simple or statistical.\n",
+                 options.detectionMethodName);
+    return kExitUnknownCharset;
+  }
   // The destination is checked first: with two unknown names only the destination is reported.
   if (!ResolveAndReport(options.destinationCharsetName, options.destinationCharset,
                         u"Destination character set: \"%s\" (Internal code %d)\n")) {

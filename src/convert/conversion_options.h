@@ -10,6 +10,10 @@
 
 namespace glyphshift {
 
+// How a source without "/scs=" is judged: by the byte rules alone, or with the statistical
+// detector deciding what the rules leave to their single-byte fallback.
+enum class DetectionMethod { Simple, Statistical };
+
 struct ConversionOptions {
   std::u16string sourceSpec;
   std::u16string outputPath;
@@ -18,6 +22,8 @@ struct ConversionOptions {
   std::u16string destinationCharsetName = u"utf-8";
   CharsetCode destinationCharset = kCharsetUtf8;
   bool autoDetectSource = true;
+  std::u16string detectionMethodName = u"simple";  // "/detect=", resolved at start-up
+  DetectionMethod detectionMethod = DetectionMethod::Simple;
   std::optional<std::u16string> lineBreak;  // absent: line breaks unchanged
   bool writeBom = true;
   bool modifyXml = false;

@@ -36,6 +36,8 @@ constexpr OptionRule kOptionTable[] = {
        o.sourceCharsetName = RemoveQuotes(v);
        o.autoDetectSource = false;
      }},
+    {u"/detect=", Match::Prefix,
+     [](ConversionOptions& o, std::u16string_view v) { o.detectionMethodName = RemoveQuotes(v); }},
     {u"/dcs=", Match::Prefix,
      [](ConversionOptions& o, std::u16string_view v) { o.destinationCharsetName = RemoveQuotes(v); }},
     {u"/output=", Match::Prefix, [](ConversionOptions& o, std::u16string_view v) { o.outputPath = RemoveQuotes(v); }},
@@ -80,6 +82,17 @@ bool IsCSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 std::u16string_view RemoveQuotes(std::u16string_view value) {
   if (value.size() >= 2 && value.front() == u'"' && value.back() == u'"') return value.substr(1, value.size() - 2);
   return value;
+}
+
+bool ResolveDetectionMethod(std::u16string_view name, DetectionMethod& method) {
+  if (EqualsIgnoringAsciiCase(name, u"simple")) {
+    method = DetectionMethod::Simple;
+  } else if (EqualsIgnoringAsciiCase(name, u"statistical")) {
+    method = DetectionMethod::Statistical;
+  } else {
+    return false;
+  }
+  return true;
 }
 
 std::int32_t ParseLogLevel(std::u16string_view value) {

@@ -28,6 +28,10 @@ void ParseOptions(std::span<const std::u16string> options, ConversionOptions& se
 // first other character; no digits give 0; values beyond the 32-bit range are clamped.
 std::int32_t ParseLogLevel(std::u16string_view value);
 
+// A "/detect=" value: "simple" or "statistical", in any letter case. False for anything else;
+// then `method` is left alone.
+bool ResolveDetectionMethod(std::u16string_view name, DetectionMethod& method);
+
 // Drops a leading and a trailing double quote when the value has both.
 std::u16string_view RemoveQuotes(std::u16string_view value);
 

@@ -12,7 +12,8 @@ inline constexpr int kExitSourceIsDirectory = 3;    // the source names a direct
 inline constexpr int kExitWildcardInOutput = 4;     // "*" or "?" in the output
 inline constexpr int kExitOutputNotADirectory = 5;  // a pattern's output is no existing directory,
                                                     // or lies inside the tree a recursive run converts
-inline constexpr int kExitUnknownCharset = 6;       // a character-set name no entry has
+inline constexpr int kExitUnknownCharset = 6;       // a character-set name no entry has, or a
+                                                    // "/detect=" method that does not exist
 // Status 255: out of memory, and the ends without a conversion: the help window closed, the
 // dialog cancelled or unavailable, a log that cannot be opened.
 inline constexpr int kExitAbandoned = -1;

@@ -4,15 +4,14 @@
 #include <cstdint>
 
 #include <memory>
-#include <new>
 
 #include "engine/charset_catalogue.h"
-#include "engine/detection.h"
 #include "messages/print_message.h"
 #include "platform/files.h"
 #include "platform/streams.h"
 #include "run/byte_size_text.h"
 #include "run/path_rules.h"
+#include "run/source_detection.h"
 
 namespace glyphshift {
 
@@ -51,34 +50,38 @@ void CountFailure(RunSummary& summary, std::int32_t result, std::u16string_view 
 
 namespace {
 
-// The set of a source nobody can read; its conversion then reports why.
-constexpr CharsetCode kUnreadableSourceCharset = kCharsetWindows1252;
-
-// Pieces read for detection: few calls, and memory that does not grow with the file.
-constexpr std::size_t kDetectionPieceBytes = 128 * 1024;
-
-// Detection reads the very file the conversion reads: a name swapped in between cannot make
-// the run judge one file and convert another. It reads in pieces and stops as soon as the
-// answer is settled (at the first byte that is no UTF-8, for most legacy text).
-CharsetCode DetectFromFile(const platform::CFile& file) {
-  const std::unique_ptr<std::uint8_t[]> piece(new (std::nothrow) std::uint8_t[kDetectionPieceBytes]);
-  if (!piece) return kUnreadableSourceCharset;
-  engine::CCharsetDetector detector;
-  for (std::uint64_t offset = 0;;) {
-    std::size_t got = 0;
-    if (platform::Files().ReadFile(file, offset, piece.get(), kDetectionPieceBytes, got)) {
-      return kUnreadableSourceCharset;
-    }
-    if (got == 0 || !detector.Add(piece.get(), got)) break;
-    offset += got;
+// Says, with a log level, what the statistical detector made of the file; a set that cannot be
+// converted is always reported. False when the file is not to be converted.
+bool ReportDetection(const ConversionOptions& options, const SourceDetection& detected, std::u16string_view path) {
+  const char16_t* name = CharsetNameFromCode(detected.code);
+  const std::u16string_view used = name != nullptr ? name : u"";
+  switch (detected.outcome) {
+    case DetectionOutcome::ByRules: return true;
+    case DetectionOutcome::Unconvertible:
+      PrintMessage(
+          u"The character set of \"%s\" was detected as \"%S\", which cannot be converted; the file is "
+          u"left as it is.\n",
+          path, detected.detectorName);
+      return false;
+    case DetectionOutcome::Statistical:
+      if (options.logLevel != 0) {
+        PrintMessage(u"Statistical detection: \"%s\" is \"%S\", converted as \"%s\".\n", path, detected.detectorName,
+                     used);
+      }
+      return true;
+    case DetectionOutcome::NoAnswer:
+      if (options.logLevel != 0) {
+        PrintMessage(u"Statistical detection: no confident answer for \"%s\"; converted as \"%s\".\n", path, used);
+      }
+      return true;
+    case DetectionOutcome::DoesNotFit:
+      if (options.logLevel != 0) {
+        PrintMessage(u"Statistical detection: \"%S\" does not fit the bytes of \"%s\"; converted as \"%s\".\n",
+                     detected.detectorName, path, used);
+      }
+      return true;
   }
-  return detector.Finish();
-}
-
-void DetectSourceCharset(ConversionOptions& options, const OpenedSource& source) {
-  const CharsetCode code = source.error ? kUnreadableSourceCharset : DetectFromFile(source.file);
-  options.sourceCharset = code;
-  if (const char16_t* name = CharsetNameFromCode(code)) options.sourceCharsetName = name;
+  return true;
 }
 
 // Whether the destination's name holds the run's log file (a link there would be replaced, not
@@ -106,7 +109,12 @@ std::unique_ptr<CFileRun> StartFile(ConversionOptions& options, OpenedSource& so
     PrintMessage(u"\"%s\" is the log file of this run; nothing is converted into it.\n", destination.path);
     return RefusedFile(kProcessWriteError, displayName);
   }
-  if (options.autoDetectSource) DetectSourceCharset(options, source);
+  if (options.autoDetectSource) {
+    const SourceDetection detected = DetectSourceCharset(source, options.detectionMethod);
+    if (!ReportDetection(options, detected, sourceLocation.path)) return RefusedFile(kProcessReadError, displayName);
+    options.sourceCharset = detected.code;
+    if (const char16_t* name = CharsetNameFromCode(detected.code)) options.sourceCharsetName = name;
+  }
   auto file = std::make_unique<CFileRun>();
   file->displayName = displayName;
   file->result =

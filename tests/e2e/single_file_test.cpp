@@ -179,6 +179,43 @@ TEST_F(SingleFile, DetectsTheSourceSetPerFile) {
   EXPECT_EQ(Read("u8.KOI8-R.txt"), "\xD0\xD2\xC9");
 }
 
+// With /detect=statistical the detector decides what the byte rules leave to ISO-8859-1, says so
+// at a log level, and refuses a set that cannot be converted; an unknown method converts nothing.
+TEST_F(SingleFile, StatisticalDetectionOnRequest) {
+  Write("ru.txt",
+        "\xD1\xFA\xE5\xF8\xFC \xE6\xE5 \xE5\xF9\xB8 \xFD\xF2\xE8\xF5 \xEC\xFF\xE3\xEA\xE8\xF5 "
+        "\xF4\xF0\xE0\xED\xF6\xF3\xE7\xF1\xEA\xE8\xF5 \xE1\xF3\xEB\xEE\xEA, \xE4\xE0 \xE2\xFB\xEF\xE5\xE9 "
+        "\xF7\xE0\xFE.\n");
+  RunResult r = Run({"ru.txt", "/detect=statistical", "/loglevel=1", "/nobom"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kHeaderAutoDetect +
+                       "Statistical detection: \"ru.txt\" is \"WINDOWS-1251\", converted as \"Windows-1251\".\n"
+                       "ProcessFile(ru.txt, " +
+                       dir_.path() + "/ru.utf-8.txt, Windows-1251, utf-8)\nSuccess: [58 bytes + 46 Bytes] ru.txt\n" +
+                       Summary(1, 58, 0));
+  EXPECT_EQ(Read("ru.utf-8.txt"), "Съешь же ещё этих мягких французских булок, да выпей чаю.\n");
+
+  const std::string shiftJis =
+      "\x8D\xA1\x93\xFA\x82\xCD\x97\xC7\x82\xA2\x93V\x8B"
+      "C\x82\xC5\x82\xB7\x82\xCB\x81"
+      "B\x8C\xF6\x89\x80\x82\xD6\x8E"
+      "U\x95\xE0\x82\xC9\x8Ds\x82\xAB\x82\xDC\x82\xB5\x82\xBD\x81"
+      "B";
+  Write("jp.txt", shiftJis);
+  r = Run({"jp.txt", "/detect=Statistical", "/move"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, kHeaderAutoDetect +
+                       "The character set of \"jp.txt\" was detected as \"SHIFT_JIS\", which cannot be converted; the "
+                       "file is left as it is.\nError 2: Conversion of \"jp.txt\" failed.\n" +
+                       Summary(0, 0, 1));
+  EXPECT_EQ(Read("jp.txt"), shiftJis) << "a refused source stays, even with /move";
+  EXPECT_FALSE(Exists("jp.utf-8.txt"));
+
+  r = Run({"ru.txt", "/detect=fast"});
+  EXPECT_EQ(r.status, 6);
+  EXPECT_EQ(r.out, "Error 6: Detection method \"fast\" is unknown; it is simple or statistical.\n");
+}
+
 TEST_F(SingleFile, LineBreaksAndMarkOptions) {
   Write("a.txt", "a\r\nb\rc\n");
   EXPECT_EQ(Run({"a.txt", "/scs=ansi", "/line=UNIX", "/nobom"}).status, 0);

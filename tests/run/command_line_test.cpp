@@ -126,6 +126,7 @@ TEST(ParseOptions, SettingsTouchedByEachFlag) {
   EXPECT_TRUE(Parse({u"/private.ofp"}).ownerFromPrefix);
   EXPECT_TRUE(Parse({u"/private.owner-from-prefix"}).ownerFromPrefix);
   EXPECT_TRUE(Parse({u"/error-stop"}).errorStop);
+  EXPECT_EQ(Parse({u"/DETECT=\"statistical\""}).detectionMethodName, u"statistical");
   const ConversionOptions emptyScs = Parse({u"/scs="});
   EXPECT_EQ(emptyScs.sourceCharsetName, u"");
   EXPECT_FALSE(emptyScs.autoDetectSource);
@@ -137,9 +138,23 @@ TEST(ParseOptions, NothingChangesWithoutOptions) {
   EXPECT_EQ(o.sourceCharsetName, defaults.sourceCharsetName);
   EXPECT_EQ(o.destinationCharsetName, u"utf-8");
   EXPECT_TRUE(o.autoDetectSource);
+  EXPECT_EQ(o.detectionMethodName, u"simple");
   EXPECT_TRUE(o.writeBom);
   EXPECT_FALSE(o.lineBreak.has_value());
   EXPECT_EQ(o.userTranslationTablePath, u"user-to-account.csv");
+}
+
+TEST(ResolveDetectionMethod, KnowsTwoMethodsInAnyLetterCase) {
+  DetectionMethod method = DetectionMethod::Simple;
+  EXPECT_TRUE(ResolveDetectionMethod(u"STATISTICAL", method));
+  EXPECT_EQ(method, DetectionMethod::Statistical);
+  EXPECT_TRUE(ResolveDetectionMethod(u"Simple", method));
+  EXPECT_EQ(method, DetectionMethod::Simple);
+  method = DetectionMethod::Statistical;
+  for (std::u16string_view unknown : {u"", u"statistic", u" simple", u"stat"}) {
+    EXPECT_FALSE(ResolveDetectionMethod(unknown, method));
+    EXPECT_EQ(method, DetectionMethod::Statistical) << "left alone";
+  }
 }
 
 TEST(ParseLogLevel, ReadsLikeADecimalConversion) {
