@@ -163,6 +163,7 @@ check_completion() {
     "morfex a.txt /SCS=koi|KOI8-R KOI8-U"
     "morfex a.txt /dcs=utf-16|UTF-16 UTF-16BE"
     "morfex a.txt /line=u|UNIX"
+    "morfex a.txt /DETECT=st|statistical"
     "morfex a.txt /private.|/private.owner-from-prefix /private.user-translation-table="
     "morfex a.txt /output=/tm|"
     "morfex /sc|"
@@ -177,14 +178,16 @@ check_completion() {
   # Without "=" among the word breaks the whole word is given back.
   got=$(complete_line "morfex a.txt /scs=koi8-r" $' \t\n')
   [ "$got" = "/scs=KOI8-R" ] || fail "completing without \"=\" as a word break: got \"$got\""
-  # Every option and every character set of the usage text is offered. (The usage text lists
-  # the translation-table option without its "=", and "/?" only works alone.)
+  # Every option and every character set of the usage text is offered, and /detect=, which only
+  # the manual page describes. (The usage text lists the translation-table option without its
+  # "=", and "/?" only works alone.)
   local options charsets
   options=$(usage_options)
   charsets=$(usage_charsets)
   diff <(echo "$charsets") <(complete_line "morfex a.txt /dcs=") >&2 ||
     fail "character sets offered after /dcs= differ from the usage text (above)"
-  diff <(grep -v '^/?$' <<<"$options" | sed 's/=$//' | sort) <(complete_line "morfex a.txt /" | sed 's/=$//' | sort) >&2 ||
+  diff <( (grep -v '^/?$' <<<"$options"; echo /detect) | sed 's/=$//' | sort) \
+    <(complete_line "morfex a.txt /" | sed 's/=$//' | sort) >&2 ||
     fail "options offered differ from the usage text (above)"
 }
 
@@ -208,7 +211,7 @@ check_deb() {
   depends=$(dpkg-deb -f "$deb" Depends)
   echo "Depends: $depends"
   local wanted
-  for wanted in libc6 libacl1 libcap2 $([ "$GUI" = ON ] && echo libqt6widgets6); do
+  for wanted in libc6 libacl1 libcap2 libuchardet0 $([ "$GUI" = ON ] && echo libqt6widgets6); do
     [[ ", $depends" == *", $wanted "* ]] || fail "Depends lacks $wanted"
   done
   # Every declared dependency is installed here in a version it accepts.
