@@ -1,7 +1,6 @@
 #include "convert/process_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <memory>
 #include <string_view>
 
@@ -40,7 +39,7 @@ std::int32_t ReportWriteError(const ConversionOptions& options, const platform::
 // A source that cannot be opened or read counts as one that cannot be read; short memory is
 // the out-of-memory result, without a message, as a failed decoding block.
 std::int32_t ReportReadError(const platform::SysError& error) {
-  if (error.code == ENOMEM) return kProcessOutOfMemory;
+  if (error.code == platform::kErrorOutOfMemory) return kProcessOutOfMemory;
   ReportSystemError(error.code);
   return kProcessReadError;
 }
@@ -89,9 +88,9 @@ platform::SysError InspectDestination(const FileLocation& destination, platform:
   platform::FileStatus existing;
   if (const platform::SysError error = files.Status(*destination.directory, destination.name, existing)) return error;
   switch (existing.type) {
-    case platform::EntryType::Directory: return {EISDIR, "open"};
+    case platform::EntryType::Directory: return {platform::kErrorIsDirectory, "open"};
     // A device or FIFO would be replaced by a regular file, not written to.
-    case platform::EntryType::Other: return {EINVAL, "open"};
+    case platform::EntryType::Other: return {platform::kErrorInvalid, "open"};
     case platform::EntryType::Regular:
       return files.OpenForReplacing(*destination.directory, destination.name, replaced);
     // A link at the name is replaced by the new file, never followed.
@@ -220,6 +219,9 @@ std::int32_t ConvertToStaged(const ConversionOptions& options, OpenedSource& sou
   converted.sourceId = source.file.status.id;
   converted.replaces = replaced.handle.IsValid();
   converted.inPlace = converted.replaces && replaced.status.id == source.file.status.id;
+  // Read whole: the source's handle goes now, so that a destination that is the source itself
+  // can take its name (Windows refuses to rename over a file that is still open).
+  source.file = {};
   // Started now, the write-back overlaps whatever comes before the flush.
   if (converted.NeedsFlush(options)) files.StartFlushStaged(converted.staged);
   return kProcessOk;

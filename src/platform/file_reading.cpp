@@ -1,5 +1,4 @@
 // Whole-file reading over the platform interface, the same on every platform.
-#include <cerrno>
 #include <new>
 #include <vector>
 
@@ -21,7 +20,7 @@ SysError ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& by
 
 SysError ReadWholeFile(const CFile& file, std::vector<std::uint8_t>& bytes) {
   bytes.clear();
-  if (file.status.size >= kMaxFileSize) return {EFBIG, "read"};
+  if (file.status.size >= kMaxFileSize) return {kErrorTooLarge, "read"};
   try {
     std::size_t size = static_cast<std::size_t>(file.status.size);
     bytes.resize(size);
@@ -30,7 +29,7 @@ SysError ReadWholeFile(const CFile& file, std::vector<std::uint8_t>& bytes) {
     // The end is confirmed by a read that returns nothing.
     while (got == size) {
       size = got + kGrowthChunk;
-      if (size >= kMaxFileSize) return {EFBIG, "read"};
+      if (size >= kMaxFileSize) return {kErrorTooLarge, "read"};
       bytes.resize(size);
       std::size_t more = 0;
       if (auto error = Files().ReadFile(file, got, bytes.data() + got, kGrowthChunk, more)) return error;
@@ -39,7 +38,7 @@ SysError ReadWholeFile(const CFile& file, std::vector<std::uint8_t>& bytes) {
     bytes.resize(got);
   } catch (const std::bad_alloc&) {
     bytes = {};
-    return {ENOMEM, "read"};
+    return {kErrorOutOfMemory, "read"};
   }
   return {};
 }

@@ -50,6 +50,7 @@ struct Sid {
   bool operator==(const Sid&) const = default;
 };
 
+// The SIDs of Linux accounts, and of everyone.
 Sid UserSid(std::uint32_t uid);
 Sid GroupSid(std::uint32_t gid);
 Sid EveryoneSid();
@@ -66,7 +67,7 @@ inline constexpr std::uint32_t kAccessExecute = 0x1200A0;
 inline constexpr std::uint32_t kAccessFull = 0x1F01FF;  // r, w and x together
 
 // The rights a permission triple (4 = r, 2 = w, 1 = x) grants: the OR of its parts, or full
-// control for all three.
+// control for all three: how the Linux side shows permission bits as Windows rights.
 std::uint32_t AccessMaskForPermissions(unsigned permissions);
 
 struct AccessEntry {
@@ -78,8 +79,10 @@ struct AccessEntry {
 
 struct AccessList {
   std::vector<AccessEntry> entries;
-  // Bytes of the list in its Windows form: an 8-byte header, then per entry a 4-byte header,
-  // the 4-byte mask and the SID.
+  // The size its header gives, where the list was read in its Windows form; 0 otherwise.
+  std::uint32_t headerSize = 0;
+  // Bytes of the list in its Windows form: the header's size, or else counted: an 8-byte
+  // header, then per entry a 4-byte header, the 4-byte mask and the SID.
   std::uint32_t SizeInBytes() const;
 };
 
@@ -92,6 +95,7 @@ struct AccountSizes {
 // A one-entry access list ready to be written: the account alone, with full access.
 struct SingleEntryAccessList {
   Sid account;
+  std::vector<std::uint8_t> nativeList;  // Windows: the ACL SetEntriesInAclW built
 };
 
 // A right of the process (a capability on Linux) and its state.

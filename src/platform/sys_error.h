@@ -11,6 +11,16 @@ struct [[nodiscard]] SysError {
   explicit operator bool() const { return code != 0; }
 };
 
+// Codes of the conditions callers tell apart, in the platform's own numbering (errno values on
+// POSIX, Windows error codes on Windows). The platform side reports each condition with exactly
+// this code, so callers compare against the name and never #ifdef.
+extern const int kErrorOutOfMemory;  // ENOMEM, ERROR_NOT_ENOUGH_MEMORY
+extern const int kErrorExists;       // EEXIST, ERROR_ALREADY_EXISTS
+extern const int kErrorNotFound;     // ENOENT, ERROR_FILE_NOT_FOUND
+extern const int kErrorIsDirectory;  // EISDIR, ERROR_DIRECTORY_NOT_SUPPORTED
+extern const int kErrorInvalid;      // EINVAL, ERROR_INVALID_PARAMETER
+extern const int kErrorTooLarge;     // EFBIG, ERROR_FILE_TOO_LARGE
+
 // Not a system code: the name no longer holds the file or directory the run found there
 // (another user replaced it meanwhile).
 inline constexpr int kErrorReplaced = -1000;

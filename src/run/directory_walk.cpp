@@ -1,7 +1,5 @@
 #include "run/directory_walk.h"
 
-#include <cerrno>
-
 namespace glyphshift {
 
 CWalkNode::~CWalkNode() {
@@ -49,7 +47,7 @@ platform::SysError CDirectoryChain::Open(const WalkNodePtr& node, const platform
   for (WalkNodePtr at = node; !(from = Find(at.get()));) {
     down.push_back(at);
     at = at->parent;
-    if (!at) return {ENOENT, "open"};  // not a node of this walk
+    if (!at) return {platform::kErrorNotFound, "open"};  // not a node of this walk
   }
   for (auto it = down.rbegin(); it != down.rend(); ++it) {
     platform::CDirectory opened;
@@ -69,7 +67,7 @@ platform::SysError OpenOrCreateCopy(const platform::CDirectory& parent, const CW
                                     platform::CDirectory& opened) {
   platform::FileSystem& files = platform::Files();
   if (const platform::SysError error = files.CreateSubdirectory(parent, node.name, node.permissions & 0777u);
-      error && error.code != EEXIST) {
+      error && error.code != platform::kErrorExists) {
     return error;
   }
   return files.OpenSubdirectory(parent, node.name, nullptr, opened);

@@ -152,8 +152,7 @@ bool CDirectoryScan::Visit(std::size_t index) {
         // A listed name holds no separator, "." or "..": plain joining keeps the walk linear
         // in the depth (canonicalising every level's path made a deep tree quadratic).
         child->path = node_->path;
-        if (!child->path.ends_with(kPathSeparator)) child->path += kPathSeparator;
-        child->path += entry.name;
+        AppendPathComponent(child->path, entry.name);
         if (!Push(stack_, std::move(child), walk_.summary)) return false;
       }
       return true;

@@ -2,18 +2,38 @@
 
 #include <vector>
 
+#include "platform/path_names.h"
+#include "platform/path_roots.h"
+
 namespace glyphshift {
+
+using platform::IsPathSeparator;
+using platform::PathRootLength;
+
+namespace {
+
+// The last separator at or after `from`, or npos.
+std::size_t LastSeparator(std::u16string_view path, std::size_t from) {
+  for (std::size_t i = path.size(); i > from; --i) {
+    if (IsPathSeparator(path[i - 1])) return i - 1;
+  }
+  return std::u16string_view::npos;
+}
+
+}  // namespace
 
 std::u16string CanonicalizePath(std::u16string_view path) {
   if (path.empty()) return {};
-  const bool absolute = path.front() == kPathSeparator;
-  const bool trailing = path.size() > 1 && path.back() == kPathSeparator;
+  const std::size_t rootLength = PathRootLength(path);
+  const std::u16string_view root = path.substr(0, rootLength);
+  const bool anchored = platform::IsAnchoredRoot(root);
+  const bool trailing = path.size() > rootLength && IsPathSeparator(path.back());
 
   std::vector<std::u16string_view> parts;
-  std::size_t pos = 0;
+  std::size_t pos = rootLength;
   while (pos <= path.size()) {
-    std::size_t end = path.find(kPathSeparator, pos);
-    if (end == std::u16string_view::npos) end = path.size();
+    std::size_t end = pos;
+    while (end < path.size() && !IsPathSeparator(path[end])) ++end;
     const std::u16string_view part = path.substr(pos, end - pos);
     pos = end + 1;
     if (part.empty() || part == u".") continue;
@@ -24,44 +44,48 @@ std::u16string CanonicalizePath(std::u16string_view path) {
       }
       // Above the root there is nothing; above a relative start the ".." must stay, or the
       // path would name a different file.
-      if (absolute) continue;
+      if (anchored) continue;
     }
     parts.push_back(part);
   }
 
   std::u16string result;
-  if (absolute) result.push_back(kPathSeparator);
+  for (const char16_t c : root) result.push_back(IsPathSeparator(c) ? kPathSeparator : c);
   for (std::size_t i = 0; i < parts.size(); ++i) {
     if (i != 0) result.push_back(kPathSeparator);
     result.append(parts[i]);
   }
   if (result.empty()) return u".";
-  if (trailing && result.back() != kPathSeparator) result.push_back(kPathSeparator);
+  if (trailing && !IsPathSeparator(result.back())) result.push_back(kPathSeparator);
   return result;
 }
 
 std::u16string JoinPath(std::u16string_view directory, std::u16string_view name) {
   if (directory.empty()) return std::u16string(name);
-  const std::size_t first = name.find_first_not_of(kPathSeparator);
-  name = first == std::u16string_view::npos ? std::u16string_view{} : name.substr(first);
+  while (!name.empty() && IsPathSeparator(name.front())) name.remove_prefix(1);
   std::u16string joined(directory);
-  if (joined.back() != kPathSeparator && !name.empty()) joined.push_back(kPathSeparator);
+  if (!IsPathSeparator(joined.back()) && !name.empty()) joined.push_back(kPathSeparator);
   joined.append(name);
   return CanonicalizePath(joined);
 }
 
+void AppendPathComponent(std::u16string& path, std::u16string_view name) {
+  if (!path.empty() && !IsPathSeparator(path.back())) path.push_back(kPathSeparator);
+  path.append(name);
+}
+
 std::u16string_view FileNameOf(std::u16string_view path) {
-  const std::size_t slash = path.rfind(kPathSeparator);
-  return slash == std::u16string_view::npos ? path : path.substr(slash + 1);
+  const std::size_t root = PathRootLength(path);
+  const std::size_t separator = LastSeparator(path, root);
+  return path.substr(separator == std::u16string_view::npos ? root : separator + 1);
 }
 
 std::u16string_view DirectoryOf(std::u16string_view path) {
-  const std::size_t slash = path.rfind(kPathSeparator);
-  if (slash == std::u16string_view::npos) return {};
-  if (slash == 0) return path.substr(0, 1);
-  return path.substr(0, slash);
+  const std::size_t root = PathRootLength(path);
+  const std::size_t separator = LastSeparator(path, root);
+  return path.substr(0, separator == std::u16string_view::npos ? root : separator);
 }
 
-bool IsRelativePath(std::u16string_view path) { return path.empty() || path.front() != kPathSeparator; }
+bool IsRelativePath(std::u16string_view path) { return PathRootLength(path) == 0; }
 
 }  // namespace glyphshift

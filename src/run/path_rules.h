@@ -1,5 +1,6 @@
-// Path text rules of the run, on '/': '\' is an ordinary character and there is no drive or
-// server part. Pure text work: nothing here touches the file system.
+// Path text rules of the run, on the platform's separators and roots (platform/path_names.h,
+// platform/path_roots.h): '/' on POSIX, where '\' is an ordinary character; '\' and '/' on
+// Windows, with drive and server roots. Pure text work: nothing here touches the file system.
 #pragma once
 
 #include <string>
@@ -11,25 +12,30 @@ namespace glyphshift {
 
 using platform::kPathSeparator;
 
-// Resolves "." and ".." components and collapses repeated separators. A relative path stays
-// relative ("../x" keeps its ".."; resolving to nothing gives "."), the root keeps its slash
-// and a trailing separator is kept.
+// Resolves "." and ".." components and collapses repeated separators; the separators written
+// are the platform's preferred one. A relative path stays relative ("../x" keeps its "..";
+// resolving to nothing gives "."), the root keeps its separator and a trailing separator is kept.
 std::u16string CanonicalizePath(std::u16string_view path);
 
 // `directory` and `name` with exactly one separator between them, leading separators of `name`
 // dropped, then canonicalised. An empty directory gives `name` alone.
 std::u16string JoinPath(std::u16string_view directory, std::u16string_view name);
 
-// The last component: the text after the last separator.
+// Appends one separator (unless `path` ends with one) and `name`, without canonicalising:
+// for names from a listing, which hold no separator, "." or "..".
+void AppendPathComponent(std::u16string& path, std::u16string_view name);
+
+// The last component: the text after the last separator (and after the root).
 std::u16string_view FileNameOf(std::u16string_view path);
 
-// The path without its last component and the separator before it; the root keeps its slash
-// ("/a" gives "/"), a bare name gives "".
+// The path without its last component and the separator before it; the root keeps its
+// separator ("/a" gives "/", "C:\a" gives "C:\"), a bare name gives "".
 std::u16string_view DirectoryOf(std::u16string_view path);
 
 using platform::BaseNameOf;
 using platform::ExtensionOf;
 
+// A path without a root part ("a/b", not "/a", "C:\a" or "C:a").
 bool IsRelativePath(std::u16string_view path);
 
 }  // namespace glyphshift

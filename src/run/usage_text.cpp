@@ -1,6 +1,9 @@
 #include "run/usage_text.h"
 
+#include <algorithm>
 #include <string>
+
+#include "platform/version_info.h"
 
 #ifndef GLYPHSHIFT_VERSION_MAJOR
 #error "The build defines the version from the project version."
@@ -78,27 +81,9 @@ const std::u16string_view kUsageFormat =
     u"-1\t\tOut of memory\r\n";
 
 bool GetVersionString(std::u16string_view key, std::u16string& value, std::size_t capacity) {
-  // The string table of the program's version information; Linux files carry no version
-  // resource, so the values come from the build.
-  const std::u16string fileVersion = VersionText(u", ");
-  const struct {
-    std::u16string_view key;
-    std::u16string_view value;
-  } kStrings[] = {
-      {u"FileDescription", u"Text character set conversion tool"},
-      {u"FileVersion", fileVersion},
-      {u"InternalName", u"morfex"},
-      {u"OriginalFilename", u"morfex.exe"},
-      {u"ProductName", u"Glyphshift"},
-      {u"ProductVersion", fileVersion},
-  };
-  value.clear();
-  for (const auto& entry : kStrings) {
-    if (entry.key != key) continue;
-    value = entry.value.substr(0, capacity == 0 ? 0 : capacity - 1);
-    return true;
-  }
-  return false;
+  const bool found = platform::ReadVersionString(key, value);
+  value.resize(std::min(value.size(), capacity == 0 ? 0 : capacity - 1));
+  return found;
 }
 
 std::u16string DottedVersion() { return VersionText(u"."); }

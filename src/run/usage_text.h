@@ -14,9 +14,8 @@ extern const std::u16string_view kUsageFormat;
 // Longest help text; longer text is cut here, as the help window's buffer would.
 inline constexpr std::size_t kMaxUsageTextLength = 4095;
 
-// One string of the program's version information ("FileVersion" reads "1, 3, 15, 2", from the
-// build's project version). Sets `value` to at most `capacity` - 1 characters and returns true
-// when the key exists; otherwise clears `value` and returns false.
+// One string of the program's version information ("FileVersion" reads "1, 3, 15, 2"). Sets `value` to at most
+// `capacity` - 1 characters and returns true when the key exists; otherwise clears `value` and returns false.
 bool GetVersionString(std::u16string_view key, std::u16string& value, std::size_t capacity = 64);
 
 // "1.3.15.2", for --version.

@@ -1,6 +1,5 @@
 // Owner-from-prefix: a converted file named after its future owner ("jdoe-report.txt") loses the
 // prefix from its name and is handed to the account the table lists for that prefix.
-#include <cerrno>
 #include <new>
 #include <optional>
 
@@ -18,8 +17,10 @@ namespace {
 constexpr std::u16string_view kPrefixSeparators = u"-_.#,;";
 
 std::size_t FileNameStart(std::u16string_view path) {
-  const auto slash = path.rfind(platform::kPathSeparator);
-  return slash == std::u16string_view::npos ? 0 : slash + 1;
+  for (std::size_t i = path.size(); i > 0; --i) {
+    if (platform::IsPathSeparator(path[i - 1])) return i;
+  }
+  return 0;
 }
 
 // Cuts the prefix and the character after it from the current file name and renames the file
@@ -33,7 +34,7 @@ void RenameToNameWithoutPrefix(std::u16string& path, COwnerTarget& target, std::
   const std::u16string rest = target.name.substr(cut);
   if (rest == u"." || rest == u"..") return;
   const platform::SysError error = platform::Files().RenameEntry(*target.directory, target.name, rest, &target.id);
-  if (error.code == EEXIST) {
+  if (error.code == platform::kErrorExists) {
     PrintMessage(u"\"%s\" keeps its name: \"%s\" already exists.\n", target.name, rest);
   }
   if (error) return;

@@ -1,6 +1,8 @@
 // ProcessFile over real temporary files: character-set families, byte order marks, line
 // breaks and markup, asserted byte for byte.
 #include "convert/process_file_fixture.h"
+#include "platform/native_text.h"
+#include "platform/sys_error.h"
 
 #include <initializer_list>
 
@@ -147,8 +149,8 @@ TEST_F(ProcessFileTest, LogLevelPrintsTheCallFirst) {
   EXPECT_EQ(o.output, "ProcessFile(" + dir_.Native("in") + ", " + dir_.Native("out") + ", utf-8, utf-16)\n");
   options_.logLevel = -3;  // any value but 0
   EXPECT_EQ(Convert(dir_.Path("missing"), dir_.Path("out"), kCharsetUtf8, kCharsetUtf16).output,
-            "ProcessFile(" + dir_.Native("missing") + ", " + dir_.Native("out") +
-                ", utf-8, utf-16)\nNo such file or directory\n");
+            "ProcessFile(" + dir_.Native("missing") + ", " + dir_.Native("out") + ", utf-8, utf-16)\n" +
+                platform::ToNative(platform::ErrorText(platform::kErrorNotFound)));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // DetectCharacterSetByFile through the real POSIX file layer, in a temporary directory.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
+#include <filesystem>
 
 #include <string>
 
@@ -39,7 +39,7 @@ TEST_F(DetectByFile, EmptyFileIsZeroAndUnreadableOnesAreWindows1252) {
   support::WriteFileBytes(dir_.Native("empty.txt"), "");
   EXPECT_EQ(Detect("empty.txt"), 0);
   EXPECT_EQ(Detect("missing.txt"), 18);
-  ASSERT_EQ(mkdir(dir_.Native("folder").c_str(), 0755), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(dir_.Native("folder")));
   EXPECT_EQ(Detect("folder"), 18) << "a directory cannot be opened as a file";
   EXPECT_EQ(DetectCharacterSetByFile(nullptr), 18);
 }

@@ -102,7 +102,7 @@ TEST(CheckedFormat, CompileTimeKindsAgreeWithFormatArg) {
   EXPECT_EQ(format_detail::kKindOf<char[2]>, RuntimeKind("n"));
   EXPECT_EQ(format_detail::kKindOf<int>, RuntimeKind(1));
   EXPECT_EQ(format_detail::kKindOf<unsigned>, RuntimeKind(1u));
-  EXPECT_EQ(format_detail::kKindOf<long>, RuntimeKind(1L));
+  EXPECT_EQ(format_detail::kKindOf<std::int64_t>, RuntimeKind(std::int64_t{1}));
   EXPECT_EQ(format_detail::kKindOf<bool>, RuntimeKind(true));
   EXPECT_EQ(format_detail::kKindOf<char16_t>, RuntimeKind(u'x'));
 }

@@ -21,9 +21,9 @@ namespace {
 
 using testing::CapturedDiagnostics;
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using testing::FakeSecurity;
 using ::testing::HasSubstr;
-using ::testing::MatchesRegex;
 
 bool Matches(std::u16string_view base, std::u16string_view prefix) {
   return CUserTranslationTable::PrefixMatches(base, prefix);
@@ -108,12 +108,16 @@ TEST_F(OwnerFromPrefix, NameAndExtensionCases) {
   EXPECT_EQ(Apply("jdoe.txt"), dir_.Path("txt")) << "prefix and the extension's dot are cut";
   EXPECT_EQ(Apply("jdoe"), dir_.Path("jdoe")) << "nothing after the prefix: the name stays";
   EXPECT_EQ(Apply("jdoe-"), dir_.Path("jdoe-")) << "nothing would be left of the name";
-  EXPECT_EQ(Apply("jdoe-."), dir_.Path("jdoe-.")) << "'.' would name the directory";
   EXPECT_EQ(Apply("jdoe-.x"), dir_.Path(".x"));
-  EXPECT_THAT(Files(), ElementsAre(".x", "a.b.txt", "jdoe", "jdoe-", "jdoe-.", "txt"));
+  std::vector<std::string> expected = {".x", "a.b.txt", "jdoe", "jdoe-", "txt"};
+#ifndef _WIN32  // Windows drops a trailing dot from every name: there "jdoe-." cannot exist
+  EXPECT_EQ(Apply("jdoe-."), dir_.Path("jdoe-.")) << "'.' would name the directory";
+  expected.insert(expected.begin() + 4, "jdoe-.");
+#endif
+  EXPECT_THAT(Files(), ElementsAreArray(expected));
   EXPECT_EQ(std::count_if(security_.calls.begin(), security_.calls.end(),
                           [](const std::string& call) { return call.starts_with("owner "); }),
-            6);
+            static_cast<std::ptrdiff_t>(expected.size()));
 }
 
 TEST_F(OwnerFromPrefix, RenameFalseKeepsTheName) {
@@ -227,6 +231,17 @@ TEST_F(OwnerFromPrefix, DumpsEachEntryWithFlagsTypeAccountAndRights) {
 
 class TakeOwnerShipFailures : public ::testing::Test {
  protected:
+  // The diagnostics with each source line number shown as N.
+  std::string Reported() const {
+    std::string text = diagnostics_.Text();
+    for (std::size_t at = text.find("TakeOwnerShip:"); at != std::string::npos; at = text.find("TakeOwnerShip:", at)) {
+      at += 14;
+      const std::size_t digits = text.find_first_not_of("0123456789", at);
+      if (digits > at) text.replace(at, digits - at, "N");
+    }
+    return text;
+  }
+
   FakeSecurity security_;
   CapturedDiagnostics diagnostics_;
   const platform::Sid sid_ = platform::UserSid(1000);
@@ -237,18 +252,16 @@ TEST_F(TakeOwnerShipFailures, EveryStepIsTriedAndReportedWithItsLocation) {
   security_.ownerError = 22;
   EXPECT_FALSE(TakeOwnerShip({platform::CHandle::kInvalid, u"/f"}, sid_));
   EXPECT_THAT(security_.calls, ElementsAre("acl /f S-1-22-1-1000", "owner /f S-1-22-1-1000"));
-  EXPECT_THAT(diagnostics_.Text(),
-              MatchesRegex("helper\\.TakeOwnerShip:[0-9]+ - SetNamedSecurityInfo\\(SET ACL\\): Failed with error 1\n"
-                           "helper\\.TakeOwnerShip:[0-9]+ - SetNamedSecurityInfo\\(TAKE OWNERSHIP\\): Failed with "
-                           "error 22\n"));
+  EXPECT_EQ(Reported(),
+            "helper.TakeOwnerShip:N - SetNamedSecurityInfo(SET ACL): Failed with error 1\n"
+            "helper.TakeOwnerShip:N - SetNamedSecurityInfo(TAKE OWNERSHIP): Failed with error 22\n");
 }
 
 TEST_F(TakeOwnerShipFailures, UnbuiltListIsNotWrittenButTheOwnerIsStillSet) {
   security_.buildError = 22;
   EXPECT_FALSE(TakeOwnerShip({platform::CHandle::kInvalid, u"/f"}, sid_));
   EXPECT_THAT(security_.calls, ElementsAre("owner /f S-1-22-1-1000"));
-  EXPECT_THAT(diagnostics_.Text(),
-              MatchesRegex("helper\\.TakeOwnerShip:[0-9]+ - SetEntriesInAcl: Failed with error 22\n"));
+  EXPECT_EQ(Reported(), "helper.TakeOwnerShip:N - SetEntriesInAcl: Failed with error 22\n");
 }
 
 TEST_F(TakeOwnerShipFailures, SuccessIsSilent) {

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <pwd.h>
 #include <unistd.h>
+#endif
 
 #include <map>
 #include <string>
@@ -32,10 +34,12 @@ class CapturedDiagnostics {
   CapturedDiagnostics(const CapturedDiagnostics&) = delete;
   CapturedDiagnostics& operator=(const CapturedDiagnostics&) = delete;
 
-  // Everything written so far, as UTF-8.
+  // Everything written so far, as UTF-8, with LF line ends (Windows writes CR LF).
   std::string Text() const {
     platform::FlushStreams();
-    return support::ReadFileText(dir_.Native("stderr.log"));
+    std::string text = support::ReadFileText(dir_.Native("stderr.log"));
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
+    return text;
   }
 
  private:
@@ -136,6 +140,7 @@ class FakeSecurity final : public platform::SecurityServices {
   platform::SecurityServices* previous_ = nullptr;
 };
 
+#ifndef _WIN32
 inline uid_t UidOf(const char* name) {
   const passwd* entry = getpwnam(name);
   return entry ? entry->pw_uid : static_cast<uid_t>(-1);
@@ -151,5 +156,6 @@ inline std::string Text(const platform::Sid& sid) {
   do {                                                                           \
     if (::geteuid() != 0) GTEST_SKIP() << "changing owners and ACLs needs root"; \
   } while (0)
+#endif
 
 }  // namespace glyphshift::testing

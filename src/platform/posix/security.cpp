@@ -27,18 +27,6 @@ constexpr std::uint64_t kUnixAuthority = 22;  // S-1-22: Unix users (-1-) and gr
 constexpr std::uint32_t kUnixUserRid = 1;
 constexpr std::uint32_t kUnixGroupRid = 2;
 
-Sid MakeSid(std::uint64_t authority, std::initializer_list<std::uint32_t> subAuthorities) {
-  Sid sid;
-  sid.bytes.reserve(8 + 4 * subAuthorities.size());
-  sid.bytes.push_back(1);
-  sid.bytes.push_back(static_cast<std::uint8_t>(subAuthorities.size()));
-  for (int shift = 40; shift >= 0; shift -= 8) sid.bytes.push_back(static_cast<std::uint8_t>(authority >> shift));
-  for (std::uint32_t sub : subAuthorities) {
-    for (int shift = 0; shift < 32; shift += 8) sid.bytes.push_back(static_cast<std::uint8_t>(sub >> shift));
-  }
-  return sid;
-}
-
 struct ParsedSid {
   std::uint64_t authority = 0;
   std::vector<std::uint32_t> subAuthorities;
@@ -387,10 +375,6 @@ SecurityServices* gOverride = nullptr;
 
 // ---- free functions --------------------------------------------------------------------------
 
-Sid UserSid(std::uint32_t uid) { return MakeSid(kUnixAuthority, {kUnixUserRid, uid}); }
-Sid GroupSid(std::uint32_t gid) { return MakeSid(kUnixAuthority, {kUnixGroupRid, gid}); }
-Sid EveryoneSid() { return MakeSid(1, {0}); }
-
 SysError SidToText(const Sid& sid, std::u16string& text) {
   const auto parsed = ParseSid(sid);
   if (!parsed) return {EINVAL, "ConvertSidToStringSid"};
@@ -408,21 +392,6 @@ SysError SidToText(const Sid& sid, std::u16string& text) {
   }
   text = FromNative(out);
   return {};
-}
-
-std::uint32_t AccessMaskForPermissions(unsigned permissions) {
-  if ((permissions & 7u) == 7u) return kAccessFull;
-  std::uint32_t mask = 0;
-  if (permissions & 4u) mask |= kAccessRead;
-  if (permissions & 2u) mask |= kAccessWrite;
-  if (permissions & 1u) mask |= kAccessExecute;
-  return mask;
-}
-
-std::uint32_t AccessList::SizeInBytes() const {
-  std::size_t size = 8;
-  for (const AccessEntry& entry : entries) size += 8 + entry.sid.bytes.size();
-  return static_cast<std::uint32_t>(size);
 }
 
 SecurityServices& Security() {

@@ -18,6 +18,7 @@
 #include "platform/files.h"
 #include "platform/native_text.h"
 #include "platform/posix/posix_calls.h"
+#include "platform/temporary_names.h"
 
 namespace glyphshift::platform {
 
@@ -26,16 +27,6 @@ namespace {
 using posix::Errno;
 using posix::Fd;
 using posix::RetryOnEintr;
-
-// ".morfex-" and six letters or digits: short, so a long destination name cannot push the
-// temporary name past the file system's limit, and recognisable, so no run converts one.
-constexpr std::string_view kTemporaryPrefix = ".morfex-";
-constexpr std::size_t kTemporarySuffix = 6;
-constexpr char kTemporaryAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-
-bool IsTemporaryLetter(char16_t c) {
-  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9');
-}
 
 std::string RandomTemporaryName() {
   unsigned char random[kTemporarySuffix];
@@ -184,17 +175,6 @@ SysError CopyExtendedAttributes(int from, int to) {
 }
 
 }  // namespace
-
-bool IsTemporaryName(std::u16string_view name) {
-  if (name.size() != kTemporaryPrefix.size() + kTemporarySuffix) return false;
-  for (std::size_t i = 0; i < kTemporaryPrefix.size(); ++i) {
-    if (name[i] != static_cast<char16_t>(kTemporaryPrefix[i])) return false;
-  }
-  for (std::size_t i = kTemporaryPrefix.size(); i < name.size(); ++i) {
-    if (!IsTemporaryLetter(name[i])) return false;
-  }
-  return true;
-}
 
 CStagedFile::~CStagedFile() { RemoveTemporary(*this); }
 

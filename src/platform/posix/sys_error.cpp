@@ -1,10 +1,18 @@
 #include "platform/sys_error.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "platform/native_text.h"
 
 namespace glyphshift::platform {
+
+const int kErrorOutOfMemory = ENOMEM;
+const int kErrorExists = EEXIST;
+const int kErrorNotFound = ENOENT;
+const int kErrorIsDirectory = EISDIR;
+const int kErrorInvalid = EINVAL;
+const int kErrorTooLarge = EFBIG;
 
 std::u16string ErrorText(int code) {
   switch (code) {

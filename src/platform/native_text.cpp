@@ -1,4 +1,4 @@
-// UTF-16 <-> UTF-8 at the POSIX boundary. File names are byte strings that need not be valid
+// UTF-16 <-> UTF-8 at the byte boundary. File names are byte strings that need not be valid
 // UTF-8; each byte of an invalid sequence travels as the lone surrogate U+DC00+byte (always in
 // U+DC80..U+DCFF, as ASCII bytes are never invalid) and turns back into that byte, so a name read
 // from a directory reaches the same file again.
