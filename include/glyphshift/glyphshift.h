@@ -13,6 +13,8 @@
 #if defined(_WIN32)
 #if defined(GLYPHSHIFT_BUILDING_LIBRARY)
 #define GLYPHSHIFT_API __declspec(dllexport)
+#elif defined(GLYPHSHIFT_STATIC) /* code linked into the same module as the functions */
+#define GLYPHSHIFT_API
 #else
 #define GLYPHSHIFT_API __declspec(dllimport)
 #endif

@@ -1,0 +1,24 @@
+# Shared part of the MinGW-w64 toolchain files; GLYPHSHIFT_MINGW_TRIPLET names the target.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_VERSION 10)
+string(REGEX REPLACE "-.*" "" CMAKE_SYSTEM_PROCESSOR ${GLYPHSHIFT_MINGW_TRIPLET})
+
+# The posix thread model gives the C++ runtime its threads; linked statically below, so no
+# MinGW DLL has to travel with the program.
+foreach(tool IN ITEMS gcc g++)
+  find_program(GLYPHSHIFT_MINGW_${tool} NAMES ${GLYPHSHIFT_MINGW_TRIPLET}-${tool}-posix ${GLYPHSHIFT_MINGW_TRIPLET}-${tool})
+endforeach()
+set(CMAKE_C_COMPILER ${GLYPHSHIFT_MINGW_gcc})
+set(CMAKE_CXX_COMPILER ${GLYPHSHIFT_MINGW_g++})
+set(CMAKE_RC_COMPILER ${GLYPHSHIFT_MINGW_TRIPLET}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${GLYPHSHIFT_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Static runtime: libgcc, libstdc++ and winpthread are linked in.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Runs a cross-built Windows program under Wine, as CTest's emulator for the Windows build: a
+# prefix of its own (made once, under a lock, so parallel tests do not race to make it), no debug
+# chatter, and a wineserver that stays up between the many short runs of a test suite.
+set -euo pipefail
+
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+wineserver=/usr/lib/wine/wineserver64
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
+
+export WINEPREFIX=${WINEPREFIX:-${TMPDIR:-/tmp}/glyphshift-wine-$(id -u)}
+export WINEDEBUG=${WINEDEBUG:--all}
+# No offers to install browser or .NET runtimes into the prefix, no menu entries, and no
+# debugger that waits for a person when a test program crashes: the crash is the test's failure.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe,winedbg.exe=d}
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  exec 9>"$WINEPREFIX.lock"
+  flock 9
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    "$wine" wineboot --init >/dev/null 2>&1 || true
+    "$wineserver" -w
+  fi
+  flock -u 9
+  exec 9>&-
+fi
+"$wineserver" -p 120 >/dev/null 2>&1 || true
+exec "$wine" "$@"

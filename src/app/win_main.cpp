@@ -1,0 +1,40 @@
+// morfex on Windows: a GUI program that receives its command line as one raw text and splits
+// it with the program's own splitter (quotes after "=" kept, at most 100 arguments).
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "app/startup.h"
+#include "messages/print_message.h"
+#include "platform/streams.h"
+#include "run/command_line.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+  using namespace glyphshift;
+  // The common controls of version 6 (the manifest binds them) for the dialog's controls.
+  const HRESULT com = CoInitialize(nullptr);
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LINK_CLASS};
+  InitCommonControlsEx(&controls);
+  if (SUCCEEDED(com)) CoUninitialize();
+
+  int code = -1;
+  try {
+    // The text after the program name, the white space after it already removed.
+    std::u16string text(reinterpret_cast<const char16_t*>(commandLine != nullptr ? commandLine : L""));
+    std::vector<std::u16string> arguments;
+    if (!text.empty()) {
+      for (const std::u16string_view argument : SplitCommandLine(text)) arguments.emplace_back(argument);
+    }
+    code = RunProgram(arguments);
+  } catch (const std::bad_alloc&) {
+    // Allocation failure ends the run with its own exit code, never with an abort.
+    PrintMessage(u"Error: The system is out of memory. The operation failed.");
+    code = -1;
+  }
+  platform::FlushStreams();
+  return code;
+}

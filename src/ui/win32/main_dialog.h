@@ -1,0 +1,59 @@
+// The main conversion dialog (template 101) on Win32: the dialog logic of ui/main_dialog_logic.h
+// behind native controls, anchored by the layout table while it is resized.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "convert/conversion_options.h"
+#include "ui/layout.h"
+#include "ui/main_dialog_logic.h"
+
+namespace glyphshift::ui::win32 {
+
+// Runs the dialog modally with the desktop as owner: kDialogConvert after filling `options`,
+// kDialogCancel otherwise.
+int RunMainDialog(ConversionOptions& options);
+
+class CMainDialog {
+ public:
+  enum class Chooser { Source, Destination };
+  // Shows a file chooser; the chosen path, or nothing when the user cancels. The real one is
+  // the system's open or save dialog; the pictures of scripts/screenshot.sh choose directly.
+  using FileChooser = std::function<std::optional<std::u16string>(Chooser kind)>;
+
+  CMainDialog();
+  int Run(ConversionOptions& options);
+  void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+
+  HWND Window() const { return window_; }
+  DialogChoices Choices() const;
+
+ private:
+  static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void Initialise(HWND window);
+  void Command(int id);
+  void ChooseSource();
+  void ChooseDestination();
+  std::optional<std::u16string> ShowFileDialog(Chooser kind);
+  void SelectDetectedCharset();
+  void UpdateConvertEnabled();
+  void SetText(int id, const std::u16string& text);
+
+  HWND window_ = nullptr;
+  ConversionOptions* options_ = nullptr;
+  std::vector<std::u16string> charsetEntries_;
+  std::u16string filterList_;  // description and pattern pairs, each ended by U+0000, then one more
+  std::u16string sourcePath_;
+  std::u16string outputPath_;
+  std::array<ControlLayout, kMainDialogLayoutSize> layout_ = MainDialogLayout;
+  bool layoutCaptured_ = false;
+  FileChooser chooser_;
+};
+
+}  // namespace glyphshift::ui::win32

@@ -1,0 +1,162 @@
+// morfex.exe run under Wine as scripts run it: exact command lines, files written, output with
+// CR LF line ends, exit codes (-1 is 0xFFFFFFFF), log files, byte order marks, in place and /move.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e/windows/morfex_process.h"
+#include "support/temp_dir.h"
+
+namespace glyphshift::e2e {
+namespace {
+
+using ::testing::HasSubstr;
+
+class MorfexWindows : public support::TempDirTest {
+ protected:
+  std::u16string Here() const { return std::u16string(dir_.path().begin(), dir_.path().end()); }
+  WindowsRun Run(const std::u16string& arguments) { return RunMorfex(arguments, Here()); }
+  void Write(const std::string& name, std::string_view bytes) { support::WriteFileBytes(dir_.Native(name), bytes); }
+  std::string Read(const std::string& name) const { return support::ReadFileText(dir_.Native(name)); }
+  bool Exists(const std::string& name) const { return support::PathExists(dir_.Native(name)); }
+};
+
+TEST_F(MorfexWindows, SingleFileBesideTheSourceWithCrLfOutput) {
+  Write("letter.txt", "Gr\xFC\xDF" "e\r\n");
+  const WindowsRun run = Run(u"letter.txt /scs=windows-1252");
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(Read("letter.utf-8.txt"), "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e\r\n");
+  EXPECT_EQ(run.out,
+            "Destination character set: \"utf-8\" (Internal code 100)\r\n"
+            "Source character set: \"Windows-1252\" (Internal code 18)\r\n"
+            "\r\n"
+            "Success: [7 bytes + 5 Bytes] letter.txt\r\n"
+            "\r\n"
+            "1 file(s) successfully converted with total size of 7 Bytes\r\n"
+            "0 file(s) failed to convert\r\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(MorfexWindows, ByteOrderMarksByDestination) {
+  struct Case {
+    std::u16string options;
+    std::string output;
+    std::string bytes;
+  };
+  Write("t.txt", "A\xE9");
+  const Case cases[] = {
+      {u"/dcs=utf-16", "t.UTF-16.txt", std::string("\xFF\xFE" "A\0\xE9\0", 6)},
+      {u"/dcs=utf-16be", "t.UTF-16BE.txt", std::string("\xFE\xFF\0A\0\xE9", 6)},
+      {u"/dcs=utf-8 /nobom", "t.UTF-8.txt", "A\xC3\xA9"},
+      {u"/dcs=iso-8859-1", "t.ISO-8859-1.txt", "A\xE9"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(u"t.txt /scs=windows-1252 " + c.options).exitCode, 0u);
+    EXPECT_EQ(Read(c.output), c.bytes) << c.output;
+  }
+}
+
+TEST_F(MorfexWindows, WildcardsThroughTheTreeIntoAnOutputFolder) {
+  std::filesystem::create_directories(std::filesystem::path(dir_.path()) / "src" / "sub" / "deeper");
+  std::filesystem::create_directories(std::filesystem::path(dir_.path()) / "out");
+  Write("src/x.txt", "x");
+  Write("src/sub/y.txt", "y");
+  Write("src/sub/deeper/z.TXT", "z");
+  Write("src/sub/other.dat", "o");
+  const WindowsRun run = Run(u"src\\*.txt /r /output=out /dcs=utf-16");
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_THAT(run.out, HasSubstr("\r\n3 file(s) successfully converted with total size of 3 Bytes\r\n"));
+  EXPECT_EQ(Read("out/x.txt"), std::string("\xFF\xFEx\0", 4));
+  EXPECT_EQ(Read("out/sub/y.txt"), std::string("\xFF\xFEy\0", 4));
+  EXPECT_EQ(Read("out/sub/deeper/z.TXT"), std::string("\xFF\xFEz\0", 4)) << "patterns ignore case";
+  EXPECT_FALSE(Exists("out/sub/other.dat"));
+}
+
+TEST_F(MorfexWindows, ExitCodes) {
+  Write("a.txt", "a");
+  std::filesystem::create_directories(std::filesystem::path(dir_.path()) / "folder");
+  const struct {
+    std::u16string arguments;
+    DWORD code;
+    std::string printed;
+  } cases[] = {
+      {u"missing.txt", 2, "Error 2: Conversion of \"missing.txt\" failed."},
+      {u"folder", 3, "Invalid argument: folder is a directory. Use wildcards like *.txt instead!"},
+      {u"a.txt /output=out*.txt", 4, "Invalid argument: Wildcard in destination file is not allowed!"},
+      {u"*.txt /output=a.txt", 5, "Invalid argument: File as destination for multiple source files are not allowed!"},
+      {u"a.txt /dcs=klingon", 6, "Error 6: Character set \"klingon\" is unknown."},
+      {u"a.txt /scs=klingon /dcs=nope", 6, "Error 6: Character set \"nope\" is unknown."},
+  };
+  for (const auto& c : cases) {
+    const WindowsRun run = Run(c.arguments);
+    EXPECT_EQ(run.exitCode, c.code) << std::string(c.arguments.begin(), c.arguments.end());
+    EXPECT_THAT(run.out, HasSubstr(c.printed));
+  }
+  // No display here: the help text goes to standard output, the dialog cannot open; both -1.
+  const WindowsRun help = Run(u"/?");
+  EXPECT_EQ(help.exitCode, 0xFFFFFFFFu);
+  EXPECT_THAT(help.out, HasSubstr("Glyphshift \"1, 3, 15, 2\"\r\n")) << "the version resource of morfex.exe";
+  EXPECT_THAT(help.out, HasSubstr("6\t\tInvalid argument: Character set is unknown.\r\n"));
+  EXPECT_EQ(Run(u"").exitCode, 0xFFFFFFFFu);
+}
+
+TEST_F(MorfexWindows, LogFileIsAppendedWithCrLfAndAStartLinePerRun) {
+  Write("a.txt", "a");
+  EXPECT_EQ(Run(u"a.txt /log=run.log").out, "") << "a log replaces the console";
+  const WindowsRun second = Run(u"missing.txt /log=run.log /loglevel=1");
+  EXPECT_EQ(second.exitCode, 2u);
+  const std::string log = Read("run.log");
+  EXPECT_THAT(log, ::testing::StartsWith("\r\n[20"));
+  EXPECT_THAT(log, HasSubstr("] - Start\r\n\r\nDestination character set: "));
+  EXPECT_THAT(log, HasSubstr("Success: [1 bytes + 3 Bytes] a.txt\r\n"));
+  EXPECT_THAT(log, HasSubstr("\r\n\r\n["));
+  EXPECT_THAT(log, HasSubstr("ProcessFile("));
+  EXPECT_THAT(log, HasSubstr("Error 2: Conversion of \"missing.txt\" failed.\r\n"));
+  EXPECT_EQ(log.find("\n\n"), std::string::npos) << "every line feed has its CR";
+  EXPECT_EQ(Run(u"a.txt /log=folder-missing\\run.log").exitCode, 0xFFFFFFFFu) << "no log, no run";
+}
+
+TEST_F(MorfexWindows, InPlaceAndMoveNeverLoseTheSource) {
+  Write("same.txt", "\xE9");
+  EXPECT_EQ(Run(u"same.txt /scs=windows-1252 /replace /nobom").exitCode, 0u);
+  EXPECT_EQ(Read("same.txt"), "\xC3\xA9");
+  Write("moved.txt", "m");
+  EXPECT_EQ(Run(u"moved.txt /scs=windows-1252 /output=target.txt /move").exitCode, 0u);
+  EXPECT_FALSE(Exists("moved.txt"));
+  EXPECT_EQ(Read("target.txt"), "\xEF\xBB\xBFm");
+  // The destination is the source under another spelling: converted, and not deleted.
+  Write("self.txt", "s");
+  EXPECT_EQ(Run(u"self.txt /scs=windows-1252 /output=.\\SELF.TXT /move /nobom").exitCode, 0u);
+  EXPECT_EQ(Read("self.txt"), "s");
+  const std::vector<std::string> names = support::ListNames(dir_.path());
+  EXPECT_EQ(names.size(), 3u);
+  for (const std::string& name : names) EXPECT_NE(name.substr(0, 8), ".morfex-") << "a temporary file was left";
+}
+
+TEST_F(MorfexWindows, RawCommandLineQuotesAndBackslashes) {
+  std::filesystem::create_directories(std::filesystem::path(dir_.path()) / "in dir");
+  std::filesystem::create_directories(std::filesystem::path(dir_.path()) / "out dir");
+  Write("in dir/my file.txt", "q");
+  // A quoted first argument may hold spaces; a quoted "/output=" value loses its quotes, and a
+  // backslash before the closing quote is just a backslash; two spaces make no empty argument.
+  WindowsRun run = Run(u"\"in dir\\my file.txt\"  /output=\"out dir\\\" /dcs=utf-16 /nobom");
+  EXPECT_EQ(run.exitCode, 0u) << run.out;
+  EXPECT_EQ(Read("out dir/my file.txt"), std::string("q\0", 2));
+  // Text before a quote that does not follow "=" is dropped; a tab separates nothing, so
+  // "/nobom<TAB>x" is one argument that matches no option.
+  run = Run(u"junk\"in dir\\my file.txt\" /dcs=utf-8 /nobom\tx");
+  EXPECT_EQ(run.exitCode, 0u) << run.out;
+  EXPECT_EQ(Read("in dir/my file.UTF-8.txt"), "\xEF\xBB\xBFq");
+  // A "/line=" value in quotes keeps them, and is then no line-break name: breaks are removed.
+  Write("lines.txt", "a\r\nb\r\n");
+  EXPECT_EQ(Run(u"lines.txt /line=\"unix\" /output=plain.txt /nobom").exitCode, 0u);
+  EXPECT_EQ(Read("plain.txt"), "ab");
+  EXPECT_EQ(Run(u"lines.txt /LINE=unix /output=unix.txt /NOBOM").exitCode, 0u);
+  EXPECT_EQ(Read("unix.txt"), "a\nb\n");
+}
+
+}  // namespace
+}  // namespace glyphshift::e2e
