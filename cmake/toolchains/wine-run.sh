@@ -26,5 +26,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   flock -u 9
   exec 9>&-
 fi
+if [ "${GLYPHSHIFT_WINE_END_SERVER:-0}" = 1 ]; then
+  # A run with windows: Wine's desktop process would outlive the program and hold on to the
+  # display and to the caller's output; it ends with the server, and the program's status stays.
+  status=0
+  "$wine" "$@" || status=$?
+  "$wineserver" -k >/dev/null 2>&1 || true
+  exit "$status"
+fi
 "$wineserver" -p 120 >/dev/null 2>&1 || true
 exec "$wine" "$@"

@@ -1,0 +1,177 @@
+// morfex.exe's windows on a real display (Xvfb, under Wine): found by their titles and driven as
+// a person drives them, from this separate process. The dialog's source is chosen in the
+// system's open dialog, the destination set picked, Convert pressed and the status box
+// confirmed; the conversion then runs with what the dialog logic filled in.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/windows/morfex_process.h"
+#include "support/temp_dir.h"
+#include "ui/main_dialog_logic.h"
+
+namespace glyphshift::e2e {
+namespace {
+
+constexpr DWORD kPatience = 30000;  // a first start of Wine's desktop takes a while
+
+struct WindowSearch {
+  std::wstring title;
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WindowSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t title[256] = {};
+  GetWindowTextW(window, title, 256);
+  if (owner == search->processId && search->title == title && IsWindowVisible(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The visible top-level window of `processId` titled `title`, or null after the wait.
+HWND WaitForWindow(const std::wstring& title, DWORD processId) {
+  for (DWORD waited = 0; waited < kPatience; waited += 100) {
+    WindowSearch search{title, processId, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) return search.found;
+    Sleep(100);
+  }
+  return nullptr;
+}
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[1024] = {};
+  SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+// Waits until the control shows `expected` (the dialog works on its own thread).
+std::wstring WaitForText(HWND control, const std::wstring& expected) {
+  std::wstring text;
+  for (DWORD waited = 0; waited < kPatience && (text = TextOf(control)) != expected; waited += 100) Sleep(100);
+  return text;
+}
+
+RECT ClientRectOf(HWND dialog, int id) {
+  RECT rect{};
+  GetWindowRect(GetDlgItem(dialog, id), &rect);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+void Select(HWND dialog, int list, std::size_t index) {
+  const HWND control = GetDlgItem(dialog, list);
+  SendMessageW(control, CB_SETCURSEL, index, 0);
+  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(list, CBN_SELCHANGE), reinterpret_cast<LPARAM>(control));
+}
+
+std::size_t EntryIndex(std::u16string_view name) {
+  const std::vector<std::u16string> entries = ui::CharsetListEntries();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (ui::EntryNamePart(entries[i]) == name) return i;
+  }
+  return entries.size();
+}
+
+class MorfexWindowsGui : public support::TempDirTest {
+ protected:
+  std::u16string Here() const { return std::u16string(dir_.path().begin(), dir_.path().end()); }
+  std::wstring Path(const std::string& name) const {
+    std::wstring path(dir_.path().begin(), dir_.path().end());
+    return path + L"\\" + std::wstring(name.begin(), name.end());
+  }
+};
+
+TEST_F(MorfexWindowsGui, DialogConvertsTheFileChosenInTheOpenDialog) {
+  support::WriteFileBytes(dir_.Native("letter.txt"), std::string("\xFF\xFE" "a\0\r\0\n\0b\0", 10));
+  CStartedMorfex morfex(u"", Here());
+  ASSERT_TRUE(morfex.Started());
+  const HWND dialog = WaitForWindow(L"Glyphshift", morfex.ProcessId());
+  ASSERT_NE(dialog, nullptr) << "the dialog, found by its title";
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1))) << "Convert starts disabled";
+  EXPECT_EQ(SendDlgItemMessageW(dialog, 1001, CB_GETCOUNT, 0, 0), 62);
+  EXPECT_EQ(SendDlgItemMessageW(dialog, 1004, CB_GETCURSEL, 0, 0), CB_ERR) << "no set chosen at start";
+  EXPECT_EQ(SendDlgItemMessageW(dialog, 1007, CB_GETCURSEL, 0, 0), 0) << "\"Do not change\"";
+
+  // 100 pixels wider: lists and paths stretch, the buttons on the right move, the check boxes
+  // stay; the height is held at 400 whatever is asked.
+  const RECT convert = ClientRectOf(dialog, 1), list = ClientRectOf(dialog, 1001), bom = ClientRectOf(dialog, 1008);
+  RECT window{};
+  GetWindowRect(dialog, &window);
+  SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left + 100, 600, SWP_NOMOVE | SWP_NOZORDER);
+  RECT resized{};
+  GetWindowRect(dialog, &resized);
+  EXPECT_EQ(resized.bottom - resized.top, 400);
+  EXPECT_EQ(ClientRectOf(dialog, 1).left, convert.left + 100);
+  EXPECT_EQ(ClientRectOf(dialog, 1001).right - ClientRectOf(dialog, 1001).left, list.right - list.left + 100);
+  EXPECT_EQ(ClientRectOf(dialog, 1008).left, bom.left);
+  EXPECT_EQ(ClientRectOf(dialog, 1008).right, bom.right);
+
+  // The source, chosen in the system's open dialog.
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1003)));
+  const HWND open = WaitForWindow(L"Please select a source text document to convert", morfex.ProcessId());
+  ASSERT_NE(open, nullptr);
+  const HWND nameBox = GetDlgItem(open, 0x47C) != nullptr ? GetDlgItem(open, 0x47C) : GetDlgItem(open, 0x480);
+  ASSERT_NE(nameBox, nullptr) << "the file name box of the open dialog";
+  const std::wstring source = Path("letter.txt");
+  SendMessageW(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(source.c_str()));
+  PostMessageW(open, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  EXPECT_EQ(WaitForText(GetDlgItem(dialog, 1002), source), source);
+  EXPECT_EQ(TextOf(GetDlgItem(dialog, 1005)), Path("letter.2.txt")) << "the proposed destination";
+  const std::size_t utf16 = EntryIndex(u"UTF-16");
+  EXPECT_EQ(SendDlgItemMessageW(dialog, 1001, CB_GETCURSEL, 0, 0), static_cast<LRESULT>(utf16)) << "detected";
+  EXPECT_EQ(SendDlgItemMessageW(dialog, 1004, CB_GETCURSEL, 0, 0), static_cast<LRESULT>(utf16));
+
+  Select(dialog, 1004, EntryIndex(u"UTF-8"));
+  Select(dialog, 1007, 2);  // UNIX
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1)));
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1)));
+
+  const HWND finished = WaitForWindow(L"Finished", morfex.ProcessId());
+  ASSERT_NE(finished, nullptr) << "the status box after the conversion";
+  PostMessageW(finished, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  EXPECT_EQ(morfex.Wait(kPatience), 0u);
+  EXPECT_EQ(support::ReadFileText(dir_.Native("letter.2.txt")), "\xEF\xBB\xBF" "a\nb");
+}
+
+TEST_F(MorfexWindowsGui, ClosingTheDialogConvertsNothing) {
+  CStartedMorfex morfex(u"", Here());
+  const HWND dialog = WaitForWindow(L"Glyphshift", morfex.ProcessId());
+  ASSERT_NE(dialog, nullptr);
+  PostMessageW(dialog, WM_CLOSE, 0, 0);
+  EXPECT_EQ(morfex.Wait(kPatience), 0xFFFFFFFFu);
+  EXPECT_TRUE(support::ListNames(dir_.path()).empty());
+}
+
+TEST_F(MorfexWindowsGui, HelpWindowShowsTheUsageTextAndEndsWithMinusOne) {
+  CStartedMorfex morfex(u"/?", Here());
+  const HWND help = WaitForWindow(L"Help", morfex.ProcessId());
+  ASSERT_NE(help, nullptr);
+  RECT window{};
+  GetWindowRect(help, &window);
+  EXPECT_EQ(window.right - window.left, 640);
+  EXPECT_EQ(window.bottom - window.top, 480);
+  RECT client{};
+  GetClientRect(help, &client);
+  const HWND edit = GetDlgItem(help, 1009);
+  RECT editRect{};
+  GetWindowRect(edit, &editRect);
+  EXPECT_EQ(editRect.right - editRect.left, client.right - 10);
+  EXPECT_EQ(editRect.bottom - editRect.top, client.bottom - 10);
+  const std::wstring text = TextOf(edit);
+  EXPECT_TRUE(text.starts_with(L"Glyphshift \"1, 3, 15, 2\"\r\n\r\nUsage: morfex")) << "CR LF for the edit control";
+  PostMessageW(help, WM_CLOSE, 0, 0);
+  EXPECT_EQ(morfex.Wait(kPatience), 0xFFFFFFFFu);
+}
+
+}  // namespace
+}  // namespace glyphshift::e2e
