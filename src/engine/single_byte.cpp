@@ -34,7 +34,7 @@ inline bool HasUndefined(std::uint64_t four) noexcept {
 // Decodes `count` bytes; returns true when one of them was undefined.
 bool DecodeBytes(CharsetCode code, const std::uint8_t* source, std::uint32_t count, char16_t* destination) noexcept {
   const char16_t* units = kMappingTables[code].units;
-  const bool asciiIdentity = IsAsciiCompatible(code);
+  [[maybe_unused]] const bool asciiIdentity = IsAsciiCompatible(code);  // the vector paths use it
   std::uint64_t undefined = 0;
   std::uint32_t i = 0;
 #if defined(GLYPHSHIFT_HAVE_SSE2)
@@ -72,8 +72,8 @@ bool DecodeBytes(CharsetCode code, const std::uint8_t* source, std::uint32_t cou
 }
 
 // Encodes `count` units, a multiple of 16, through a filled ReverseTable.
-void EncodeBlocks(const std::uint8_t* reverse, bool asciiIdentity, const char16_t* source, std::uint32_t count,
-                  std::uint8_t* destination) noexcept {
+void EncodeBlocks(const std::uint8_t* reverse, [[maybe_unused]] bool asciiIdentity, const char16_t* source,
+                  std::uint32_t count, std::uint8_t* destination) noexcept {
   for (std::uint32_t i = 0; i < count; i += 16) {
 #if defined(GLYPHSHIFT_HAVE_SSE2)
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));

@@ -11,20 +11,30 @@ std::u16string Decimal(std::uint64_t value) {
   return std::u16string(digits.begin(), digits.end());
 }
 
+// floor(value * 100 / 2^shift) for a shift of 10 to 60: the product needs up to 71 bits, so it
+// is formed in two 64-bit halves (32-bit targets have no 128-bit integer).
+std::uint64_t HundredthsOf(std::uint64_t value, unsigned shift) {
+  const std::uint64_t low = (value & 0xFFFF'FFFFu) * 100;  // below 2^39
+  const std::uint64_t high = (value >> 32) * 100;          // below 2^39
+  const std::uint64_t productLow = low + (high << 32);
+  const std::uint64_t productHigh = (high >> 32) + (productLow < low ? 1 : 0);
+  return productHigh << (64 - shift) | productLow >> shift;
+}
+
 }  // namespace
 
 std::u16string FormatByteSize(std::uint64_t bytes) {
   if (bytes < 1024) return Decimal(bytes) + u" bytes";
 
   static constexpr const char16_t* kUnits[] = {u" KB", u" MB", u" GB", u" TB", u" PB", u" EB"};
-  // Hundredths of the unit, truncated; 128-bit because bytes * 100 can exceed 64 bits.
-  unsigned __int128 unit = 1024;
+  // The unit is 2^shift bytes; hundredths of it, truncated.
+  unsigned shift = 10;
   std::size_t index = 0;
-  while (index + 1 < std::size(kUnits) && static_cast<unsigned __int128>(bytes) >= unit * 1000) {
-    unit *= 1024;
+  while (index + 1 < std::size(kUnits) && (bytes >> shift) >= 1000) {
+    shift += 10;
     ++index;
   }
-  const auto hundredths = static_cast<std::uint64_t>(static_cast<unsigned __int128>(bytes) * 100 / unit);
+  const std::uint64_t hundredths = HundredthsOf(bytes, shift);
   const std::uint64_t whole = hundredths / 100;
   std::u16string text = Decimal(whole);
   if (whole < 10) {
