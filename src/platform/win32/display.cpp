@@ -23,7 +23,8 @@ void ShowMessageBox(std::u16string_view text, std::u16string_view caption, Messa
   const std::u16string textZ(text);
   const std::u16string captionZ(caption);
   // Modal and without an owner window: the run's dialog has ended before any file is converted.
-  MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(textZ.c_str()), reinterpret_cast<const wchar_t*>(captionZ.c_str()),
+  MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(textZ.c_str()),
+              reinterpret_cast<const wchar_t*>(captionZ.c_str()),
               MB_OK | MB_SETFOREGROUND | (icon == MessageBoxIcon::Error ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 

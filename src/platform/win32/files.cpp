@@ -33,9 +33,7 @@ constexpr NTSTATUS kStatusNotADirectory = static_cast<NTSTATUS>(0xC0000103);
 // Paths this long need the "\\?\" form (directories must leave room for an 8.3 name).
 constexpr std::size_t kShortPathLimit = MAX_PATH - 12;
 
-bool IsNotFound(NTSTATUS status) {
-  return status == kStatusObjectNameNotFound || status == kStatusObjectPathNotFound;
-}
+bool IsNotFound(NTSTATUS status) { return status == kStatusObjectNameNotFound || status == kStatusObjectPathNotFound; }
 }  // namespace
 
 std::u16string ToWin32Path(const std::u16string& path) {
@@ -299,9 +297,9 @@ SysError CWin32FileSystem::OpenNamedFile(const std::u16string& path, CFile& file
 
 SysError CWin32FileSystem::OpenDirectory(const std::u16string& path, CDirectory& directory) {
   if (path.empty() || path.find(u'\0') != std::u16string::npos) return {ERROR_INVALID_NAME, "open"};
-  const HANDLE handle = CreateFileW(Wide(ToWin32Path(path)), FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ_CONTROL |
-                                                                 FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                    kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE handle = CreateFileW(
+      Wide(ToWin32Path(path)), FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+      kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return LastError("open");
   return FillDirectory(handle, path, directory);
 }
@@ -310,9 +308,9 @@ SysError CWin32FileSystem::OpenSubdirectory(const CDirectory& parent, const std:
                                             const FileId* expected, CDirectory& directory) {
   if (auto error = CheckEntryName(name)) return error;
   HANDLE handle = nullptr;
-  const NTSTATUS status =
-      OpenRelative(Native(parent.handle), name, FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ_CONTROL | FILE_READ_ATTRIBUTES,
-                   kShareAll, FILE_OPEN, FILE_DIRECTORY_FILE, handle);
+  const NTSTATUS status = OpenRelative(Native(parent.handle), name,
+                                       FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                       kShareAll, FILE_OPEN, FILE_DIRECTORY_FILE, handle);
   if (!NT_SUCCESS(status)) {
     return status == kStatusNotADirectory ? SysError{ERROR_DIRECTORY, "open"} : StatusError(status, "open");
   }
@@ -327,8 +325,8 @@ SysError CWin32FileSystem::CreateSubdirectory(const CDirectory& parent, const st
   if (auto error = CheckEntryName(name)) return error;
   HANDLE handle = nullptr;
   // The new directory inherits its access list from the parent, as CreateDirectoryW would.
-  const NTSTATUS status =
-      OpenRelative(Native(parent.handle), name, FILE_LIST_DIRECTORY, kShareAll, FILE_CREATE, FILE_DIRECTORY_FILE, handle);
+  const NTSTATUS status = OpenRelative(Native(parent.handle), name, FILE_LIST_DIRECTORY, kShareAll, FILE_CREATE,
+                                       FILE_DIRECTORY_FILE, handle);
   if (!NT_SUCCESS(status)) return StatusError(status, "mkdir");
   CloseHandle(handle);
   return {};
@@ -338,8 +336,8 @@ SysError CWin32FileSystem::ListDirectory(const CDirectory& directory, std::vecto
   entries.clear();
   // A handle of its own: a listing moves a position the caller's handle would share.
   HANDLE raw = nullptr;
-  NTSTATUS status = OpenRelative(Native(directory.handle), u"", FILE_LIST_DIRECTORY, kShareAll, FILE_OPEN,
-                                 FILE_DIRECTORY_FILE, raw);
+  NTSTATUS status =
+      OpenRelative(Native(directory.handle), u"", FILE_LIST_DIRECTORY, kShareAll, FILE_OPEN, FILE_DIRECTORY_FILE, raw);
   if (!NT_SUCCESS(status)) return StatusError(status, "opendir");
   const CHandle listing(Wrap(raw));
   std::vector<std::uint64_t> buffer(64 * 1024 / sizeof(std::uint64_t));  // 8-byte aligned records
@@ -406,7 +404,8 @@ SysError CWin32FileSystem::Status(const CDirectory& directory, const std::u16str
   status = {};
   if (auto error = CheckEntryName(name)) return error;
   HANDLE handle = nullptr;
-  const NTSTATUS result = OpenRelative(Native(directory.handle), name, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, handle);
+  const NTSTATUS result =
+      OpenRelative(Native(directory.handle), name, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, handle);
   if (IsNotFound(result)) return {};
   if (!NT_SUCCESS(result)) return StatusError(result, "stat");
   const CHandle opened(Wrap(handle));
@@ -416,8 +415,8 @@ SysError CWin32FileSystem::Status(const CDirectory& directory, const std::u16str
 SysError CWin32FileSystem::OpenFile(const CDirectory& directory, const std::u16string& name, CFile& file) {
   if (auto error = CheckEntryName(name)) return error;
   HANDLE handle = nullptr;
-  const NTSTATUS status = OpenRelative(Native(directory.handle), name, GENERIC_READ, kShareAll, FILE_OPEN,
-                                       FILE_NON_DIRECTORY_FILE, handle);
+  const NTSTATUS status =
+      OpenRelative(Native(directory.handle), name, GENERIC_READ, kShareAll, FILE_OPEN, FILE_NON_DIRECTORY_FILE, handle);
   if (!NT_SUCCESS(status)) return OpenError(status, "open");
   return TakeRegularFile(handle, JoinForMessages(directory.path, name), file);
 }

@@ -3,9 +3,9 @@
 // authority, rights through the process token.
 #include "platform/security.h"
 
-#include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
+#include <windows.h>
 // The interface's names, not the Windows macros that pick the A or W call.
 #undef LookupAccountName
 #undef LookupAccountSid
@@ -271,9 +271,9 @@ SysError SidToText(const Sid& sid, std::u16string& text) {
 SysError ReadFileSecurity(const FileRef& file, std::unique_ptr<FileSecurity>& security) {
   security.reset();
   PSECURITY_DESCRIPTOR raw = nullptr;
-  const DWORD result = GetSecurityInfo(Native(file.handle), SE_FILE_OBJECT,
-                                       OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                       nullptr, nullptr, &raw);
+  const DWORD result =
+      GetSecurityInfo(Native(file.handle), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                      nullptr, nullptr, nullptr, nullptr, &raw);
   if (result != ERROR_SUCCESS) return Result(result, "GetSecurityInfo");
   auto read = std::unique_ptr<CWin32FileSecurity>(new (std::nothrow) CWin32FileSecurity);
   if (!read) {
@@ -306,8 +306,8 @@ SysError ApplyFileOwner(const FileRef& file, const FileSecurity& security) {
   if (!windows || !GetSecurityDescriptorOwner(windows->descriptor.get(), &owner, &defaulted) || owner == nullptr) {
     return Result(ERROR_INVALID_SECURITY_DESCR, "SetSecurityInfo");
   }
-  const DWORD result =
-      SetSecurityInfo(Native(file.handle), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner, nullptr, nullptr, nullptr);
+  const DWORD result = SetSecurityInfo(Native(file.handle), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner, nullptr,
+                                       nullptr, nullptr);
   if (result != ERROR_SUCCESS) return Result(result, "SetSecurityInfo");
   return {};
 }

@@ -5,8 +5,8 @@
 #define _CRT_RAND_S  // rand_s from <stdlib.h>
 #include <cstdlib>
 
-#include <windows.h>
 #include <aclapi.h>
+#include <windows.h>
 
 #include <string>
 
@@ -129,8 +129,8 @@ SysError CopySecurity(HANDLE from, HANDLE to) {
 
 // The attributes a file keeps when it is replaced; read-only is not among them, as a read-only
 // file is never replaced (OpenForReplacing).
-constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 SysError SetAttributes(HANDLE handle, DWORD attributes) {
   FILE_BASIC_INFO basic{};
@@ -231,8 +231,8 @@ SysError FlushStaged(CStagedFile& staged) {
 
 SysError Commit(CStagedFile& staged, const std::u16string& name, Replace replace) {
   const CSlotsLocked locked;
-  if (auto error = RenameByHandle(Native(staged.handle), Native(staged.directory->handle), name,
-                                  replace == Replace::Allowed)) {
+  if (auto error =
+          RenameByHandle(Native(staged.handle), Native(staged.directory->handle), name, replace == Replace::Allowed)) {
     // One code for "there is something at that name", whichever the file system gave.
     if (error.code == ERROR_FILE_EXISTS) error.code = kErrorExists;
     return error;

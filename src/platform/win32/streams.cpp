@@ -22,9 +22,9 @@ constexpr std::size_t kBufferSize = 2048;  // UTF-16 units
 
 struct CStream {
   explicit CStream(DWORD id) : stdId(id) {}
-  DWORD stdId;                         // STD_OUTPUT_HANDLE or STD_ERROR_HANDLE
-  HANDLE started = nullptr;            // the handle the program was started with, if any
-  HANDLE handle = nullptr;             // where text goes now (owned unless it is `started`)
+  DWORD stdId;               // STD_OUTPUT_HANDLE or STD_ERROR_HANDLE
+  HANDLE started = nullptr;  // the handle the program was started with, if any
+  HANDLE handle = nullptr;   // where text goes now (owned unless it is `started`)
   StreamTarget target = StreamTarget::Console;
   bool unbuffered = false;
   bool console = false;  // a console buffer: written as UTF-16, flushed at each line end
@@ -134,9 +134,10 @@ SysError OpenLogFile(const CStream& s, const std::u16string& logPath, HANDLE& op
     opened = other.handle;  // one opening shared by both streams
     return {};
   }
-  const HANDLE handle = CreateFileW(Wide(win32::ToWin32Path(logPath)), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE handle =
+      CreateFileW(Wide(win32::ToWin32Path(logPath)), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return win32::LastError("open");
   FileStatus status;
   const SysError error = win32::StatusOfHandle(handle, status);

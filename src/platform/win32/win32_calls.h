@@ -26,7 +26,7 @@ inline HANDLE Native(const CHandle& handle) { return reinterpret_cast<HANDLE>(ha
 inline HANDLE Native(CHandle::Native handle) { return reinterpret_cast<HANDLE>(handle); }
 inline CHandle::Native Wrap(HANDLE handle) {
   return handle == INVALID_HANDLE_VALUE || handle == nullptr ? CHandle::kInvalid
-                                                              : reinterpret_cast<CHandle::Native>(handle);
+                                                             : reinterpret_cast<CHandle::Native>(handle);
 }
 
 inline SysError LastError(const char* op) { return {static_cast<int>(GetLastError()), op}; }

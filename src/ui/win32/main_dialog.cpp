@@ -31,9 +31,7 @@ std::u16string NativeFilterList(const std::vector<FileFilter>& filters) {
   return list;
 }
 
-int Selection(HWND dialog, int id) {
-  return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
-}
+int Selection(HWND dialog, int id) { return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0)); }
 
 }  // namespace
 

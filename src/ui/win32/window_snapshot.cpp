@@ -91,7 +91,8 @@ bool Save(HWND window, const SnapshotRequest& request, const char16_t* name) {
   if (!path.empty() && path.back() != u'\\' && path.back() != u'/') path += u'\\';
   path += name;
   const bool saved = SaveWindowPicture(window, path);
-  std::fwprintf(stderr, L"%ls %ls\n", saved ? L"saved" : L"could not save", reinterpret_cast<const wchar_t*>(path.c_str()));
+  std::fwprintf(stderr, L"%ls %ls\n", saved ? L"saved" : L"could not save",
+                reinterpret_cast<const wchar_t*>(path.c_str()));
   return saved;
 }
 
@@ -119,8 +120,7 @@ void CALLBACK DialogShown(HWND window, UINT, UINT_PTR timer, DWORD) {
   }
   RECT rect{};
   GetWindowRect(window, &rect);
-  SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left + 100, rect.bottom - rect.top,
-               SWP_NOMOVE | SWP_NOZORDER);
+  SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left + 100, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER);
   SetTimer(window, 1, kSettleMilliseconds, DialogWidened);
 }
 
@@ -170,8 +170,8 @@ bool SaveWindowPicture(HWND window, const std::u16string& path) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
-  const bool read = copied && GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info,
-                                        DIB_RGB_COLORS) == height;
+  const bool read =
+      copied && GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS) == height;
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);

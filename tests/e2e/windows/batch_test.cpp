@@ -25,10 +25,14 @@ class MorfexWindows : public support::TempDirTest {
 };
 
 TEST_F(MorfexWindows, SingleFileBesideTheSourceWithCrLfOutput) {
-  Write("letter.txt", "Gr\xFC\xDF" "e\r\n");
+  Write("letter.txt",
+        "Gr\xFC\xDF"
+        "e\r\n");
   const WindowsRun run = Run(u"letter.txt /scs=windows-1252");
   EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_EQ(Read("letter.utf-8.txt"), "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e\r\n");
+  EXPECT_EQ(Read("letter.utf-8.txt"),
+            "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"
+            "e\r\n");
   EXPECT_EQ(run.out,
             "Destination character set: \"utf-8\" (Internal code 100)\r\n"
             "Source character set: \"Windows-1252\" (Internal code 18)\r\n"
@@ -48,7 +52,10 @@ TEST_F(MorfexWindows, ByteOrderMarksByDestination) {
   };
   Write("t.txt", "A\xE9");
   const Case cases[] = {
-      {u"/dcs=utf-16", "t.UTF-16.txt", std::string("\xFF\xFE" "A\0\xE9\0", 6)},
+      {u"/dcs=utf-16", "t.UTF-16.txt",
+       std::string("\xFF\xFE"
+                   "A\0\xE9\0",
+                   6)},
       {u"/dcs=utf-16be", "t.UTF-16BE.txt", std::string("\xFE\xFF\0A\0\xE9", 6)},
       {u"/dcs=utf-8 /nobom", "t.UTF-8.txt", "A\xC3\xA9"},
       {u"/dcs=iso-8859-1", "t.ISO-8859-1.txt", "A\xE9"},

@@ -36,8 +36,8 @@ bool Start(const std::u16string& arguments, const std::u16string& directory, HAN
     startup.hStdOutput = output;
     startup.hStdError = error;
   }
-  const BOOL ok = CreateProcessW(Wide(MorfexPath()), reinterpret_cast<wchar_t*>(commandLine.data()), nullptr,
-                                 nullptr, output != nullptr, 0, nullptr, Wide(directory), &startup, &started);
+  const BOOL ok = CreateProcessW(Wide(MorfexPath()), reinterpret_cast<wchar_t*>(commandLine.data()), nullptr, nullptr,
+                                 output != nullptr, 0, nullptr, Wide(directory), &startup, &started);
   CloseHandle(input);
   return ok != 0;
 }

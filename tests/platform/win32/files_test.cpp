@@ -89,7 +89,8 @@ TEST_F(Win32Files, StagedFilesTakeTheirNameOnlyWhenCommitted) {
     ASSERT_FALSE(Files().CreateStaged(root_, abandoned));
     EXPECT_TRUE(IsTemporaryName(abandoned.temporaryName));
     ASSERT_FALSE(Files().WriteStaged(abandoned, {Bytes("half"), 4}));
-    EXPECT_THAT(support::ListNames(dir_.path()), UnorderedElementsAre("a.txt", "sub", ::testing::StartsWith(".morfex-")));
+    EXPECT_THAT(support::ListNames(dir_.path()),
+                UnorderedElementsAre("a.txt", "sub", ::testing::StartsWith(".morfex-")));
   }
   EXPECT_THAT(support::ListNames(dir_.path()), UnorderedElementsAre("a.txt", "sub")) << "removed when abandoned";
 
