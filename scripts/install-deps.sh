@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests, the benchmarks and the package need, when
-# missing.
+# missing: also the MinGW-w64 cross compilers, GoogleTest's sources for them, and Wine for the
+# tests of the Windows build.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev clang-format clang-tidy
   libicu-dev
   xvfb xauth openbox
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64
   dpkg-dev fakeroot file lintian desktop-file-utils man-db groff-base
 )
 

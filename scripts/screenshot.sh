@@ -8,10 +8,14 @@
 # dialog-list.png (the source character-set list opened), dialog-filled.png (after choosing a
 # UTF-16 sample as source), dialog-wide.png (100 pixels wider), help.png. Each shows the whole
 # window as the screen does, with the frame of openbox when that is installed, so the dialog's
-# picture is 400 pixels high and the help window's 640 by 480. Needs xvfb and xauth, and for
-# the frames openbox (scripts/install-deps.sh installs them).
+# picture is 400 pixels high and the help window's 640 by 480. With a Windows build in
+# build/windows-x64 (or WINDOWS_BUILD), also the Win32 dialog and help window under Wine, saved by
+# morfex.exe itself: dialog.png, dialog-filled.png, dialog-wide.png and help.png in windows/.
+# Needs xvfb and xauth, for the frames openbox, and wine64 for the Win32 windows
+# (scripts/install-deps.sh installs them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$(pwd)
 
 build=${1:-build/dev}
 out=${2:-$(mktemp -d /tmp/glyphshift-screenshots.XXXXXX)}
@@ -37,7 +41,7 @@ command -v openbox >/dev/null || echo "openbox is missing (Debian package openbo
 
 # Each window saves its pictures, then closes itself; morfex then ends with status 255. The
 # window manager runs first and is ready once it has announced itself on the root window.
-run_shown() {
+run_framed() {
   (cd "$out" && xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" bash -c '
     if command -v openbox >/dev/null; then
       openbox --sm-disable >/dev/null 2>&1 &
@@ -50,13 +54,29 @@ run_shown() {
     status=0
     "$@" || status=$?
     if [ -n "${wm:-}" ]; then kill "$wm"; fi
-    exit "$status"' run_shown "$morfex" "$@") || [ $? -eq 255 ]
+    exit "$status"' run_framed "$@") || [ $? -eq 255 ]
 }
-run_shown
-run_shown "/?"
+run_framed "$morfex"
+run_framed "$morfex" "/?"
+pictures=(dialog.png dialog-list.png dialog-filled.png dialog-wide.png help.png)
+
+# The Win32 windows, in a Wine prefix whose desktop belongs to the Xvfb display; its server
+# ends with each run.
+windows_build=${WINDOWS_BUILD:-build/windows-x64}
+if [ -f "$windows_build/bin/morfex.exe" ]; then
+  mkdir -p "$out/windows"
+  morfex_exe="$(cd "$windows_build/bin" && pwd)/morfex.exe"
+  export GLYPHSHIFT_GUI_SNAPSHOT="$out/windows"
+  export WINEPREFIX="$(cd "$windows_build" && pwd)/wine-display" GLYPHSHIFT_WINE_END_SERVER=1
+  run_framed "$root/cmake/toolchains/wine-run.sh" "$morfex_exe"
+  run_framed "$root/cmake/toolchains/wine-run.sh" "$morfex_exe" "/?"
+  pictures+=(windows/dialog.png windows/dialog-filled.png windows/dialog-wide.png windows/help.png)
+else
+  echo "No Windows build in $windows_build: the Qt windows only" >&2
+fi
 
 missing=0
-for picture in dialog.png dialog-list.png dialog-filled.png dialog-wide.png help.png; do
+for picture in "${pictures[@]}"; do
   [ -s "$out/$picture" ] || { echo "missing: $picture" >&2; missing=1; }
 done
 rm -f "$sample"
