@@ -81,5 +81,5 @@ for picture in "${pictures[@]}"; do
 done
 rm -f "$sample"
 echo "Screenshots in $out:"
-ls -1 "$out"
+(cd "$out" && find . -name '*.png' | sed 's|^\./||' | sort)
 exit "$missing"

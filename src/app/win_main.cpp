@@ -1,8 +1,10 @@
 // morfex on Windows: a GUI program that receives its command line as one raw text and splits
 // it with the program's own splitter (quotes after "=" kept, at most 100 arguments).
+// <windows.h> first: the other Windows headers build on it.
+#include <windows.h>
+
 #include <commctrl.h>
 #include <objbase.h>
-#include <windows.h>
 
 #include <new>
 #include <string>

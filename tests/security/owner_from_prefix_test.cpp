@@ -233,13 +233,20 @@ class TakeOwnerShipFailures : public ::testing::Test {
  protected:
   // The diagnostics with each source line number shown as N.
   std::string Reported() const {
-    std::string text = diagnostics_.Text();
-    for (std::size_t at = text.find("TakeOwnerShip:"); at != std::string::npos; at = text.find("TakeOwnerShip:", at)) {
-      at += 14;
-      const std::size_t digits = text.find_first_not_of("0123456789", at);
-      if (digits > at) text.replace(at, digits - at, "N");
+    const std::string text = diagnostics_.Text();
+    std::string shown;
+    bool afterLocation = false;  // within the digits after "TakeOwnerShip:"
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const bool digit = text[i] >= '0' && text[i] <= '9';
+      if (afterLocation && digit) continue;
+      afterLocation = false;
+      shown += text[i];
+      if (shown.ends_with("TakeOwnerShip:")) {
+        shown += 'N';
+        afterLocation = true;
+      }
     }
-    return text;
+    return shown;
   }
 
   FakeSecurity security_;

@@ -3,9 +3,11 @@
 // authority, rights through the process token.
 #include "platform/security.h"
 
+// <windows.h> first: the other Windows headers build on it.
+#include <windows.h>
+
 #include <aclapi.h>
 #include <sddl.h>
-#include <windows.h>
 // The interface's names, not the Windows macros that pick the A or W call.
 #undef LookupAccountName
 #undef LookupAccountSid

@@ -5,8 +5,10 @@
 #define _CRT_RAND_S  // rand_s from <stdlib.h>
 #include <cstdlib>
 
-#include <aclapi.h>
+// <windows.h> first: the other Windows headers build on it.
 #include <windows.h>
+
+#include <aclapi.h>
 
 #include <string>
 

@@ -51,7 +51,7 @@ class CMainDialog {
   std::u16string filterList_;  // description and pattern pairs, each ended by U+0000, then one more
   std::u16string sourcePath_;
   std::u16string outputPath_;
-  std::array<ControlLayout, kMainDialogLayoutSize> layout_ = MainDialogLayout;
+  std::array<ControlLayout, kMainDialogLayoutSize> layout_ = kMainDialogLayout;
   bool layoutCaptured_ = false;
   FileChooser chooser_;
 };

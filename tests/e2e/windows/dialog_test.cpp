@@ -92,7 +92,9 @@ class MorfexWindowsGui : public support::TempDirTest {
 };
 
 TEST_F(MorfexWindowsGui, DialogConvertsTheFileChosenInTheOpenDialog) {
-  support::WriteFileBytes(dir_.Native("letter.txt"), std::string("\xFF\xFE" "a\0\r\0\n\0b\0", 10));
+  support::WriteFileBytes(dir_.Native("letter.txt"), std::string("\xFF\xFE"
+                                                                 "a\0\r\0\n\0b\0",
+                                                                 10));
   CStartedMorfex morfex(u"", Here());
   ASSERT_TRUE(morfex.Started());
   const HWND dialog = WaitForWindow(L"Glyphshift", morfex.ProcessId());
@@ -140,7 +142,9 @@ TEST_F(MorfexWindowsGui, DialogConvertsTheFileChosenInTheOpenDialog) {
   ASSERT_NE(finished, nullptr) << "the status box after the conversion";
   PostMessageW(finished, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   EXPECT_EQ(morfex.Wait(kPatience), 0u);
-  EXPECT_EQ(support::ReadFileText(dir_.Native("letter.2.txt")), "\xEF\xBB\xBF" "a\nb");
+  EXPECT_EQ(support::ReadFileText(dir_.Native("letter.2.txt")),
+            "\xEF\xBB\xBF"
+            "a\nb");
 }
 
 TEST_F(MorfexWindowsGui, ClosingTheDialogConvertsNothing) {

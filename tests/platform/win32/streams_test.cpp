@@ -16,8 +16,8 @@ class Win32Streams : public support::TempDirTest {
     FlushStreams();
     SetUnbuffered(StdStream::Output, false);
     SetUnbuffered(StdStream::Error, false);
-    RouteStream(StdStream::Output, StreamTarget::Console);
-    RouteStream(StdStream::Error, StreamTarget::Console);
+    (void)RouteStream(StdStream::Output, StreamTarget::Console);
+    (void)RouteStream(StdStream::Error, StreamTarget::Console);
   }
 };
 
