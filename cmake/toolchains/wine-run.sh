@@ -34,5 +34,10 @@ if [ "${GLYPHSHIFT_WINE_END_SERVER:-0}" = 1 ]; then
   "$wineserver" -k >/dev/null 2>&1 || true
   exit "$status"
 fi
-"$wineserver" -p 120 >/dev/null 2>&1 || true
+if "$wineserver" -p 120 >/dev/null 2>&1; then
+  # A new server: the system processes Wine starts with the first program would keep that
+  # program's output open (and a caller waiting for its end) as long as the server lives, so
+  # they are started here, without the caller's output.
+  "$wine" cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+fi
 exec "$wine" "$@"

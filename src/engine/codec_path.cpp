@@ -12,8 +12,9 @@
 namespace glyphshift::engine {
 namespace {
 
-#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 // Not every compiler's __builtin_cpu_supports knows "lzcnt", so ask the processor directly.
+// (Only the vector paths need it: a build without SSE2, such as 32-bit Windows, has none.)
 bool HasLzcnt() noexcept {
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
   return __get_cpuid(0x80000001u, &eax, &ebx, &ecx, &edx) != 0 && (ecx & bit_LZCNT) != 0;
