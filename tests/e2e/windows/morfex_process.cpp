@@ -25,14 +25,8 @@ std::string ReadAll(const std::u16string& path) {
 // CreateProcessW may write into the command line: a copy of our own.
 bool Start(const std::u16string& arguments, const std::u16string& directory, HANDLE output, HANDLE error,
            PROCESS_INFORMATION& started) {
-  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about the sum of three strings.
-  std::u16string commandLine = u"\"";
-  commandLine += MorfexPath();
-  commandLine += u'"';
-  if (!arguments.empty()) {
-    commandLine += u' ';
-    commandLine += arguments;
-  }
+  std::u16string commandLine = u"\"" + MorfexPath() + u"\"";
+  if (!arguments.empty()) commandLine += u" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   HANDLE input = InheritableFile(u"NUL", GENERIC_READ, OPEN_EXISTING);
