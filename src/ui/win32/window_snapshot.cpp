@@ -106,22 +106,33 @@ void CALLBACK DialogWidened(HWND window, UINT, UINT_PTR timer, DWORD) {
   SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_CANCEL, BN_CLICKED), 0);
 }
 
-void CALLBACK DialogShown(HWND window, UINT, UINT_PTR timer, DWORD) {
-  KillTimer(window, timer);
-  Save(window, g_request, u"dialog.png");
-  if (!g_request.source.empty()) {
-    g_dialog->SetFileChooser([](CMainDialog::Chooser kind) -> std::optional<std::u16string> {
-      if (kind == CMainDialog::Chooser::Source) return g_request.source;
-      return std::nullopt;
-    });
-    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SOURCE_BUTTON, BN_CLICKED), 0);
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Save(window, g_request, u"dialog-filled.png");
-  }
+void Widen(HWND window) {
   RECT rect{};
   GetWindowRect(window, &rect);
   SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left + 100, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER);
   SetTimer(window, 1, kSettleMilliseconds, DialogWidened);
+}
+
+void CALLBACK DialogFilled(HWND window, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(window, timer);
+  Save(window, g_request, u"dialog-filled.png");
+  Widen(window);
+}
+
+void CALLBACK DialogShown(HWND window, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(window, timer);
+  Save(window, g_request, u"dialog.png");
+  if (g_request.source.empty()) {
+    Widen(window);
+    return;
+  }
+  g_dialog->SetFileChooser([](CMainDialog::Chooser kind) -> std::optional<std::u16string> {
+    if (kind == CMainDialog::Chooser::Source) return g_request.source;
+    return std::nullopt;
+  });
+  SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SOURCE_BUTTON, BN_CLICKED), 0);
+  // The display shows the new texts only once the server has drawn them.
+  SetTimer(window, 1, kSettleMilliseconds, DialogFilled);
 }
 
 void CALLBACK HelpShown(HWND window, UINT, UINT_PTR timer, DWORD) {
