@@ -12,6 +12,7 @@
 #include "run/command_line.h"
 #include "run/enumeration.h"
 #include "run/exit_codes.h"
+#include "run/statistical_detector.h"
 #include "run/usage_text.h"
 #include "security/privileges.h"
 
@@ -75,6 +76,9 @@ int RunWithOptions(ConversionOptions& options) {
   }
   if (options.autoDetectSource) {
     PrintMessage(u"Source character set: Auto detect\n");
+    if (options.detectionMethod == DetectionMethod::Statistical && !CStatisticalDetector::Available()) {
+      PrintMessage(u"Statistical detection is not part of this build: the byte rules decide.\n");
+    }
   } else if (!ResolveAndReport(options.sourceCharsetName, options.sourceCharset,
                                u"Source character set: \"%s\" (Internal code %d)\n")) {
     return kExitUnknownCharset;

@@ -18,6 +18,9 @@ namespace glyphshift {
 // A detector over a text fed in pieces.
 class CStatisticalDetector {
  public:
+  // Whether this build has the detector; without it no detector answers.
+  static bool Available();
+
   CStatisticalDetector();
   ~CStatisticalDetector();
   CStatisticalDetector(const CStatisticalDetector&) = delete;

@@ -102,6 +102,10 @@ TEST_F(MorfexWindows, ExitCodes) {
     EXPECT_EQ(run.exitCode, c.code) << std::string(c.arguments.begin(), c.arguments.end());
     EXPECT_THAT(run.out, HasSubstr(c.printed));
   }
+  const WindowsRun statistical = Run(u"a.txt /detect=statistical");
+  EXPECT_EQ(statistical.exitCode, 0u);
+  EXPECT_THAT(statistical.out,
+              HasSubstr("Statistical detection is not part of this build: the byte rules decide.\r\n"));
   // No display here: the help text goes to standard output, the dialog cannot open; both -1.
   const WindowsRun help = Run(u"/?");
   EXPECT_EQ(help.exitCode, 0xFFFFFFFFu);
