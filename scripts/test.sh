@@ -32,5 +32,5 @@ ctest --preset windows-x64 -j "$jobs"
 cmake --preset windows-x86
 cmake --build --preset windows-x86 -j "$jobs"
 for module in morfex.exe glyphshift.dll; do
-  cmake -DLIBRARY="build/windows-x86/bin/$module" -DOBJDUMP=i686-w64-mingw32-objdump -P tests/engine/check_exports.cmake
+  cmake -DLIBRARY="build/windows-x86/bin/$module" -DOBJDUMP=i686-w64-mingw32-objdump -P tests/api/check_exports.cmake
 done

@@ -17,10 +17,12 @@ set(tests ${PROJECT_SOURCE_DIR}/tests)
 
 # Engine, formatter, command line, markup, dialog logic: the same code as on Linux, now built by
 # another compiler for another ABI and C library.
-foreach(name charset_catalogue mapping_tables single_byte utf8 text detect_by_file)
+foreach(name charset_catalogue mapping_tables single_byte utf8 text)
   glyphshift_add_test(${name}_test SOURCES ${tests}/engine/${name}_test.cpp
     LIBS glyphshift_engine glyphshift_api glyphshift_test_support)
 endforeach()
+glyphshift_add_test(detect_by_file_test SOURCES ${tests}/api/detect_by_file_test.cpp
+  LIBS glyphshift_api glyphshift_test_support)
 target_compile_definitions(mapping_tables_test PRIVATE GLYPHSHIFT_DEFAULT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 
 glyphshift_add_test(messages_test SOURCES ${tests}/messages/print_message_test.cpp LIBS glyphshift_messages)
@@ -55,7 +57,7 @@ glyphshift_add_test(platform_win32_test
   LIBS glyphshift_platform glyphshift_security glyphshift_test_support)
 
 # The library from C, and exactly eight exports from both the library and the program.
-add_executable(exports_c_test ${tests}/engine/exports_c_test.c)
+add_executable(exports_c_test ${tests}/api/exports_c_test.c)
 target_link_libraries(exports_c_test PRIVATE glyphshift)
 target_include_directories(exports_c_test PRIVATE ${PROJECT_SOURCE_DIR}/include)
 glyphshift_set_warnings(exports_c_test)
@@ -63,7 +65,7 @@ add_test(NAME exports_c_test COMMAND exports_c_test)
 foreach(module glyphshift morfex)
   add_test(NAME ${module}_exports_exactly_eight_names
     COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:${module}> -DOBJDUMP=${CMAKE_OBJDUMP}
-      -P ${tests}/engine/check_exports.cmake)
+      -P ${tests}/api/check_exports.cmake)
 endforeach()
 set_tests_properties(exports_c_test glyphshift_exports_exactly_eight_names morfex_exports_exactly_eight_names
   PROPERTIES LABELS windows)
