@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/native_side.h"
 #include "platform/native_text.h"
 #include "platform/posix/posix_calls.h"
 
@@ -451,19 +452,11 @@ std::u16string CPosixFileSystem::CurrentDirectory() {
   return cwd ? FromNative(cwd.get()) : std::u16string(u".");
 }
 
-FileSystem* gInstalled = nullptr;
-
 }  // namespace
 
-FileSystem& Files() {
+FileSystem& NativeFiles() {
   static CPosixFileSystem posix;
-  return gInstalled ? *gInstalled : posix;
-}
-
-FileSystem* SetFilesForTesting(FileSystem* files) {
-  FileSystem* previous = gInstalled;
-  gInstalled = files;
-  return previous;
+  return posix;
 }
 
 }  // namespace glyphshift::platform

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/native_side.h"
 #include "platform/native_text.h"
 
 namespace glyphshift::platform {
@@ -14,13 +15,7 @@ const int kErrorIsDirectory = EISDIR;
 const int kErrorInvalid = EINVAL;
 const int kErrorTooLarge = EFBIG;
 
-std::u16string ErrorText(int code) {
-  switch (code) {
-    case kErrorReplaced: return u"It was replaced by something else during the run.\n";
-    case kErrorIsLink: return u"It is a symbolic link.\n";
-    case kErrorNotRegular: return u"It is not a regular file.\n";
-    default: break;
-  }
+std::u16string SystemErrorText(int code) {
   // strerrordesc_np answers null for an unknown code, where strerror would invent
   // "Unknown error N"; the caller then prints its own fixed message with the code.
   const char* text = ::strerrordesc_np(code);

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/native_side.h"
 #include "platform/path_names.h"
 #include "platform/path_roots.h"
 #include "platform/win32/win32_calls.h"
@@ -529,19 +530,11 @@ std::u16string CWin32FileSystem::CurrentDirectory() {
   return length == 0 || length >= size ? std::u16string(u".") : FromWide(directory.c_str(), length);
 }
 
-FileSystem* g_installed = nullptr;
-
 }  // namespace
 
-FileSystem& Files() {
+FileSystem& NativeFiles() {
   static CWin32FileSystem files;
-  return g_installed ? *g_installed : files;
-}
-
-FileSystem* SetFilesForTesting(FileSystem* files) {
-  FileSystem* previous = g_installed;
-  g_installed = files;
-  return previous;
+  return files;
 }
 
 }  // namespace glyphshift::platform

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/native_side.h"
 #include "platform/win32/win32_calls.h"
 
 namespace glyphshift::platform {
@@ -18,13 +19,7 @@ const int kErrorIsDirectory = kErrorDirectoryNotSupported;
 const int kErrorInvalid = ERROR_INVALID_PARAMETER;
 const int kErrorTooLarge = ERROR_FILE_TOO_LARGE;
 
-std::u16string ErrorText(int code) {
-  switch (code) {
-    case kErrorReplaced: return u"It was replaced by something else during the run.\n";
-    case kErrorIsLink: return u"It is a symbolic link.\n";
-    case kErrorNotRegular: return u"It is not a regular file.\n";
-    default: break;
-  }
+std::u16string SystemErrorText(int code) {
   // The system's text, into a cleared buffer of 512 characters, in the user's language.
   wchar_t text[512] = {};
   const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
