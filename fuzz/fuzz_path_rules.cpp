@@ -39,10 +39,7 @@ void RequireCanonical(std::u16string_view path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1 || size > 2048) return 0;
-  const std::u16string text = gs::fuzz::Latin1Of(data + 1, size - 1);
-  const std::size_t split = std::min<std::size_t>(data[0], text.size());
-  const std::u16string_view first = std::u16string_view(text).substr(0, split);
-  const std::u16string_view second = std::u16string_view(text).substr(split);
+  const auto [first, second] = gs::fuzz::TwoTextsOf(data, size);
 
   const std::u16string canonical = gs::CanonicalizePath(first);
   Require(first.empty() == canonical.empty(), "only the empty path canonicalises to nothing");

@@ -27,4 +27,15 @@ inline std::u16string UnitsOf(const std::uint8_t* data, std::size_t size) {
 // Each byte as the unit of the same value: short inputs reach the ASCII syntax quickly.
 inline std::u16string Latin1Of(const std::uint8_t* data, std::size_t size) { return std::u16string(data, data + size); }
 
+// Two texts from one input (Latin1Of): the first byte says how long the first one is.
+struct TwoTexts {
+  std::u16string first;
+  std::u16string second;
+};
+inline TwoTexts TwoTextsOf(const std::uint8_t* data, std::size_t size) {
+  const std::u16string text = Latin1Of(data + 1, size - 1);
+  const std::size_t split = data[0] < text.size() ? data[0] : text.size();
+  return {text.substr(0, split), text.substr(split)};
+}
+
 }  // namespace glyphshift::fuzz

@@ -48,10 +48,7 @@ bool MatchesAny(std::u16string_view name, std::u16string_view patterns) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1 || size > 2048) return 0;
-  const std::u16string text = gs::fuzz::Latin1Of(data + 1, size - 1);
-  const std::size_t split = std::min<std::size_t>(data[0], text.size());
-  const std::u16string_view pattern = std::u16string_view(text).substr(0, split);
-  const std::u16string_view name = std::u16string_view(text).substr(split);
+  const auto [pattern, name] = gs::fuzz::TwoTextsOf(data, size);
   Require(gs::PathMatchSpec(name, pattern) == MatchesAny(name, pattern), "the matcher agrees with the table");
   return 0;
 }
