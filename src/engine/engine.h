@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "engine/charset_catalogue.h"
 #include "glyphshift/glyphshift.h"
@@ -22,6 +24,10 @@ std::int32_t SwapByteOrder(char16_t* data, std::uint32_t dataLength) noexcept;
 std::int32_t TransformLineBreaks(std::int32_t type, const char16_t* source, std::uint32_t sourceLength,
                                  char16_t* destination, std::uint32_t* destinationSize) noexcept;
 CharsetCode DetectCharset(const std::uint8_t* data, std::uint32_t dataLength) noexcept;
+
+// A small text read whole (a settings file) with CR LF and lone CR made LF, so its parser sees
+// one kind of line break. Below 2 GiB of text.
+std::u16string WithUnixLineBreaks(std::u16string_view text);
 
 // UTF-16 to one single-byte set over many calls, with the same bytes as Utf16ToSingleByte. The
 // exported function builds its 64 KiB reverse table on every call, which a text converted in

@@ -87,4 +87,14 @@ std::int32_t TransformLineBreaks(std::int32_t type, const char16_t* source, std:
   return CONVERT_OK;
 }
 
+std::u16string WithUnixLineBreaks(std::u16string_view text) {
+  const auto length = static_cast<std::uint32_t>(text.size() * 2);
+  std::uint32_t size = 0;
+  TransformLineBreaks(LINEBREAK_UNIX, text.data(), length, nullptr, &size);
+  std::u16string unix(size / 2, u'\0');
+  TransformLineBreaks(LINEBREAK_UNIX, text.data(), length, unix.data(), &size);
+  unix.resize(size / 2);
+  return unix;
+}
+
 }  // namespace glyphshift::engine

@@ -34,19 +34,6 @@ std::u16string DecodeTableText(std::span<const std::uint8_t> bytes) {
   return text;
 }
 
-// CR LF, lone CR and lone LF all become LF.
-std::u16string NormaliseLineBreaks(const std::u16string& text) {
-  if (text.empty()) return text;
-  const auto length = static_cast<std::uint32_t>(text.size() * 2);
-  std::uint32_t needed = 0;
-  engine::TransformLineBreaks(LINEBREAK_UNIX, text.data(), length, nullptr, &needed);
-  std::u16string unix(needed / 2, u'\0');
-  std::uint32_t produced = needed;
-  engine::TransformLineBreaks(LINEBREAK_UNIX, text.data(), length, unix.data(), &produced);
-  unix.resize(produced / 2);
-  return unix;
-}
-
 bool IsFieldSeparator(char16_t c) { return c == u'\t' || c == u';' || c == u','; }
 
 }  // namespace
@@ -70,7 +57,7 @@ bool CUserTranslationTable::LoadTable(const std::u16string& tableFileName) {
 }
 
 void CUserTranslationTable::LoadTableBytes(std::span<const std::uint8_t> bytes) {
-  ParseTable(NormaliseLineBreaks(DecodeTableText(bytes)));
+  ParseTable(engine::WithUnixLineBreaks(DecodeTableText(bytes)));
 }
 
 std::uint32_t CUserTranslationTable::CountTableLines(std::u16string_view text) {

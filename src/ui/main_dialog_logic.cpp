@@ -106,16 +106,6 @@ std::optional<std::u16string> LoadFilterText() {
 }
 
 namespace {
-std::u16string UnifyLineBreaks(const std::u16string& text) {
-  const auto length = static_cast<std::uint32_t>(text.size() * 2);
-  std::uint32_t size = 0;
-  engine::TransformLineBreaks(LINEBREAK_UNIX, text.data(), length, nullptr, &size);
-  std::u16string unified(size / 2, u'\0');
-  engine::TransformLineBreaks(LINEBREAK_UNIX, text.data(), length, unified.data(), &size);
-  unified.resize(size / 2);
-  return unified;
-}
-
 bool IsItemSeparator(char16_t c) { return c == u'|' || c == u'\n'; }
 
 // The longest prefix of `text` of at most `room` characters that ends after a whole
@@ -135,7 +125,7 @@ std::u16string_view CutAfterWholePairs(std::u16string_view text, std::size_t roo
 std::vector<FileFilter> BuildFilterList(const std::optional<std::u16string>& fileText) {
   std::u16string list;
   if (fileText) {
-    std::u16string unified = UnifyLineBreaks(*fileText);
+    std::u16string unified = engine::WithUnixLineBreaks(*fileText);
     unified.resize(std::min(unified.size(), unified.find(u'\0')));
     const std::size_t room = kFilterListCapacity - 1 - kDefaultFilterPair.size();
     list = CutAfterWholePairs(unified, room);
