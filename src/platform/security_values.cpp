@@ -1,8 +1,10 @@
-// The pure parts of platform/security.h, the same on every platform: SIDs built from their
-// parts, the size of an access list, the rights of a permission triple.
+// The parts of platform/security.h that are the same on every platform: SIDs built from their
+// parts, the size of an access list, the rights of a permission triple, the test-double switch.
 #include <initializer_list>
 
 #include "platform/security.h"
+
+#include "platform/native_side.h"
 
 namespace glyphshift::platform {
 namespace {
@@ -44,6 +46,18 @@ std::uint32_t AccessList::SizeInBytes() const {
   std::size_t size = 8;
   for (const AccessEntry& entry : entries) size += 8 + entry.sid.bytes.size();
   return static_cast<std::uint32_t>(size);
+}
+
+namespace {
+SecurityServices* gInstalled = nullptr;
+}  // namespace
+
+SecurityServices& Security() { return gInstalled ? *gInstalled : NativeSecurity(); }
+
+SecurityServices* SetSecurityForTesting(SecurityServices* security) {
+  SecurityServices* previous = gInstalled;
+  gInstalled = security;
+  return previous;
 }
 
 }  // namespace glyphshift::platform

@@ -1,10 +1,9 @@
-// FileMemory on POSIX: the heap for small blocks, 2 MiB-aligned anonymous mappings for large ones.
-#include "platform/file_memory.h"
+// Large FileMemory blocks on POSIX: 2 MiB-aligned anonymous mappings.
+#include "platform/native_side.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <limits>
 
 namespace glyphshift::platform {
@@ -12,9 +11,11 @@ namespace {
 
 constexpr std::size_t kHugePage = 2u << 20;
 
+}  // namespace
+
 // Maps `bytes` rounded up to whole pages at a 2 MiB boundary, so transparent huge pages can back
 // all of it; null on failure.
-void* MapAligned(std::size_t bytes, std::size_t& mapped) {
+void* MapBlock(std::size_t bytes, std::size_t& mapped) noexcept {
   const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
   // Sizes near the top of the address space would wrap in the rounding below.
   if (bytes > std::numeric_limits<std::size_t>::max() - kHugePage - page) return nullptr;
@@ -32,24 +33,6 @@ void* MapAligned(std::size_t bytes, std::size_t& mapped) {
   return reinterpret_cast<void*>(aligned);
 }
 
-}  // namespace
-
-void FileMemoryRelease::operator()(void* block) const noexcept {
-  if (mappedBytes != 0) {
-    ::munmap(block, mappedBytes);
-  } else {
-    std::free(block);
-  }
-}
-
-FileMemory<std::uint8_t> AllocateFileMemory(std::uint64_t bytes) noexcept {
-  if (bytes > std::numeric_limits<std::size_t>::max()) return nullptr;
-  const auto size = static_cast<std::size_t>(bytes == 0 ? 1 : bytes);
-  if (size < kMappedBlockBytes) return FileMemory<std::uint8_t>(static_cast<std::uint8_t*>(std::malloc(size)));
-  std::size_t mapped = 0;
-  void* block = MapAligned(size, mapped);
-  if (block == nullptr) return nullptr;
-  return FileMemory<std::uint8_t>(static_cast<std::uint8_t*>(block), FileMemoryRelease{mapped});
-}
+void ReleaseBlock(void* block, std::size_t mapped) noexcept { ::munmap(block, mapped); }
 
 }  // namespace glyphshift::platform

@@ -369,8 +369,6 @@ SysError PosixSecurityServices::ListProcessRights(std::vector<ProcessRight>& rig
   return {};
 }
 
-SecurityServices* gOverride = nullptr;
-
 }  // namespace
 
 // ---- free functions --------------------------------------------------------------------------
@@ -394,15 +392,9 @@ SysError SidToText(const Sid& sid, std::u16string& text) {
   return {};
 }
 
-SecurityServices& Security() {
+SecurityServices& NativeSecurity() {
   static PosixSecurityServices posix;
-  return gOverride ? *gOverride : posix;
-}
-
-SecurityServices* SetSecurityForTesting(SecurityServices* security) {
-  SecurityServices* previous = gOverride;
-  gOverride = security;
-  return previous;
+  return posix;
 }
 
 SysError ReadFileSecurity(const FileRef& file, std::unique_ptr<FileSecurity>& security) {

@@ -1,29 +1,16 @@
-// FileMemory on Windows: the heap for small blocks, VirtualAlloc for large ones, which hands
-// out zeroed pages and gives them back to the system as soon as they are released.
-#include "platform/file_memory.h"
-
+// Large FileMemory blocks on Windows: VirtualAlloc hands out zeroed pages and gives them back to
+// the system as soon as they are released.
 #include <windows.h>
 
-#include <cstdlib>
-#include <limits>
+#include "platform/native_side.h"
 
 namespace glyphshift::platform {
 
-void FileMemoryRelease::operator()(void* block) const noexcept {
-  if (mappedBytes != 0) {
-    VirtualFree(block, 0, MEM_RELEASE);
-  } else {
-    std::free(block);
-  }
+void* MapBlock(std::size_t bytes, std::size_t& mapped) noexcept {
+  mapped = bytes;
+  return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 }
 
-FileMemory<std::uint8_t> AllocateFileMemory(std::uint64_t bytes) noexcept {
-  if (bytes > std::numeric_limits<std::size_t>::max()) return nullptr;
-  const auto size = static_cast<std::size_t>(bytes == 0 ? 1 : bytes);
-  if (size < kMappedBlockBytes) return FileMemory<std::uint8_t>(static_cast<std::uint8_t*>(std::malloc(size)));
-  void* block = VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-  if (block == nullptr) return nullptr;
-  return FileMemory<std::uint8_t>(static_cast<std::uint8_t*>(block), FileMemoryRelease{size});
-}
+void ReleaseBlock(void* block, std::size_t) noexcept { VirtualFree(block, 0, MEM_RELEASE); }
 
 }  // namespace glyphshift::platform

@@ -245,19 +245,11 @@ SysError CWin32SecurityServices::ListProcessRights(std::vector<ProcessRight>& ri
   return {};
 }
 
-SecurityServices* g_override = nullptr;
-
 }  // namespace
 
-SecurityServices& Security() {
+SecurityServices& NativeSecurity() {
   static CWin32SecurityServices services;
-  return g_override ? *g_override : services;
-}
-
-SecurityServices* SetSecurityForTesting(SecurityServices* security) {
-  SecurityServices* previous = g_override;
-  g_override = security;
-  return previous;
+  return services;
 }
 
 SysError SidToText(const Sid& sid, std::u16string& text) {
