@@ -403,17 +403,24 @@ SysError CPosixFileSystem::FlushFileSystem(const CDirectory& directory) {
   return {};
 }
 
+namespace {
+// With `expected`, fails unless `name` in `fd` still holds that file (not following a link).
+SysError CheckEntryIs(int fd, const std::string& name, const FileId* expected, const char* what) {
+  if (!expected) return {};
+  struct stat st;
+  if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return Errno(what);
+  if (StatusOf(st).id != *expected) return {kErrorReplaced, what};
+  return {};
+}
+}  // namespace
+
 SysError CPosixFileSystem::RenameEntry(const CDirectory& directory, const std::u16string& from,
                                        const std::u16string& to, const FileId* expected) {
   std::string nativeFrom, nativeTo;
   if (auto error = ToNativeName(from, nativeFrom)) return error;
   if (auto error = ToNativeName(to, nativeTo)) return error;
   const int fd = Fd(directory.handle);
-  if (expected) {
-    struct stat st;
-    if (::fstatat(fd, nativeFrom.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return Errno("rename");
-    if (StatusOf(st).id != *expected) return {kErrorReplaced, "rename"};
-  }
+  if (auto error = CheckEntryIs(fd, nativeFrom, expected, "rename")) return error;
   if (::renameat2(fd, nativeFrom.c_str(), fd, nativeTo.c_str(), RENAME_NOREPLACE) == 0) return {};
   if (errno != EINVAL && errno != ENOSYS) return Errno("rename");
   // A file system without the flag: a hard link is never made over an existing name either.
@@ -427,11 +434,7 @@ SysError CPosixFileSystem::RemoveEntry(const CDirectory& directory, const std::u
   std::string native;
   if (auto error = ToNativeName(name, native)) return error;
   const int fd = Fd(directory.handle);
-  if (expected) {
-    struct stat st;
-    if (::fstatat(fd, native.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return Errno("unlink");
-    if (StatusOf(st).id != *expected) return {kErrorReplaced, "unlink"};
-  }
+  if (auto error = CheckEntryIs(fd, native, expected, "unlink")) return error;
   if (::unlinkat(fd, native.c_str(), 0) != 0) return Errno("unlink");
   return {};
 }
