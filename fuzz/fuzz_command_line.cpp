@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "convert/conversion_options.h"
+#include "cli/command_line.h"
 #include "fuzz_support.h"
-#include "run/command_line.h"
+#include "settings/run_settings.h"
 
 using glyphshift::fuzz::Require;
 namespace gs = glyphshift;
@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::vector<std::u16string> options;
   for (std::size_t i = 1; i < arguments.size(); ++i) options.emplace_back(arguments[i]);
-  gs::ConversionOptions settings;
+  gs::RunSettings settings;
   gs::ParseOptions(std::span<const std::u16string>(options), settings);
 
   for (std::u16string_view argument : arguments) {

@@ -28,11 +28,11 @@ target_compile_definitions(mapping_tables_test PRIVATE GLYPHSHIFT_DEFAULT_SOURCE
 glyphshift_add_test(messages_test SOURCES ${tests}/messages/print_message_test.cpp LIBS glyphshift_messages)
 
 # The version strings come from a version resource on Windows: the test carries the program's.
-glyphshift_add_test(run_command_line_test
-  SOURCES ${tests}/run/command_line_test.cpp ${tests}/run/usage_text_test.cpp ${tests}/run/linked_list_test.cpp
+glyphshift_add_test(cli_test
+  SOURCES ${tests}/cli/command_line_test.cpp ${tests}/cli/usage_text_test.cpp
     ${tests}/run/path_rules_win32_test.cpp ${PROJECT_BINARY_DIR}/src/app/morfex.rc
-  LIBS glyphshift_cli)
-target_include_directories(run_command_line_test PRIVATE ${PROJECT_SOURCE_DIR}/src/app/win32)
+  LIBS glyphshift_cli glyphshift_run)
+target_include_directories(cli_test PRIVATE ${PROJECT_SOURCE_DIR}/src/app/win32)
 
 glyphshift_add_test(convert_test
   SOURCES ${tests}/convert/markup_declarations_test.cpp ${tests}/convert/process_file_test.cpp

@@ -122,12 +122,12 @@ bool ShowHelpWindow(std::u16string_view usageText) {
   return false;
 }
 
-int RunMainDialog(ConversionOptions& options) {
+int RunMainDialog(RunSettings& settings) {
   if (!platform::IsDisplayAvailable()) return kDialogUnavailable;
   const GuiModule* module = LoadModule();
   if (module == nullptr) return kDialogUnavailable;
   std::u16string why;
-  const int end = module->runMainDialog(&options, &why);
+  const int end = module->runMainDialog(&settings, &why);
   if (end == kDialogUnavailable) ReportUnavailable(why);
   return end;
 }

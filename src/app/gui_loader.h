@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "convert/conversion_options.h"
+#include "settings/run_settings.h"
 #include "ui/gui_module.h"
 
 namespace glyphshift::app {
@@ -13,7 +13,7 @@ namespace glyphshift::app {
 // when no display or GUI module is available.
 bool ShowHelpWindow(std::u16string_view usageText);
 
-// Runs the main dialog modally; on ui::kDialogConvert it has filled `options`.
-int RunMainDialog(ConversionOptions& options);
+// Runs the main dialog modally; on ui::kDialogConvert it has filled `settings`.
+int RunMainDialog(RunSettings& settings);
 
 }  // namespace glyphshift::app

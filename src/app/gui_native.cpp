@@ -15,9 +15,9 @@ bool ShowHelpWindow(std::u16string_view usageText) {
   return true;
 }
 
-int RunMainDialog(ConversionOptions& options) {
+int RunMainDialog(RunSettings& settings) {
   if (!platform::IsDisplayAvailable()) return ui::kDialogUnavailable;
-  return ui::win32::RunMainDialog(options);
+  return ui::win32::RunMainDialog(settings);
 }
 
 }  // namespace glyphshift::app

@@ -5,15 +5,15 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "cli/command_line.h"
 #include "messages/print_message.h"
+#include "messages/results.h"
 #include "platform/native_text.h"
 #include "platform/streams.h"
-#include "run/command_line.h"
-#include "run/exit_codes.h"
 
 int main(int argc, char** argv) {
   using namespace glyphshift;
-  int code = kExitAbandoned;
+  int code = Code(Result::Abandoned);
   try {
     std::vector<std::u16string> arguments;
     for (int i = 1; i < argc && arguments.size() < kMaxArguments; ++i) {
@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   } catch (const std::bad_alloc&) {
     // Allocation failure ends the run with its own exit code, never with an abort.
     PrintOutOfMemory();
-    code = kExitAbandoned;
+    code = Code(Result::Abandoned);
   }
   platform::FlushStreams();
   return code & 0xFF;  // -1 is status 255

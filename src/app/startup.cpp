@@ -4,16 +4,16 @@
 
 #include "app/gui_loader.h"
 #include "app/startup.h"
+#include "cli/command_line.h"
+#include "cli/usage_text.h"
 #include "engine/charset_catalogue.h"
+#include "messages/catalogue.h"
 #include "messages/output_routing.h"
-#include "messages/print_message.h"
 #include "platform/files.h"
 #include "platform/streams.h"
-#include "run/command_line.h"
-#include "run/enumeration.h"
-#include "run/exit_codes.h"
+#include "run/file_report.h"
+#include "run/run_conversion.h"
 #include "run/statistical_detector.h"
-#include "run/usage_text.h"
 #include "security/privileges.h"
 
 namespace glyphshift {
@@ -37,14 +37,14 @@ std::u16string UsageText() {
 }
 
 // Resolves `name` in place to its catalogue spelling; prints the Error 6 line when unknown.
-bool ResolveAndReport(std::u16string& name, CharsetCode& code, std::u16string_view resolvedFormat) {
+bool ResolveAndReport(std::u16string& name, CharsetCode& code, const Message<msg::Wide, msg::Int>& resolved) {
   const char16_t* spelling = name.c_str();
   if (!ResolveCharsetName(&code, &spelling)) {
-    PrintMessage(u"Error 6: Character set \"%s\" is unknown.", name);
+    Print(msg::kUnknownCharset, name);
     return false;
   }
   name = spelling;
-  PrintMessage(resolvedFormat, name, code);
+  Print(resolved, name, code);
   return true;
 }
 
@@ -55,81 +55,70 @@ void WriteToStartStream(platform::StdStream stream, std::u16string_view text) {
 
 }  // namespace
 
-int RunWithOptions(ConversionOptions& options) {
-  if (const platform::SysError error = RouteOutput({options.noConsole, options.logFilePath, options.logLevel})) {
-    std::u16string reason = platform::ErrorText(error.code);
-    if (reason.empty()) reason = FormatText(u"error %d\n", {error.code});
+Result RunWithOptions(RunSettings settings) {
+  if (const platform::SysError error = RouteOutput(settings.output)) {
     platform::WriteToConsole(platform::StdStream::Error,
-                             FormatText(u"morfex: cannot open the log file \"%s\": %s", {options.logFilePath, reason}));
-    return kExitAbandoned;
+                             Format(msg::kLogNotOpened, settings.output.logFilePath, ReasonOf(error)));
+    return Result::Abandoned;
   }
   platform::RemoveStagedFilesOnInterrupt();
-  if (!ResolveDetectionMethod(options.detectionMethodName, options.detectionMethod)) {
-    PrintMessage(u"Error 6: Detection method \"%s\" is unknown; it is simple or statistical.\n",
-                 options.detectionMethodName);
-    return kExitUnknownCharset;
+  if (!ResolveDetectionMethod(settings.detectionMethodName, settings.detectionMethod)) {
+    Print(msg::kUnknownDetectionMethod, settings.detectionMethodName);
+    return Result::UnknownCharset;
   }
   // The destination is checked first: with two unknown names only the destination is reported.
-  if (!ResolveAndReport(options.destinationCharsetName, options.destinationCharset,
-                        u"Destination character set: \"%s\" (Internal code %d)\n")) {
-    return kExitUnknownCharset;
+  if (!ResolveAndReport(settings.destinationCharsetName, settings.destinationCharset, msg::kDestinationCharset)) {
+    return Result::UnknownCharset;
   }
-  if (options.autoDetectSource) {
-    PrintMessage(u"Source character set: Auto detect\n");
-    if (options.detectionMethod == DetectionMethod::Statistical && !CStatisticalDetector::Available()) {
-      PrintMessage(u"Statistical detection is not part of this build: the byte rules decide.\n");
+  if (settings.autoDetectSource) {
+    Print(msg::kSourceAutoDetect);
+    if (settings.detectionMethod == DetectionMethod::Statistical && !CStatisticalDetector::Available()) {
+      Print(msg::kNoStatisticalDetector);
     }
-  } else if (!ResolveAndReport(options.sourceCharsetName, options.sourceCharset,
-                               u"Source character set: \"%s\" (Internal code %d)\n")) {
-    return kExitUnknownCharset;
+  } else if (!ResolveAndReport(settings.sourceCharsetName, settings.sourceCharset, msg::kSourceCharset)) {
+    return Result::UnknownCharset;
   }
-  PrintMessage(u"\n");
-  if (options.keepSecurity) EnableSecurityPrivileges();
-  return RunConversion(options);
+  Print(msg::kEndOfHeading);
+  if (settings.conversion.KeepsSecurity()) EnableSecurityPrivileges();
+  return RunConversion(settings);
 }
 
 int RunProgram(std::span<const std::u16string> arguments) {
   arguments = arguments.first(std::min(arguments.size(), kMaxArguments));
-  ConversionOptions options;
+  RunSettings settings;
 
   if (arguments.size() == 1) {
     const std::u16string& only = arguments[0];
     if (only == u"/?") {
       const std::u16string usage = WithLineFeeds(UsageText());
       if (!app::ShowHelpWindow(usage)) WriteToStartStream(platform::StdStream::Output, usage);
-      return kExitAbandoned;
+      return Code(Result::Abandoned);
     }
     if (only == u"--help") {
       WriteToStartStream(platform::StdStream::Output, WithLineFeeds(UsageText()));
-      return kExitConverted;
+      return Code(Result::Converted);
     }
     if (only == u"--version") {
       WriteToStartStream(platform::StdStream::Output, u"morfex (Glyphshift) " + DottedVersion() + u"\n");
-      return kExitConverted;
+      return Code(Result::Converted);
     }
   }
 
   if (arguments.empty()) {
-    options.uiMode = true;
-    options.noConsole = true;
-    const int end = app::RunMainDialog(options);
+    settings.uiMode = true;
+    settings.output.noConsole = true;
+    const int end = app::RunMainDialog(settings);
     if (end == ui::kDialogUnavailable) {
-      WriteToStartStream(platform::StdStream::Error,
-                         u"morfex: no display for the dialog; give a source file, or see \"morfex --help\".\n");
-      return kExitAbandoned;
+      WriteToStartStream(platform::StdStream::Error, Format(msg::kNoDisplayForDialog));
+      return Code(Result::Abandoned);
     }
-    if (end == ui::kDialogCancel) return kExitAbandoned;
-    options.autoDetectSource = false;  // the dialog has chosen the source set
+    if (end == ui::kDialogCancel) return Code(Result::Abandoned);
+    settings.autoDetectSource = false;  // the dialog has chosen the source set
+  } else {
+    settings.sourceSpec = arguments[0];
+    ParseOptions(arguments.subspan(1), settings);
   }
-
-  options.ownerFromPrefix = false;
-  options.userTranslationTablePath = u"user-to-account.csv";
-  options.logFilePath.clear();
-  if (!arguments.empty()) {
-    options.sourceSpec = arguments[0];
-    ParseOptions(arguments.subspan(1), options);
-  }
-  return RunWithOptions(options);
+  return Code(RunWithOptions(std::move(settings)));
 }
 
 }  // namespace glyphshift

@@ -4,7 +4,8 @@
 #include <span>
 #include <string>
 
-#include "convert/conversion_options.h"
+#include "messages/results.h"
+#include "settings/run_settings.h"
 
 namespace glyphshift {
 
@@ -12,9 +13,10 @@ namespace glyphshift {
 // used): help, dialog or batch mode. Returns the exit code (-1 for status 255).
 int RunProgram(std::span<const std::u16string> arguments);
 
-// Start-up from the routing of the output streams on, for options filled by the command line
-// or the dialog: routes output, resolves and prints both character sets, enables rights when
-// security is to be kept, and converts. Returns the exit code.
-int RunWithOptions(ConversionOptions& options);
+// Start-up from the routing of the output streams on, for settings filled by the command line
+// or the dialog: routes output, completes the settings (resolves and prints both character
+// sets), enables rights when security is to be kept, and converts with the settings, from then
+// on read-only. Returns the exit code.
+Result RunWithOptions(RunSettings settings);
 
 }  // namespace glyphshift

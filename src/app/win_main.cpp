@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "cli/command_line.h"
 #include "messages/print_message.h"
 #include "platform/streams.h"
-#include "run/command_line.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   using namespace glyphshift;
@@ -23,7 +23,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   InitCommonControlsEx(&controls);
   if (SUCCEEDED(com)) CoUninitialize();
 
-  int code = -1;
+  int code = Code(Result::Abandoned);
   try {
     // The text after the program name, the white space after it already removed.
     std::u16string text(reinterpret_cast<const char16_t*>(commandLine != nullptr ? commandLine : L""));
@@ -34,8 +34,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     code = RunProgram(arguments);
   } catch (const std::bad_alloc&) {
     // Allocation failure ends the run with its own exit code, never with an abort.
-    PrintMessage(u"Error: The system is out of memory. The operation failed.");
-    code = -1;
+    PrintOutOfMemory();
+    code = Code(Result::Abandoned);
   }
   platform::FlushStreams();
   return code;

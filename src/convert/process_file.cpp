@@ -4,60 +4,42 @@
 #include <memory>
 #include <string_view>
 
-#include "convert/named_files.h"
 #include "convert/stream_conversion.h"
-#include "engine/ascii_case.h"
-#include "messages/print_message.h"
-#include "platform/display.h"
 #include "platform/files.h"
 #include "platform/security.h"
 
 namespace glyphshift {
 
-namespace {
-
-void ReportSystemError(int code) { PrintMessage(u"%s", platform::ErrorText(code)); }
-
-std::int32_t LineBreakTypeFromText(std::u16string_view name) {
-  if (EqualsIgnoringAsciiCase(name, u"dos")) return 1;
-  if (EqualsIgnoringAsciiCase(name, u"unix")) return 2;
-  if (EqualsIgnoringAsciiCase(name, u"mac")) return 3;
-  return 0;  // removes every line break, as a quoted or unknown value does
+Result ConversionReport::FileResult() const {
+  switch (problem) {
+    case Problem::None:
+    case Problem::SourceNotDeleted: return Result::Converted;
+    case Problem::SourceUnreadable: return Result::ReadError;
+    case Problem::DestinationUnwritable:
+    case Problem::NoTemporaryFile: return Result::WriteError;
+    case Problem::OutOfMemory: return Result::Abandoned;
+  }
+  return Result::WriteError;
 }
 
-bool ShowsBoxes(const ConversionOptions& options) { return options.uiMode && !options.noStatusBox; }
+namespace {
 
-// A failure to write the destination: the system's text, and in the dialog the error box.
-std::int32_t ReportWriteError(const ConversionOptions& options, const platform::SysError& error) {
-  ReportSystemError(error.code);
-  if (ShowsBoxes(options)) {
-    platform::ShowMessageBox(u"An Error occured during file creation.", u"Error", platform::MessageBoxIcon::Error);
-  }
-  return kProcessWriteError;
+using Problem = ConversionReport::Problem;
+
+Result Fail(ConversionReport& report, Problem problem, const platform::SysError& error) {
+  report.problem = problem;
+  report.error = error;
+  return report.FileResult();
 }
 
 // A source that cannot be opened or read counts as one that cannot be read; short memory is
-// the out-of-memory result, without a message, as a failed decoding block.
-std::int32_t ReportReadError(const platform::SysError& error) {
-  if (error.code == platform::kErrorOutOfMemory) return kProcessOutOfMemory;
-  ReportSystemError(error.code);
-  return kProcessReadError;
-}
-
-// The buffers of the line-break step and of the output were the blocks of the whole-text steps
-// that report out of memory; the markup step reports it in its own words.
-std::int32_t ReportOutOfMemory(const ConversionOptions& options, StreamStep step) {
-  if (step == StreamStep::Decoding) return kProcessOutOfMemory;  // nothing is reported
-  if (options.uiMode) {
-    if (!options.noStatusBox) {
-      platform::ShowMessageBox(kOutOfMemoryText, u"Out of memory", platform::MessageBoxIcon::Error);
-    }
-  } else if (step == StreamStep::Markup) {
-    PrintMessage(u"%s", kOutOfMemoryText);
-  } else {
-    PrintOutOfMemory();
+// the out-of-memory result, as a failed decoding block.
+Result ReadFailure(ConversionReport& report, const platform::SysError& error) {
+  if (error.code == platform::kErrorOutOfMemory) {
+    report.step = StreamStep::Decoding;
+    return Fail(report, Problem::OutOfMemory, error);
   }
-  return kProcessOutOfMemory;
+  return Fail(report, Problem::SourceUnreadable, error);
 }
 
 // The staged destination as the conversion's output.
@@ -106,16 +88,16 @@ platform::SysError InspectDestination(const FileLocation& destination, platform:
 constexpr std::uint64_t kMapFrom = 4ull << 20;
 constexpr std::size_t kMapWindow = 16u << 20;
 
-// Reads the source piece by piece through the conversion; the result, reported.
-std::int32_t Stream(const ConversionOptions& options, const platform::CFile& source, CStreamConversion& stream,
-                    const CStagedSink& sink, std::uint64_t& total) {
+// Reads the source piece by piece through the conversion.
+Result Stream(const platform::CFile& source, CStreamConversion& stream, const CStagedSink& sink, std::uint64_t& total,
+              ConversionReport& report) {
   platform::FileSystem& files = platform::Files();
   total = 0;
   if (source.status.size >= kMapFrom) {
     for (platform::CMappedBytes view; total < source.status.size; total += view.size) {
       const auto window = static_cast<std::size_t>(std::min<std::uint64_t>(kMapWindow, source.status.size - total));
       if (files.MapFile(source, total, window, view)) break;  // read from here on
-      if (!stream.Add({view.data, view.size})) return ReportWriteError(options, sink.Error());
+      if (!stream.Add({view.data, view.size})) return Fail(report, Problem::DestinationUnwritable, sink.Error());
     }
   }
   // The rest (all of a small or another user's file, and whatever a file grew by) is read.
@@ -123,96 +105,91 @@ std::int32_t Stream(const ConversionOptions& options, const platform::CFile& sou
     const std::span<std::uint8_t> room = stream.Room();
     std::size_t got = 0;
     if (const platform::SysError error = files.ReadFile(source, total, room.data(), room.size(), got)) {
-      return ReportReadError(error);
+      return ReadFailure(report, error);
     }
     if (got == 0) break;
     total += got;
-    if (!stream.Add({room.data(), got})) return ReportWriteError(options, sink.Error());
+    if (!stream.Add({room.data(), got})) return Fail(report, Problem::DestinationUnwritable, sink.Error());
   }
-  if (!stream.Finish()) return ReportWriteError(options, sink.Error());
-  return kProcessOk;
+  if (!stream.Finish()) return Fail(report, Problem::DestinationUnwritable, sink.Error());
+  return Result::Converted;
 }
 
 // On the staged file, before it takes its name: a name swapped meanwhile cannot redirect the
 // change. Failures are silent: the destination keeps the security it was written with.
-void CarrySecurityOver(const ConversionOptions& options, const platform::CFile& source, platform::CStagedFile& staged,
+void CarrySecurityOver(const ConversionSettings& settings, const platform::CFile& source, platform::CStagedFile& staged,
                        const std::u16string& destinationPath) {
-  if (!options.keepSecurity) return;
+  if (!settings.KeepsSecurity()) return;
   std::unique_ptr<platform::FileSecurity> security;
   if (platform::ReadFileSecurity({source.handle.Get(), source.path}, security) || !security) return;
   const platform::FileRef file{staged.handle.Get(), destinationPath};
-  if (options.keepDacl) (void)platform::ApplyFileAccessList(file, *security);
-  if (options.keepOwner) (void)platform::ApplyFileOwner(file, *security);
+  if (settings.keepDacl) (void)platform::ApplyFileAccessList(file, *security);
+  if (settings.keepOwner) (void)platform::ApplyFileOwner(file, *security);
 }
 
 // Sameness is decided by file identity, not path text: a file that is its own destination
 // (under another spelling, or through a link) has just been rewritten and must stay.
-void MoveSource(const CConvertedFile& converted) {
+void MoveSource(const CConvertedFile& converted, ConversionReport& report) {
   const FileLocation& source = converted.sourceLocation;
   if (converted.inPlace || source.error) return;
   // The name must still hold the file that was converted; a named link is removed as named.
   const platform::FileId* expected = source.namedLink ? nullptr : &converted.sourceId;
   if (const platform::SysError error = platform::Files().RemoveEntry(*source.directory, source.name, expected)) {
-    PrintMessage(u"The source \"%s\" was not deleted: %s", source.path, platform::ErrorText(error.code));
+    report.problem = Problem::SourceNotDeleted;
+    report.error = error;
+    report.where = source.path;
   }
 }
 
 }  // namespace
 
-std::int32_t ConvertToStaged(const ConversionOptions& options, OpenedSource& source, const FileLocation& sourceLocation,
-                             const FileLocation& destination, const std::u16string& sourceCharsetName,
-                             CharsetCode sourceCharset, const std::u16string& destinationCharsetName,
-                             CharsetCode destinationCharset, std::uint64_t* sourceFileSize, CConvertedFile& converted) {
-  if (options.logLevel != 0) {
-    PrintMessage(u"%S(%s, %s, %s, %s)\n", "ProcessFile", sourceLocation.path, destination.path, sourceCharsetName,
-                 destinationCharsetName);
-  }
-  if (source.error) return ReportReadError(source.error);
+Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source, const FileLocation& sourceLocation,
+                       const FileLocation& destination, CharsetCode sourceCharset,
+                       const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
+                       std::uint64_t* sourceFileSize, CConvertedFile& converted, ConversionReport& report) {
+  if (source.error) return ReadFailure(report, source.error);
   if (sourceFileSize) *sourceFileSize = source.file.status.size;
 
-  StreamSettings settings;
-  settings.source = sourceCharset;
-  settings.destination = destinationCharset;
-  if (options.lineBreak) settings.lineBreakType = LineBreakTypeFromText(*options.lineBreak);
-  settings.writeBom = options.writeBom;
-  settings.modifyXml = options.modifyXml;
-  settings.modifyHtml = options.modifyHtml;
-  settings.destinationName = destinationCharsetName;
+  StreamSettings streamSettings;
+  streamSettings.source = sourceCharset;
+  streamSettings.destination = destinationCharset;
+  streamSettings.lineBreakType = settings.lineBreakType;
+  streamSettings.writeBom = settings.writeBom;
+  streamSettings.modifyXml = settings.modifyXml;
+  streamSettings.modifyHtml = settings.modifyHtml;
+  streamSettings.destinationName = destinationCharsetName;
   CStagedSink sink(converted.staged);
-  CStreamConversion stream(settings, sink);
+  CStreamConversion stream(streamSettings, sink);
   // Every buffer is had before anything is created: short memory leaves nothing behind.
   if (const StreamStep failed = stream.Begin(source.file.status.size); failed != StreamStep::None) {
-    return ReportOutOfMemory(options, failed);
+    report.step = failed;
+    return Fail(report, Problem::OutOfMemory, {platform::kErrorOutOfMemory, "allocate"});
   }
 
   platform::FileSystem& files = platform::Files();
   platform::CFile replaced;
   if (const platform::SysError error = InspectDestination(destination, replaced)) {
-    return ReportWriteError(options, error);
+    return Fail(report, Problem::DestinationUnwritable, error);
   }
   if (const platform::SysError error = files.CreateStaged(*destination.directory, converted.staged)) {
-    PrintMessage(u"Cannot create a temporary file in \"%s\": %s", destination.directory->path,
-                 platform::ErrorText(error.code));
-    if (ShowsBoxes(options)) {
-      platform::ShowMessageBox(u"An Error occured during file creation.", u"Error", platform::MessageBoxIcon::Error);
-    }
-    return kProcessWriteError;
+    report.where = destination.directory->path;
+    return Fail(report, Problem::NoTemporaryFile, error);
   }
 
   std::uint64_t total = 0;
-  std::int32_t result = Stream(options, source.file, stream, sink, total);
-  if (result == kProcessOk) {
+  Result result = Stream(source.file, stream, sink, total, report);
+  if (result == Result::Converted) {
     if (sourceFileSize) *sourceFileSize = total;
     const platform::SysError error =
         replaced.handle.IsValid() ? files.CopyAttributes(converted.staged, replaced)
                                   : files.SetNewFilePermissions(converted.staged, source.file.status.permissions);
-    if (error) result = ReportWriteError(options, error);
+    if (error) result = Fail(report, Problem::DestinationUnwritable, error);
   }
-  if (result != kProcessOk) {
+  if (result != Result::Converted) {
     files.Discard(converted.staged);
     return result;
   }
-  CarrySecurityOver(options, source.file, converted.staged, destination.path);
+  CarrySecurityOver(settings, source.file, converted.staged, destination.path);
 
   converted.destination = destination;
   converted.sourceLocation = sourceLocation;
@@ -223,52 +200,36 @@ std::int32_t ConvertToStaged(const ConversionOptions& options, OpenedSource& sou
   // can take its name (Windows refuses to rename over a file that is still open).
   source.file = {};
   // Started now, the write-back overlaps whatever comes before the flush.
-  if (converted.NeedsFlush(options)) files.StartFlushStaged(converted.staged);
-  return kProcessOk;
+  if (converted.NeedsFlush(settings)) files.StartFlushStaged(converted.staged);
+  return Result::Converted;
 }
 
-std::int32_t CompleteConversion(const ConversionOptions& options, CConvertedFile& converted,
-                                std::uint64_t* destinationFileSize, WrittenFile* written) {
+Result CompleteConversion(const ConversionSettings& settings, CConvertedFile& converted,
+                          std::uint64_t* destinationFileSize, WrittenFile* written, ConversionReport& report) {
   platform::FileSystem& files = platform::Files();
   platform::SysError error = converted.flushError;
-  if (!converted.flushed && converted.NeedsFlush(options)) error = files.FlushStaged(converted.staged);
+  if (!converted.flushed && converted.NeedsFlush(settings)) error = files.FlushStaged(converted.staged);
   if (!error) error = files.Commit(converted.staged, converted.destination.name, platform::Replace::Allowed);
   if (error) {
     files.Discard(converted.staged);
-    return ReportWriteError(options, error);
+    return Fail(report, Problem::DestinationUnwritable, error);
   }
   if (destinationFileSize) *destinationFileSize = converted.staged.written;
   if (written) *written = {std::move(converted.staged.handle), converted.staged.id};
-  if (options.moveSource) MoveSource(converted);
-  if (ShowsBoxes(options)) {
-    platform::ShowMessageBox(u"Conversion finished!", u"Finished", platform::MessageBoxIcon::Information);
-  }
-  return kProcessOk;
+  if (settings.moveSource) MoveSource(converted, report);
+  return Result::Converted;
 }
 
-std::int32_t ProcessFile(const ConversionOptions& options, OpenedSource& source, const FileLocation& sourceLocation,
-                         const FileLocation& destination, const std::u16string& sourceCharsetName,
-                         CharsetCode sourceCharset, const std::u16string& destinationCharsetName,
-                         CharsetCode destinationCharset, std::uint64_t* sourceFileSize,
-                         std::uint64_t* destinationFileSize, WrittenFile* written) {
+Result ProcessFile(const ConversionSettings& settings, OpenedSource& source, const FileLocation& sourceLocation,
+                   const FileLocation& destination, CharsetCode sourceCharset,
+                   const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
+                   std::uint64_t* sourceFileSize, std::uint64_t* destinationFileSize, ConversionReport& report,
+                   WrittenFile* written) {
   CConvertedFile converted;
-  const std::int32_t result =
-      ConvertToStaged(options, source, sourceLocation, destination, sourceCharsetName, sourceCharset,
-                      destinationCharsetName, destinationCharset, sourceFileSize, converted);
-  if (result != kProcessOk) return result;
-  return CompleteConversion(options, converted, destinationFileSize, written);
-}
-
-std::int32_t ProcessFile(const ConversionOptions& options, const std::u16string& sourcePath,
-                         const std::u16string& destinationPath, const std::u16string& sourceCharsetName,
-                         CharsetCode sourceCharset, const std::u16string& destinationCharsetName,
-                         CharsetCode destinationCharset, std::uint64_t* sourceFileSize,
-                         std::uint64_t* destinationFileSize) {
-  CNamedSource named(sourcePath);
-  CDestinationPlace destination;
-  destination.LocateNamed(destinationPath);
-  return ProcessFile(options, named.source, named.location, destination.location, sourceCharsetName, sourceCharset,
-                     destinationCharsetName, destinationCharset, sourceFileSize, destinationFileSize);
+  const Result result = ConvertToStaged(settings, source, sourceLocation, destination, sourceCharset,
+                                        destinationCharsetName, destinationCharset, sourceFileSize, converted, report);
+  if (result != Result::Converted) return result;
+  return CompleteConversion(settings, converted, destinationFileSize, written, report);
 }
 
 }  // namespace glyphshift

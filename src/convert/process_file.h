@@ -4,16 +4,33 @@
 #include <cstdint>
 #include <string>
 
-#include "convert/conversion_options.h"
+#include "convert/conversion_settings.h"
+#include "convert/stream_conversion.h"
+#include "engine/charset_catalogue.h"
+#include "messages/results.h"
 #include "platform/files.h"
 
 namespace glyphshift {
 
-// Results; the usage text gives the same numbers as exit codes.
-inline constexpr std::int32_t kProcessOk = 0;
-inline constexpr std::int32_t kProcessWriteError = 1;
-inline constexpr std::int32_t kProcessReadError = 2;
-inline constexpr std::int32_t kProcessOutOfMemory = -1;
+// What went wrong with a conversion, or what of it was not done, for the run to report: the
+// conversion itself prints nothing and shows nothing.
+struct ConversionReport {
+  enum class Problem {
+    None,
+    SourceUnreadable,       // `error`: the source could not be opened or read
+    DestinationUnwritable,  // `error`: the destination could not be written, flushed or named
+    NoTemporaryFile,        // `error`: no temporary file in the directory at `where`
+    OutOfMemory,            // in `step`
+    SourceNotDeleted,       // `error`: a move left its source at `where` (the file still converted)
+  };
+  Problem problem = Problem::None;
+  platform::SysError error;
+  StreamStep step = StreamStep::None;
+  std::u16string where;
+
+  // The result a problem gives the file.
+  Result FileResult() const;
+};
 
 // Where a file is: the directory the run opened for it and the file's name there. The path
 // names it in messages. `error` says why the directory could not be opened (`directory` is
@@ -58,41 +75,34 @@ struct CConvertedFile {
   // flushed only when the source is to be deleted after it: otherwise the source stays, so a
   // crash before the data reaches the disk loses nothing a rerun cannot make again, and the
   // flush cost 0.1-0.3 s per 100 MiB on the disk.
-  bool NeedsFlush(const ConversionOptions& options) const { return replaces || options.moveSource; }
+  bool NeedsFlush(const ConversionSettings& settings) const { return replaces || settings.moveSource; }
 };
 
-// The first part of ProcessFile: the log line, then reading, decoding, rewriting line breaks,
+// The first part of ProcessFile: reading, decoding, rewriting line breaks,
 // dropping a leading byte order mark, rewriting markup declarations, encoding and writing,
 // piece by piece in memory that does not grow with the file, into a staged file in the
 // destination's directory that gets the replaced file's attributes (or the source's permission
-// bits for a new file) and, as `options` say, the source's owner and access list. A link at the
+// bits for a new file) and, as `settings` say, the source's owner and access list. A link at the
 // destination's name is replaced, never followed. On success `converted` holds the output; on
-// failure everything is reported and nothing is left behind. `sourceFileSize` (may be null)
-// receives the source size once it is known.
-std::int32_t ConvertToStaged(const ConversionOptions& options, OpenedSource& source, const FileLocation& sourceLocation,
-                             const FileLocation& destination, const std::u16string& sourceCharsetName,
-                             CharsetCode sourceCharset, const std::u16string& destinationCharsetName,
-                             CharsetCode destinationCharset, std::uint64_t* sourceFileSize, CConvertedFile& converted);
+// failure `report` says why and nothing is left behind. `sourceFileSize` (may be null) receives
+// the source size once it is known. `destinationCharsetName` is written into markup declarations.
+Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source, const FileLocation& sourceLocation,
+                       const FileLocation& destination, CharsetCode sourceCharset,
+                       const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
+                       std::uint64_t* sourceFileSize, CConvertedFile& converted, ConversionReport& report);
 
-// The rest of ProcessFile for a kProcessOk of ConvertToStaged: the flush where due (unless the
-// caller did it), the rename to the destination's name, the move of the source, the status box.
-// `destinationFileSize` and `written` (may be null) receive the result after success.
-std::int32_t CompleteConversion(const ConversionOptions& options, CConvertedFile& converted,
-                                std::uint64_t* destinationFileSize, WrittenFile* written);
+// The rest of ProcessFile for a converted ConvertToStaged: the flush where due (unless the
+// caller did it), the rename to the destination's name, the move of the source.
+// `destinationFileSize` and `written` (may be null) receive the result after success; `report`
+// says what failed, or what of the move was not done.
+Result CompleteConversion(const ConversionSettings& settings, CConvertedFile& converted,
+                          std::uint64_t* destinationFileSize, WrittenFile* written, ConversionReport& report);
 
 // Both parts for one file.
-std::int32_t ProcessFile(const ConversionOptions& options, OpenedSource& source, const FileLocation& sourceLocation,
-                         const FileLocation& destination, const std::u16string& sourceCharsetName,
-                         CharsetCode sourceCharset, const std::u16string& destinationCharsetName,
-                         CharsetCode destinationCharset, std::uint64_t* sourceFileSize,
-                         std::uint64_t* destinationFileSize, WrittenFile* written = nullptr);
-
-// The same for two paths a person named: links at both names are followed, so converting
-// through a link replaces its target and keeps the link.
-std::int32_t ProcessFile(const ConversionOptions& options, const std::u16string& sourcePath,
-                         const std::u16string& destinationPath, const std::u16string& sourceCharsetName,
-                         CharsetCode sourceCharset, const std::u16string& destinationCharsetName,
-                         CharsetCode destinationCharset, std::uint64_t* sourceFileSize,
-                         std::uint64_t* destinationFileSize);
+Result ProcessFile(const ConversionSettings& settings, OpenedSource& source, const FileLocation& sourceLocation,
+                   const FileLocation& destination, CharsetCode sourceCharset,
+                   const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
+                   std::uint64_t* sourceFileSize, std::uint64_t* destinationFileSize, ConversionReport& report,
+                   WrittenFile* written = nullptr);
 
 }  // namespace glyphshift

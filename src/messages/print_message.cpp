@@ -5,6 +5,7 @@
 
 #include <cassert>
 
+#include "messages/catalogue.h"
 #include "platform/native_text.h"
 #include "platform/streams.h"
 
@@ -114,7 +115,7 @@ void Write(platform::StdStream stream, std::u16string_view text) {
 
 void PrintMessageText(std::u16string_view text) { Write(platform::StdStream::Output, text); }
 
-void PrintOutOfMemory() { PrintMessage(u"Error: %s", kOutOfMemoryText); }
+void PrintOutOfMemory() { Print(msg::kOutOfMemory, msg::kOutOfMemoryText); }
 
 void PrintDiagnosticText(std::u16string_view text) { Write(platform::StdStream::Error, text); }
 

@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "messages/results.h"
 #include "platform/streams.h"
 
 namespace glyphshift {
@@ -36,9 +37,11 @@ class FormatArg {
   FormatArg(const char16_t* s) : kind_(Kind::Wide), wide_(s ? s : u"") {}
   FormatArg(const char* s) : kind_(Kind::Narrow), narrow_(s ? s : "") {}
   FormatArg(const std::string& s) : kind_(Kind::Narrow), narrow_(s) {}
+  FormatArg(std::string_view s) : kind_(Kind::Narrow), narrow_(s) {}
   FormatArg(std::int32_t v) : kind_(Kind::Int32), int_(v) {}
   FormatArg(std::uint32_t v) : kind_(Kind::Int32), int_(static_cast<std::int32_t>(v)) {}
   FormatArg(std::int64_t v) : kind_(Kind::Int64), int_(v) {}
+  FormatArg(Result r) : kind_(Kind::Int32), int_(Code(r)) {}
   Kind ArgKind() const { return kind_; }
   std::u16string_view Wide() const { return wide_; }
   std::string_view Narrow() const { return narrow_; }
@@ -107,9 +110,11 @@ std::integral_constant<FormatArg::Kind, FormatArg::Kind::Wide> KindTag(const std
 std::integral_constant<FormatArg::Kind, FormatArg::Kind::Wide> KindTag(const char16_t*);
 std::integral_constant<FormatArg::Kind, FormatArg::Kind::Narrow> KindTag(const char*);
 std::integral_constant<FormatArg::Kind, FormatArg::Kind::Narrow> KindTag(const std::string&);
+std::integral_constant<FormatArg::Kind, FormatArg::Kind::Narrow> KindTag(std::string_view);
 std::integral_constant<FormatArg::Kind, FormatArg::Kind::Int32> KindTag(std::int32_t);
 std::integral_constant<FormatArg::Kind, FormatArg::Kind::Int32> KindTag(std::uint32_t);
 std::integral_constant<FormatArg::Kind, FormatArg::Kind::Int64> KindTag(std::int64_t);
+std::integral_constant<FormatArg::Kind, FormatArg::Kind::Int32> KindTag(Result);
 template <class T>
 inline constexpr FormatArg::Kind kKindOf = decltype(KindTag(std::declval<const T&>()))::value;
 
@@ -162,9 +167,6 @@ void PrintMessage(CheckedFormat<std::type_identity_t<Args>...> format, const Arg
 template <class... Args>
 void PrintDiagnostic(CheckedFormat<std::type_identity_t<Args>...> format, const Args&... args);
 
-// The one text of a failed allocation, wherever it is reported.
-inline constexpr std::u16string_view kOutOfMemoryText = u"The system is out of memory. The operation failed.";
-
 // Reports a failed allocation as a run reports a failed step: "Error: " and the text, without a
 // line break.
 void PrintOutOfMemory();
@@ -200,6 +202,27 @@ class CHeldMessages {
   std::vector<HeldText> texts_;
   bool active_ = false;
 };
+
+// A text of the catalogue (messages/catalogue.h) for arguments of the types Args.
+template <class... Args>
+struct Message {
+  CheckedFormat<Args...> format;
+};
+
+// A catalogue text with its arguments: to standard output, to standard error, or as a string
+// (for a message box or a line written elsewhere).
+template <class... Args>
+void Print(const Message<Args...>& message, const std::type_identity_t<Args>&... args) {
+  PrintMessageText(FormatText(message.format.Text(), {FormatArg(args)...}));
+}
+template <class... Args>
+void PrintToError(const Message<Args...>& message, const std::type_identity_t<Args>&... args) {
+  PrintDiagnosticText(FormatText(message.format.Text(), {FormatArg(args)...}));
+}
+template <class... Args>
+std::u16string Format(const Message<Args...>& message, const std::type_identity_t<Args>&... args) {
+  return FormatText(message.format.Text(), {FormatArg(args)...});
+}
 
 template <class... Args>
 void PrintMessage(CheckedFormat<std::type_identity_t<Args>...> format, const Args&... args) {

@@ -88,4 +88,15 @@ std::u16string_view DirectoryOf(std::u16string_view path) {
 
 bool IsRelativePath(std::u16string_view path) { return PathRootLength(path) == 0; }
 
+std::u16string DestinationName(std::u16string_view sourceName, std::u16string_view charsetName,
+                               bool insertCharsetName) {
+  std::u16string name(BaseNameOf(sourceName));
+  if (insertCharsetName) {
+    name += u'.';
+    name += charsetName;
+  }
+  name += ExtensionOf(sourceName);
+  return name;
+}
+
 }  // namespace glyphshift

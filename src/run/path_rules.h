@@ -1,5 +1,5 @@
-// Path text rules of the run, on the platform's separators and roots (platform/path_names.h,
-// platform/path_roots.h): '/' on POSIX, where '\' is an ordinary character; '\' and '/' on
+// Path text rules of the run (and the naming of destinations), on the platform's separators and roots
+// (platform/path_names.h, platform/path_roots.h): '/' on POSIX, where '\' is an ordinary character; '\' and '/' on
 // Windows, with drive and server roots. Pure text work: nothing here touches the file system.
 #pragma once
 
@@ -34,6 +34,10 @@ std::u16string_view DirectoryOf(std::u16string_view path);
 
 using platform::BaseNameOf;
 using platform::ExtensionOf;
+
+// The destination name of `sourceName` in another directory: base name, then "." and the
+// destination set's name when `insertCharsetName`, then the extension.
+std::u16string DestinationName(std::u16string_view sourceName, std::u16string_view charsetName, bool insertCharsetName);
 
 // A path without a root part ("a/b", not "/a", "C:\a" or "C:a").
 bool IsRelativePath(std::u16string_view path);

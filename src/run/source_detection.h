@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "convert/conversion_options.h"
 #include "convert/process_file.h"
 #include "engine/charset_catalogue.h"
+#include "settings/run_settings.h"
 
 namespace glyphshift {
 

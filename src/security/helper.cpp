@@ -2,7 +2,7 @@
 // process still owns the file.
 #include "security/helper.h"
 
-#include "messages/print_message.h"
+#include "messages/catalogue.h"
 
 namespace glyphshift {
 namespace {
@@ -11,11 +11,10 @@ namespace {
 constexpr const char* kSourceName = "helper";
 constexpr const char* kFunctionName = "TakeOwnerShip";
 
-using FailureFormat = CheckedFormat<const char*, const char*, std::int32_t, std::int32_t>;
-
-void ReportFailure(FailureFormat format, int line, const platform::SysError& error) {
-  PrintDiagnostic(format, kSourceName, kFunctionName, static_cast<std::int32_t>(line),
-                  static_cast<std::int32_t>(error.code));
+void ReportFailure(const Message<msg::Narrow, msg::Narrow, msg::Int, msg::Int>& failure, int line,
+                   const platform::SysError& error) {
+  PrintToError(failure, kSourceName, kFunctionName, static_cast<std::int32_t>(line),
+               static_cast<std::int32_t>(error.code));
 }
 
 }  // namespace
@@ -26,16 +25,16 @@ bool TakeOwnerShip(const platform::FileRef& file, const platform::Sid& ownerSid)
 
   platform::SingleEntryAccessList list;
   if (const platform::SysError error = security.BuildSingleEntryAccessList(ownerSid, list)) {
-    ReportFailure(u"%S.%S:%d - SetEntriesInAcl: Failed with error %d\n", __LINE__, error);
+    ReportFailure(msg::kBuildAccessListFailed, __LINE__, error);
     succeeded = false;
   } else if (const platform::SysError written = security.WriteAccessList(file, list)) {
     // Without a built list nothing is written: an empty list would lock everyone out.
-    ReportFailure(u"%S.%S:%d - SetNamedSecurityInfo(SET ACL): Failed with error %d\n", __LINE__, written);
+    ReportFailure(msg::kWriteAccessListFailed, __LINE__, written);
     succeeded = false;
   }
 
   if (const platform::SysError error = security.SetOwner(file, ownerSid)) {
-    ReportFailure(u"%S.%S:%d - SetNamedSecurityInfo(TAKE OWNERSHIP): Failed with error %d\n", __LINE__, error);
+    ReportFailure(msg::kSetOwnerFailed, __LINE__, error);
     succeeded = false;
   }
   return succeeded;

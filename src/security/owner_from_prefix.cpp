@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "engine/ascii_case.h"
-#include "messages/print_message.h"
+#include "messages/catalogue.h"
 #include "platform/files.h"
 #include "platform/path_names.h"
 #include "platform/security.h"
@@ -35,7 +35,7 @@ void RenameToNameWithoutPrefix(std::u16string& path, COwnerTarget& target, std::
   if (rest == u"." || rest == u"..") return;
   const platform::SysError error = platform::Files().RenameEntry(*target.directory, target.name, rest, &target.id);
   if (error.code == platform::kErrorExists) {
-    PrintMessage(u"\"%s\" keeps its name: \"%s\" already exists.\n", target.name, rest);
+    Print(msg::kKeepsItsName, target.name, rest);
   }
   if (error) return;
   path = path.substr(0, FileNameStart(path)) + rest;
@@ -43,8 +43,7 @@ void RenameToNameWithoutPrefix(std::u16string& path, COwnerTarget& target, std::
 }
 
 void PrintLookupFailure(const std::u16string& account, const platform::SysError& error) {
-  PrintDiagnostic(u"LookupAccountName for user \"%s\" failed with error code %d\n", account,
-                  static_cast<std::int32_t>(error.code));
+  PrintToError(msg::kLookupFailed, account, static_cast<std::int32_t>(error.code));
 }
 
 void PrintEntryFlags(std::uint8_t flags) {
@@ -56,42 +55,40 @@ void PrintEntryFlags(std::uint8_t flags) {
       {0x02, u"CONTAINER INHERIT, "},    {0x08, u"INHERIT ONLY, "},   {0x10, u"INHERITED, "},
       {0x04, u"NO PROPAGATE INHERIT, "}, {0x01, u"OBJECT INHERIT, "},
   };
-  std::u16string line = u"\tFlags: ";
+  std::u16string names;
   for (const FlagName& name : kFlagNames) {
-    if (flags & name.flag) line += name.text;
+    if (flags & name.flag) names += name.text;
   }
-  line += u"\n";
-  PrintDiagnosticText(line);
+  PrintToError(msg::kAccessEntryFlags, names);
 }
 
-void PrintAccountHeading(CheckedFormat<std::u16string, std::u16string, std::u16string_view> format,
-                         const platform::Sid& sid) {
+void PrintAccountHeading(const Message<msg::Wide, msg::Wide, msg::Wide>& heading, const platform::Sid& sid) {
   std::u16string name;
   std::u16string domain;
   auto kind = platform::SidKind::User;
   // An unresolved SID prints empty names around the at sign: the entry is still shown.
   (void)platform::Security().LookupAccountSid(sid, name, domain, kind);
-  PrintDiagnostic(format, name, domain, CUserTranslationTable::SidTypeName(static_cast<std::int32_t>(kind)));
+  PrintToError(heading, name, domain, CUserTranslationTable::SidTypeName(static_cast<std::int32_t>(kind)));
 }
 
 // The list as it stands before the ownership change, entry by entry.
 void DumpAccessList(const platform::FileRef& file) {
   platform::AccessList list;
   if (platform::Security().ReadAccessList(file, list)) list.entries.clear();
-  PrintDiagnostic(u"Entries in ACL: %d, Size of ACL: %d Bytes\n", static_cast<std::int32_t>(list.entries.size()),
-                  list.entries.empty() ? std::int32_t{0} : static_cast<std::int32_t>(list.SizeInBytes()));
+  PrintToError(msg::kAccessListSize, static_cast<std::int32_t>(list.entries.size()),
+               list.entries.empty() ? std::int32_t{0} : static_cast<std::int32_t>(list.SizeInBytes()));
   std::int32_t index = 0;
   for (const platform::AccessEntry& entry : list.entries) {
-    PrintDiagnostic(u"ACE Entry %d\n", index++);
+    PrintToError(msg::kAccessEntry, index++);
     PrintEntryFlags(entry.flags);
-    PrintDiagnostic(u"\tType: %#x\n", static_cast<std::int32_t>(entry.type));
+    PrintToError(msg::kAccessEntryType, static_cast<std::int32_t>(entry.type));
     switch (entry.type) {
       case 0:
-        PrintAccountHeading(u"Access Allowed for \"%s@%s\" (%s)\n\t", entry.sid);
+        PrintAccountHeading(msg::kAccessAllowedFor, entry.sid);
         CUserTranslationTable::PrintAccessMask(entry.mask);
         break;
       case 1:
-        PrintAccountHeading(u"Access Denied for \"%s@%s\" (%s)\n\t", entry.sid);
+        PrintAccountHeading(msg::kAccessDeniedFor, entry.sid);
         CUserTranslationTable::PrintAccessMask(entry.mask);
         break;
       case 5:
@@ -127,7 +124,7 @@ void CUserTranslationTable::PrintAccessMask(std::uint32_t mask) {
   for (const RightName& right : kRightNames) {
     if (mask & right.bit) names += right.text;
   }
-  PrintDiagnostic(u"%s%04x\n", names, static_cast<std::int32_t>(mask & 0xFFFF));
+  PrintToError(msg::kAccessMask, names, static_cast<std::int32_t>(mask & 0xFFFF));
 }
 
 std::u16string_view CUserTranslationTable::SidTypeName(std::int32_t sidNameUse) {
@@ -170,7 +167,7 @@ bool CUserTranslationTable::ApplyOwnerFromPrefix(bool rename) {
       return true;
     }
     std::u16string sidText;
-    if (!platform::SidToText(sid, sidText)) PrintDiagnostic(u"SID for user \"%s\" is \"%s\"\n", account, sidText);
+    if (!platform::SidToText(sid, sidText)) PrintToError(msg::kSidOfAccount, account, sidText);
     const platform::FileRef file{target->handle, *path};
     DumpAccessList(file);
     TakeOwnerShip(file, sid);

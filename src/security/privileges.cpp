@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "messages/print_message.h"
+#include "messages/catalogue.h"
 #include "platform/security.h"
 
 namespace glyphshift {
@@ -12,12 +12,12 @@ namespace {
 
 // The first row whose condition holds decides, so a right that was on at start and is marked
 // removed still reads as enabled or disabled by default.
-CheckedFormat<std::u16string> PrivilegeLineFormat(const platform::ProcessRight& right) {
-  if (right.enabledByDefault && right.enabled) return u"Privileges: %s = ENABLED (DEFAULT ENABLED)\n";
-  if (right.enabledByDefault) return u"Privileges: %s = DISABLED (DEFAULT ENABLED)\n";
-  if (right.enabled) return u"Privileges: %s = ENABLED\n";
-  if (right.removed) return u"Privileges: %s = REMOVED\n";
-  return u"Privileges: %s = DISABLED\n";
+const Message<msg::Wide>& PrivilegeLine(const platform::ProcessRight& right) {
+  if (right.enabledByDefault && right.enabled) return msg::kRightEnabledByDefault;
+  if (right.enabledByDefault) return msg::kRightDisabledByDefault;
+  if (right.enabled) return msg::kRightEnabled;
+  if (right.removed) return msg::kRightRemoved;
+  return msg::kRightDisabled;
 }
 
 }  // namespace
@@ -25,15 +25,15 @@ CheckedFormat<std::u16string> PrivilegeLineFormat(const platform::ProcessRight& 
 void EnableSecurityPrivileges() {
   platform::SecurityServices& security = platform::Security();
   if (const platform::SysError error = security.EnableOwnershipRights()) {
-    PrintDiagnostic(u"AdjustTokenPrivileges failed with error code %d\n", static_cast<std::int32_t>(error.code));
+    PrintToError(msg::kAdjustRightsFailed, static_cast<std::int32_t>(error.code));
   }
   try {
     std::vector<platform::ProcessRight> rights;
     if (const platform::SysError error = security.ListProcessRights(rights)) {
-      PrintDiagnostic(u"GetTokenInformation: Failed with error code %d\n", static_cast<std::int32_t>(error.code));
+      PrintToError(msg::kListRightsFailed, static_cast<std::int32_t>(error.code));
       return;
     }
-    for (const platform::ProcessRight& right : rights) PrintDiagnostic(PrivilegeLineFormat(right), right.name);
+    for (const platform::ProcessRight& right : rights) PrintToError(PrivilegeLine(right), right.name);
   } catch (const std::bad_alloc&) {
     // The rights are raised already; only the listing is lost.
   }

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "convert/conversion_options.h"
+#include "settings/run_settings.h"
 
 namespace glyphshift::ui {
 
@@ -15,13 +15,13 @@ inline constexpr int kDialogConvert = 1;
 inline constexpr int kDialogCancel = 2;
 inline constexpr int kDialogUnavailable = 0;  // no display or no GUI module
 
-inline constexpr std::uint32_t kGuiModuleVersion = 2;
+inline constexpr std::uint32_t kGuiModuleVersion = 3;
 
 struct GuiModule {
   std::uint32_t version;  // kGuiModuleVersion
-  // Runs the main dialog modally; returns kDialogConvert (options filled) or kDialogCancel,
+  // Runs the main dialog modally; returns kDialogConvert (settings filled) or kDialogCancel,
   // kDialogUnavailable when the toolkit cannot start, with the reason in *whyUnavailable.
-  int (*runMainDialog)(ConversionOptions* options, std::u16string* whyUnavailable);
+  int (*runMainDialog)(RunSettings* settings, std::u16string* whyUnavailable);
   // Shows the help window with the text until it is closed; false when the toolkit cannot
   // start, with the reason in *whyUnavailable.
   bool (*runHelpWindow)(const char16_t* text, std::size_t length, std::u16string* whyUnavailable);

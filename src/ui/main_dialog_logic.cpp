@@ -150,8 +150,8 @@ bool IsConvertEnabled(const DialogChoices& choices) {
          choices.destinationEntry >= 0;
 }
 
-void FillConversionOptions(const DialogChoices& choices, std::span<const std::u16string> charsetEntries,
-                           ConversionOptions& options) {
+void FillRunSettings(const DialogChoices& choices, std::span<const std::u16string> charsetEntries,
+                     RunSettings& options) {
   auto nameOf = [&](int entry) -> std::u16string {
     if (entry < 0 || static_cast<std::size_t>(entry) >= charsetEntries.size()) return {};
     return std::u16string(EntryNamePart(charsetEntries[static_cast<std::size_t>(entry)]));
@@ -161,11 +161,12 @@ void FillConversionOptions(const DialogChoices& choices, std::span<const std::u1
   options.sourceCharsetName = nameOf(choices.sourceEntry);
   options.destinationCharsetName = nameOf(choices.destinationEntry);
   if (choices.lineBreakEntry > 0 && static_cast<std::size_t>(choices.lineBreakEntry) < kLineBreakEntries.size()) {
-    options.lineBreak = std::u16string(kLineBreakEntries[static_cast<std::size_t>(choices.lineBreakEntry)]);
+    options.conversion.lineBreakType =
+        LineBreakTypeFromName(kLineBreakEntries[static_cast<std::size_t>(choices.lineBreakEntry)]);
   }
-  if (choices.noBom) options.writeBom = false;
-  if (choices.modifyXml) options.modifyXml = true;
-  if (choices.modifyHtml) options.modifyHtml = true;
+  if (choices.noBom) options.conversion.writeBom = false;
+  if (choices.modifyXml) options.conversion.modifyXml = true;
+  if (choices.modifyHtml) options.conversion.modifyHtml = true;
 }
 
 }  // namespace glyphshift::ui

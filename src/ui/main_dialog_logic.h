@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/conversion_options.h"
+#include "settings/run_settings.h"
 
 namespace glyphshift::ui {
 
@@ -30,10 +30,6 @@ std::u16string_view EntryNamePart(std::u16string_view entry);
 // The index of the first entry whose name part equals `name` (ASCII case ignored). Absent when
 // `name` is null or no entry matches: the list's selection then stays as it was.
 std::optional<std::size_t> SelectCharsetEntry(std::span<const std::u16string> entries, const char16_t* name);
-
-// The extension of a path: from the last dot of its last component, dot included; empty when
-// there is none. A dot followed later by a blank starts no extension.
-std::u16string_view FindExtension(std::u16string_view path);
 
 // The destination proposed for a chosen source: ".2" before the extension
 // ("/texts/letter.txt" -> "/texts/letter.2.txt", "/texts/README" -> "/texts/README.2").
@@ -88,7 +84,7 @@ bool IsConvertEnabled(const DialogChoices& choices);
 // What Convert writes into the run's settings: both paths, the name parts of both selected
 // sets, the line-break name for any entry after the first, and the three check boxes (an
 // unchecked box leaves its setting alone).
-void FillConversionOptions(const DialogChoices& choices, std::span<const std::u16string> charsetEntries,
-                           ConversionOptions& options);
+void FillRunSettings(const DialogChoices& choices, std::span<const std::u16string> charsetEntries,
+                     RunSettings& options);
 
 }  // namespace glyphshift::ui

@@ -40,7 +40,7 @@ TEST_F(Loader, WithoutADisplayNothingIsShown) {
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
   setenv("GLYPHSHIFT_GUI_MODULE", "/nonexistent/morfex_qt.so", 1);
-  ConversionOptions options;
+  RunSettings options;
   testing::internal::CaptureStderr();
   EXPECT_EQ(RunMainDialog(options), kDialogUnavailable);
   EXPECT_FALSE(ShowHelpWindow(u"usage"));
@@ -51,7 +51,7 @@ TEST_F(Loader, WithoutADisplayNothingIsShown) {
 TEST_F(Loader, AMissingModuleIsReportedAndLeavesTheOptionsAlone) {
   setenv("DISPLAY", ":0", 1);
   setenv("GLYPHSHIFT_GUI_MODULE", "/nonexistent/morfex_qt.so", 1);
-  ConversionOptions options;
+  RunSettings options;
   testing::internal::CaptureStderr();
   EXPECT_EQ(RunMainDialog(options), kDialogUnavailable);
   const std::string error = testing::internal::GetCapturedStderr();

@@ -46,7 +46,7 @@ class Module : public support::InTempDirTest {
 };
 
 TEST_F(Module, TheDialogShowsAndCancelsWithoutTouchingTheOptions) {
-  ConversionOptions options;
+  RunSettings options;
   EXPECT_EQ(RunMainDialog(options), kDialogCancel);
   EXPECT_TRUE(options.sourceSpec.empty());
   const PngSize shown = Picture("dialog.png");
@@ -59,7 +59,7 @@ TEST_F(Module, TheDialogShowsAndCancelsWithoutTouchingTheOptions) {
 TEST_F(Module, TheDialogCanRunAgainAndChooseASource) {
   const std::string source = Write("in.txt", std::string("\xFF\xFEh\0i\0", 6));
   setenv("GLYPHSHIFT_GUI_SNAPSHOT_SOURCE", source.c_str(), 1);
-  ConversionOptions options;
+  RunSettings options;
   EXPECT_EQ(RunMainDialog(options), kDialogCancel);
   EXPECT_EQ(RunMainDialog(options), kDialogCancel) << "a second application after the first was destroyed";
   EXPECT_GT(Picture("dialog-filled.png").width, 0u);
@@ -76,7 +76,7 @@ TEST_F(Module, TheHelpWindowShowsUntilClosed) {
 TEST_F(Module, AnUnreachableDisplayIsReportedNotFatal) {
   setenv("QT_QPA_PLATFORM", "xcb", 1);
   setenv("DISPLAY", ":197", 1);
-  ConversionOptions options;
+  RunSettings options;
   testing::internal::CaptureStderr();
   EXPECT_EQ(RunMainDialog(options), kDialogUnavailable);
   EXPECT_FALSE(ShowHelpWindow(u"usage"));
@@ -86,7 +86,7 @@ TEST_F(Module, AnUnreachableDisplayIsReportedNotFatal) {
 }
 
 TEST_F(Module, MessageBoxesGoThroughTheModuleOnceLoaded) {
-  ConversionOptions options;
+  RunSettings options;
   ASSERT_EQ(RunMainDialog(options), kDialogCancel);
   platform::ShowMessageBox(u"Conversion finished!", u"Finished", platform::MessageBoxIcon::Information);
   EXPECT_GT(Picture("message-box.png").width, 0u);

@@ -1,5 +1,5 @@
-// A temporary directory, a recorded message-box handler and captured standard output around
-// ProcessFile calls.
+// A temporary directory around ProcessFile calls for two paths a person named (links at both
+// names are followed), with what each call reported.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "convert/named_files.h"
 #include "convert/process_file.h"
-#include "platform/display.h"
-#include "platform/streams.h"
 #include "support/temp_dir.h"
 
 namespace glyphshift::testing_support {
@@ -20,22 +19,11 @@ using support::Bytes;
 inline constexpr CharsetCode kWindows1252 = 18;
 inline constexpr std::uint64_t kUntouched = 77;  // a size ProcessFile must not have written
 
-struct MessageBoxCall {
-  std::u16string text;
-  std::u16string caption;
-  platform::MessageBoxIcon icon;
-};
-
-inline std::vector<MessageBoxCall>& RecordedBoxes() {
-  static std::vector<MessageBoxCall> boxes;
-  return boxes;
-}
-
 struct Outcome {
-  std::int32_t result = 0;
+  Result result = Result::Converted;
+  ConversionReport report;
   std::uint64_t sourceSize = kUntouched;
   std::uint64_t destinationSize = kUntouched;
-  std::string output;  // what was printed
 };
 
 inline std::u16string NameOf(CharsetCode code) {
@@ -49,21 +37,13 @@ inline std::u16string NameOf(CharsetCode code) {
 
 class ProcessFileTest : public support::TempDirTest {
  protected:
-  void SetUp() override {
-    RecordedBoxes().clear();
-    platform::SetMessageBoxHandler(
-        [](std::u16string_view text, std::u16string_view caption, platform::MessageBoxIcon icon) {
-          RecordedBoxes().push_back({std::u16string(text), std::u16string(caption), icon});
-        });
-  }
-
   Outcome Convert(const std::u16string& source, const std::u16string& destination, CharsetCode from, CharsetCode to) {
     Outcome o;
-    ::testing::internal::CaptureStdout();
-    o.result = ProcessFile(options_, source, destination, NameOf(from), from, NameOf(to), to, &o.sourceSize,
-                           &o.destinationSize);
-    platform::FlushStreams();
-    o.output = ::testing::internal::GetCapturedStdout();
+    CNamedSource named(source);
+    CDestinationPlace place;
+    place.LocateNamed(destination);
+    o.result = ProcessFile(settings_, named.source, named.location, place.location, from, NameOf(to), to, &o.sourceSize,
+                           &o.destinationSize, o.report);
     return o;
   }
 
@@ -75,7 +55,7 @@ class ProcessFileTest : public support::TempDirTest {
 
   Bytes Out() { return support::ReadFileBytes(dir_.Native("out")).value_or(Bytes{0xDE, 0xAD}); }
 
-  ConversionOptions options_;
+  ConversionSettings settings_;
 };
 
 }  // namespace glyphshift::testing_support

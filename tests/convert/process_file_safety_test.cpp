@@ -1,5 +1,6 @@
 // ProcessFile when things go wrong or files are shared: moves, in-place conversion, missing
-// files, full disks, huge sources, allocation failures, message boxes and security carry-over.
+// files, full disks, huge sources, allocation failures and security carry-over, with what each
+// failure reports.
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,8 @@
 #include "convert/process_file_fixture.h"
 #include "convert/working_text.h"
 #include "engine/allocation.h"
+#include "platform/native_text.h"
+#include "platform/sys_error.h"
 #include "support/faulty_files.h"
 
 namespace glyphshift::testing_support {
@@ -21,6 +24,10 @@ using support::PathExists;
 using support::ReadFileText;
 using support::ToBytes;
 using support::WriteFileBytes;
+using Problem = ConversionReport::Problem;
+
+// The system's text for the error a conversion reported.
+std::string Reason(const Outcome& o) { return platform::ToNative(platform::ErrorText(o.report.error.code)); }
 
 // Latin-1 "é" in, UTF-8 out: a converted file is told apart from its source by its bytes.
 constexpr char kSourceText[] = "caf\xE9\n";
@@ -35,7 +42,7 @@ class ProcessFileSafetyTest : public ProcessFileTest {
  protected:
   void SetUp() override {
     ProcessFileTest::SetUp();
-    options_.writeBom = false;
+    settings_.writeBom = false;
     WriteFileBytes(dir_.Native("a.txt"), kSourceText);
   }
   Outcome ConvertTo(const std::u16string& destination) {
@@ -51,35 +58,35 @@ class ProcessFileSafetyTest : public ProcessFileTest {
 // --- In place and moves ----------------------------------------------------------------------
 
 TEST_F(ProcessFileSafetyTest, InPlaceRewritesTheSourceAndAMoveNeverDeletesIt) {
-  options_.moveSource = true;
+  settings_.moveSource = true;
   const std::u16string spellings[] = {
       dir_.Path("a.txt"), dir_.Path("./a.txt"),
       dir_.Path("../") + std::filesystem::path(dir_.path()).filename().u16string() + u"/a.txt"};
   for (const std::u16string& destination : spellings) {
     WriteFileBytes(dir_.Native("a.txt"), kSourceText);
-    EXPECT_EQ(ConvertTo(destination).result, kProcessOk);
+    EXPECT_EQ(ConvertTo(destination).result, Result::Converted);
     EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kConvertedText);
   }
 }
 
 TEST_F(ProcessFileSafetyTest, MoveThroughASymbolicLinkKeepsTheTargetAndTheLink) {
-  options_.moveSource = true;
+  settings_.moveSource = true;
   ASSERT_EQ(::symlink("a.txt", dir_.Native("link").c_str()), 0);
-  EXPECT_EQ(ConvertTo(dir_.Path("link")).result, kProcessOk);
+  EXPECT_EQ(ConvertTo(dir_.Path("link")).result, Result::Converted);
   EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kConvertedText);
   EXPECT_TRUE(std::filesystem::is_symlink(dir_.Native("link")));
 
   // And the other way round: the source named through the link, the target as destination.
   WriteFileBytes(dir_.Native("a.txt"), kSourceText);
-  EXPECT_EQ(Convert(dir_.Path("link"), dir_.Path("a.txt"), kWindows1252, kCharsetUtf8).result, kProcessOk);
+  EXPECT_EQ(Convert(dir_.Path("link"), dir_.Path("a.txt"), kWindows1252, kCharsetUtf8).result, Result::Converted);
   EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kConvertedText);
   EXPECT_TRUE(std::filesystem::is_symlink(dir_.Native("link")));
 }
 
 TEST_F(ProcessFileSafetyTest, MoveToAnotherFileDeletesTheSourceEvenWhenOnlyCaseDiffers) {
-  options_.moveSource = true;
+  settings_.moveSource = true;
   const Outcome o = ConvertTo(dir_.Path("A.txt"));
-  EXPECT_EQ(o.result, kProcessOk);
+  EXPECT_EQ(o.result, Result::Converted);
   EXPECT_EQ(ReadFileText(dir_.Native("A.txt")), kConvertedText);
   EXPECT_FALSE(PathExists(dir_.Native("a.txt")));
   EXPECT_EQ(o.sourceSize, 5u);
@@ -88,14 +95,13 @@ TEST_F(ProcessFileSafetyTest, MoveToAnotherFileDeletesTheSourceEvenWhenOnlyCaseD
 
 TEST_F(ProcessFileSafetyTest, ExistingDestinationIsReplacedWhole) {
   WriteFileBytes(dir_.Native("out"), std::string(100, 'x'));
-  EXPECT_EQ(ConvertTo(dir_.Path("out")).result, kProcessOk);
+  EXPECT_EQ(ConvertTo(dir_.Path("out")).result, Result::Converted);
   EXPECT_EQ(ReadFileText(dir_.Native("out")), kConvertedText);
 }
 
 // --- Sources that cannot be read -------------------------------------------------------------
 
-TEST_F(ProcessFileSafetyTest, MissingDirectoryOrFifoSourceIsAReadErrorWithoutBoxOrSizes) {
-  options_.uiMode = true;
+TEST_F(ProcessFileSafetyTest, MissingDirectoryOrFifoSourceIsAReadErrorWithoutSizes) {
   ASSERT_EQ(::mkdir(dir_.Native("sub").c_str(), 0755), 0);
   ASSERT_EQ(::mkfifo(dir_.Native("fifo").c_str(), 0644), 0);  // must be refused, not block
   const struct {
@@ -104,39 +110,35 @@ TEST_F(ProcessFileSafetyTest, MissingDirectoryOrFifoSourceIsAReadErrorWithoutBox
   } cases[] = {{"missing", "No such file or directory\n"}, {"sub", "Is a directory\n"}, {"fifo", "Invalid argument\n"}};
   for (const auto& c : cases) {
     const Outcome o = Convert(dir_.Path(c.name), dir_.Path("out"), kWindows1252, kCharsetUtf8);
-    EXPECT_EQ(o.result, kProcessReadError) << c.name;
-    EXPECT_EQ(o.output, c.text);
+    EXPECT_EQ(o.result, Result::ReadError) << c.name;
+    EXPECT_EQ(o.report.problem, Problem::SourceUnreadable);
+    EXPECT_EQ(Reason(o), c.text);
     EXPECT_EQ(o.sourceSize, kUntouched);
     EXPECT_EQ(o.destinationSize, kUntouched);
   }
   EXPECT_FALSE(PathExists(dir_.Native("out")));
-  EXPECT_TRUE(RecordedBoxes().empty());
 }
 
 // --- Destinations that cannot be written -----------------------------------------------------
 
 TEST_F(ProcessFileSafetyTest, MissingDestinationDirectoryKeepsTheSourceWhenMoving) {
-  options_.moveSource = true;
-  options_.uiMode = true;
+  settings_.moveSource = true;
   const Outcome o = ConvertTo(dir_.Path("no/such/dir/out"));
-  EXPECT_EQ(o.result, kProcessWriteError);
-  EXPECT_EQ(o.output, "No such file or directory\n");
+  EXPECT_EQ(o.result, Result::WriteError);
+  EXPECT_EQ(o.report.problem, Problem::DestinationUnwritable);
+  EXPECT_EQ(Reason(o), "No such file or directory\n");
   EXPECT_EQ(o.sourceSize, 5u);
   EXPECT_EQ(o.destinationSize, kUntouched);
   EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kSourceText);
-  ASSERT_EQ(RecordedBoxes().size(), 1u);
-  EXPECT_EQ(RecordedBoxes()[0].text, u"An Error occured during file creation.");
-  EXPECT_EQ(RecordedBoxes()[0].caption, u"Error");
-  EXPECT_EQ(RecordedBoxes()[0].icon, platform::MessageBoxIcon::Error);
 }
 
 TEST_F(ProcessFileSafetyTest, FullDiskIsAWriteErrorAndLosesNothing) {
   FaultyFiles files;
-  options_.moveSource = true;
+  settings_.moveSource = true;
   files.FailWrite(ENOSPC, /*afterBytes=*/2);
   Outcome o = ConvertTo(dir_.Path("out"));
-  EXPECT_EQ(o.result, kProcessWriteError);
-  EXPECT_EQ(o.output, "No space left on device\n");
+  EXPECT_EQ(o.result, Result::WriteError);
+  EXPECT_EQ(Reason(o), "No space left on device\n");
   EXPECT_EQ(o.destinationSize, kUntouched);
   EXPECT_FALSE(PathExists(dir_.Native("out")));
   EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kSourceText);
@@ -145,8 +147,9 @@ TEST_F(ProcessFileSafetyTest, FullDiskIsAWriteErrorAndLosesNothing) {
   files.Heal();
   files.Fail(support::FileOp::Commit, EIO);
   o = ConvertTo(dir_.Path("a.txt"));
-  EXPECT_EQ(o.result, kProcessWriteError);
-  EXPECT_EQ(o.output, "Input/output error\n");
+  EXPECT_EQ(o.result, Result::WriteError);
+  EXPECT_EQ(o.report.problem, Problem::DestinationUnwritable);
+  EXPECT_EQ(Reason(o), "Input/output error\n");
   EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kSourceText);
   EXPECT_EQ(files.Calls(support::FileOp::Delete), 0);
 }
@@ -156,14 +159,14 @@ TEST_F(ProcessFileSafetyTest, FullDiskIsAWriteErrorAndLosesNothing) {
 TEST_F(ProcessFileSafetyTest, NewDestinationIsFlushedOnlyBeforeAMoveAReplacedOneAlways) {
   FaultyFiles files;
   for (bool lineBreaks : {false, true}) {
-    if (lineBreaks) options_.lineBreak = u"unix";
+    if (lineBreaks) settings_.lineBreakType = 2;
     for (bool move : {false, true}) {
       for (bool replace : {false, true}) {
-        options_.moveSource = move;
+        settings_.moveSource = move;
         WriteFileBytes(dir_.Native("a.txt"), kSourceText);
         if (!replace) ::unlink(dir_.Native("out").c_str());
         const int before = files.Calls(support::FileOp::Flush);
-        ASSERT_EQ(ConvertTo(dir_.Path("out")).result, kProcessOk);
+        ASSERT_EQ(ConvertTo(dir_.Path("out")).result, Result::Converted);
         EXPECT_EQ(files.Calls(support::FileOp::Flush) - before, move || replace ? 1 : 0) << lineBreaks << move;
         EXPECT_EQ(PathExists(dir_.Native("a.txt")), !move);
       }
@@ -175,11 +178,11 @@ TEST_F(ProcessFileSafetyTest, NewDestinationIsFlushedOnlyBeforeAMoveAReplacedOne
 TEST_F(ProcessFileSafetyTest, NewDestinationTakesTheSourcePermissionBits) {
   const mode_t mask = ::umask(022);
   for (bool move : {false, true}) {
-    options_.moveSource = move;
+    settings_.moveSource = move;
     WriteFileBytes(dir_.Native("a.txt"), kSourceText);
     ASSERT_EQ(::chmod(dir_.Native("a.txt").c_str(), 0640), 0);
     ::unlink(dir_.Native("out").c_str());
-    ASSERT_EQ(ConvertTo(dir_.Path("out")).result, kProcessOk);
+    ASSERT_EQ(ConvertTo(dir_.Path("out")).result, Result::Converted);
     EXPECT_EQ(ModeOf(dir_.Native("out")), 0640u) << move;
   }
   ::umask(mask);
@@ -191,14 +194,18 @@ TEST_F(ProcessFileSafetyTest, FailuresAroundTheWriteSayWhatFailed) {
   FaultyFiles files;
   files.Fail(support::FileOp::CreateStaged, EACCES);
   Outcome o = ConvertTo(dir_.Path("out"));
-  EXPECT_EQ(o.result, kProcessWriteError);
-  EXPECT_EQ(o.output, "Cannot create a temporary file in \"" + dir_.path() + "\": Permission denied\n");
+  EXPECT_EQ(o.result, Result::WriteError);
+  EXPECT_EQ(o.report.problem, Problem::NoTemporaryFile);
+  EXPECT_EQ(platform::ToNative(o.report.where), dir_.path());
+  EXPECT_EQ(Reason(o), "Permission denied\n");
   files.Heal();
   files.Fail(support::FileOp::Delete, EBUSY);
-  options_.moveSource = true;
+  settings_.moveSource = true;
   o = ConvertTo(dir_.Path("out"));
-  EXPECT_EQ(o.result, kProcessOk);
-  EXPECT_EQ(o.output, "The source \"" + dir_.Native("a.txt") + "\" was not deleted: Device or resource busy\n");
+  EXPECT_EQ(o.result, Result::Converted);
+  EXPECT_EQ(o.report.problem, Problem::SourceNotDeleted);
+  EXPECT_EQ(platform::ToNative(o.report.where), dir_.Native("a.txt"));
+  EXPECT_EQ(Reason(o), "Device or resource busy\n");
   EXPECT_EQ(ReadFileText(dir_.Native("out")), kConvertedText);
   EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), kSourceText);
 }
@@ -211,81 +218,50 @@ TEST_F(ProcessFileSafetyTest, FullTmpfsForReal) {
   }
   WriteFileBytes(dir_.Native("big"), std::string(64 * 1024, '\xE9'));
   WriteFileBytes(mountPoint + "/old", "old");
-  options_.moveSource = true;
+  settings_.moveSource = true;
   const Outcome fresh = Convert(dir_.Path("big"), dir_.Path("small/new"), kWindows1252, kCharsetUtf8);
   const Outcome over = Convert(dir_.Path("big"), dir_.Path("small/old"), kWindows1252, kCharsetUtf8);
   const bool newExists = PathExists(mountPoint + "/new");
   const std::string old = ReadFileText(mountPoint + "/old");
   ::umount2(mountPoint.c_str(), MNT_DETACH);
-  EXPECT_EQ(fresh.result, kProcessWriteError);
-  EXPECT_EQ(fresh.output, "No space left on device\n");
+  EXPECT_EQ(fresh.result, Result::WriteError);
+  EXPECT_EQ(Reason(fresh), "No space left on device\n");
   EXPECT_FALSE(newExists);
-  EXPECT_EQ(over.result, kProcessWriteError);
+  EXPECT_EQ(over.result, Result::WriteError);
   EXPECT_EQ(old, "old");
   EXPECT_TRUE(PathExists(dir_.Native("big")));
 }
 
 // --- Allocation failures ---------------------------------------------------------------------
 
-TEST_F(ProcessFileSafetyTest, OutOfMemoryIsReportedPerStepAndCreatesNothing) {
+TEST_F(ProcessFileSafetyTest, OutOfMemoryNamesItsStepAndCreatesNothing) {
   const struct {
     int successes;  // allocations that succeed first: decoding, line breaks, markup, output
-    const char* printed;
-  } steps[] = {{0, ""},
-               {1, "Error: The system is out of memory. The operation failed."},
-               {2, "The system is out of memory. The operation failed."},
-               {3, "Error: The system is out of memory. The operation failed."}};
-  options_.lineBreak = u"dos";
-  options_.modifyXml = true;
-  options_.moveSource = true;
+    StreamStep step;
+  } steps[] = {
+      {0, StreamStep::Decoding}, {1, StreamStep::LineBreaks}, {2, StreamStep::Markup}, {3, StreamStep::Encoding}};
+  settings_.lineBreakType = 1;
+  settings_.modifyXml = true;
+  settings_.moveSource = true;
   WriteFileBytes(dir_.Native("a.txt"), "<?xml encoding=\"x\"?>");
   for (const auto& step : steps) {
     AllocationFailureGuard guard(step.successes);
     const Outcome o = ConvertTo(dir_.Path("out"));
-    EXPECT_EQ(o.result, kProcessOutOfMemory) << step.successes;
-    EXPECT_EQ(o.output, step.printed) << step.successes;
+    EXPECT_EQ(o.result, Result::Abandoned) << step.successes;
+    EXPECT_EQ(o.report.problem, Problem::OutOfMemory);
+    EXPECT_EQ(o.report.step, step.step) << step.successes;
     EXPECT_EQ(o.sourceSize, 20u);
     EXPECT_FALSE(PathExists(dir_.Native("out")));
     EXPECT_TRUE(PathExists(dir_.Native("a.txt")));
   }
 }
 
-TEST_F(ProcessFileSafetyTest, OutOfMemoryInDialogModeIsABoxUnlessSilenced) {
-  options_.uiMode = true;
-  options_.lineBreak = u"unix";
-  {
-    AllocationFailureGuard guard(1);
-    EXPECT_EQ(ConvertTo(dir_.Path("out")).output, "");
-  }
-  ASSERT_EQ(RecordedBoxes().size(), 1u);
-  EXPECT_EQ(RecordedBoxes()[0].text, u"The system is out of memory. The operation failed.");
-  EXPECT_EQ(RecordedBoxes()[0].caption, u"Out of memory");
-  options_.noStatusBox = true;
-  AllocationFailureGuard guard(1);
-  EXPECT_EQ(ConvertTo(dir_.Path("out")).output, "");
-  EXPECT_EQ(RecordedBoxes().size(), 1u);
-}
-
-// --- Message boxes and security --------------------------------------------------------------
-
-TEST_F(ProcessFileSafetyTest, StatusBoxOnlyInDialogModeWithoutNoStatusBox) {
-  ConvertTo(dir_.Path("out"));
-  EXPECT_TRUE(RecordedBoxes().empty());
-  options_.uiMode = true;
-  ConvertTo(dir_.Path("out"));
-  ASSERT_EQ(RecordedBoxes().size(), 1u);
-  EXPECT_EQ(RecordedBoxes()[0].text, u"Conversion finished!");
-  EXPECT_EQ(RecordedBoxes()[0].caption, u"Finished");
-  EXPECT_EQ(RecordedBoxes()[0].icon, platform::MessageBoxIcon::Information);
-  options_.noStatusBox = true;
-  ConvertTo(dir_.Path("out"));
-  EXPECT_EQ(RecordedBoxes().size(), 1u);
-}
+// --- Security ----------------------------------------------------------------------------
 
 TEST_F(ProcessFileSafetyTest, AccessListIsCarriedOverOnlyOntoAWrittenFile) {
-  options_.keepSecurity = options_.keepDacl = true;
+  settings_.keepDacl = true;
   ASSERT_EQ(::chmod(dir_.Native("a.txt").c_str(), 0640), 0);
-  ASSERT_EQ(ConvertTo(dir_.Path("out")).result, kProcessOk);
+  ASSERT_EQ(ConvertTo(dir_.Path("out")).result, Result::Converted);
   EXPECT_EQ(ModeOf(dir_.Native("out")), 0640u);
 
   // A destination the write could not replace keeps its own security.
@@ -293,7 +269,7 @@ TEST_F(ProcessFileSafetyTest, AccessListIsCarriedOverOnlyOntoAWrittenFile) {
   ASSERT_EQ(::chmod(dir_.Native("kept").c_str(), 0600), 0);
   FaultyFiles files;
   files.FailWrite(ENOSPC);
-  EXPECT_EQ(ConvertTo(dir_.Path("kept")).result, kProcessWriteError);
+  EXPECT_EQ(ConvertTo(dir_.Path("kept")).result, Result::WriteError);
   EXPECT_EQ(ModeOf(dir_.Native("kept")), 0600u);
 }
 
@@ -302,13 +278,12 @@ TEST_F(ProcessFileSafetyTest, OwnerIsCarriedOverWhenAskedFor) {
   constexpr uid_t kOther = 65534;  // nobody
   ASSERT_EQ(::chown(dir_.Native("a.txt").c_str(), kOther, kOther), 0);
   struct stat st {};
-  options_.keepSecurity = true;
-  options_.keepDacl = true;  // the access list alone leaves the owner
-  ASSERT_EQ(ConvertTo(dir_.Path("out")).result, kProcessOk);
+  settings_.keepDacl = true;  // the access list alone leaves the owner
+  ASSERT_EQ(ConvertTo(dir_.Path("out")).result, Result::Converted);
   ASSERT_EQ(::stat(dir_.Native("out").c_str(), &st), 0);
   EXPECT_EQ(st.st_uid, 0u);
-  options_.keepOwner = true;
-  ASSERT_EQ(ConvertTo(dir_.Path("out2")).result, kProcessOk);
+  settings_.keepOwner = true;
+  ASSERT_EQ(ConvertTo(dir_.Path("out2")).result, Result::Converted);
   ASSERT_EQ(::stat(dir_.Native("out2").c_str(), &st), 0);
   EXPECT_EQ(st.st_uid, kOther);
 }

@@ -1,8 +1,6 @@
 // ProcessFile over real temporary files: character-set families, byte order marks, line
 // breaks and markup, asserted byte for byte.
 #include "convert/process_file_fixture.h"
-#include "platform/native_text.h"
-#include "platform/sys_error.h"
 
 #include <initializer_list>
 
@@ -38,7 +36,7 @@ constexpr CharsetCode kFamilies[] = {kWindows1252, kCharsetUtf8, kCharsetUtf16, 
 
 TEST_F(ProcessFileTest, EveryFamilyToEveryFamilyWithAndWithoutMark) {
   for (bool bom : {true, false}) {
-    options_.writeBom = bom;
+    settings_.writeBom = bom;
     for (CharsetCode from : kFamilies) {
       for (CharsetCode to : kFamilies) {
         SCOPED_TRACE(testing::Message() << from << " -> " << to << (bom ? " with" : " without") << " mark");
@@ -46,11 +44,11 @@ TEST_F(ProcessFileTest, EveryFamilyToEveryFamilyWithAndWithoutMark) {
         for (const Bytes& source : {Sample(from), Concat({Mark(from), Sample(from)})}) {
           const Outcome o = ConvertBytes(source, from, to);
           const Bytes expected = Concat({bom ? Mark(to) : Bytes{}, Sample(to)});
-          EXPECT_EQ(o.result, kProcessOk);
+          EXPECT_EQ(o.result, Result::Converted);
           EXPECT_EQ(Out(), expected);
           EXPECT_EQ(o.sourceSize, source.size());
           EXPECT_EQ(o.destinationSize, expected.size());
-          EXPECT_EQ(o.output, "");
+          EXPECT_EQ(o.report.problem, ConversionReport::Problem::None);
         }
       }
     }
@@ -58,7 +56,7 @@ TEST_F(ProcessFileTest, EveryFamilyToEveryFamilyWithAndWithoutMark) {
 }
 
 TEST_F(ProcessFileTest, OnlyOneMarkIsDropped) {
-  options_.writeBom = false;
+  settings_.writeBom = false;
   ConvertBytes({0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF, 0x41}, kCharsetUtf8, kCharsetUtf8);
   EXPECT_EQ(Out(), (Bytes{0xEF, 0xBB, 0xBF, 0x41}));
 }
@@ -74,7 +72,7 @@ TEST_F(ProcessFileTest, ReversedMarkReadAsUtf16StaysAsUFFFE) {
 }
 
 TEST_F(ProcessFileTest, OddSizedUtf16IgnoresTheHalfUnitButKeepsItsLength) {
-  options_.writeBom = false;
+  settings_.writeBom = false;
   const Bytes odd{0x41, 0x00, 0x42};
   ConvertBytes(odd, kCharsetUtf16, kCharsetUtf8);
   EXPECT_EQ(Out(), (Bytes{0x41}));
@@ -91,12 +89,12 @@ TEST_F(ProcessFileTest, OddSizedUtf16IgnoresTheHalfUnitButKeepsItsLength) {
 
 TEST_F(ProcessFileTest, EmptySourceGivesTheMarkOrAnEmptyFile) {
   for (bool bom : {true, false}) {
-    options_.writeBom = bom;
+    settings_.writeBom = bom;
     for (CharsetCode from : kFamilies) {
       for (CharsetCode to : kFamilies) {
         SCOPED_TRACE(testing::Message() << from << " -> " << to << " mark " << bom);
         const Outcome o = ConvertBytes({}, from, to);
-        EXPECT_EQ(o.result, kProcessOk);
+        EXPECT_EQ(o.result, Result::Converted);
         EXPECT_EQ(o.sourceSize, 0u);
         EXPECT_EQ(Out(), bom ? Mark(to) : Bytes{});
         EXPECT_EQ(o.destinationSize, bom ? Mark(to).size() : 0u);
@@ -106,7 +104,7 @@ TEST_F(ProcessFileTest, EmptySourceGivesTheMarkOrAnEmptyFile) {
 }
 
 TEST_F(ProcessFileTest, LineBreakNamesIgnoreAsciiCaseAndAnythingElseRemovesBreaks) {
-  options_.writeBom = false;
+  settings_.writeBom = false;
   const Bytes source = support::ToBytes("a\r\nb\nc\rd\n");
   const struct {
     const char16_t* name;
@@ -120,16 +118,16 @@ TEST_F(ProcessFileTest, LineBreakNamesIgnoreAsciiCaseAndAnythingElseRemovesBreak
       {u"", "abcd"},
   };
   for (const auto& c : cases) {
-    options_.lineBreak = c.name;
+    settings_.lineBreakType = LineBreakTypeFromName(c.name);
     ConvertBytes(source, kCharsetUtf8, kCharsetUtf8);
     EXPECT_EQ(Out(), support::ToBytes(c.expected)) << "line=" << testing::PrintToString(std::u16string(c.name));
   }
 }
 
 TEST_F(ProcessFileTest, DeclarationsGetTheDestinationNameBeforeEncoding) {
-  options_.writeBom = false;
-  options_.modifyXml = true;
-  options_.modifyHtml = true;
+  settings_.writeBom = false;
+  settings_.modifyXml = true;
+  settings_.modifyHtml = true;
   const std::string doc =
       "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n"
       "<html><meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">\xE9</html>";
@@ -138,19 +136,9 @@ TEST_F(ProcessFileTest, DeclarationsGetTheDestinationNameBeforeEncoding) {
                                     "<html><meta http-equiv=\"Content-Type\" content=\"text/html; "
                                     "charset=utf-8\">\xC3\xA9</html>"));
   // Without a meta tag the scan runs to the end of the decoded text, where it must find U+0000.
-  options_.modifyXml = false;
+  settings_.modifyXml = false;
   ConvertBytes(support::ToBytes("<?xml encoding='x'?><p>\xC3\xA9</p>"), kCharsetUtf8, kWindows1252);
   EXPECT_EQ(Out(), support::ToBytes("<?xml encoding='x'?><p>\xE9</p>"));
-}
-
-TEST_F(ProcessFileTest, LogLevelPrintsTheCallFirst) {
-  options_.logLevel = 1;
-  const Outcome o = ConvertBytes(Sample(kCharsetUtf8), kCharsetUtf8, kCharsetUtf16);
-  EXPECT_EQ(o.output, "ProcessFile(" + dir_.Native("in") + ", " + dir_.Native("out") + ", utf-8, utf-16)\n");
-  options_.logLevel = -3;  // any value but 0
-  EXPECT_EQ(Convert(dir_.Path("missing"), dir_.Path("out"), kCharsetUtf8, kCharsetUtf16).output,
-            "ProcessFile(" + dir_.Native("missing") + ", " + dir_.Native("out") + ", utf-8, utf-16)\n" +
-                platform::ToNative(platform::ErrorText(platform::kErrorNotFound)));
 }
 
 }  // namespace

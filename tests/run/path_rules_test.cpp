@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "run/byte_size_text.h"
+#include "messages/byte_size_text.h"
 #include "run/pattern_match.h"
 
 namespace glyphshift {

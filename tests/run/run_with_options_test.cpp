@@ -9,8 +9,8 @@
 
 #include "app/startup.h"
 #include "platform/streams.h"
-#include "run/enumeration.h"
-#include "run/file_run.h"
+#include "run/file_steps.h"
+#include "run/run_conversion.h"
 #include "support/faulty_files.h"
 #include "support/temp_dir.h"
 
@@ -23,17 +23,17 @@ using support::WriteFileBytes;
 class RunInProcess : public support::TempDirTest {
  protected:
   // A run from a Windows-1252 source, its messages appended to run.log.
-  ConversionOptions Options(std::string_view source) const {
-    ConversionOptions o;
+  RunSettings Options(std::string_view source) const {
+    RunSettings o;
     o.sourceSpec = dir_.Path(source);
     o.autoDetectSource = false;
     o.sourceCharsetName = u"ansi";
-    o.noConsole = true;
-    o.logFilePath = dir_.Path("run.log");
+    o.output.noConsole = true;
+    o.output.logFilePath = dir_.Path("run.log");
     return o;
   }
-  int Run(ConversionOptions options) {
-    const int result = RunWithOptions(options);
+  int Run(const RunSettings& options) {
+    const int result = Code(RunWithOptions(options));
     // The run moved descriptors 1 and 2; give them back to the test runner.
     platform::FlushStreams();
     platform::SetUnbuffered(platform::StdStream::Output, false);
@@ -50,8 +50,8 @@ TEST_F(RunInProcess, FullDiskIsResultOneAndTheMoveKeepsItsSource) {
   WriteFileBytes(dir_.Native("a.txt"), std::string(1000, 'a'));
   support::FaultyFiles files;
   files.FailWrite(ENOSPC, /*afterBytes=*/10);
-  ConversionOptions o = Options("a.txt");
-  o.moveSource = true;
+  RunSettings o = Options("a.txt");
+  o.conversion.moveSource = true;
   EXPECT_EQ(Run(o), 1);
   EXPECT_TRUE(Contains("No space left on device\nError 1: Conversion of \"a.txt\" failed.\n")) << Log();
   EXPECT_TRUE(Contains("0 file(s) successfully converted with total size of 0 Bytes\n1 file(s) failed to convert\n"));
@@ -63,7 +63,7 @@ TEST_F(RunInProcess, FailedRenameInPlaceKeepsTheOldContent) {
   WriteFileBytes(dir_.Native("a.txt"), "caf\xE9");
   support::FaultyFiles files;
   files.Fail(support::FileOp::Commit, EIO);
-  ConversionOptions o = Options("*.txt");
+  RunSettings o = Options("*.txt");
   o.replaceSource = true;
   EXPECT_EQ(Run(o), 1);
   EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), "caf\xE9");
@@ -77,9 +77,9 @@ TEST_F(RunInProcess, FailedFlushInABatchFailsOnlyItsFiles) {
   for (int i = 0; i < kFiles; ++i) WriteFileBytes(dir_.Native("f" + std::to_string(i) + ".txt"), "caf\xE9");
   support::FaultyFiles files;
   files.Fail(support::FileOp::Flush, EIO, /*afterCalls=*/2);
-  ConversionOptions o = Options("f*.txt");
+  RunSettings o = Options("f*.txt");
   o.replaceSource = true;
-  o.writeBom = false;
+  o.conversion.writeBom = false;
   EXPECT_EQ(Run(o), 1);
   EXPECT_EQ(files.Calls(support::FileOp::Flush), kFiles) << "one flush per replaced file, all before any rename";
   // The files in the order the run met them, which is the order of their lines.
@@ -140,7 +140,7 @@ TEST_F(RunInProcess, MissingDestinationFolderFailsThatFileOnly) {
   WriteFileBytes(dir_.Native("src/sub/b.txt"), "b");
   support::FaultyFiles files;
   files.Fail(support::FileOp::CreateDirectory, EACCES);
-  ConversionOptions o = Options("src/*.txt");
+  RunSettings o = Options("src/*.txt");
   o.recursive = true;
   o.outputPath = dir_.Path("out");
   EXPECT_EQ(Run(o), 1) << "the last file, in the subfolder, failed";
@@ -152,7 +152,7 @@ TEST_F(RunInProcess, MissingDestinationFolderFailsThatFileOnly) {
 }
 
 TEST_F(RunInProcess, DialogModeReportsADirectorySourceOnlyByItsCode) {
-  ConversionOptions o = Options(".");
+  RunSettings o = Options(".");
   o.uiMode = true;
   EXPECT_EQ(Run(o), 3);
   EXPECT_EQ(Log().find("is a directory"), std::string::npos);
@@ -161,10 +161,10 @@ TEST_F(RunInProcess, DialogModeReportsADirectorySourceOnlyByItsCode) {
 TEST_F(RunInProcess, SourceSetIsDetectedBeforeEachFile) {
   WriteFileBytes(dir_.Native("a.txt"), std::string("\xFE\xFF\0h", 4));  // UTF-16BE
   WriteFileBytes(dir_.Native("b.txt"), "\xEF\xBB\xBFx");                // UTF-8
-  ConversionOptions o = Options("*.txt");
+  RunSettings o = Options("*.txt");
   o.autoDetectSource = true;
-  o.logLevel = 2;
-  o.writeBom = false;
+  o.output.logLevel = 2;
+  o.conversion.writeBom = false;
   EXPECT_EQ(Run(o), 0);
   EXPECT_TRUE(Contains("a.utf-8.txt, utf-16be, utf-8)\n")) << Log();
   EXPECT_TRUE(Contains("b.utf-8.txt, utf-8, utf-8)\n")) << Log();

@@ -36,7 +36,7 @@ class DialogRun : public support::InTempDirTest {
       return QString::fromStdString(answer->second);
     });
     options_.uiMode = true;  // as start-up sets them before running the dialog
-    options_.noConsole = true;
+    options_.output.noConsole = true;
   }
   void TearDown() override {
     platform::SetMessageBoxHandler(nullptr);
@@ -61,14 +61,14 @@ class DialogRun : public support::InTempDirTest {
   // Dialog mode sends the run's messages nowhere; the test's own output comes back afterwards.
   int RunConversion() {
     options_.autoDetectSource = false;
-    const int result = RunWithOptions(options_);
+    const int result = Code(RunWithOptions(options_));
     EXPECT_FALSE(platform::RouteStream(platform::StdStream::Output, platform::StreamTarget::Console));
     EXPECT_FALSE(platform::RouteStream(platform::StdStream::Error, platform::StreamTarget::Console));
     return result;
   }
 
   CMainDialog dialog_;
-  ConversionOptions options_;
+  RunSettings options_;
   std::map<CMainDialog::Chooser, std::string> answers_;
 };
 

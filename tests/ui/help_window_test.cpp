@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <map>
 
-#include "run/usage_text.h"
+#include "cli/usage_text.h"
 
 namespace glyphshift::ui {
 namespace {

@@ -217,13 +217,13 @@ TEST(ConvertEnabled, NeedsBothPathsAndBothSets) {
   EXPECT_FALSE(without([](DialogChoices& c) { c.sourceEntry = -1; }));
 }
 
-TEST(FillConversionOptions, NamesCutBeforeTheParenthesisAndResolvable) {
+TEST(FillRunSettings, NamesCutBeforeTheParenthesisAndResolvable) {
   const auto entries = CharsetListEntries();
   DialogChoices choices = Complete();
   choices.sourceEntry = static_cast<int>(*SelectCharsetEntry(entries, u"Windows-1251"));
   choices.destinationEntry = 61;
-  ConversionOptions options;
-  FillConversionOptions(choices, entries, options);
+  RunSettings options;
+  FillRunSettings(choices, entries, options);
   EXPECT_EQ(options.sourceSpec, u"/in/a.txt");
   EXPECT_EQ(options.outputPath, u"/in/a.2.txt");
   EXPECT_EQ(options.sourceCharsetName, u"Windows-1251");
@@ -234,41 +234,41 @@ TEST(FillConversionOptions, NamesCutBeforeTheParenthesisAndResolvable) {
   EXPECT_EQ(code, 102);
 }
 
-TEST(FillConversionOptions, LineBreakOnlyForEntriesAfterTheFirst) {
+TEST(FillRunSettings, LineBreakOnlyForEntriesAfterTheFirst) {
   const auto entries = CharsetListEntries();
   DialogChoices choices = Complete();
-  ConversionOptions unchanged;
-  FillConversionOptions(choices, entries, unchanged);
-  EXPECT_FALSE(unchanged.lineBreak.has_value());
+  RunSettings unchanged;
+  FillRunSettings(choices, entries, unchanged);
+  EXPECT_FALSE(unchanged.conversion.lineBreakType.has_value());
   choices.lineBreakEntry = 2;
-  ConversionOptions unix;
-  FillConversionOptions(choices, entries, unix);
-  EXPECT_EQ(unix.lineBreak, u"UNIX");
+  RunSettings unix;
+  FillRunSettings(choices, entries, unix);
+  EXPECT_EQ(unix.conversion.lineBreakType, 2) << "the UNIX entry";
 }
 
-TEST(FillConversionOptions, CheckedBoxesSetAndUncheckedBoxesLeaveAlone) {
+TEST(FillRunSettings, CheckedBoxesSetAndUncheckedBoxesLeaveAlone) {
   const auto entries = CharsetListEntries();
   DialogChoices choices = Complete();
-  ConversionOptions defaults;
-  FillConversionOptions(choices, entries, defaults);
-  EXPECT_TRUE(defaults.writeBom);
-  EXPECT_FALSE(defaults.modifyXml);
-  EXPECT_FALSE(defaults.modifyHtml);
+  RunSettings defaults;
+  FillRunSettings(choices, entries, defaults);
+  EXPECT_TRUE(defaults.conversion.writeBom);
+  EXPECT_FALSE(defaults.conversion.modifyXml);
+  EXPECT_FALSE(defaults.conversion.modifyHtml);
 
   choices.noBom = choices.modifyXml = choices.modifyHtml = true;
-  ConversionOptions checked;
-  FillConversionOptions(choices, entries, checked);
-  EXPECT_FALSE(checked.writeBom);
-  EXPECT_TRUE(checked.modifyXml);
-  EXPECT_TRUE(checked.modifyHtml);
+  RunSettings checked;
+  FillRunSettings(choices, entries, checked);
+  EXPECT_FALSE(checked.conversion.writeBom);
+  EXPECT_TRUE(checked.conversion.modifyXml);
+  EXPECT_TRUE(checked.conversion.modifyHtml);
 
   choices.noBom = choices.modifyXml = choices.modifyHtml = false;
-  ConversionOptions preset;
-  preset.modifyXml = true;
-  preset.writeBom = false;
-  FillConversionOptions(choices, entries, preset);
-  EXPECT_TRUE(preset.modifyXml);
-  EXPECT_FALSE(preset.writeBom);
+  RunSettings preset;
+  preset.conversion.modifyXml = true;
+  preset.conversion.writeBom = false;
+  FillRunSettings(choices, entries, preset);
+  EXPECT_TRUE(preset.conversion.modifyXml);
+  EXPECT_FALSE(preset.conversion.writeBom);
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ class MainDialog : public support::InTempDirTest {
   }
   QString Selected(int listId) const { return List(listId)->currentText(); }
   // Runs the dialog modally and does `action` inside its loop.
-  int RunDoing(ConversionOptions& options, std::function<void()> action) {
+  int RunDoing(RunSettings& options, std::function<void()> action) {
     QTimer::singleShot(0, dialog_.get(), std::move(action));
     return dialog_->Run(options);
   }
@@ -265,16 +265,16 @@ TEST_F(MainDialog, ConvertFillsTheOptionsFromTheControls) {
   List(kIdLineBreakList)->setCurrentIndex(2);
   QTest::mouseClick(Get<QCheckBox>(kIdNoBom), Qt::LeftButton);
   QTest::mouseClick(Get<QCheckBox>(kIdModifyHtml), Qt::LeftButton);
-  ConversionOptions options;
+  RunSettings options;
   EXPECT_EQ(RunDoing(options, [this] { Click(kIdConvert); }), kDialogConvert);
   EXPECT_EQ(options.sourceSpec, std::filesystem::path(directory_ / "page.html").u16string());
   EXPECT_EQ(options.outputPath, std::filesystem::path(directory_ / "page.2.html").u16string());
   EXPECT_EQ(options.sourceCharsetName, u"ISO-8859-1");
   EXPECT_EQ(options.destinationCharsetName, u"UTF-16BE");
-  EXPECT_EQ(options.lineBreak, u"UNIX");
-  EXPECT_FALSE(options.writeBom);
-  EXPECT_FALSE(options.modifyXml);
-  EXPECT_TRUE(options.modifyHtml);
+  EXPECT_EQ(options.conversion.lineBreakType, 2) << "UNIX";
+  EXPECT_FALSE(options.conversion.writeBom);
+  EXPECT_FALSE(options.conversion.modifyXml);
+  EXPECT_TRUE(options.conversion.modifyHtml);
 }
 
 TEST_F(MainDialog, CancelCloseAndEscapeLeaveTheOptionsAlone) {
@@ -285,7 +285,7 @@ TEST_F(MainDialog, CancelCloseAndEscapeLeaveTheOptionsAlone) {
       {"Escape", [this] { QTest::keyClick(dialog_.get(), Qt::Key_Escape); }},
   };
   for (const auto& [name, ending] : endings) {
-    ConversionOptions options;
+    RunSettings options;
     EXPECT_EQ(RunDoing(options, ending), kDialogCancel) << name;
     EXPECT_TRUE(options.sourceSpec.empty()) << name;
     EXPECT_EQ(options.destinationCharsetName, u"utf-8") << name;

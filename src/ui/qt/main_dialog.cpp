@@ -170,9 +170,9 @@ DialogChoices CMainDialog::Choices() const {
   return choices;
 }
 
-int CMainDialog::Run(ConversionOptions& options) {
+int CMainDialog::Run(RunSettings& options) {
   if (exec() != QDialog::Accepted) return kDialogCancel;
-  FillConversionOptions(Choices(), charsetEntries_, options);
+  FillRunSettings(Choices(), charsetEntries_, options);
   return kDialogConvert;
 }
 

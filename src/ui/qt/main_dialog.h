@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/conversion_options.h"
+#include "settings/run_settings.h"
 #include "ui/layout.h"
 #include "ui/main_dialog_logic.h"
 #include "ui/qt/dialog_units.h"
@@ -69,7 +69,7 @@ class CMainDialog : public QDialog {
   const DialogUnits& Units() const { return units_; }
 
   // Runs modally; kDialogConvert after filling `options`, kDialogCancel otherwise.
-  int Run(ConversionOptions& options);
+  int Run(RunSettings& options);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

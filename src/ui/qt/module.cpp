@@ -81,7 +81,7 @@ class ApplicationScope {
   std::unique_ptr<QApplication> owned_;
 };
 
-int RunMainDialogEntry(ConversionOptions* options, std::u16string* whyUnavailable) {
+int RunMainDialogEntry(RunSettings* options, std::u16string* whyUnavailable) {
   ApplicationScope application;
   if (!application.Start(*whyUnavailable)) return kDialogUnavailable;
   CMainDialog dialog;

@@ -39,7 +39,7 @@ CMainDialog::CMainDialog() : charsetEntries_(CharsetListEntries()) {
   filterList_ = NativeFilterList(BuildFilterList(LoadFilterText()));
 }
 
-int CMainDialog::Run(ConversionOptions& options) {
+int CMainDialog::Run(RunSettings& options) {
   options_ = &options;
   const INT_PTR end = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN_DIALOG), GetDesktopWindow(),
                                       &CMainDialog::Procedure, reinterpret_cast<LPARAM>(this));
@@ -122,7 +122,7 @@ void CMainDialog::Command(int id) {
       // A disabled button sends nothing, but another program may send the command itself.
       const DialogChoices choices = Choices();
       if (!IsConvertEnabled(choices)) break;
-      FillConversionOptions(choices, charsetEntries_, *options_);
+      FillRunSettings(choices, charsetEntries_, *options_);
       EndDialog(window_, kDialogConvert);
       break;
     }
@@ -195,7 +195,7 @@ void CMainDialog::UpdateConvertEnabled() {
 
 void CMainDialog::SetText(int id, const std::u16string& text) { SetDlgItemTextW(window_, id, Wide(text)); }
 
-int RunMainDialog(ConversionOptions& options) {
+int RunMainDialog(RunSettings& options) {
   CMainDialog dialog;
   return dialog.Run(options);
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/conversion_options.h"
+#include "settings/run_settings.h"
 #include "ui/layout.h"
 #include "ui/main_dialog_logic.h"
 
@@ -18,7 +18,7 @@ namespace glyphshift::ui::win32 {
 
 // Runs the dialog modally with the desktop as owner: kDialogConvert after filling `options`,
 // kDialogCancel otherwise.
-int RunMainDialog(ConversionOptions& options);
+int RunMainDialog(RunSettings& options);
 
 class CMainDialog {
  public:
@@ -28,7 +28,7 @@ class CMainDialog {
   using FileChooser = std::function<std::optional<std::u16string>(Chooser kind)>;
 
   CMainDialog();
-  int Run(ConversionOptions& options);
+  int Run(RunSettings& options);
   void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
 
   HWND Window() const { return window_; }
@@ -46,7 +46,7 @@ class CMainDialog {
   void SetText(int id, const std::u16string& text);
 
   HWND window_ = nullptr;
-  ConversionOptions* options_ = nullptr;
+  RunSettings* options_ = nullptr;
   std::vector<std::u16string> charsetEntries_;
   std::u16string filterList_;  // description and pattern pairs, each ended by U+0000, then one more
   std::u16string sourcePath_;

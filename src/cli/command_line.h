@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/conversion_options.h"
+#include "settings/run_settings.h"
 
 namespace glyphshift {
 
@@ -22,7 +22,7 @@ std::vector<std::u16string_view> SplitCommandLine(std::u16string& commandLine);
 
 // Applies the option table, in its order, to each argument (the second and later arguments of
 // the command line). Arguments that match no option are ignored.
-void ParseOptions(std::span<const std::u16string> options, ConversionOptions& settings);
+void ParseOptions(std::span<const std::u16string> options, RunSettings& settings);
 
 // A "/loglevel=" value: leading white space skipped, an optional sign, decimal digits up to the
 // first other character; no digits give 0; values beyond the 32-bit range are clamped.

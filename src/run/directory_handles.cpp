@@ -1,4 +1,4 @@
-#include "run/directory_walk.h"
+#include "run/directory_handles.h"
 
 namespace glyphshift {
 
@@ -12,12 +12,12 @@ CWalkNode::~CWalkNode() {
   }
 }
 
-CDirectoryChain::CDirectoryChain(WalkNodePtr root, platform::CDirectory rootDirectory, Step step)
+CDirectoryHandles::CDirectoryHandles(WalkNodePtr root, platform::CDirectory rootDirectory, Step step)
     : step_(std::move(step)) {
   Keep(std::move(root), std::move(rootDirectory));
 }
 
-CDirectoryChain::Entry* CDirectoryChain::Find(const CWalkNode* node) {
+CDirectoryHandles::Entry* CDirectoryHandles::Find(const CWalkNode* node) {
   for (const auto& entry : entries_) {
     if (entry->node.get() == node) {
       entry->lastUse = ++clock_;
@@ -27,7 +27,7 @@ CDirectoryChain::Entry* CDirectoryChain::Find(const CWalkNode* node) {
   return nullptr;
 }
 
-CDirectoryChain::Entry& CDirectoryChain::Keep(WalkNodePtr node, platform::CDirectory directory) {
+CDirectoryHandles::Entry& CDirectoryHandles::Keep(WalkNodePtr node, platform::CDirectory directory) {
   if (entries_.size() > kOpenDirectories) {
     std::size_t oldest = 1;
     for (std::size_t i = 2; i < entries_.size(); ++i) {
@@ -39,7 +39,7 @@ CDirectoryChain::Entry& CDirectoryChain::Keep(WalkNodePtr node, platform::CDirec
   return *entries_.back();
 }
 
-platform::SysError CDirectoryChain::Open(const WalkNodePtr& node, const platform::CDirectory*& directory) {
+platform::SysError CDirectoryHandles::Open(const WalkNodePtr& node, const platform::CDirectory*& directory) {
   directory = nullptr;
   // Up to the nearest open ancestor (the root is always open), then down again step by step.
   std::vector<WalkNodePtr> down;

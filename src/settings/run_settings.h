@@ -1,12 +1,14 @@
-// Every setting of one run. Filled at start-up by the command line or the dialog, then only
-// read, except that per-file detection overwrites the two source character-set fields.
+// Every setting of one run, each with its default. Filled by the command line or the dialog,
+// completed once at start-up (the names resolved to their catalogue spellings and codes), then
+// only read: what the run finds out per file lives in that file's own record (SourceFacts).
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
+#include "convert/conversion_settings.h"
 #include "engine/charset_catalogue.h"
+#include "messages/output_routing.h"
 
 namespace glyphshift {
 
@@ -14,34 +16,28 @@ namespace glyphshift {
 // detector deciding what the rules leave to their single-byte fallback.
 enum class DetectionMethod { Simple, Statistical };
 
-struct ConversionOptions {
+struct RunSettings {
   std::u16string sourceSpec;
   std::u16string outputPath;
+  bool autoDetectSource = true;
   std::u16string sourceCharsetName = u"ansi";
   CharsetCode sourceCharset = kCharsetWindows1252;  // what "ansi" names
   std::u16string destinationCharsetName = u"utf-8";
   CharsetCode destinationCharset = kCharsetUtf8;
-  bool autoDetectSource = true;
   std::u16string detectionMethodName = u"simple";  // "/detect=", resolved at start-up
   DetectionMethod detectionMethod = DetectionMethod::Simple;
-  std::optional<std::u16string> lineBreak;  // absent: line breaks unchanged
-  bool writeBom = true;
-  bool modifyXml = false;
-  bool modifyHtml = false;
+  ConversionSettings conversion;
   bool replaceSource = false;
-  bool moveSource = false;
-  bool keepSecurity = false;
-  bool keepOwner = false;
-  bool keepDacl = false;
   bool recursive = false;
   bool errorStop = false;
-  bool noStatusBox = false;
-  bool uiMode = false;
-  bool noConsole = false;
-  std::u16string logFilePath;
-  std::int32_t logLevel = 0;
+  bool uiMode = false;       // started as the dialog
+  bool noStatusBox = false;  // "/nowait", "/silent": no message box in the dialog's run
+  OutputSettings output;     // console, log file, log level
   bool ownerFromPrefix = false;
   std::u16string userTranslationTablePath = u"user-to-account.csv";
+
+  // The dialog's run reports each file in a message box.
+  bool ShowsBoxes() const { return uiMode && !noStatusBox; }
 };
 
 }  // namespace glyphshift

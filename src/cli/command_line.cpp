@@ -1,4 +1,4 @@
-#include "run/command_line.h"
+#include "cli/command_line.h"
 
 #include "engine/ascii_case.h"
 
@@ -11,7 +11,7 @@ namespace {
 enum class Match { Whole, Prefix };
 
 // `value` is the rest of the argument behind a prefix option (empty for a whole option).
-using OptionEffect = void (*)(ConversionOptions& o, std::u16string_view value);
+using OptionEffect = void (*)(RunSettings& o, std::u16string_view value);
 
 struct OptionRule {
   std::u16string_view text;
@@ -21,58 +21,50 @@ struct OptionRule {
 
 // Tested in this order; the first match wins, so "/r" never shadows "/recursive" (both whole).
 constexpr OptionRule kOptionTable[] = {
-    {u"/line=", Match::Prefix, [](ConversionOptions& o, std::u16string_view v) { o.lineBreak = std::u16string(v); }},
-    {u"/nobom", Match::Whole, [](ConversionOptions& o, std::u16string_view) { o.writeBom = false; }},
-    {u"/nowait", Match::Whole, [](ConversionOptions& o, std::u16string_view) { o.noStatusBox = true; }},
-    {u"/xml", Match::Whole, [](ConversionOptions& o, std::u16string_view) { o.modifyXml = true; }},
-    {u"/html", Match::Whole, [](ConversionOptions& o, std::u16string_view) { o.modifyHtml = true; }},
+    {u"/line=", Match::Prefix,
+     [](RunSettings& o, std::u16string_view v) { o.conversion.lineBreakType = LineBreakTypeFromName(v); }},
+    {u"/nobom", Match::Whole, [](RunSettings& o, std::u16string_view) { o.conversion.writeBom = false; }},
+    {u"/nowait", Match::Whole, [](RunSettings& o, std::u16string_view) { o.noStatusBox = true; }},
+    {u"/xml", Match::Whole, [](RunSettings& o, std::u16string_view) { o.conversion.modifyXml = true; }},
+    {u"/html", Match::Whole, [](RunSettings& o, std::u16string_view) { o.conversion.modifyHtml = true; }},
     {u"/replace", Match::Whole,
-     [](ConversionOptions& o, std::u16string_view) {
+     [](RunSettings& o, std::u16string_view) {
        o.replaceSource = true;
-       o.moveSource = false;
+       o.conversion.moveSource = false;
      }},
     {u"/scs=", Match::Prefix,
-     [](ConversionOptions& o, std::u16string_view v) {
+     [](RunSettings& o, std::u16string_view v) {
        o.sourceCharsetName = RemoveQuotes(v);
        o.autoDetectSource = false;
      }},
     {u"/detect=", Match::Prefix,
-     [](ConversionOptions& o, std::u16string_view v) { o.detectionMethodName = RemoveQuotes(v); }},
+     [](RunSettings& o, std::u16string_view v) { o.detectionMethodName = RemoveQuotes(v); }},
     {u"/dcs=", Match::Prefix,
-     [](ConversionOptions& o, std::u16string_view v) { o.destinationCharsetName = RemoveQuotes(v); }},
-    {u"/output=", Match::Prefix, [](ConversionOptions& o, std::u16string_view v) { o.outputPath = RemoveQuotes(v); }},
-    {u"/error-stop", Match::Whole, [](ConversionOptions& o, std::u16string_view) { o.errorStop = true; }},
-    {u"/move", Match::Whole, [](ConversionOptions& o, std::u16string_view) { o.moveSource = true; }},
-    {u"/keep-owner", Match::Whole,
-     [](ConversionOptions& o, std::u16string_view) {
-       o.keepSecurity = true;
-       o.keepOwner = true;
-     }},
-    {u"/keep-dacl", Match::Whole,
-     [](ConversionOptions& o, std::u16string_view) {
-       o.keepSecurity = true;
-       o.keepDacl = true;
-     }},
+     [](RunSettings& o, std::u16string_view v) { o.destinationCharsetName = RemoveQuotes(v); }},
+    {u"/output=", Match::Prefix, [](RunSettings& o, std::u16string_view v) { o.outputPath = RemoveQuotes(v); }},
+    {u"/error-stop", Match::Whole, [](RunSettings& o, std::u16string_view) { o.errorStop = true; }},
+    {u"/move", Match::Whole, [](RunSettings& o, std::u16string_view) { o.conversion.moveSource = true; }},
+    {u"/keep-owner", Match::Whole, [](RunSettings& o, std::u16string_view) { o.conversion.keepOwner = true; }},
+    {u"/keep-dacl", Match::Whole, [](RunSettings& o, std::u16string_view) { o.conversion.keepDacl = true; }},
     {u"/silent", Match::Whole,
-     [](ConversionOptions& o, std::u16string_view) {
-       o.noConsole = true;
+     [](RunSettings& o, std::u16string_view) {
+       o.output.noConsole = true;
        o.noStatusBox = true;
      }},
     {u"/log=", Match::Prefix,
-     [](ConversionOptions& o, std::u16string_view v) {
-       o.logFilePath = RemoveQuotes(v);
-       o.noConsole = true;
+     [](RunSettings& o, std::u16string_view v) {
+       o.output.logFilePath = RemoveQuotes(v);
+       o.output.noConsole = true;
      }},
-    {u"/loglevel=", Match::Prefix, [](ConversionOptions& o, std::u16string_view v) { o.logLevel = ParseLogLevel(v); }},
+    {u"/loglevel=", Match::Prefix, [](RunSettings& o, std::u16string_view v) { o.output.logLevel = ParseLogLevel(v); }},
     {u"/private.owner-from-prefix", Match::Whole,
-     [](ConversionOptions& o, std::u16string_view) { o.ownerFromPrefix = true; }},
-    {u"/private.ofp", Match::Whole, [](ConversionOptions& o, std::u16string_view) { o.ownerFromPrefix = true; }},
+     [](RunSettings& o, std::u16string_view) { o.ownerFromPrefix = true; }},
+    {u"/private.ofp", Match::Whole, [](RunSettings& o, std::u16string_view) { o.ownerFromPrefix = true; }},
     {u"/private.user-translation-table=", Match::Prefix,
-     [](ConversionOptions& o, std::u16string_view v) { o.userTranslationTablePath = v; }},
-    {u"/private.utt=", Match::Prefix,
-     [](ConversionOptions& o, std::u16string_view v) { o.userTranslationTablePath = v; }},
-    {u"/r", Match::Whole, [](ConversionOptions& o, std::u16string_view) { o.recursive = true; }},
-    {u"/recursive", Match::Whole, [](ConversionOptions& o, std::u16string_view) { o.recursive = true; }},
+     [](RunSettings& o, std::u16string_view v) { o.userTranslationTablePath = v; }},
+    {u"/private.utt=", Match::Prefix, [](RunSettings& o, std::u16string_view v) { o.userTranslationTablePath = v; }},
+    {u"/r", Match::Whole, [](RunSettings& o, std::u16string_view) { o.recursive = true; }},
+    {u"/recursive", Match::Whole, [](RunSettings& o, std::u16string_view) { o.recursive = true; }},
 };
 
 bool IsCSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
@@ -112,7 +104,7 @@ std::int32_t ParseLogLevel(std::u16string_view value) {
   return static_cast<std::int32_t>(signedValue);
 }
 
-void ParseOptions(std::span<const std::u16string> options, ConversionOptions& settings) {
+void ParseOptions(std::span<const std::u16string> options, RunSettings& settings) {
   for (const std::u16string& argument : options) {
     for (const OptionRule& rule : kOptionTable) {
       const bool matched = rule.match == Match::Whole ? EqualsIgnoringAsciiCase(argument, rule.text)

@@ -1,4 +1,4 @@
-// The directories of a recursive run and their open handles.
+// The directories of a recursive run and a cache of their open handles.
 //
 // Each directory below the base is known by the names that lead to it and by the identity its
 // parent's listing saw. It is reopened from an open ancestor one name at a time, without
@@ -35,13 +35,13 @@ struct CWalkNode {
 };
 using WalkNodePtr = std::shared_ptr<const CWalkNode>;
 
-class CDirectoryChain {
+class CDirectoryHandles {
  public:
   // Opens `node` in its parent's open directory.
   using Step = std::function<platform::SysError(const platform::CDirectory& parent, const CWalkNode& node,
                                                 platform::CDirectory& opened)>;
 
-  CDirectoryChain(WalkNodePtr root, platform::CDirectory rootDirectory, Step step);
+  CDirectoryHandles(WalkNodePtr root, platform::CDirectory rootDirectory, Step step);
 
   // The open directory of `node`, valid until the next Open. On failure the error of the step
   // that failed (the node's own or an ancestor's).

@@ -1,4 +1,4 @@
-#include "run/usage_text.h"
+#include "cli/usage_text.h"
 
 #include <gtest/gtest.h>
 

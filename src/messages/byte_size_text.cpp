@@ -1,4 +1,4 @@
-#include "run/byte_size_text.h"
+#include "messages/byte_size_text.h"
 
 #include <iterator>
 #include <string>

@@ -1,4 +1,4 @@
-#include "run/command_line.h"
+#include "cli/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -66,33 +66,33 @@ TEST(SplitCommandLine, KeepsAtMostOneHundredArguments) {
   EXPECT_EQ(args.back(), u"99");
 }
 
-ConversionOptions Parse(std::initializer_list<std::u16string> arguments) {
-  ConversionOptions options;
+RunSettings Parse(std::initializer_list<std::u16string> arguments) {
+  RunSettings options;
   const std::vector<std::u16string> list(arguments);
   ParseOptions(list, options);
   return options;
 }
 
 TEST(ParseOptions, IgnoresLetterCaseAndUnknownArguments) {
-  const ConversionOptions o = Parse({u"/NOBOM", u"/Xml", u"/DCS=UTF-16", u"other.txt", u"/nobomb"});
-  EXPECT_FALSE(o.writeBom);
-  EXPECT_TRUE(o.modifyXml);
-  EXPECT_FALSE(o.modifyHtml);
+  const RunSettings o = Parse({u"/NOBOM", u"/Xml", u"/DCS=UTF-16", u"other.txt", u"/nobomb"});
+  EXPECT_FALSE(o.conversion.writeBom);
+  EXPECT_TRUE(o.conversion.modifyXml);
+  EXPECT_FALSE(o.conversion.modifyHtml);
   EXPECT_EQ(o.destinationCharsetName, u"UTF-16");
-  const ConversionOptions longer = Parse({u"/nowaitx", u"/htmlx", u"/re", u"/recursivex"});
+  const RunSettings longer = Parse({u"/nowaitx", u"/htmlx", u"/re", u"/recursivex"});
   EXPECT_FALSE(longer.noStatusBox);
-  EXPECT_FALSE(longer.modifyHtml);
+  EXPECT_FALSE(longer.conversion.modifyHtml);
   EXPECT_FALSE(longer.recursive) << "whole options must match the entire argument";
 }
 
 TEST(ParseOptions, QuoteRemovalFollowsEachOption) {
-  const ConversionOptions o = Parse(
+  const RunSettings o = Parse(
       {u"/scs=\"koi8-r\"", u"/output=\"out dir\"", u"/log=\"run.log\"", u"/line=\"dos\"", u"/private.utt=\"t.csv\""});
   EXPECT_EQ(o.sourceCharsetName, u"koi8-r");
   EXPECT_FALSE(o.autoDetectSource);
   EXPECT_EQ(o.outputPath, u"out dir");
-  EXPECT_EQ(o.logFilePath, u"run.log");
-  EXPECT_EQ(o.lineBreak, u"\"dos\"") << "/line= takes its value as typed";
+  EXPECT_EQ(o.output.logFilePath, u"run.log");
+  EXPECT_EQ(o.conversion.lineBreakType, 0) << "/line= takes its value as typed: a quoted name is none";
   EXPECT_EQ(o.userTranslationTablePath, u"\"t.csv\"");
   EXPECT_EQ(Parse({u"/dcs=\"utf-8"}).destinationCharsetName, u"\"utf-8") << "one quote alone stays";
   EXPECT_EQ(Parse({u"/dcs=\""}).destinationCharsetName, u"\"");
@@ -100,47 +100,47 @@ TEST(ParseOptions, QuoteRemovalFollowsEachOption) {
 }
 
 TEST(ParseOptions, LaterOptionsOverrideEarlierOnes) {
-  EXPECT_FALSE(Parse({u"/move", u"/replace"}).moveSource);
-  const ConversionOptions replaceThenMove = Parse({u"/replace", u"/move"});
-  EXPECT_TRUE(replaceThenMove.moveSource);
+  EXPECT_FALSE(Parse({u"/move", u"/replace"}).conversion.moveSource);
+  const RunSettings replaceThenMove = Parse({u"/replace", u"/move"});
+  EXPECT_TRUE(replaceThenMove.conversion.moveSource);
   EXPECT_TRUE(replaceThenMove.replaceSource);
   EXPECT_EQ(Parse({u"/dcs=a", u"/dcs=b"}).destinationCharsetName, u"b");
 }
 
 TEST(ParseOptions, SettingsTouchedByEachFlag) {
-  const ConversionOptions silent = Parse({u"/silent"});
-  EXPECT_TRUE(silent.noConsole);
+  const RunSettings silent = Parse({u"/silent"});
+  EXPECT_TRUE(silent.output.noConsole);
   EXPECT_TRUE(silent.noStatusBox);
-  const ConversionOptions emptyLog = Parse({u"/log="});
-  EXPECT_TRUE(emptyLog.noConsole);
-  EXPECT_TRUE(emptyLog.logFilePath.empty());
-  const ConversionOptions level = Parse({u"/loglevel=1"});
-  EXPECT_EQ(level.logLevel, 1);
-  EXPECT_FALSE(level.noConsole) << "/loglevel= must not be taken for /log=";
-  const ConversionOptions owner = Parse({u"/keep-owner"});
-  EXPECT_TRUE(owner.keepSecurity && owner.keepOwner && !owner.keepDacl);
-  const ConversionOptions dacl = Parse({u"/keep-dacl"});
-  EXPECT_TRUE(dacl.keepSecurity && dacl.keepDacl && !dacl.keepOwner);
+  const RunSettings emptyLog = Parse({u"/log="});
+  EXPECT_TRUE(emptyLog.output.noConsole);
+  EXPECT_TRUE(emptyLog.output.logFilePath.empty());
+  const RunSettings level = Parse({u"/loglevel=1"});
+  EXPECT_EQ(level.output.logLevel, 1);
+  EXPECT_FALSE(level.output.noConsole) << "/loglevel= must not be taken for /log=";
+  const RunSettings owner = Parse({u"/keep-owner"});
+  EXPECT_TRUE(owner.conversion.KeepsSecurity() && owner.conversion.keepOwner && !owner.conversion.keepDacl);
+  const RunSettings dacl = Parse({u"/keep-dacl"});
+  EXPECT_TRUE(dacl.conversion.KeepsSecurity() && dacl.conversion.keepDacl && !dacl.conversion.keepOwner);
   EXPECT_TRUE(Parse({u"/r"}).recursive);
   EXPECT_TRUE(Parse({u"/RECURSIVE"}).recursive);
   EXPECT_TRUE(Parse({u"/private.ofp"}).ownerFromPrefix);
   EXPECT_TRUE(Parse({u"/private.owner-from-prefix"}).ownerFromPrefix);
   EXPECT_TRUE(Parse({u"/error-stop"}).errorStop);
   EXPECT_EQ(Parse({u"/DETECT=\"statistical\""}).detectionMethodName, u"statistical");
-  const ConversionOptions emptyScs = Parse({u"/scs="});
+  const RunSettings emptyScs = Parse({u"/scs="});
   EXPECT_EQ(emptyScs.sourceCharsetName, u"");
   EXPECT_FALSE(emptyScs.autoDetectSource);
 }
 
 TEST(ParseOptions, NothingChangesWithoutOptions) {
-  const ConversionOptions o = Parse({});
-  const ConversionOptions defaults;
+  const RunSettings o = Parse({});
+  const RunSettings defaults;
   EXPECT_EQ(o.sourceCharsetName, defaults.sourceCharsetName);
   EXPECT_EQ(o.destinationCharsetName, u"utf-8");
   EXPECT_TRUE(o.autoDetectSource);
   EXPECT_EQ(o.detectionMethodName, u"simple");
-  EXPECT_TRUE(o.writeBom);
-  EXPECT_FALSE(o.lineBreak.has_value());
+  EXPECT_TRUE(o.conversion.writeBom);
+  EXPECT_FALSE(o.conversion.lineBreakType.has_value());
   EXPECT_EQ(o.userTranslationTablePath, u"user-to-account.csv");
 }
 

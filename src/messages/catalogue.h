@@ -1,0 +1,124 @@
+// Every text the program prints or shows while it runs, in one place: each with the types of its
+// arguments, checked against its format while compiling. Lines that end without a line break
+// do so on purpose (the next text continues the line, or the run ends there).
+//
+//   Print(msg::kSuccess, sizeText, growth, name);   // standard output
+//   PrintToError(msg::kLookupFailed, account, code); // standard error (diagnostics)
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "messages/print_message.h"
+
+namespace glyphshift::msg {
+
+using Wide = std::u16string_view;
+using Narrow = std::string_view;
+using Int = std::int32_t;
+using Int64 = std::int64_t;
+
+// Start-up: the character sets and how the run will judge its sources.
+inline constexpr Message<Wide, Int> kDestinationCharset{u"Destination character set: \"%s\" (Internal code %d)\n"};
+inline constexpr Message<Wide, Int> kSourceCharset{u"Source character set: \"%s\" (Internal code %d)\n"};
+inline constexpr Message<> kSourceAutoDetect{u"Source character set: Auto detect\n"};
+inline constexpr Message<> kEndOfHeading{u"\n"};
+inline constexpr Message<Wide> kUnknownCharset{u"Error 6: Character set \"%s\" is unknown."};
+inline constexpr Message<Wide> kUnknownDetectionMethod{
+    u"Error 6: Detection method \"%s\" is unknown; it is simple or statistical.\n"};
+inline constexpr Message<> kNoStatisticalDetector{
+    u"Statistical detection is not part of this build: the byte rules decide.\n"};
+// Written straight to the console: the run has no other place for them.
+inline constexpr Message<Wide, Wide> kLogNotOpened{u"morfex: cannot open the log file \"%s\": %s"};
+inline constexpr Message<> kNoDisplayForDialog{
+    u"morfex: no display for the dialog; give a source file, or see \"morfex --help\".\n"};
+
+// What the source and output arguments cannot be.
+inline constexpr Message<Wide> kSourceIsDirectory{
+    u"Invalid argument: %s is a directory. Use wildcards like *.txt instead!"};
+inline constexpr Message<> kWildcardInOutput{u"Invalid argument: Wildcard in destination file is not allowed!"};
+inline constexpr Message<> kOutputNotADirectory{
+    u"Invalid argument: File as destination for multiple source files are not allowed!"};
+inline constexpr Message<> kOutputInsideTree{
+    u"Invalid argument: Output directory inside the source tree is not allowed!"};
+
+// One file: its trace at a log level, its result line, and the summary of the run.
+inline constexpr Message<Narrow, Wide, Wide, Wide, Wide> kProcessFileTrace{u"%S(%s, %s, %s, %s)\n"};
+inline constexpr Message<Wide, Int64, Wide> kSuccess{u"Success: [%s + %I64d Bytes] %s\n"};
+inline constexpr Message<Result, Wide> kConversionFailed{u"Error %d: Conversion of \"%s\" failed.\n"};
+inline constexpr Message<Int, Int64> kConvertedCount{
+    u"%d file(s) successfully converted with total size of %I64d Bytes\n"};
+inline constexpr Message<Int> kFailedCount{u"%d file(s) failed to convert\n"};
+
+// Why a file's conversion failed, or what of it was not done. The system's own text ends with
+// its line break; an error without a text is named by its code.
+inline constexpr Message<Wide> kSystemErrorText{u"%s"};
+inline constexpr Message<Int> kUnnamedError{u"error %d\n"};
+inline constexpr Message<Wide, Wide> kNoTemporaryFile{u"Cannot create a temporary file in \"%s\": %s"};
+inline constexpr Message<Wide, Wide> kSourceNotDeleted{u"The source \"%s\" was not deleted: %s"};
+inline constexpr std::u16string_view kOutOfMemoryText = u"The system is out of memory. The operation failed.";
+inline constexpr Message<Wide> kOutOfMemory{u"Error: %s"};
+inline constexpr Message<Wide> kOutOfMemoryInMarkup{u"%s"};
+
+// Files the run does not convert, and why.
+inline constexpr Message<Wide> kNotARegularSource{u"\"%s\" is not a regular file; it is not converted.\n"};
+inline constexpr Message<Wide> kSourceIsTheLog{u"\"%s\" is the log file of this run; it is not converted.\n"};
+inline constexpr Message<Wide> kDestinationIsTheLog{
+    u"\"%s\" is the log file of this run; nothing is converted into it.\n"};
+inline constexpr Message<Wide, Wide> kDestinationNotConverted{
+    u"\"%s\" is not converted: its destination \"%s\" is a source of this run that was not converted.\n"};
+inline constexpr Message<Wide> kSkippedLink{u"Skipped: \"%s\" is a symbolic link.\n"};
+inline constexpr Message<Wide> kSkippedTemporary{u"Skipped: \"%s\" is a temporary file of an unfinished conversion.\n"};
+inline constexpr Message<Wide> kSkippedNotRegular{u"Skipped: \"%s\" is not a regular file.\n"};
+inline constexpr Message<Wide> kSkippedLog{u"Skipped: \"%s\" is the log file of this run.\n"};
+inline constexpr Message<Wide> kSkippedWrittenByRun{u"Skipped: \"%s\" was written by this run.\n"};
+inline constexpr Message<Result, Wide, Wide> kDirectoryUnreadable{u"Error %d: The directory \"%s\" cannot be read: %s"};
+inline constexpr Message<Wide> kBaseDirectory{u"Base Source Directory: %s\n"};
+
+// What the detection of a source's set found.
+inline constexpr Message<Wide, Narrow> kUnconvertibleCharset{
+    u"The character set of \"%s\" was detected as \"%S\", which cannot be converted; the file is left as it is.\n"};
+inline constexpr Message<Wide, Narrow, Wide> kStatisticalAnswer{
+    u"Statistical detection: \"%s\" is \"%S\", converted as \"%s\".\n"};
+inline constexpr Message<Wide, Wide> kStatisticalNoAnswer{
+    u"Statistical detection: no confident answer for \"%s\"; converted as \"%s\".\n"};
+inline constexpr Message<Narrow, Wide, Wide> kStatisticalDoesNotFit{
+    u"Statistical detection: \"%S\" does not fit the bytes of \"%s\"; converted as \"%s\".\n"};
+
+// Owner-from-prefix, the rights of the process and the hand-over of a file (diagnostics on
+// standard error, but for the rename line).
+inline constexpr Message<Wide, Wide> kKeepsItsName{u"\"%s\" keeps its name: \"%s\" already exists.\n"};
+inline constexpr Message<Wide, Int> kLookupFailed{u"LookupAccountName for user \"%s\" failed with error code %d\n"};
+inline constexpr Message<Wide, Wide> kSidOfAccount{u"SID for user \"%s\" is \"%s\"\n"};
+inline constexpr Message<Int, Int> kAccessListSize{u"Entries in ACL: %d, Size of ACL: %d Bytes\n"};
+inline constexpr Message<Int> kAccessEntry{u"ACE Entry %d\n"};
+inline constexpr Message<Wide> kAccessEntryFlags{u"\tFlags: %s\n"};
+inline constexpr Message<Int> kAccessEntryType{u"\tType: %#x\n"};
+inline constexpr Message<Wide, Wide, Wide> kAccessAllowedFor{u"Access Allowed for \"%s@%s\" (%s)\n\t"};
+inline constexpr Message<Wide, Wide, Wide> kAccessDeniedFor{u"Access Denied for \"%s@%s\" (%s)\n\t"};
+inline constexpr Message<Wide, Int> kAccessMask{u"%s%04x\n"};
+inline constexpr Message<Int> kAdjustRightsFailed{u"AdjustTokenPrivileges failed with error code %d\n"};
+inline constexpr Message<Int> kListRightsFailed{u"GetTokenInformation: Failed with error code %d\n"};
+inline constexpr Message<Wide> kRightEnabledByDefault{u"Privileges: %s = ENABLED (DEFAULT ENABLED)\n"};
+inline constexpr Message<Wide> kRightDisabledByDefault{u"Privileges: %s = DISABLED (DEFAULT ENABLED)\n"};
+inline constexpr Message<Wide> kRightEnabled{u"Privileges: %s = ENABLED\n"};
+inline constexpr Message<Wide> kRightRemoved{u"Privileges: %s = REMOVED\n"};
+inline constexpr Message<Wide> kRightDisabled{u"Privileges: %s = DISABLED\n"};
+// Named after the file and function that failed, so a report points at the call.
+inline constexpr Message<Narrow, Narrow, Int, Int> kBuildAccessListFailed{
+    u"%S.%S:%d - SetEntriesInAcl: Failed with error %d\n"};
+inline constexpr Message<Narrow, Narrow, Int, Int> kWriteAccessListFailed{
+    u"%S.%S:%d - SetNamedSecurityInfo(SET ACL): Failed with error %d\n"};
+inline constexpr Message<Narrow, Narrow, Int, Int> kSetOwnerFailed{
+    u"%S.%S:%d - SetNamedSecurityInfo(TAKE OWNERSHIP): Failed with error %d\n"};
+
+// The message boxes of the dialog: text and caption.
+struct BoxText {
+  std::u16string_view text;
+  std::u16string_view caption;
+};
+inline constexpr BoxText kWriteErrorBox{u"An Error occured during file creation.", u"Error"};
+inline constexpr BoxText kFinishedBox{u"Conversion finished!", u"Finished"};
+inline constexpr BoxText kOutOfMemoryBox{kOutOfMemoryText, u"Out of memory"};
+
+}  // namespace glyphshift::msg

@@ -1,0 +1,19 @@
+// How the run shows what happened to a file: lines through the print path and, in the
+// dialog's run, message boxes.
+#pragma once
+
+#include "convert/process_file.h"
+#include "settings/run_settings.h"
+
+namespace glyphshift {
+
+// What went wrong with a conversion, or what of it was not done (nothing for Problem::None).
+void ReportProblem(const RunSettings& settings, const ConversionReport& report);
+
+// A file converted: the box of the dialog's run.
+void ReportFinished(const RunSettings& settings);
+
+// The system's text for an error, or "error <code>" and a line break when it has none.
+std::u16string ReasonOf(const platform::SysError& error);
+
+}  // namespace glyphshift

@@ -1,0 +1,119 @@
+#include "run/file_steps.h"
+
+#include <cstdint>
+#include <memory>
+
+#include "engine/charset_catalogue.h"
+#include "messages/byte_size_text.h"
+#include "messages/catalogue.h"
+#include "run/file_report.h"
+#include "run/source_detection.h"
+
+namespace glyphshift {
+
+void PrintSuccess(RunSummary& summary, std::uint64_t sourceSize, std::uint64_t destinationSize,
+                  std::u16string_view displayName) {
+  // 64-bit: a file of over 1 GiB that more than doubles (1252 text full of euro signs to UTF-8)
+  // grows by more than a 32-bit count holds, and the line would show a negative growth.
+  const std::int64_t growth = static_cast<std::int64_t>(destinationSize) - static_cast<std::int64_t>(sourceSize);
+  Print(msg::kSuccess, FormatByteSize(sourceSize), growth, displayName);
+  ++summary.convertedCount;
+  summary.totalSourceBytes += static_cast<std::int64_t>(sourceSize);
+}
+
+void CountFailure(RunSummary& summary, Result result, std::u16string_view displayName) {
+  summary.lastResult = result;
+  ++summary.failedCount;
+  Print(msg::kConversionFailed, result, displayName);
+}
+
+namespace {
+
+// Says, with a log level, what the statistical detector made of the file; a set that cannot be
+// converted is always reported. False when the file is not to be converted.
+bool ReportDetection(const RunSettings& settings, const SourceDetection& detected, std::u16string_view path) {
+  const char16_t* name = CharsetNameFromCode(detected.code);
+  const std::u16string_view used = name != nullptr ? name : u"";
+  const bool traced = settings.output.logLevel != 0;
+  switch (detected.outcome) {
+    case DetectionOutcome::ByRules: return true;
+    case DetectionOutcome::Unconvertible: Print(msg::kUnconvertibleCharset, path, detected.detectorName); return false;
+    case DetectionOutcome::Statistical:
+      if (traced) Print(msg::kStatisticalAnswer, path, detected.detectorName, used);
+      return true;
+    case DetectionOutcome::NoAnswer:
+      if (traced) Print(msg::kStatisticalNoAnswer, path, used);
+      return true;
+    case DetectionOutcome::DoesNotFit:
+      if (traced) Print(msg::kStatisticalDoesNotFit, detected.detectorName, path, used);
+      return true;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<CFileRun> RefusedFile(Result result, std::u16string_view displayName) {
+  auto file = std::make_unique<CFileRun>();
+  file->result = result;
+  file->displayName = displayName;
+  return file;
+}
+
+std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
+                                    const FileLocation& destination, std::u16string_view displayName) {
+  const RunSettings& settings = run.settings;
+  if (run.log.IsAt(destination)) {
+    Print(msg::kDestinationIsTheLog, destination.path);
+    return RefusedFile(Result::WriteError, displayName);
+  }
+  auto file = std::make_unique<CFileRun>();
+  file->displayName = displayName;
+  file->facts = {settings.sourceCharset, settings.sourceCharsetName};
+  if (settings.autoDetectSource) {
+    const SourceDetection detected = DetectSourceCharset(source, settings.detectionMethod);
+    if (!ReportDetection(settings, detected, sourceLocation.path)) return RefusedFile(Result::ReadError, displayName);
+    file->facts.charset = detected.code;
+    if (const char16_t* name = CharsetNameFromCode(detected.code)) file->facts.charsetName = name;
+  }
+  if (settings.output.logLevel != 0) {
+    Print(msg::kProcessFileTrace, "ProcessFile", sourceLocation.path, destination.path, file->facts.charsetName,
+          settings.destinationCharsetName);
+  }
+  ConversionReport report;
+  file->result = ConvertToStaged(settings.conversion, source, sourceLocation, destination, file->facts.charset,
+                                 settings.destinationCharsetName, settings.destinationCharset, &file->sourceSize,
+                                 file->converted, report);
+  ReportProblem(settings, report);
+  return file;
+}
+
+bool FinishFile(CRun& run, CFileRun& file) {
+  std::uint64_t destinationSize = 0;
+  WrittenFile written;
+  Result result = file.result;
+  if (result == Result::Converted) {
+    ConversionReport report;
+    result = CompleteConversion(run.settings.conversion, file.converted, &destinationSize, &written, report);
+    ReportProblem(run.settings, report);
+    if (result == Result::Converted) ReportFinished(run.settings);
+  }
+  if (result != Result::Converted) {
+    CountFailure(run.summary, result, file.displayName);
+    if (file.done) file.done(nullptr);
+    return false;
+  }
+  run.summary.lastResult = result;
+  PrintSuccess(run.summary, file.sourceSize, destinationSize, file.displayName);
+  run.handOver.Apply(file.converted.destination, written);
+  if (file.done) file.done(&written);
+  return true;
+}
+
+bool ConvertFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation, const FileLocation& destination,
+                 std::u16string_view displayName) {
+  const std::unique_ptr<CFileRun> file = StartFile(run, source, sourceLocation, destination, displayName);
+  return FinishFile(run, *file);
+}
+
+}  // namespace glyphshift

@@ -1,0 +1,58 @@
+// The steps both flows take for one file: the refusals of the log, detection, the conversion,
+// the result line, the counts and the owner hand-over.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "convert/process_file.h"
+#include "run/run_state.h"
+
+namespace glyphshift {
+
+// What the run found out about one source: the set it is read in (given, or detected).
+struct SourceFacts {
+  CharsetCode charset = 0;
+  std::u16string charsetName;
+};
+
+// Counts a converted file and prints its "Success" line.
+void PrintSuccess(RunSummary& summary, std::uint64_t sourceSize, std::uint64_t destinationSize,
+                  std::u16string_view displayName);
+
+// Counts a file that was not converted and prints its "Error" line.
+void CountFailure(RunSummary& summary, Result result, std::u16string_view displayName);
+
+// One file of a run between its conversion and its result line.
+struct CFileRun {
+  Result result = Result::Converted;  // of the conversion so far; a failure was reported already
+  CConvertedFile converted;
+  SourceFacts facts;
+  std::u16string displayName;
+  std::uint64_t sourceSize = 0;
+  // Called once the file has its name (with it) or could not get it (with null).
+  std::function<void(WrittenFile*)> done;
+};
+
+// Detects the source set when asked to and converts the opened source into a staged file for
+// `destination`; a destination that is the run's log is refused. A failure is reported, and
+// kept in the result for FinishFile to count.
+std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
+                                    const FileLocation& destination, std::u16string_view displayName);
+
+// A file refused before its conversion (its reason already printed), to be counted in turn.
+std::unique_ptr<CFileRun> RefusedFile(Result result, std::u16string_view displayName);
+
+// Gives a converted file its name (see CompleteConversion), prints its result line and hands it
+// over to its owner when the run asks for that, or counts a failed one; then calls its `done`.
+// Returns whether it succeeded.
+bool FinishFile(CRun& run, CFileRun& file);
+
+// Both for one file.
+bool ConvertFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation, const FileLocation& destination,
+                 std::u16string_view displayName);
+
+}  // namespace glyphshift

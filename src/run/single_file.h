@@ -1,0 +1,16 @@
+// The single-file flow: one source, its destination beside it, in an output folder, under an
+// output name, or in its place.
+#pragma once
+
+#include <optional>
+
+#include "messages/results.h"
+#include "run/run_state.h"
+
+namespace glyphshift {
+
+// Converts the run's source; nothing, or the early exit code kWildcardInOutput. The counts are
+// left in the run's summary.
+std::optional<Result> ConvertSingleFile(CRun& run);
+
+}  // namespace glyphshift

@@ -1,0 +1,336 @@
+// The wildcard flow: every file of the pattern's directory that matches, and with /recursive
+// every directory below it, through a last-in, first-out stack of directories.
+//
+// The tree may belong to other users, so nothing found in it is trusted: a link is never
+// followed (it is skipped with a line), a directory is entered only as its parent listed it,
+// every file is opened without following a link, and the outputs are written through staged
+// files that take their names only when complete.
+#include "run/wildcard_walk.h"
+
+#include <memory>
+#include <new>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "convert/process_file.h"
+#include "messages/catalogue.h"
+#include "platform/files.h"
+#include "run/commit_batch.h"
+#include "run/directory_handles.h"
+#include "run/file_report.h"
+#include "run/file_steps.h"
+#include "run/path_rules.h"
+#include "run/pattern_match.h"
+#include "run/run_conversion.h"
+
+namespace glyphshift {
+namespace {
+
+// The directories still to be listed; the last pushed is listed first.
+using DirectoryStack = std::vector<WalkNodePtr>;
+
+struct WalkContext {
+  CRun& run;
+  const RunSettings& settings;
+  std::u16string pattern;
+  std::u16string base;
+  std::unique_ptr<CDirectoryHandles> sources;
+  std::unique_ptr<CDirectoryHandles> outputs;  // the copies below the output folder, if any
+  std::unique_ptr<CCommitBatch> batch;
+};
+
+// A directory the run cannot open or list counts as a file that could not be read.
+void ReportDirectoryFailure(RunSummary& summary, const std::u16string& path, const platform::SysError& error) {
+  Print(msg::kDirectoryUnreadable, Result::ReadError, path, ReasonOf(error));
+  summary.lastResult = Result::ReadError;
+  ++summary.failedCount;
+}
+
+// False (after reporting) when memory ran out.
+bool Push(DirectoryStack& stack, WalkNodePtr node, RunSummary& summary) {
+  try {
+    stack.push_back(std::move(node));
+  } catch (const std::bad_alloc&) {
+    PrintOutOfMemory();
+    summary.lastResult = Result::Abandoned;
+    return false;
+  }
+  return true;
+}
+
+// What a listed entry is to the walk: the one rule for which entries are sources.
+enum class EntryRole { Ignored, Source, SkippedLink, SkippedTemporary, SkippedNotRegular, SkippedLog };
+
+EntryRole RoleOf(const WalkContext& walk, const platform::DirectoryEntry& entry) {
+  const bool matches = PathMatchSpec(entry.name, walk.pattern);
+  switch (entry.type) {
+    case platform::EntryType::SymbolicLink:
+      // A link is followed only where the person named it: here another user may have put it.
+      return matches || (walk.settings.recursive && entry.targetType == platform::EntryType::Directory)
+                 ? EntryRole::SkippedLink
+                 : EntryRole::Ignored;
+    case platform::EntryType::Directory: return EntryRole::Ignored;
+    default: break;
+  }
+  if (!matches) return EntryRole::Ignored;
+  // What an interrupted run left: never a source, and maybe another run's work in progress.
+  if (platform::IsTemporaryName(entry.name)) return EntryRole::SkippedTemporary;
+  // A FIFO would block the run and a device may never end.
+  if (entry.type != platform::EntryType::Regular) return EntryRole::SkippedNotRegular;
+  if (walk.run.log.Is(entry.id)) return EntryRole::SkippedLog;
+  return EntryRole::Source;
+}
+
+// One directory's listing and the conversions of its matching files, in listing order. A file
+// whose destination is another matching file of the listing waits for that one: its text moves
+// on to its own destination first, so no source is overwritten before it was converted.
+class CDirectoryScan {
+ public:
+  CDirectoryScan(WalkContext& walk, DirectoryStack& stack, const WalkNodePtr& node,
+                 const platform::CDirectory& directory, std::vector<platform::DirectoryEntry> entries)
+      : walk_(walk),
+        settings_(walk.settings),
+        stack_(stack),
+        node_(node),
+        directory_(directory),
+        entries_(std::move(entries)),
+        states_(entries_.size(), State::Other) {}
+
+  void Run();
+
+ private:
+  enum class State { Other, Pending, Converting, Done, Failed };
+
+  void Classify();
+  // False when the walk of this directory ends here (out of memory, /error-stop).
+  bool Visit(std::size_t index);
+  void Convert(std::size_t index);
+  void Finished(std::size_t index, WrittenFile* written);
+  void AddToBatch(std::size_t index, std::unique_ptr<CFileRun> file);
+  bool PrepareDestinations();
+  void Refuse(std::size_t index, const std::u16string& destination);
+
+  WalkContext& walk_;
+  const RunSettings& settings_;
+  DirectoryStack& stack_;
+  const WalkNodePtr& node_;
+  const platform::CDirectory& directory_;
+  std::vector<platform::DirectoryEntry> entries_;
+  std::vector<State> states_;
+  std::unordered_map<std::u16string, std::size_t> pendingByName_;
+  std::unordered_set<platform::FileId, platform::FileIdHash> written_;  // by this run, here
+
+  bool prepared_ = false;  // settled at the first match: the destination directory exists then
+  const platform::CDirectory* destinationDirectory_ = nullptr;
+  platform::SysError destinationError_;
+  bool insertName_ = false;
+  bool stopped_ = false;
+};
+
+void CDirectoryScan::Classify() {
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (RoleOf(walk_, entries_[i]) != EntryRole::Source) continue;
+    states_[i] = State::Pending;
+    pendingByName_.emplace(entries_[i].name, i);
+  }
+}
+
+void CDirectoryScan::Run() {
+  Classify();
+  for (std::size_t i = 0; i < entries_.size() && !stopped_; ++i) {
+    if (!Visit(i)) break;
+  }
+  // The directory's files get their names before the walk moves on: the directories the
+  // pending files are written in stay open only while their directory is scanned.
+  walk_.batch->Complete();
+}
+
+bool CDirectoryScan::Visit(std::size_t index) {
+  const platform::DirectoryEntry& entry = entries_[index];
+  if (entry.type == platform::EntryType::Directory && settings_.recursive) {
+    auto child = std::make_shared<CWalkNode>();
+    child->parent = node_;
+    child->name = entry.name;
+    child->id = entry.id;
+    // A listed name holds no separator, "." or "..": plain joining keeps the walk linear
+    // in the depth (canonicalising every level's path made a deep tree quadratic).
+    child->path = node_->path;
+    AppendPathComponent(child->path, entry.name);
+    return Push(stack_, std::move(child), walk_.run.summary);
+  }
+  switch (RoleOf(walk_, entry)) {
+    case EntryRole::Ignored: break;
+    case EntryRole::Source: Convert(index); break;
+    case EntryRole::SkippedLink: Print(msg::kSkippedLink, entry.name); break;
+    case EntryRole::SkippedTemporary: Print(msg::kSkippedTemporary, entry.name); break;
+    case EntryRole::SkippedNotRegular: Print(msg::kSkippedNotRegular, entry.name); break;
+    case EntryRole::SkippedLog: Print(msg::kSkippedLog, entry.name); break;
+  }
+  return true;
+}
+
+bool CDirectoryScan::PrepareDestinations() {
+  if (prepared_) return !destinationError_;
+  prepared_ = true;
+  if (settings_.replaceSource || !walk_.outputs) {
+    destinationDirectory_ = &directory_;
+  } else {
+    destinationError_ = walk_.outputs->Open(node_, destinationDirectory_);
+  }
+  insertName_ = !destinationError_ && destinationDirectory_->id == directory_.id;
+  return !destinationError_;
+}
+
+// The destination is a source that could not be converted: writing over it would lose its text.
+void CDirectoryScan::Refuse(std::size_t index, const std::u16string& destination) {
+  Print(msg::kDestinationNotConverted, entries_[index].name, destination);
+  AddToBatch(index, RefusedFile(Result::WriteError, entries_[index].name));
+}
+
+// Every file goes through the batch, failed ones too, so results are counted in file order.
+void CDirectoryScan::AddToBatch(std::size_t index, std::unique_ptr<CFileRun> file) {
+  states_[index] = State::Converting;
+  file->done = [this, index](WrittenFile* written) { Finished(index, written); };
+  walk_.batch->Add(std::move(file));
+}
+
+void CDirectoryScan::Convert(std::size_t index) {
+  if (stopped_ || states_[index] != State::Pending) return;
+  states_[index] = State::Converting;
+  const platform::DirectoryEntry& entry = entries_[index];
+
+  PrepareDestinations();
+  const std::u16string destinationName =
+      settings_.replaceSource ? entry.name : DestinationName(entry.name, settings_.destinationCharsetName, insertName_);
+  if (!settings_.replaceSource && insertName_) {
+    if (const auto other = pendingByName_.find(destinationName); other != pendingByName_.end()) {
+      Convert(other->second);
+      if (stopped_) return;
+      // Its output must have its name, and its source be gone if moved, before this one is written.
+      if (walk_.batch->Holds(destinationName)) walk_.batch->Complete();
+      if (stopped_) return;
+      if (states_[other->second] != State::Done) {
+        Refuse(index, destinationName);
+        return;
+      }
+    }
+  }
+  if (walk_.batch->Holds(destinationName)) walk_.batch->Complete();
+
+  const std::u16string sourcePath = JoinPath(node_->path, entry.name);
+  FileLocation source{&directory_, entry.name, sourcePath, {}, false};
+  OpenedSource opened;
+  opened.error = platform::Files().OpenFile(directory_, entry.name, opened.file);
+  if (!opened.error && written_.count(opened.file.status.id) != 0) {
+    states_[index] = State::Done;
+    Print(msg::kSkippedWrittenByRun, entry.name);
+    return;
+  }
+
+  std::u16string destinationDir = node_->path;
+  if (!settings_.replaceSource && !settings_.outputPath.empty()) {
+    // Every walked directory is the base joined with names, so its text starts with the base.
+    destinationDir = JoinPath(settings_.outputPath, std::u16string_view(node_->path).substr(walk_.base.size()));
+  }
+  FileLocation destination{destinationError_ ? nullptr : destinationDirectory_, destinationName,
+                           JoinPath(destinationDir, destinationName), destinationError_, false};
+
+  AddToBatch(index, StartFile(walk_.run, opened, source, destination, entry.name));
+}
+
+// A file's conversion ended: converted and named (`written`), or failed.
+void CDirectoryScan::Finished(std::size_t index, WrittenFile* written) {
+  if (written == nullptr) {
+    states_[index] = State::Failed;
+    if (settings_.errorStop) stopped_ = true;
+    return;
+  }
+  states_[index] = State::Done;
+  written_.insert(written->id);
+}
+
+// Lists the node's directory and converts its matching files; stacks its subdirectories.
+void ScanDirectory(WalkContext& walk, DirectoryStack& stack, const WalkNodePtr& node) {
+  const platform::CDirectory* directory = nullptr;
+  if (const platform::SysError error = walk.sources->Open(node, directory)) {
+    ReportDirectoryFailure(walk.run.summary, node->path, error);
+    return;
+  }
+  // The listing is a snapshot taken before converting, so files written into this directory
+  // during the loop are never picked up again.
+  std::vector<platform::DirectoryEntry> entries;
+  if (const platform::SysError error = platform::Files().ListDirectory(*directory, entries)) {
+    ReportDirectoryFailure(walk.run.summary, node->path, error);
+    return;
+  }
+  CDirectoryScan(walk, stack, node, *directory, std::move(entries)).Run();
+}
+
+// The early checks of the output folder: an early exit code, or nothing when the run may go on.
+std::optional<Result> CheckOutput(const RunSettings& settings, const platform::CDirectory& base,
+                                  platform::CDirectory& output) {
+  switch (GetPathKind(settings.outputPath)) {
+    case PathKind::Wildcard: Print(msg::kWildcardInOutput); return Result::WildcardInOutput;
+    case PathKind::File: Print(msg::kOutputNotADirectory); return Result::OutputNotADirectory;
+    case PathKind::Directory: break;
+  }
+  if (settings.replaceSource) return std::nullopt;
+  if (platform::Files().OpenDirectory(settings.outputPath, output)) {
+    Print(msg::kOutputNotADirectory);
+    return Result::OutputNotADirectory;
+  }
+  // Converting into its own tree would meet its outputs as sources, or write over sources not
+  // yet converted when the copy's names meet the tree's own.
+  bool below = false;
+  if (settings.recursive && base.handle.IsValid() && !platform::Files().IsBelow(output, base.id, below) && below) {
+    Print(msg::kOutputInsideTree);
+    return Result::OutputNotADirectory;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Result> ConvertMatchingFiles(CRun& run) {
+  const RunSettings& settings = run.settings;
+  WalkContext walk{
+      run, settings, std::u16string(FileNameOf(settings.sourceSpec)), {}, {}, {}, std::make_unique<CCommitBatch>(run)};
+  const std::u16string_view patternDir = DirectoryOf(settings.sourceSpec);
+  walk.base = IsRelativePath(patternDir) ? JoinPath(platform::Files().CurrentDirectory(), patternDir)
+                                         : CanonicalizePath(patternDir);
+
+  // The pattern's directory is the one the person named: links on the way are followed there.
+  platform::CDirectory base;
+  const platform::SysError baseError = platform::Files().OpenDirectory(walk.base, base);
+  auto root = std::make_shared<CWalkNode>();
+  root->path = walk.base;
+  root->id = base.id;
+  root->permissions = base.permissions;
+
+  if (!settings.outputPath.empty()) {
+    platform::CDirectory output;
+    if (const std::optional<Result> early = CheckOutput(settings, base, output)) return early;
+    if (output.handle.IsValid()) {
+      walk.outputs = std::make_unique<CDirectoryHandles>(root, std::move(output), OpenOrCreateCopy);
+    }
+  }
+  if (settings.output.logLevel != 0) Print(msg::kBaseDirectory, walk.base);
+  if (baseError) {
+    ReportDirectoryFailure(run.summary, walk.base, baseError);
+    return std::nullopt;
+  }
+  walk.sources = std::make_unique<CDirectoryHandles>(root, std::move(base), OpenListedSubdirectory);
+  if (settings.ownerFromPrefix) run.handOver.Prepare();
+
+  DirectoryStack stack;
+  if (!Push(stack, std::move(root), run.summary)) return std::nullopt;
+  while (!stack.empty()) {
+    const WalkNodePtr node = std::move(stack.back());
+    stack.pop_back();
+    ScanDirectory(walk, stack, node);
+  }
+  return std::nullopt;
+}
+
+}  // namespace glyphshift
