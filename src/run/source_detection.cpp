@@ -6,6 +6,7 @@
 #include <new>
 #include <span>
 
+#include "api/file_detection.h"
 #include "engine/detection.h"
 #include "engine/table_fit.h"
 #include "platform/files.h"
@@ -27,20 +28,10 @@ struct RulesAnswer {
   bool fallback = false;  // the single-byte fallback of a text of 3 bytes or more
 };
 
-// Detection reads the very file the conversion reads: a name swapped in between cannot make
-// the run judge one file and convert another. It reads in pieces and stops as soon as the
-// answer is settled (at the first byte that is no UTF-8, for most legacy text).
-RulesAnswer DetectByRules(const platform::CFile& file, std::uint8_t* piece) {
-  engine::CCharsetDetector detector;
-  std::uint64_t offset = 0;
-  for (;;) {
-    std::size_t got = 0;
-    if (platform::Files().ReadFile(file, offset, piece, kPieceBytes, got)) return {};
-    offset += got;
-    if (got == 0 || !detector.Add(piece, got)) break;
-  }
-  const CharsetCode code = detector.Finish();
-  return {code, IsSingleByteCode(code) && offset >= 3};
+RulesAnswer DetectByRules(const platform::CFile& file) {
+  const FileDetection detected = DetectFileCharset(file);
+  if (detected.readFailed) return {};
+  return {detected.code, IsSingleByteCode(detected.code) && detected.bytesRead >= 3};
 }
 
 // The detector's answer over a sample of the file, and the byte values of what was read.
@@ -88,11 +79,12 @@ SourceDetection Judge(const RulesAnswer& rules, std::string name, const engine::
 }  // namespace
 
 SourceDetection DetectSourceCharset(const OpenedSource& source, DetectionMethod method) {
-  const PieceBuffer piece(source.error ? nullptr : new (std::nothrow) std::uint8_t[kPieceBytes]);
-  if (!piece) return {kUnreadableSourceCharset, DetectionOutcome::ByRules, {}};
+  if (source.error) return {kUnreadableSourceCharset, DetectionOutcome::ByRules, {}};
   const platform::CFile& file = source.file;
-  const RulesAnswer rules = DetectByRules(file, piece.get());
+  const RulesAnswer rules = DetectByRules(file);
   if (method != DetectionMethod::Statistical || !rules.fallback) return {rules.code, DetectionOutcome::ByRules, {}};
+  const PieceBuffer piece(new (std::nothrow) std::uint8_t[kPieceBytes]);
+  if (!piece) return {rules.code, DetectionOutcome::ByRules, {}};
   engine::ByteSet bytes;
   std::string name = AskDetector(file, piece.get(), bytes);
   return Judge(rules, std::move(name), bytes);
