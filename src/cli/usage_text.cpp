@@ -4,26 +4,9 @@
 #include <string>
 
 #include "platform/version_info.h"
-
-#ifndef GLYPHSHIFT_VERSION_MAJOR
-#error "The build defines the version from the project version."
-#endif
+#include "platform/version_strings.h"
 
 namespace glyphshift {
-namespace {
-
-std::u16string Number(int value) {
-  const std::string digits = std::to_string(value);
-  return std::u16string(digits.begin(), digits.end());
-}
-
-std::u16string VersionText(std::u16string_view separator) {
-  return Number(GLYPHSHIFT_VERSION_MAJOR) + std::u16string(separator) + Number(GLYPHSHIFT_VERSION_MINOR) +
-         std::u16string(separator) + Number(GLYPHSHIFT_VERSION_PATCH) + std::u16string(separator) +
-         Number(GLYPHSHIFT_VERSION_TWEAK);
-}
-
-}  // namespace
 
 const std::u16string_view kUsageFormat =
     u"Glyphshift \"%s\"\r\n"
@@ -86,7 +69,7 @@ bool GetVersionString(std::u16string_view key, std::u16string& value, std::size_
   return found;
 }
 
-std::u16string DottedVersion() { return VersionText(u"."); }
+std::u16string DottedVersion() { return u"" GLYPHSHIFT_DOTTED_VERSION; }
 
 std::u16string BuildUsageText(std::u16string_view versionText, std::u16string_view charsetList) {
   // The format holds exactly two "%s" and no other specifier, so the two substitutions are

@@ -1,7 +1,8 @@
-/* Resource and control ids of the dialog templates (src/app/win32/morfex.rc.in) and of the
- * windows that run them. Plain defines: the resource compiler reads this file too. */
-#ifndef GLYPHSHIFT_UI_WIN32_DIALOG_IDS_H
-#define GLYPHSHIFT_UI_WIN32_DIALOG_IDS_H
+/* Resource and control ids of the dialog templates (ui/dialog_templates.h; the resource script
+ * src/app/win32/morfex.rc.in writes them out) and of the windows that run them. Plain defines:
+ * the resource compiler reads this file too. */
+#ifndef GLYPHSHIFT_UI_DIALOG_IDS_H
+#define GLYPHSHIFT_UI_DIALOG_IDS_H
 
 #define IDD_MAIN_DIALOG 101
 #define IDD_HELP_WINDOW 106

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/dialog_ids.h"
+
 namespace glyphshift::ui {
 
 namespace {
@@ -19,21 +21,21 @@ constexpr ControlLayout Entry(std::uint32_t id, std::uint32_t anchors) {
 }  // namespace
 
 const std::array<ControlLayout, kMainDialogLayoutSize> kMainDialogLayout = {
-    Entry(1012, kStretchWide),  // group box "Options"
-    Entry(1016, kStretchWide),  // group box "Filetype"
-    Entry(1001, kStretchWide),  // source character-set list
-    Entry(1004, kStretchWide),  // destination character-set list
-    Entry(1002, kStretchWide),  // source path
-    Entry(1005, kStretchWide),  // destination path
-    Entry(1003, kFollowRight),  // source "..."
-    Entry(1006, kFollowRight),  // destination "..."
-    Entry(1, kBottomRight),     // Convert
-    Entry(2, kBottomRight),     // Cancel
-    Entry(1011, kStay),         // HTML check box
-    Entry(1010, kStay),         // XML check box
-    Entry(1008, kStay),         // BOM check box
-    Entry(1007, kStay),         // line-break list
-    Entry(1020, kStretchWide),  // line-break note
+    Entry(IDC_OPTIONS_GROUP, kStretchWide),
+    Entry(IDC_FILETYPE_GROUP, kStretchWide),
+    Entry(IDC_SOURCE_LIST, kStretchWide),
+    Entry(IDC_DESTINATION_LIST, kStretchWide),
+    Entry(IDC_SOURCE_PATH, kStretchWide),
+    Entry(IDC_DESTINATION_PATH, kStretchWide),
+    Entry(IDC_SOURCE_BUTTON, kFollowRight),
+    Entry(IDC_DESTINATION_BUTTON, kFollowRight),
+    Entry(IDC_CONVERT, kBottomRight),
+    Entry(IDC_CANCEL, kBottomRight),
+    Entry(IDC_MODIFY_HTML, kStay),
+    Entry(IDC_MODIFY_XML, kStay),
+    Entry(IDC_NO_BOM, kStay),
+    Entry(IDC_LINE_BREAK_LIST, kStay),
+    Entry(IDC_LINE_BREAK_NOTE, kStretchWide),
     ControlLayout{},
 };
 

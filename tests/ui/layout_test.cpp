@@ -6,16 +6,28 @@
 #include <map>
 #include <set>
 
+#include "ui/dialog_templates.h"
+
 namespace glyphshift::ui {
 namespace {
 
-// Rectangles of the main dialog's controls as a 6 x 13 dialog font places them, client 363 x 371.
-const std::map<std::uint32_t, LayoutRect> kRecorded = {
-    {1012, {11, 146, 353, 232}}, {1016, {11, 237, 353, 319}}, {1001, {11, 24, 317, 46}},   {1004, {11, 93, 317, 115}},
-    {1002, {11, 54, 317, 74}},   {1005, {11, 120, 317, 140}}, {1003, {329, 54, 353, 77}},  {1006, {329, 120, 353, 143}},
-    {1, {278, 336, 353, 359}},   {2, {194, 336, 269, 359}},   {1011, {23, 206, 266, 222}}, {1010, {23, 185, 266, 201}},
-    {1008, {23, 167, 266, 183}}, {1007, {23, 258, 190, 280}}, {1020, {23, 284, 341, 313}},
-};
+// Dialog units to pixels for a 6 x 13 dialog font, rounded as MulDiv rounds.
+std::int32_t Pixels(std::int32_t units, std::int32_t base, std::int32_t per) { return (units * base + per / 2) / per; }
+
+// Rectangles of the main dialog's controls as that font places the template; a closed
+// drop-down list is 22 pixels high whatever its opened height. Client 363 x 371.
+std::map<std::uint32_t, LayoutRect> RecordedRectangles() {
+  std::map<std::uint32_t, LayoutRect> rects;
+  for (const ControlTemplate& c : kMainDialogControls) {
+    if (c.id <= 0) continue;
+    const std::int32_t left = Pixels(c.x, 6, 4);
+    const std::int32_t top = Pixels(c.y, 13, 8);
+    const std::int32_t height = c.kind == ControlKind::DropDownList ? 22 : Pixels(c.height, 13, 8);
+    rects[static_cast<std::uint32_t>(c.id)] = {left, top, left + Pixels(c.width, 6, 4), top + height};
+  }
+  return rects;
+}
+const std::map<std::uint32_t, LayoutRect> kRecorded = RecordedRectangles();
 constexpr ClientSize kRecordedClient{363, 371};
 
 std::array<ControlLayout, kMainDialogLayoutSize> CapturedMainLayout() {
@@ -45,25 +57,34 @@ TEST(kMainDialogLayout, HoldsFifteenControlsEachAnchoredOnBothAxes) {
     EXPECT_NE(entry.anchors & (kAnchorTop | kAnchorBottom), 0u) << entry.controlId;
   }
   EXPECT_EQ(ids.size(), 15u) << "a control is listed twice";
-  EXPECT_EQ(ids, (std::set<std::uint32_t>{1, 2, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1010, 1011, 1012, 1016,
-                                          1020}));
+  std::set<std::uint32_t> templateIds;
+  for (const ControlTemplate& c : kMainDialogControls) {
+    if (c.id > 0) templateIds.insert(static_cast<std::uint32_t>(c.id));
+  }
+  EXPECT_EQ(ids, templateIds) << "every control of the template with an id, and no other";
 }
 
 TEST(kMainDialogLayout, WideningBy100StretchesMovesOrKeepsEachControl) {
   const auto table = CapturedMainLayout();
   auto placed = PlacementsById(ApplyLayout(table.data(), {kRecordedClient.width + 100, kRecordedClient.height}));
   ASSERT_EQ(placed.size(), 15u);
-  for (std::uint32_t id : {1001u, 1004u, 1002u, 1005u, 1012u, 1016u, 1020u}) {
+  for (const std::uint32_t id : std::initializer_list<std::uint32_t>{
+           IDC_SOURCE_LIST, IDC_DESTINATION_LIST, IDC_SOURCE_PATH, IDC_DESTINATION_PATH, IDC_OPTIONS_GROUP,
+           IDC_FILETYPE_GROUP, IDC_LINE_BREAK_NOTE}) {
     ControlPlacement expected = Recorded(id);
     expected.width += 100;
     EXPECT_EQ(placed[id], expected) << "should widen: " << id;
   }
-  for (std::uint32_t id : {1003u, 1006u, 1u, 2u}) {
+  for (const std::uint32_t id :
+       std::initializer_list<std::uint32_t>{IDC_SOURCE_BUTTON, IDC_DESTINATION_BUTTON, IDC_CONVERT, IDC_CANCEL}) {
     ControlPlacement expected = Recorded(id);
     expected.x += 100;
     EXPECT_EQ(placed[id], expected) << "should move right: " << id;
   }
-  for (std::uint32_t id : {1008u, 1010u, 1011u, 1007u}) EXPECT_EQ(placed[id], Recorded(id)) << "should stay: " << id;
+  for (const std::uint32_t id :
+       std::initializer_list<std::uint32_t>{IDC_NO_BOM, IDC_MODIFY_XML, IDC_MODIFY_HTML, IDC_LINE_BREAK_LIST}) {
+    EXPECT_EQ(placed[id], Recorded(id)) << "should stay: " << id;
+  }
 }
 
 TEST(kMainDialogLayout, HeightChangeMovesOnlyTheBottomButtons) {
@@ -74,7 +95,7 @@ TEST(kMainDialogLayout, HeightChangeMovesOnlyTheBottomButtons) {
     auto placed = PlacementsById(ApplyLayout(table.data(), {kRecordedClient.width, kRecordedClient.height + delta}));
     for (const auto& [id, place] : placed) {
       ControlPlacement expected = Recorded(id);
-      if (id == 1 || id == 2) expected.y += delta;
+      if (id == IDC_CONVERT || id == IDC_CANCEL) expected.y += delta;
       EXPECT_EQ(place, expected) << "control " << id << ", height change " << delta;
     }
   }
@@ -83,12 +104,12 @@ TEST(kMainDialogLayout, HeightChangeMovesOnlyTheBottomButtons) {
 TEST(kMainDialogLayout, NarrowingShrinksStretchingControlsAndPullsRightOnesLeft) {
   const auto table = CapturedMainLayout();
   auto placed = PlacementsById(ApplyLayout(table.data(), {kRecordedClient.width - 60, kRecordedClient.height}));
-  EXPECT_EQ(placed[1001].width, Recorded(1001).width - 60);
-  EXPECT_EQ(placed[1003].x, Recorded(1003).x - 60);
-  EXPECT_EQ(placed[1003].width, Recorded(1003).width);
+  EXPECT_EQ(placed[IDC_SOURCE_LIST].width, Recorded(IDC_SOURCE_LIST).width - 60);
+  EXPECT_EQ(placed[IDC_SOURCE_BUTTON].x, Recorded(IDC_SOURCE_BUTTON).x - 60);
+  EXPECT_EQ(placed[IDC_SOURCE_BUTTON].width, Recorded(IDC_SOURCE_BUTTON).width);
   // The gap between an edit and its "..." button is kept.
-  EXPECT_EQ(placed[1003].x - (placed[1002].x + placed[1002].width),
-            Recorded(1003).x - (Recorded(1002).x + Recorded(1002).width));
+  EXPECT_EQ(placed[IDC_SOURCE_BUTTON].x - (placed[IDC_SOURCE_PATH].x + placed[IDC_SOURCE_PATH].width),
+            Recorded(IDC_SOURCE_BUTTON).x - (Recorded(IDC_SOURCE_PATH).x + Recorded(IDC_SOURCE_PATH).width));
 }
 
 TEST(CaptureLayout, RecordsEveryEntryUpToTheTerminatorOnly) {

@@ -1,6 +1,7 @@
 // The Qt dialog on the offscreen platform: controls, layout while resizing, file choosers,
 // detection, and what Convert and Cancel hand to the run.
 #include "ui/qt/main_dialog.h"
+#include "ui/gui_module.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/gui_loader.h"
 #include "support/temp_dir.h"
 
 namespace glyphshift::ui {

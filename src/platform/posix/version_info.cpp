@@ -2,35 +2,19 @@
 
 #include <string>
 
-#ifndef GLYPHSHIFT_VERSION_MAJOR
-#error "The build defines the version from the project version."
-#endif
+#include "platform/version_strings.h"
 
 namespace glyphshift::platform {
-namespace {
-
-std::u16string Number(int value) {
-  const std::string digits = std::to_string(value);
-  return std::u16string(digits.begin(), digits.end());
-}
-
-}  // namespace
 
 bool ReadVersionString(std::u16string_view key, std::u16string& value) {
-  // The same table the Windows build writes into its version resource.
-  const std::u16string fileVersion = Number(GLYPHSHIFT_VERSION_MAJOR) + u", " + Number(GLYPHSHIFT_VERSION_MINOR) +
-                                     u", " + Number(GLYPHSHIFT_VERSION_PATCH) + u", " +
-                                     Number(GLYPHSHIFT_VERSION_TWEAK);
+  // The strings the Windows build writes into its version resource.
   const struct {
     std::u16string_view key;
     std::u16string_view value;
   } kStrings[] = {
-      {u"FileDescription", u"Text character set conversion tool"},
-      {u"FileVersion", fileVersion},
-      {u"InternalName", u"morfex"},
-      {u"OriginalFilename", u"morfex.exe"},
-      {u"ProductName", u"Glyphshift"},
-      {u"ProductVersion", fileVersion},
+      {u"FileDescription", u"" GLYPHSHIFT_FILE_DESCRIPTION}, {u"FileVersion", u"" GLYPHSHIFT_FILE_VERSION},
+      {u"InternalName", u"" GLYPHSHIFT_INTERNAL_NAME},       {u"OriginalFilename", u"" GLYPHSHIFT_ORIGINAL_FILENAME},
+      {u"ProductName", u"" GLYPHSHIFT_PRODUCT_NAME},         {u"ProductVersion", u"" GLYPHSHIFT_FILE_VERSION},
   };
   value.clear();
   for (const auto& entry : kStrings) {

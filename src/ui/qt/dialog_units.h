@@ -16,13 +16,10 @@ QFont DialogFont();
 class DialogUnits {
  public:
   explicit DialogUnits(const QFont& font);
-  DialogUnits(int averageCharWidth, int charHeight) : baseX_(averageCharWidth), baseY_(charHeight) {}
 
   int X(int units) const;  // rounded like MulDiv(units, baseX, 4)
   int Y(int units) const;  // rounded like MulDiv(units, baseY, 8)
   QRect Rect(int x, int y, int width, int height) const { return {X(x), Y(y), X(width), Y(height)}; }
-  int AverageCharWidth() const { return baseX_; }
-  int CharHeight() const { return baseY_; }
 
  private:
   int baseX_;

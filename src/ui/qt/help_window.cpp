@@ -1,5 +1,7 @@
 #include "ui/qt/help_window.h"
 
+#include "ui/dialog_templates.h"
+
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFontMetricsF>
@@ -27,8 +29,9 @@ CHelpWindow::CHelpWindow() : units_(DialogFont()), edit_(new QPlainTextEdit(this
   edit_->setLineWrapMode(QPlainTextEdit::WidgetWidth);  // the edit has no horizontal scroll bar
   // Tab stops of a multi-line edit: every 32 dialog units (AlignDescriptions moves the first two).
   edit_->setTabStopDistance(units_.X(32));
-  edit_->setGeometry(units_.Rect(3, 3, 272, 203));
-  resize(units_.X(278), units_.Y(209));
+  const ControlTemplate& text = kHelpWindowControls[0];
+  edit_->setGeometry(units_.Rect(text.x, text.y, text.width, text.height));
+  resize(units_.X(kHelpWindow.width), units_.Y(kHelpWindow.height));
 }
 
 namespace {
@@ -113,7 +116,7 @@ void CHelpWindow::showEvent(QShowEvent* event) {
   const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
   QRect client(pos(), QSize(kStartWidth, kStartHeight) - frameSize);
   if (const QScreen* shownOn = screen()) {
-    const QSize templateWindow = QSize(units_.X(278), units_.Y(209)) + frameSize;
+    const QSize templateWindow = QSize(units_.X(kHelpWindow.width), units_.Y(kHelpWindow.height)) + frameSize;
     const QPoint corner =
         shownOn->availableGeometry().center() - QPoint(templateWindow.width() / 2, templateWindow.height() / 2);
     client.moveTopLeft(corner + QPoint(frame.left(), frame.top()));

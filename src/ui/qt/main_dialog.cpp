@@ -48,12 +48,12 @@ QStringList ToQtNameFilters(const std::vector<FileFilter>& filters) {
 
 CMainDialog::CMainDialog(QWidget* parent)
     : QDialog(parent), units_(DialogFont()), charsetEntries_(CharsetListEntries()) {
-  setWindowTitle(QStringLiteral("Glyphshift"));
+  setWindowTitle(ToQString(kMainDialog.caption));
   setFont(DialogFont());
   setSizeGripEnabled(false);
   nameFilters_ = ToQtNameFilters(BuildFilterList(LoadFilterText()));
   CreateControls();
-  resize(units_.X(242), units_.Y(228));
+  resize(units_.X(kMainDialog.width), units_.Y(kMainDialog.height));
   CaptureLayout(layout_.data(), {width(), height()}, [this](std::uint32_t id) {
     const QRect r = Control(static_cast<int>(id))->geometry();
     return LayoutRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
@@ -61,15 +61,6 @@ CMainDialog::CMainDialog(QWidget* parent)
   layoutCaptured_ = true;
   UpdateSizeLimits();
   UpdateConvertEnabled();
-}
-
-QWidget* CMainDialog::Add(int id, QWidget* control, QRect rect) {
-  control->setGeometry(rect);
-  if (id != 0) {
-    control->setObjectName(QString::number(id));
-    controls_[id] = control;
-  }
-  return control;
 }
 
 namespace {
@@ -93,46 +84,58 @@ QComboBox* DropDownList(QWidget* parent, int openedHeight) {
 }
 }  // namespace
 
+// One control of the template, placed as the template says; a drop-down list keeps the
+// toolkit's own height for its closed box.
+QWidget* CMainDialog::CreateControl(const ControlTemplate& control) {
+  const QString text = ToQString(control.text);
+  QRect rect = units_.Rect(control.x, control.y, control.width, control.height);
+  QWidget* widget = nullptr;
+  switch (control.kind) {
+    case ControlKind::DefaultButton:
+    case ControlKind::Button: {
+      auto* button = new QPushButton(text, this);
+      button->setDefault(control.kind == ControlKind::DefaultButton);
+      widget = button;
+      break;
+    }
+    case ControlKind::DropDownList: {
+      QComboBox* list = DropDownList(this, rect.height());
+      rect.setHeight(list->sizeHint().height());
+      widget = list;
+      break;
+    }
+    // A label taller than one line of the font wraps its text.
+    case ControlKind::Label: widget = StaticText(text, this, control.height > 8); break;
+    case ControlKind::ReadOnlyEdit:
+    case ControlKind::MultiLineEdit: {
+      auto* edit = new QLineEdit(this);
+      edit->setReadOnly(true);
+      widget = edit;
+      break;
+    }
+    case ControlKind::GroupBox: widget = new QGroupBox(text, this); break;
+    case ControlKind::CheckBox: widget = new QCheckBox(text, this); break;
+  }
+  widget->setGeometry(rect);
+  if (control.id > 0) {
+    widget->setObjectName(QString::number(control.id));
+    controls_[control.id] = widget;
+  }
+  return widget;
+}
+
 void CMainDialog::CreateControls() {
-  const DialogUnits& u = units_;
-  auto comboRect = [&](int x, int y, int w, QComboBox* list) {
-    return QRect(u.X(x), u.Y(y), u.X(w), list->sizeHint().height());
-  };
   // Template order, which is also the tab order and, for the group boxes, the stacking order.
-  convertButton_ = new QPushButton(QStringLiteral("&Convert"), this);
-  convertButton_->setDefault(true);
-  Add(kIdConvert, convertButton_, u.Rect(185, 207, 50, 14));
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-  Add(kIdCancel, cancel, u.Rect(129, 207, 50, 14));
-  sourceList_ = DropDownList(this, u.Y(103));
-  Add(kIdSourceList, sourceList_, comboRect(7, 15, 204, sourceList_));
-  Add(0, StaticText(QStringLiteral("Source character set:"), this), u.Rect(7, 6, 70, 8));
-  destinationList_ = DropDownList(this, u.Y(97));
-  Add(kIdDestinationList, destinationList_, comboRect(7, 57, 204, destinationList_));
-  Add(0, StaticText(QStringLiteral("Destination character set:"), this), u.Rect(7, 48, 84, 8));
-  sourceEdit_ = new QLineEdit(this);
-  sourceEdit_->setReadOnly(true);
-  Add(kIdSourcePath, sourceEdit_, u.Rect(7, 33, 204, 12));
-  auto* sourceButton = new QPushButton(QStringLiteral("..."), this);
-  Add(kIdSourceButton, sourceButton, u.Rect(219, 33, 16, 14));
-  destinationEdit_ = new QLineEdit(this);
-  destinationEdit_->setReadOnly(true);
-  Add(kIdDestinationPath, destinationEdit_, u.Rect(7, 74, 204, 12));
-  auto* destinationButton = new QPushButton(QStringLiteral("..."), this);
-  Add(kIdDestinationButton, destinationButton, u.Rect(219, 74, 16, 14));
-  Add(kIdOptionsGroup, new QGroupBox(QStringLiteral("Options"), this), u.Rect(7, 90, 228, 53));
-  noBomBox_ = new QCheckBox(QStringLiteral("Do not write a Byte Order Marker (BOM)"), this);
-  Add(kIdNoBom, noBomBox_, u.Rect(15, 103, 162, 10));
-  xmlBox_ = new QCheckBox(QStringLiteral("Modify XML file header if available"), this);
-  Add(kIdModifyXml, xmlBox_, u.Rect(15, 114, 162, 10));
-  htmlBox_ = new QCheckBox(QStringLiteral("Modify HTML META character set if available"), this);
-  Add(kIdModifyHtml, htmlBox_, u.Rect(15, 127, 162, 10));
-  Add(kIdFiletypeGroup, new QGroupBox(QStringLiteral("Filetype"), this), u.Rect(7, 146, 228, 50));
-  lineBreakList_ = DropDownList(this, u.Y(53));
-  Add(kIdLineBreakList, lineBreakList_, comboRect(15, 159, 111, lineBreakList_));
-  Add(kIdLineBreakNote,
-      StaticText(QStringLiteral("Type of line break to use. DOS uses CRLF for instance."), this, true),
-      u.Rect(15, 175, 212, 18));
+  for (const ControlTemplate& control : kMainDialogControls) CreateControl(control);
+  convertButton_ = static_cast<QPushButton*>(Control(kIdConvert));
+  sourceList_ = static_cast<QComboBox*>(Control(kIdSourceList));
+  destinationList_ = static_cast<QComboBox*>(Control(kIdDestinationList));
+  lineBreakList_ = static_cast<QComboBox*>(Control(kIdLineBreakList));
+  sourceEdit_ = static_cast<QLineEdit*>(Control(kIdSourcePath));
+  destinationEdit_ = static_cast<QLineEdit*>(Control(kIdDestinationPath));
+  noBomBox_ = static_cast<QCheckBox*>(Control(kIdNoBom));
+  xmlBox_ = static_cast<QCheckBox*>(Control(kIdModifyXml));
+  htmlBox_ = static_cast<QCheckBox*>(Control(kIdModifyHtml));
 
   for (const std::u16string& entry : charsetEntries_) {
     sourceList_->addItem(ToQString(entry));
@@ -144,9 +147,10 @@ void CMainDialog::CreateControls() {
   lineBreakList_->setCurrentIndex(0);
 
   connect(convertButton_, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  connect(sourceButton, &QPushButton::clicked, this, [this] { ChooseSource(); });
-  connect(destinationButton, &QPushButton::clicked, this, [this] { ChooseDestination(); });
+  connect(static_cast<QPushButton*>(Control(kIdCancel)), &QPushButton::clicked, this, &QDialog::reject);
+  connect(static_cast<QPushButton*>(Control(kIdSourceButton)), &QPushButton::clicked, this, [this] { ChooseSource(); });
+  connect(static_cast<QPushButton*>(Control(kIdDestinationButton)), &QPushButton::clicked, this,
+          [this] { ChooseDestination(); });
   for (QComboBox* list : {sourceList_, destinationList_, lineBreakList_}) {
     connect(list, &QComboBox::currentIndexChanged, this, [this] { UpdateConvertEnabled(); });
   }

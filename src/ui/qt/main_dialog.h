@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "settings/run_settings.h"
+#include "ui/dialog_templates.h"
 #include "ui/layout.h"
 #include "ui/main_dialog_logic.h"
 #include "ui/qt/dialog_units.h"
@@ -24,23 +25,23 @@ class QPushButton;
 
 namespace glyphshift::ui {
 
-// Control ids of template 101.
+// Control ids of template 101 (ui/dialog_ids.h), by name.
 enum MainDialogControl : int {
-  kIdConvert = 1,
-  kIdCancel = 2,
-  kIdSourceList = 1001,
-  kIdSourcePath = 1002,
-  kIdSourceButton = 1003,
-  kIdDestinationList = 1004,
-  kIdDestinationPath = 1005,
-  kIdDestinationButton = 1006,
-  kIdLineBreakList = 1007,
-  kIdNoBom = 1008,
-  kIdModifyXml = 1010,
-  kIdModifyHtml = 1011,
-  kIdOptionsGroup = 1012,
-  kIdFiletypeGroup = 1016,
-  kIdLineBreakNote = 1020,
+  kIdConvert = IDC_CONVERT,
+  kIdCancel = IDC_CANCEL,
+  kIdSourceList = IDC_SOURCE_LIST,
+  kIdSourcePath = IDC_SOURCE_PATH,
+  kIdSourceButton = IDC_SOURCE_BUTTON,
+  kIdDestinationList = IDC_DESTINATION_LIST,
+  kIdDestinationPath = IDC_DESTINATION_PATH,
+  kIdDestinationButton = IDC_DESTINATION_BUTTON,
+  kIdLineBreakList = IDC_LINE_BREAK_LIST,
+  kIdNoBom = IDC_NO_BOM,
+  kIdModifyXml = IDC_MODIFY_XML,
+  kIdModifyHtml = IDC_MODIFY_HTML,
+  kIdOptionsGroup = IDC_OPTIONS_GROUP,
+  kIdFiletypeGroup = IDC_FILETYPE_GROUP,
+  kIdLineBreakNote = IDC_LINE_BREAK_NOTE,
 };
 
 // Filters in Qt's syntax: "Text (*.txt)"; ";" between patterns becomes a blank, and "*.*"
@@ -79,7 +80,7 @@ class CMainDialog : public QDialog {
 
  private:
   void CreateControls();
-  QWidget* Add(int id, QWidget* control, QRect dialogUnits);
+  QWidget* CreateControl(const ControlTemplate& control);
   void ChooseSource();
   void ChooseDestination();
   void SelectDetectedCharset(const std::u16string& path);

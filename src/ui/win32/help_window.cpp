@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ui/win32/dialog_ids.h"
+#include "ui/dialog_ids.h"
 #include "ui/win32/window_snapshot.h"
 
 namespace glyphshift::ui::win32 {

@@ -4,8 +4,8 @@
 
 #include "engine/charset_catalogue.h"
 #include "glyphshift/glyphshift.h"
+#include "ui/dialog_ids.h"
 #include "ui/gui_module.h"
-#include "ui/win32/dialog_ids.h"
 #include "ui/win32/dialog_layout.h"
 #include "ui/win32/window_snapshot.h"
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "ui/win32/dialog_ids.h"
+#include "ui/dialog_ids.h"
 #include "ui/win32/help_window.h"
 #include "ui/win32/main_dialog.h"
 
