@@ -1,4 +1,5 @@
 #include "cli/usage_text.h"
+#include "messages/results.h"
 
 #include <gtest/gtest.h>
 
@@ -81,6 +82,22 @@ std::u16string Described(std::u16string_view version, std::u16string_view charse
 TEST(UsageText, IsByteExactWithBothInsertions) {
   const std::u16string list = u"ISO-8859-1, Windows-1252, ";
   EXPECT_EQ(BuildUsageText(u"1, 3, 15, 2", list), Described(u"1, 3, 15, 2", list, u"\r\n"));
+}
+
+// The exit-code lines of the usage text are the results of messages/results.h, in its order.
+TEST(UsageText, ExitCodeLinesNameEveryResult) {
+  const std::u16string text = WithLineFeeds(BuildUsageText(u"v", u""));
+  std::vector<std::int32_t> listed;
+  for (std::size_t at = text.find(u"Exit codes are:\n\n") + 17; at < text.size();) {
+    const std::size_t end = text.find(u'\n', at);
+    const std::u16string line = text.substr(at, end - at);
+    listed.push_back(
+        std::stoi(std::string(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(line.find(u'\t')))));
+    at = end + 1;
+  }
+  std::vector<std::int32_t> results;
+  for (const Result result : kEveryResult) results.push_back(Code(result));
+  EXPECT_EQ(listed, results);
 }
 
 TEST(UsageText, MissingVersionLeavesEmptyQuotes) {

@@ -221,13 +221,13 @@ TEST_F(ProcessFileSafetyTest, FullTmpfsForReal) {
   settings_.moveSource = true;
   const Outcome fresh = Convert(dir_.Path("big"), dir_.Path("small/new"), kWindows1252, kCharsetUtf8);
   const Outcome over = Convert(dir_.Path("big"), dir_.Path("small/old"), kWindows1252, kCharsetUtf8);
-  const bool newExists = PathExists(mountPoint + "/new");
+  const std::vector<std::string> left = support::ListNames(mountPoint);
   const std::string old = ReadFileText(mountPoint + "/old");
   ::umount2(mountPoint.c_str(), MNT_DETACH);
   EXPECT_EQ(fresh.result, Result::WriteError);
   EXPECT_EQ(Reason(fresh), "No space left on device\n");
-  EXPECT_FALSE(newExists);
   EXPECT_EQ(over.result, Result::WriteError);
+  EXPECT_EQ(left, std::vector<std::string>{"old"}) << "no partial or temporary file is left";
   EXPECT_EQ(old, "old");
   EXPECT_TRUE(PathExists(dir_.Native("big")));
 }

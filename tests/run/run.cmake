@@ -8,3 +8,6 @@ glyphshift_add_test(run_with_options_test
 glyphshift_add_test(run_source_detection_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/source_detection_test.cpp
   LIBS glyphshift_run glyphshift_test_support)
+glyphshift_add_test(run_file_report_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/file_report_test.cpp
+  LIBS glyphshift_run)

@@ -46,19 +46,6 @@ class RunInProcess : public support::TempDirTest {
   bool Contains(const std::string& part) const { return Log().find(part) != std::string::npos; }
 };
 
-TEST_F(RunInProcess, FullDiskIsResultOneAndTheMoveKeepsItsSource) {
-  WriteFileBytes(dir_.Native("a.txt"), std::string(1000, 'a'));
-  support::FaultyFiles files;
-  files.FailWrite(ENOSPC, /*afterBytes=*/10);
-  RunSettings o = Options("a.txt");
-  o.conversion.moveSource = true;
-  EXPECT_EQ(Run(o), 1);
-  EXPECT_TRUE(Contains("No space left on device\nError 1: Conversion of \"a.txt\" failed.\n")) << Log();
-  EXPECT_TRUE(Contains("0 file(s) successfully converted with total size of 0 Bytes\n1 file(s) failed to convert\n"));
-  EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), std::string(1000, 'a'));
-  EXPECT_FALSE(support::PathExists(dir_.Native("a.utf-8.txt")));
-}
-
 TEST_F(RunInProcess, FailedRenameInPlaceKeepsTheOldContent) {
   WriteFileBytes(dir_.Native("a.txt"), "caf\xE9");
   support::FaultyFiles files;
