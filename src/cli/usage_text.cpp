@@ -61,7 +61,10 @@ const std::u16string_view kUsageFormat =
     u"4\t\tInvalid argument: Wildcards are not allowed here.\r\n"
     u"5\t\tInvalid argument: File as destination for multiple source files are not allowed!\r\n"
     u"6\t\tInvalid argument: Character set is unknown.\r\n"
-    u"-1\t\tOut of memory\r\n";
+    u"-1\t\tOut of memory\r\n"
+    u"7\t\tSource left unchanged to protect its content (text the destination cannot hold, not a text file, or changed "
+    u"while it was converted)\r\n"
+    u"8\t\tInvalid argument: Unknown option or option value.\r\n";
 
 bool GetVersionString(std::u16string_view key, std::u16string& value, std::size_t capacity) {
   const bool found = platform::ReadVersionString(key, value);

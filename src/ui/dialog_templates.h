@@ -53,7 +53,8 @@ inline constexpr ControlTemplate kMainDialogControls[] = {
     {ControlKind::CheckBox, IDC_MODIFY_HTML, u"Modify HTML META character set if available", 15, 127, 162, 10},
     {ControlKind::GroupBox, IDC_FILETYPE_GROUP, u"Filetype", 7, 146, 228, 50},
     {ControlKind::DropDownList, IDC_LINE_BREAK_LIST, u"", 15, 159, 111, 53},
-    {ControlKind::Label, IDC_LINE_BREAK_NOTE, u"Type of line break to use. DOS uses CRLF for instance.", 15, 175, 212, 18},
+    {ControlKind::Label, IDC_LINE_BREAK_NOTE, u"Type of line break to use. DOS uses CRLF for instance.", 15, 175, 212,
+     18},
 };
 
 inline constexpr DialogTemplate kHelpWindow{u"Help", 278, 209};

@@ -66,6 +66,9 @@ const std::vector<std::u16string> kExpectedLines = {
     u"5\t\tInvalid argument: File as destination for multiple source files are not allowed!",
     u"6\t\tInvalid argument: Character set is unknown.",
     u"-1\t\tOut of memory",
+    u"7\t\tSource left unchanged to protect its content (text the destination cannot hold, not a text file, or "
+    u"changed while it was converted)",
+    u"8\t\tInvalid argument: Unknown option or option value.",
 };
 
 std::u16string Described(std::u16string_view version, std::u16string_view charsets, std::u16string_view eol) {
@@ -88,7 +91,7 @@ TEST(UsageText, IsByteExactWithBothInsertions) {
 TEST(UsageText, ExitCodeLinesNameEveryResult) {
   const std::u16string text = WithLineFeeds(BuildUsageText(u"v", u""));
   std::vector<std::int32_t> listed;
-  for (std::size_t at = text.find(u"Exit codes are:\n\n") + 17; at < text.size();) {
+  for (std::size_t at = text.find(u"Exit codes are:\n\n") + 17; at < text.size() && text[at] != u'\n';) {
     const std::size_t end = text.find(u'\n', at);
     const std::u16string line = text.substr(at, end - at);
     listed.push_back(
