@@ -19,7 +19,9 @@ TEST_F(Modes, VersionAndHelp) {
   r = Run({"--help"});
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(r.out.starts_with("Glyphshift \"1, 3, 15, 2\"\n\nUsage: morfex <source file(s)> [flags]\n"));
-  EXPECT_TRUE(r.out.ends_with("6\t\tInvalid argument: Character set is unknown.\n-1\t\tOut of memory\n"));
+  EXPECT_NE(r.out.find("6\t\tInvalid argument: Character set is unknown.\n-1\t\tOut of memory\n7\t\t"),
+            std::string::npos)
+      << "the exit codes of today after those of old";
   EXPECT_EQ(r.out.find('\r'), std::string::npos) << "LF line ends on the console";
   // The listed sets in catalogue order, each followed by ", ", then the three Unicode forms.
   const std::size_t list = r.out.find("\n\nISO-8859-1, ");
