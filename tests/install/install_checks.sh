@@ -51,15 +51,18 @@ open_dialog() {
 }
 
 # Whether one entry of a Depends field ("name (>= version)", alternatives joined by "|") is met
-# by the packages installed here.
+# by the packages installed here for architecture $2. With a second architecture enabled a
+# library can be installed once for each, so only the copy of that architecture (or of "all")
+# counts.
 satisfied() {
-  local alternative name relation version status installed
+  local alternative name relation version status installed arch
   while IFS= read -r alternative; do
     read -r name relation version <<<"$(tr -d '()' <<<"$alternative")"
-    read -r status installed <<<"$(dpkg-query -W -f '${db:Status-Abbrev} ${Version}' "$name" 2>/dev/null)" || continue
-    [ "$status" = ii ] || continue
-    [ -z "$relation" ] || dpkg --compare-versions "$installed" "$relation" "$version" || continue
-    return 0
+    while read -r status installed arch; do
+      [ "$status" = ii ] && { [ "$arch" = "$2" ] || [ "$arch" = all ]; } || continue
+      [ -z "$relation" ] || dpkg --compare-versions "$installed" "$relation" "$version" || continue
+      return 0
+    done < <(dpkg-query -W -f '${db:Status-Abbrev} ${Version} ${Architecture}\n' "$name" 2>/dev/null)
   done < <(tr '|' '\n' <<<"$1")
   return 1
 }
@@ -217,7 +220,7 @@ check_deb() {
   # Every declared dependency is installed here in a version it accepts.
   local dependency
   while IFS= read -r dependency; do
-    satisfied "$dependency" || fail "dependency \"$dependency\" is not installed here"
+    satisfied "$dependency" "$(dpkg --print-architecture)" || fail "dependency \"$dependency\" is not installed here"
   done < <(tr ',' '\n' <<<"$depends" | sed 's/^ *//')
 
   local report
