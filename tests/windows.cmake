@@ -95,5 +95,5 @@ if(GLYPHSHIFT_XVFB_RUN)
   set_tests_properties(morfex_windows_dialog_test PROPERTIES LABELS windows TIMEOUT 300
     ENVIRONMENT "GLYPHSHIFT_WINE_DISPLAY=1")
 else()
-  message(WARNING "xvfb-run not found: the test of the dialog under Wine is not registered")
+  message(WARNING "xvfb-run not found: the test of the dialog under Wine is not registered (install xvfb)")
 endif()
