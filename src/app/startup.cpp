@@ -7,6 +7,7 @@
 #include "engine/charset_catalogue.h"
 #include "messages/output_routing.h"
 #include "messages/print_message.h"
+#include "platform/display.h"
 #include "platform/files.h"
 #include "platform/streams.h"
 #include "run/command_line.h"
@@ -109,13 +110,20 @@ int RunProgram(std::span<const std::u16string> arguments) {
     }
   }
 
-  if (arguments.empty()) {
+  // "--dialog [FILE]" opens the dialog as no arguments do, with FILE as its source (a desktop
+  // entry's %f).
+  const bool dialogWithSource = !arguments.empty() && arguments.size() <= 2 && arguments[0] == u"--dialog";
+  if (arguments.empty() || dialogWithSource) {
     options.uiMode = true;
     options.noConsole = true;
+    if (arguments.size() == 2) options.sourceSpec = arguments[1];
     const int end = app::RunMainDialog(options);
     if (end == ui::kDialogUnavailable) {
-      WriteToStartStream(platform::StdStream::Error,
-                         u"morfex: no display for the dialog; give a source file, or see \"morfex --help\".\n");
+      // With a display the loader has said why the dialog could not be had.
+      if (!platform::IsDisplayAvailable()) {
+        WriteToStartStream(platform::StdStream::Error,
+                           u"morfex: no display for the dialog; give a source file, or see \"morfex --help\".\n");
+      }
       return kExitAbandoned;
     }
     if (end == ui::kDialogCancel) return kExitAbandoned;
@@ -125,7 +133,7 @@ int RunProgram(std::span<const std::u16string> arguments) {
   options.ownerFromPrefix = false;
   options.userTranslationTablePath = u"user-to-account.csv";
   options.logFilePath.clear();
-  if (!arguments.empty()) {
+  if (!arguments.empty() && !dialogWithSource) {
     options.sourceSpec = arguments[0];
     ParseOptions(arguments.subspan(1), options);
   }

@@ -81,6 +81,8 @@ class CMainDialog : public QDialog {
   void CreateControls();
   QWidget* Add(int id, QWidget* control, QRect dialogUnits);
   void ChooseSource();
+  // The source path, the destination proposed for it and its detected set, as a choice sets them.
+  void TakeSource(const std::u16string& path);
   void ChooseDestination();
   void SelectDetectedCharset(const std::u16string& path);
   void UpdateConvertEnabled();
