@@ -114,8 +114,8 @@ const GuiModule* LoadModule() {
     // Not there at all: the dialog's package was not installed, which is no fault of the files.
     const std::string installed =
         std::filesystem::path(ExecutableDirectory() + "/" + kInstalledModuleDirectory).lexically_normal().string();
-    firstError = std::string("the dialog module ") + kModuleFileName + " is not installed (neither beside the program nor in " +
-                 installed + ")" + kModulePackageHint;
+    firstError = std::string("the dialog module ") + kModuleFileName +
+                 " is not installed (neither beside the program nor in " + installed + ")" + kModulePackageHint;
   }
   ReportUnavailable(platform::FromNative(firstError));
   return nullptr;
