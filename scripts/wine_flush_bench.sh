@@ -24,8 +24,8 @@ PY
 files=2000
 
 best_of_3() {
-  local best="" t0 t1 i
-  for i in 1 2 3; do
+  local best="" t0 t1 _
+  for _ in 1 2 3; do
     [ -n "${prepare:-}" ] && eval "$prepare"
     sync
     t0=$(date +%s.%N)

@@ -59,7 +59,7 @@ satisfied() {
   while IFS= read -r alternative; do
     read -r name relation version <<<"$(tr -d '()' <<<"$alternative")"
     while read -r status installed arch; do
-      [ "$status" = ii ] && { [ "$arch" = "$2" ] || [ "$arch" = all ]; } || continue
+      if [ "$status" != ii ] || { [ "$arch" != "$2" ] && [ "$arch" != all ]; }; then continue; fi
       [ -z "$relation" ] || dpkg --compare-versions "$installed" "$relation" "$version" || continue
       return 0
     done < <(dpkg-query -W -f '${db:Status-Abbrev} ${Version} ${Architecture}\n' "$name" 2>/dev/null)
@@ -253,7 +253,7 @@ check_configure_hints() {
     # CMake wraps its messages: the words are looked for across line breaks.
     grep -q "install the Debian package $package\|(install $package)" <<<"$(tr -s '\n ' '  ' <"$log")" ||
       { cat "$log" >&2; fail "a configure without what $package brings does not name it (above)"; }
-    rm -rf "$WORK/$package"
+    rm -rf "${WORK:?}/$package"
   done
 }
 
@@ -309,6 +309,7 @@ check_deb_contents() {
   )
   local package want got
   for package in "${packages[@]}"; do
+    # shellcheck disable=SC2086  # the expected paths, one a word
     want=$( (printf '%s\n' ${expected[$package]} "usr/share/doc/$package/changelog.gz" "usr/share/doc/$package/copyright") |
       sort)
     got=$(dpkg-deb --fsys-tarfile "${deb[$package]}" | tar -t | sed 's|^\./||;/\/$/d;/^$/d' | sort)
