@@ -1,13 +1,18 @@
-# CPack: one Debian package, glyphshift_<version>_<arch>.deb, with the program, its dialog module,
-# the library and its development files. Build it from an optimised build: scripts/package.sh.
+# CPack: the Debian packages, one per install component (cmake/GlyphshiftInstall.cmake), so a
+# server installs the program without Qt and a library user gets the library without the program:
+#
+#   libglyphshift1      the shared library
+#   libglyphshift-dev   header, unversioned link, pkg-config file, CMake package
+#   glyphshift          morfex, its manual page, bash and zsh completion
+#   glyphshift-gui      the dialog module, the desktop entry and the icon
+#
+# Build them from an optimised build: scripts/package.sh.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME glyphshift)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "text file character set converter and C library")
-set(CPACK_PACKAGE_DESCRIPTION_FILE ${PROJECT_SOURCE_DIR}/packaging/description.txt)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
 # The maintainer is whoever signed the newest changelog entry, so the two cannot disagree.
@@ -16,6 +21,31 @@ if(NOT glyphshift_signature MATCHES "^ -- ([^<]+<[^>]+>)  ")
   message(FATAL_ERROR "packaging/changelog: no \" -- Name <address>  date\" line in the newest entry")
 endif()
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CMAKE_MATCH_1}")
+
+# Component and package name; the description is packaging/<package>.description, whose first
+# line is the synopsis. CPack would put the project's summary in front of each description
+# unless the summary is its own default text.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${CMAKE_PROJECT_NAME} built using CMake")
+set(CPACK_DEBIAN_LIBRARY_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_GUI_PACKAGE_SECTION utils)
+set(CPACK_COMPONENTS_ALL)
+foreach(pair IN LISTS glyphshift_component_packages)
+  string(REPLACE "=" ";" pair "${pair}")
+  list(GET pair 0 component)
+  list(GET pair 1 package)
+  list(APPEND CPACK_COMPONENTS_ALL ${component})
+  string(TOUPPER ${component} COMPONENT)
+  set(CPACK_DEBIAN_${COMPONENT}_PACKAGE_NAME ${package})
+  file(READ ${PROJECT_SOURCE_DIR}/packaging/${package}.description CPACK_DEBIAN_${COMPONENT}_DESCRIPTION)
+endforeach()
+
+# Between our packages: exactly this version, as they come from one build (the dialog module is
+# checked against the program by version, the development link against the library's file).
+set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
+set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS library)
+set(CPACK_COMPONENT_GUI_DEPENDS program)
 
 # Depends from the shared libraries the ELF files link (dpkg-shlibdeps); a shlibs file so that
 # packages linking libglyphshift.so.1 get a dependency on us in turn. Any later 1.x keeps the ABI.

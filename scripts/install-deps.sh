@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests, the benchmarks and the package need, when
 # missing: also the MinGW-w64 cross compilers, GoogleTest's sources for them, and Wine for the
-# tests of the Windows build.
+# tests of both Windows builds: wine64, and wine32 from the i386 architecture, which this script
+# enables for it. GLYPHSHIFT_WINDOWS_TESTS=0 leaves the Windows tools out.
 set -euo pipefail
 
 packages=(
@@ -10,10 +11,14 @@ packages=(
   qt6-base-dev libxcb1-dev libacl1-dev libcap-dev acl libuchardet-dev
   clang libclang-rt-14-dev clang-format clang-tidy
   libicu-dev
-  xvfb xauth openbox
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64
+  xvfb xauth openbox zsh
   dpkg-dev fakeroot file lintian desktop-file-utils man-db groff-base
 )
+windows=0
+if [ "${GLYPHSHIFT_WINDOWS_TESTS:-1}" != 0 ]; then
+  windows=1
+  packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64 wine32:i386)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -26,6 +31,10 @@ if ((${#missing[@]})); then
     exit 1
   fi
   export DEBIAN_FRONTEND=noninteractive
+  # The 32-bit Wine comes from the i386 architecture, which apt must know before its update.
+  if ((windows)) && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package glyphshift_<version>_<arch>.deb in build/pkg: an optimised build with
-# Debian's hardening flags, then the install tests, which install into a temporary prefix, check
-# what a user of the program and of the library meets, build the package with CPack and check it
-# (lintian, dependencies, the program run from the unpacked archive).
+# Builds the Debian packages libglyphshift1, libglyphshift-dev, glyphshift and glyphshift-gui
+# (<name>_<version>_<arch>.deb) in build/pkg: an optimised build with Debian's hardening flags,
+# then the install tests, which install into a temporary prefix, check what a user of the program
+# and of the library meets, build the packages with CPack and check them (lintian, contents,
+# dependencies, each package used on its own).
 #   bash scripts/package.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,4 +22,4 @@ cmake --preset package \
   -DCMAKE_MODULE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
 cmake --build --preset package -j "$(nproc)"
 ctest --preset package -j "$(nproc)"
-ls -1 build/pkg/glyphshift_*.deb
+ls -1 build/pkg/*.deb

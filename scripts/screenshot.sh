@@ -67,7 +67,7 @@ if [ -f "$windows_build/bin/morfex.exe" ]; then
   mkdir -p "$out/windows"
   morfex_exe="$(cd "$windows_build/bin" && pwd)/morfex.exe"
   export GLYPHSHIFT_GUI_SNAPSHOT="$out/windows"
-  export WINEPREFIX="$(cd "$windows_build" && pwd)/wine-display" GLYPHSHIFT_WINE_END_SERVER=1
+  export GLYPHSHIFT_WINE_DISPLAY=1
   run_framed "$root/cmake/toolchains/wine-run.sh" "$morfex_exe"
   run_framed "$root/cmake/toolchains/wine-run.sh" "$morfex_exe" "/?"
   pictures+=(windows/dialog.png windows/dialog-filled.png windows/dialog-wide.png windows/help.png)

@@ -2,8 +2,8 @@
 # Builds and runs every test: the dev build (AddressSanitizer + UndefinedBehaviorSanitizer,
 # warnings as errors) under CTest; formatting and clang-tidy; the optimised build with its unit
 # and end-to-end tests; the fuzz targets for a short, fixed time each; the Debian package from
-# an optimised build with its install tests (scripts/package.sh); then the Windows build: 64-bit
-# with its tests under Wine (label windows), 32-bit compiled and linked with its exports checked.
+# an optimised build with its install tests (scripts/package.sh); then both Windows builds, 64-bit
+# and 32-bit, each with the same tests under Wine (label windows).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,12 +25,14 @@ bash fuzz/run.sh build/fuzz "${GLYPHSHIFT_FUZZ_SECONDS:-20}"
 
 bash scripts/package.sh
 
-cmake --preset windows-x64
-cmake --build --preset windows-x64 -j "$jobs"
-ctest --preset windows-x64 -j "$jobs"
-
-cmake --preset windows-x86
-cmake --build --preset windows-x86 -j "$jobs"
-for module in morfex.exe glyphshift.dll; do
-  cmake -DLIBRARY="build/windows-x86/bin/$module" -DOBJDUMP=i686-w64-mingw32-objdump -P tests/api/check_exports.cmake
+# Both Windows builds first, then their tests back to back: one Wine prefix and one wineserver
+# serve both (cmake/toolchains/wine-run.sh), and the time each test run takes is printed.
+for arch in x64 x86; do
+  cmake --preset "windows-$arch"
+  cmake --build --preset "windows-$arch" -j "$jobs"
+done
+for arch in x64 x86; do
+  start=$SECONDS
+  ctest --preset "windows-$arch" -j "$jobs"
+  echo "Windows tests ($arch) under Wine: $((SECONDS - start)) s"
 done

@@ -78,8 +78,8 @@ glyphshift_add_test(morfex_windows_e2e_test
 target_compile_definitions(morfex_windows_e2e_test PRIVATE MORFEX_PATH="$<TARGET_FILE:morfex>")
 add_dependencies(morfex_windows_e2e_test morfex)
 
-# The dialog and the help window on a display: Xvfb, and a Wine prefix of their own, whose
-# desktop belongs to that display.
+# The dialog and the help window on a display: Xvfb, and a Wine prefix of their own (shared by
+# both builds), whose desktop belongs to that display.
 find_program(GLYPHSHIFT_XVFB_RUN xvfb-run)
 if(GLYPHSHIFT_XVFB_RUN)
   add_executable(morfex_windows_dialog_test ${tests}/e2e/windows/morfex_process.cpp ${tests}/e2e/windows/dialog_test.cpp)
@@ -93,7 +93,7 @@ if(GLYPHSHIFT_XVFB_RUN)
     COMMAND ${GLYPHSHIFT_XVFB_RUN} -a -s "-screen 0 1024x768x24"
       ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:morfex_windows_dialog_test>)
   set_tests_properties(morfex_windows_dialog_test PROPERTIES LABELS windows TIMEOUT 300
-    ENVIRONMENT "WINEPREFIX=${PROJECT_BINARY_DIR}/wine-display;GLYPHSHIFT_WINE_END_SERVER=1")
+    ENVIRONMENT "GLYPHSHIFT_WINE_DISPLAY=1")
 else()
-  message(WARNING "xvfb-run not found: the test of the dialog under Wine is not registered")
+  message(WARNING "xvfb-run not found: the test of the dialog under Wine is not registered (install xvfb)")
 endif()

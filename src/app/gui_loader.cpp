@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,12 @@ namespace {
 
 constexpr const char* kModuleFileName = "morfex_qt.so";
 constexpr const char* kInstalledModuleDirectory = GLYPHSHIFT_GUI_MODULE_RELATIVE_DIR;
+// The package that brings the module, where the install layout names one.
+#ifdef GLYPHSHIFT_GUI_MODULE_PACKAGE
+constexpr const char* kModulePackageHint = "; install the package " GLYPHSHIFT_GUI_MODULE_PACKAGE;
+#else
+constexpr const char* kModulePackageHint = "";
+#endif
 
 const GuiModule* gModule = nullptr;
 
@@ -104,7 +111,11 @@ const GuiModule* LoadModule() {
     if (firstError.empty()) firstError = error;
   }
   if (firstError.empty()) {
-    firstError = std::string(kModuleFileName) + " is neither beside the program nor in " + kInstalledModuleDirectory;
+    // Not there at all: the dialog's package was not installed, which is no fault of the files.
+    const std::string installed =
+        std::filesystem::path(ExecutableDirectory() + "/" + kInstalledModuleDirectory).lexically_normal().string();
+    firstError = std::string("the dialog module ") + kModuleFileName +
+                 " is not installed (neither beside the program nor in " + installed + ")" + kModulePackageHint;
   }
   ReportUnavailable(platform::FromNative(firstError));
   return nullptr;

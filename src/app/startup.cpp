@@ -9,6 +9,7 @@
 #include "engine/charset_catalogue.h"
 #include "messages/catalogue.h"
 #include "messages/output_routing.h"
+#include "platform/display.h"
 #include "platform/files.h"
 #include "platform/streams.h"
 #include "run/file_report.h"
@@ -104,12 +105,18 @@ int RunProgram(std::span<const std::u16string> arguments) {
     }
   }
 
-  if (arguments.empty()) {
+  // "--dialog [FILE]" opens the dialog as no arguments do, with FILE as its source (a desktop
+  // entry's %f).
+  const bool dialogWithSource = !arguments.empty() && arguments.size() <= 2 && arguments[0] == u"--dialog";
+  if (arguments.empty() || dialogWithSource) {
     settings.uiMode = true;
     settings.output.noConsole = true;
+    if (arguments.size() == 2) settings.sourceSpec = arguments[1];
     const int end = app::RunMainDialog(settings);
     if (end == ui::kDialogUnavailable) {
-      WriteToStartStream(platform::StdStream::Error, Format(msg::kNoDisplayForDialog));
+      // With a display the loader has said why the dialog could not be had.
+      if (!platform::IsDisplayAvailable())
+        WriteToStartStream(platform::StdStream::Error, Format(msg::kNoDisplayForDialog));
       return Code(Result::Abandoned);
     }
     if (end == ui::kDialogCancel) return Code(Result::Abandoned);

@@ -76,7 +76,7 @@ std::vector<std::uint8_t> ConvertWholeText(const std::vector<std::uint8_t>& raw,
     engine::Utf16ToUtf8(text.Text(), text.byteLength, nullptr, &size);
     std::vector<std::uint8_t> body(size);
     if (size != 0) engine::Utf16ToUtf8(text.Text(), text.byteLength, body.data(), &size);
-    out.insert(out.end(), body.begin(), body.begin() + size);
+    out.insert(out.end(), body.begin(), body.begin() + static_cast<std::ptrdiff_t>(size));
     return out;
   }
   if (settings.writeBom)

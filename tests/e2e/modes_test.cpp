@@ -39,12 +39,19 @@ TEST_F(Modes, VersionAndHelp) {
   EXPECT_EQ(Run({"--version", "x"}).status, 2) << "only a lone --version is special";
 }
 
+// --dialog, with or without a source for it, is the dialog mode too; the named file is left alone.
 TEST_F(Modes, NoArgumentsWithoutDisplayIsOneErrorLine) {
-  const RunResult r = Run({});
-  EXPECT_EQ(r.status, 255);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-  EXPECT_NE(r.err.find("display"), std::string::npos) << r.err;
+  Write("a.txt", "abc");
+  for (const std::vector<std::string>& arguments :
+       std::vector<std::vector<std::string>>{{}, {"--dialog"}, {"--dialog", "a.txt"}}) {
+    const RunResult r = Run(arguments);
+    EXPECT_EQ(r.status, 255) << arguments.size();
+    EXPECT_EQ(r.out, "") << arguments.size();
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find("display"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
+  EXPECT_EQ(Read("a.txt"), "abc");
 }
 
 TEST_F(Modes, LogFileGetsAStartLinePerRunAndTheMessages) {

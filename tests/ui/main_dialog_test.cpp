@@ -189,6 +189,26 @@ TEST_F(MainDialog, ChoosingAUtf16SourceProposesTheDestinationAndTheDetectedSet) 
   EXPECT_TRUE(Get(kIdConvert)->isEnabled());
 }
 
+// morfex --dialog FILE: the file given at the start is taken as a choice would take it, and
+// Convert hands it over unless another source is chosen.
+TEST_F(MainDialog, ASourceGivenAtTheStartIsTakenAsIfChosen) {
+  RunSettings options;
+  options.sourceSpec = std::filesystem::path(Write("letter.txt", std::string("\xFF\xFEh\0i\0", 6))).u16string();
+  EXPECT_EQ(RunDoing(options,
+                     [this] {
+                       EXPECT_EQ(Get<QLineEdit>(kIdDestinationPath)->text().toStdString(),
+                                 (directory_ / "letter.2.txt").string());
+                       EXPECT_EQ(Selected(kIdSourceList), kUtf16);
+                       EXPECT_EQ(Selected(kIdDestinationList), kUtf16);
+                       Click(kIdConvert);
+                     }),
+            kDialogConvert);
+  EXPECT_TRUE(requests_.empty()) << "no chooser was needed";
+  EXPECT_EQ(options.sourceSpec, std::filesystem::path(directory_ / "letter.txt").u16string());
+  EXPECT_EQ(options.outputPath, std::filesystem::path(directory_ / "letter.2.txt").u16string());
+  EXPECT_EQ(options.sourceCharsetName, u"UTF-16");
+}
+
 TEST_F(MainDialog, ABigEndianSourceSelectsUtf16BeInBothLists) {
   ChooseSource(Write("be", std::string("\xFE\xFF\0h\0i", 6)));
   EXPECT_EQ(Selected(kIdSourceList), kUtf16Be);

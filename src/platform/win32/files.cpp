@@ -271,10 +271,8 @@ class CWin32FileSystem final : public FileSystem {
     return win32::SetNewFilePermissions(staged, permissions);
   }
   SysError FlushStaged(CStagedFile& staged) override { return win32::FlushStaged(staged); }
-  // FlushFileBuffers is the one flush Windows offers a program without rights on the volume:
-  // each file is made durable on its own, and the file system's flush has nothing left to do.
-  SysError WaitForStaged(CStagedFile& staged) override { return win32::FlushStaged(staged); }
-  SysError FlushFileSystem(const CDirectory&) override { return {}; }
+  SysError WaitForStaged(CStagedFile& staged) override { return win32::WaitForStaged(staged); }
+  SysError FlushFileSystem(const CDirectory& directory) override { return win32::FlushVolume(directory); }
   SysError Commit(CStagedFile& staged, const std::u16string& name, Replace replace) override {
     return win32::Commit(staged, name, replace);
   }

@@ -74,6 +74,9 @@ SysError TruncateStaged(CStagedFile& staged, std::uint64_t size);
 SysError CopyAttributes(CStagedFile& staged, const CFile& replaced);
 SysError SetNewFilePermissions(CStagedFile& staged, std::uint32_t permissions);
 SysError FlushStaged(CStagedFile& staged);
+// The two steps of a batch's flush (FileSystem::WaitForStaged and FlushFileSystem).
+SysError WaitForStaged(CStagedFile& staged);
+SysError FlushVolume(const CDirectory& directory);
 SysError Commit(CStagedFile& staged, const std::u16string& name, Replace replace);
 void Discard(CStagedFile& staged);
 

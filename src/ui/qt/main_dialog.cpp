@@ -175,6 +175,8 @@ DialogChoices CMainDialog::Choices() const {
 }
 
 int CMainDialog::Run(RunSettings& options) {
+  // A source given at the start (morfex --dialog FILE) is taken as if it had been chosen.
+  if (!options.sourceSpec.empty()) TakeSource(options.sourceSpec);
   if (exec() != QDialog::Accepted) return kDialogCancel;
   FillRunSettings(Choices(), charsetEntries_, options);
   return kDialogConvert;
@@ -197,13 +199,16 @@ void CMainDialog::ChooseSource() {
   const std::optional<QString> chosen =
       ShowFileDialog({Chooser::Source, QStringLiteral("Please select a source text document to convert"), nameFilters_,
                       PathToQt(sourcePath_), QString()});
-  if (chosen && !chosen->isEmpty()) {
-    sourcePath_ = PathFromQt(*chosen);
-    outputPath_ = ProposeDestination(sourcePath_);
-    sourceEdit_->setText(PathToQt(sourcePath_));
-    destinationEdit_->setText(PathToQt(outputPath_));
-    SelectDetectedCharset(sourcePath_);
-  }
+  if (chosen && !chosen->isEmpty()) TakeSource(PathFromQt(*chosen));
+  UpdateConvertEnabled();
+}
+
+void CMainDialog::TakeSource(const std::u16string& path) {
+  sourcePath_ = path;
+  outputPath_ = ProposeDestination(sourcePath_);
+  sourceEdit_->setText(PathToQt(sourcePath_));
+  destinationEdit_->setText(PathToQt(outputPath_));
+  SelectDetectedCharset(sourcePath_);
   UpdateConvertEnabled();
 }
 

@@ -82,6 +82,8 @@ class CMainDialog : public QDialog {
   void CreateControls();
   QWidget* CreateControl(const ControlTemplate& control);
   void ChooseSource();
+  // The source path, the destination proposed for it and its detected set, as a choice sets them.
+  void TakeSource(const std::u16string& path);
   void ChooseDestination();
   void SelectDetectedCharset(const std::u16string& path);
   void UpdateConvertEnabled();

@@ -110,6 +110,8 @@ void CMainDialog::Initialise(HWND window) {
   SendDlgItemMessageW(window, IDC_LINE_BREAK_LIST, CB_SETCURSEL, 0, 0);
   CaptureDialogLayout(window, layout_.data());
   layoutCaptured_ = true;
+  // A source given at the start (morfex --dialog FILE) is taken as if it had been chosen.
+  if (!options_->sourceSpec.empty()) TakeSource(options_->sourceSpec);
   UpdateConvertEnabled();
   if (const SnapshotRequest request = SnapshotRequestFromEnvironment()) ScheduleSnapshots(*this, request);
 }
@@ -163,7 +165,11 @@ std::optional<std::u16string> CMainDialog::ShowFileDialog(Chooser kind) {
 void CMainDialog::ChooseSource() {
   const std::optional<std::u16string> chosen = ShowFileDialog(Chooser::Source);
   if (!chosen || chosen->empty()) return;
-  sourcePath_ = *chosen;
+  TakeSource(*chosen);
+}
+
+void CMainDialog::TakeSource(const std::u16string& path) {
+  sourcePath_ = path;
   // A new source replaces a destination chosen before by the new proposal.
   outputPath_ = ProposeDestination(sourcePath_);
   SetText(IDC_SOURCE_PATH, sourcePath_);

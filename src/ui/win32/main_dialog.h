@@ -39,6 +39,8 @@ class CMainDialog {
   void Initialise(HWND window);
   void Command(int id);
   void ChooseSource();
+  // The source path, the destination proposed for it and its detected set, as a choice sets them.
+  void TakeSource(const std::u16string& path);
   void ChooseDestination();
   std::optional<std::u16string> ShowFileDialog(Chooser kind);
   void SelectDetectedCharset();
