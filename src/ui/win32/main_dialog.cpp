@@ -43,6 +43,8 @@ int CMainDialog::Run(RunSettings& options) {
   options_ = &options;
   const INT_PTR end = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN_DIALOG), GetDesktopWindow(),
                                       &CMainDialog::Procedure, reinterpret_cast<LPARAM>(this));
+  // -1 (or 0, for want of an owner): no dialog could be made, as without a desktop.
+  if (end <= 0) return kDialogUnavailable;
   return end == kDialogConvert ? kDialogConvert : kDialogCancel;
 }
 
