@@ -33,8 +33,9 @@ void CProgress::Start() {
   started_ = Clock::now();
   everDrawn_ = false;
   filesDone_ = 0;
-  finishedBytes_ = 0;
+  earlierBytes_ = 0;
   read_ = size_ = 0;
+  receiving_ = false;
   name_.clear();
 }
 
@@ -45,6 +46,8 @@ void CProgress::Stop() {
 
 void CProgress::BeginFile(std::u16string_view name, std::uint64_t size) {
   if (!active_) return;
+  if (!receiving_) earlierBytes_ += read_;
+  receiving_ = false;
   name_ = Displayable(name);
   size_ = size;
   read_ = 0;
@@ -57,16 +60,21 @@ void CProgress::Advance(std::uint64_t bytes) {
   DrawIfDue();
 }
 
+void CProgress::Receive(std::uint64_t bytes) {
+  if (!active_) return;
+  receiving_ = true;
+  read_ += bytes;
+  DrawIfDue();
+}
+
 void CProgress::EndFile() {
   if (!active_) return;
   ++filesDone_;
-  finishedBytes_ += read_;
-  read_ = 0;
   DrawIfDue();
 }
 
 std::u16string CProgress::Line(Clock::time_point now, std::size_t columns) const {
-  const std::uint64_t bytes = finishedBytes_ + read_;
+  const std::uint64_t bytes = earlierBytes_ + read_;
   const double seconds = std::chrono::duration<double>(now - started_).count();
   const auto rate = static_cast<std::uint64_t>(seconds > 0 ? static_cast<double>(bytes) / seconds : 0);
   const bool inFile = size_ != 0;
@@ -79,14 +87,14 @@ std::u16string CProgress::Line(Clock::time_point now, std::size_t columns) const
   // carriage return no longer reaches its start.
   const std::size_t room = columns > 1 ? columns - 1 : 1;
   std::u16string line = compose(name_);
-  if (line.size() > room) {
-    constexpr std::u16string_view kCut = u"...";
-    const std::size_t over = line.size() - room;
-    if (name_.size() > over + kCut.size()) {
-      line = compose(std::u16string(kCut) + name_.substr(over + kCut.size()));
-    }
-    if (line.size() > room) line.resize(room);
-  }
+  if (line.size() <= room) return line;
+  // The name gives way, from its start: its end tells files apart, and the figures stay.
+  constexpr std::u16string_view kCut = u"...";
+  const std::size_t figures = compose(u"").size();
+  const std::size_t left = room > figures ? room - figures : 0;
+  line = compose(left > kCut.size() ? std::u16string(kCut) + name_.substr(name_.size() - (left - kCut.size()))
+                                    : std::u16string());
+  if (line.size() > room) line.resize(room);
   return line;
 }
 

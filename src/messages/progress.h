@@ -22,10 +22,14 @@ class CProgress {
   // Erases the line; nothing more is drawn.
   void Stop();
   // A file begins: its name and its size (0 when unknown, as while standard input is read).
+  // The file before it has been read by then, though a batch may finish it later.
   void BeginFile(std::u16string_view name, std::uint64_t size);
   // `bytes` more of the current file were read.
   void Advance(std::uint64_t bytes);
-  // The current file is done, converted or not.
+  // `bytes` more of standard input arrived, to be converted once all is there: shown, but not
+  // counted again when the conversion reads them (it begins the file anew).
+  void Receive(std::uint64_t bytes);
+  // A file is done, converted or not.
   void EndFile();
 
   // The line for the state so far, fitted into `columns` (the name shortened from its start).
@@ -39,10 +43,11 @@ class CProgress {
   Clock::time_point drawn_;
   bool everDrawn_ = false;
   std::int32_t filesDone_ = 0;
-  std::uint64_t finishedBytes_ = 0;  // of the files done
+  std::uint64_t earlierBytes_ = 0;  // of the files begun before the current one
   std::u16string name_;
   std::uint64_t size_ = 0;
   std::uint64_t read_ = 0;  // of the current file
+  bool receiving_ = false;  // `read_` counts standard input arriving, not yet converted
 };
 
 // The run's one progress line (the process has one standard error).

@@ -131,8 +131,11 @@ bool FinishFile(CRun& run, CFileRun& file) {
     return false;
   }
   PrintSuccess(run.summary, file.sourceSize, destinationSize, file.displayName);
-  if (written.handle.IsValid()) run.written.insert(written.id);
-  run.handOver.Apply(file.converted.destination, written);
+  // Standard output is no file: nothing to remember, nobody to hand it to.
+  if (written.handle.IsValid()) {
+    run.written.insert(written.id);
+    run.handOver.Apply(file.converted.destination, written);
+  }
   if (file.done) file.done(&written);
   return true;
 }

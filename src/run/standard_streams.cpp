@@ -55,7 +55,7 @@ void ConvertStandardInput(CRun& run) {
   RunProgress().BeginFile(msg::kStandardInputName, 0);
   platform::CSpool spool;
   OpenedSource source;
-  source.error = platform::OpenStandardInput(spool, source.file, [](std::size_t read) { RunProgress().Advance(read); });
+  source.error = platform::OpenStandardInput(spool, source.file, [](std::size_t read) { RunProgress().Receive(read); });
   source.file.path = msg::kStandardInputName;
   // No directory holds it: nothing may be done to it but reading (a move is refused earlier).
   FileLocation location;
