@@ -166,8 +166,11 @@ check_completion() {
     "morfex a.txt /DETECT=st|statistical"
     "morfex a.txt /private.|/private.owner-from-prefix /private.user-translation-table="
     "morfex a.txt /output=/tm|"
-    "morfex /sc|"
+    "morfex /sc|/scs="
+    "morfex a.txt /line=n|NONE"
     "morfex --v|--version"
+    "morfex --l|--list"
+    "morfex -|"
   )
   local case typed expected got
   for case in "${cases[@]}"; do
