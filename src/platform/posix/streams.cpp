@@ -24,8 +24,9 @@ constexpr std::size_t kBufferSize = 4096;
 
 struct CStream {
   explicit CStream(int descriptor) : fd(descriptor) {}
-  int fd;            // 1 or 2
-  int console = -1;  // a duplicate of the descriptor the program was started with
+  int fd;                      // 1 or 2
+  int console = -1;            // a duplicate of the descriptor the program was started with
+  bool startedClosed = false;  // started without it: the console is /dev/null then
   StreamTarget target = StreamTarget::Console;
   bool unbuffered = false;
   bool terminal = false;   // flushed at each line end, so a person sees progress
@@ -84,6 +85,7 @@ void Initialise() {
   for (CStream& s : gStreams) {
     s.console = ::fcntl(s.fd, F_DUPFD_CLOEXEC, 3);
     if (s.console < 0) {  // started without this descriptor: the console is nowhere
+      s.startedClosed = true;
       s.console = OpenNull();
       if (s.console >= 0 && s.console != s.fd) ::dup2(s.console, s.fd);
     }
@@ -250,6 +252,8 @@ SysError CopyToStandardOutput(const CSpool& spool) {
   EraseStatusLine();
   CFile file;
   if (const SysError error = spool.OpenForReading(file)) return error;
+  // Text sent nowhere did not arrive: a program started without standard output fails the file.
+  if (gStreams[0].startedClosed) return {EBADF, "write"};
   const int in = static_cast<int>(file.handle.Get());
   const int out = gStreams[0].console;
   // sendfile hands the bytes over inside the kernel; a target it cannot serve (EINVAL) gets
