@@ -7,8 +7,8 @@
 # Targets: (a) and (b) at least 3x faster than iconv and within 2.5x of cp; peak memory of (a)
 # at most 3.3x the file size; (c) at least 5000 new files/s, and replacing them at no less than
 # a third of that rate; (d) 1 GiB within 2.5x of cat and 5x faster than iconv, worst of 3 within
-# 1.5x of the best, peak memory at most 64 MiB; (e) a source of over 4 GiB converts; no GUI
-# library in a batch run; --version under 5 ms.
+# 1.5x of the best, peak memory at most 64 MiB; (e) a source of over 4 GiB converts; (f) (a)
+# through pipes, peak memory at most 64 MiB; no GUI library in a batch run; --version under 5 ms.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -97,6 +97,7 @@ runs=5
 echo
 echo "(a) 100 MiB Windows-1252 -> UTF-8"
 t_morfex=$(best_of $runs "$morfex" latin-1252.txt /scs=windows-1252 /nobom /output=a-morfex.txt)
+t_file_a=$t_morfex
 t_iconv=$(best_of $runs sh -c 'iconv -f CP1252 -t UTF-8 latin-1252.txt > a-iconv.txt')
 t_cp=$(best_of $runs cp latin-1252.txt a-cp.txt)
 cmp -s a-morfex.txt a-iconv.txt && same="identical to iconv's" || same="DIFFERENT from iconv's"
@@ -225,6 +226,17 @@ out_size=$(stat -c %s "$disk/sparse-out.txt" 2>/dev/null || echo 0)
 echo "  converted in $(echo "$peak_kib" | cut -d' ' -f1)s, peak memory $(($(echo "$peak_kib" | cut -d' ' -f2) / 1024)) MiB," \
      "output $out_size bytes ($([ "$out_size" -eq $((4 * 1024 * 1024 * 1024 + 1024 + 3)) ] && echo "the source and the mark: ok" || echo MISSED))"
 rm -f "$sparse" "$disk/sparse-out.txt"
+
+echo
+echo "(f) the 100 MiB of (a) as a filter: a pipe in, a pipe out (spooled: memory, then a file)"
+t_morfex=$(best_of $runs sh -c "cat latin-1252.txt | '$morfex' - /scs=windows-1252 /nobom > f-morfex.txt")
+t_iconv=$(best_of $runs sh -c 'cat latin-1252.txt | iconv -f CP1252 -t UTF-8 > f-iconv.txt')
+cmp -s f-morfex.txt f-iconv.txt && same="identical to iconv's" || same="DIFFERENT from iconv's"
+peak_kib=$(cat latin-1252.txt | /usr/bin/time -f %M "$morfex" - /scs=windows-1252 /nobom 2>&1 >/dev/null | tail -1)
+echo "  morfex ${t_morfex}s ($(mbps "$t_morfex" "$size_a") MiB/s), iconv ${t_iconv}s; output $same;" \
+     "iconv/morfex $(ratio "$t_iconv" "$t_morfex")x, morfex filter / file $(ratio "$t_morfex" "$t_file_a")x"
+echo "  peak memory $((peak_kib / 1024)) MiB (target <= 64, whatever the input's size: $(verdict "$((peak_kib / 1024))" 64 "<="))"
+rm -f f-*.txt
 
 echo
 echo "GUI libraries in a batch run"

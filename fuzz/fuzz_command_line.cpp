@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -39,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size > 4096) return 0;
   std::u16string line = gs::fuzz::Latin1Of(data, size);
   const std::u16string original = line;
-  const std::vector<std::u16string_view> arguments = gs::SplitCommandLine(line);
+  const gs::SplitCommandLineResult split = gs::SplitCommandLine(line);
+  const std::vector<std::u16string_view>& arguments = split.arguments;
 
-  Require(arguments.size() <= gs::kMaxArguments, "at most 100 arguments");
   const char16_t* const begin = line.data();
   const char16_t* previousEnd = begin;
   for (std::u16string_view argument : arguments) {
@@ -50,25 +51,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(argument.find(u'\0') == std::u16string_view::npos, "no argument holds a terminator");
     previousEnd = argument.data() + argument.size();
   }
-  if (original.find(u'"') == std::u16string::npos) {
-    // Without quotes the splitter is a plain split on spaces.
+  Require(split.problem == gs::SplitProblem::None || original.find(u'"') != std::u16string::npos,
+          "only a quote can leave the splitter without sense");
+  if (original.find_first_of(u"\"\\") == std::u16string::npos) {
+    // Without quotes and backslashes the splitter is a plain split on spaces.
     std::size_t count = 0;
     std::size_t p = 0;
     const std::size_t end = std::min(original.find(u'\0'), original.size());
-    while (p < end && count < gs::kMaxArguments) {
+    while (p < end && original[p] == u' ') ++p;
+    while (p < end) {
       const std::size_t stop = std::min(original.find(u' ', p), end);
-      Require(arguments[count] == std::u16string_view(original).substr(p, stop - p), "a quote-free split on spaces");
+      Require(count < arguments.size() && arguments[count] == std::u16string_view(original).substr(p, stop - p),
+              "a quote-free split on spaces");
       ++count;
-      p = stop + 1;
+      p = stop;
       while (p < end && original[p] == u' ') ++p;
     }
     Require(count == arguments.size(), "as many arguments as a quote-free split");
   }
 
-  std::vector<std::u16string> options;
-  for (std::size_t i = 1; i < arguments.size(); ++i) options.emplace_back(arguments[i]);
+  const std::vector<std::u16string> copies(arguments.begin(), arguments.end());
   gs::RunSettings settings;
-  gs::ParseOptions(std::span<const std::u16string>(options), settings);
+  const std::optional<std::u16string> problem = gs::ParseCommandLine(std::span<const std::u16string>(copies), settings);
+  Require(problem.has_value() || settings.standardInput || !settings.sources.empty(), "an accepted line has a source");
 
   for (std::u16string_view argument : arguments) {
     Require(LogLevelAgreesWithStrtol(argument), "log level as strtol reads it");

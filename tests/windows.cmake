@@ -29,9 +29,9 @@ glyphshift_add_test(messages_test SOURCES ${tests}/messages/print_message_test.c
 
 # The version strings come from a version resource on Windows: the test carries the program's.
 glyphshift_add_test(cli_test
-  SOURCES ${tests}/cli/command_line_test.cpp ${tests}/cli/usage_text_test.cpp
+  SOURCES ${tests}/cli/command_line_test.cpp ${tests}/cli/usage_text_test.cpp ${tests}/cli/charset_names_test.cpp
     ${tests}/run/path_rules_win32_test.cpp ${PROJECT_BINARY_DIR}/src/app/morfex.rc
-  LIBS glyphshift_cli glyphshift_run)
+  LIBS glyphshift_cli glyphshift_run glyphshift_test_support)
 target_include_directories(cli_test PRIVATE ${PROJECT_SOURCE_DIR}/src/app/win32)
 
 glyphshift_add_test(convert_test

@@ -1,14 +1,17 @@
 // The program's modes and start-up: help, dialog or batch; routing, the two character sets,
 // the rights for security carry-over, then the run.
-#include <algorithm>
+#include <optional>
+#include <vector>
 
 #include "app/gui_loader.h"
 #include "app/startup.h"
+#include "cli/charset_names.h"
 #include "cli/command_line.h"
 #include "cli/usage_text.h"
 #include "engine/charset_catalogue.h"
 #include "messages/catalogue.h"
 #include "messages/output_routing.h"
+#include "messages/progress.h"
 #include "platform/display.h"
 #include "platform/files.h"
 #include "platform/streams.h"
@@ -20,28 +23,19 @@
 namespace glyphshift {
 namespace {
 
-// Every listed catalogue name followed by ", ", in catalogue order.
-std::u16string ListedCharsetNames() {
-  std::u16string list;
-  for (const CharsetRecord& record : CharsetCatalogue()) {
-    if (record.listed == 0) continue;
-    list += record.name;
-    list += u", ";
-  }
-  return list;
-}
-
 std::u16string UsageText() {
   std::u16string version;
   GetVersionString(u"FileVersion", version, 64);
   return BuildUsageText(version, ListedCharsetNames());
 }
 
-// Resolves `name` in place to its catalogue spelling; prints the Error 6 line when unknown.
+// Resolves `name` in place to its catalogue spelling; prints the Error 6 line when unknown, and
+// the nearest names after it.
 bool ResolveAndReport(std::u16string& name, CharsetCode& code, const Message<msg::Wide, msg::Int>& resolved) {
   const char16_t* spelling = name.c_str();
   if (!ResolveCharsetName(&code, &spelling)) {
     Print(msg::kUnknownCharset, name);
+    PrintMessageText(CharsetSuggestion(name));
     return false;
   }
   name = spelling;
@@ -57,6 +51,8 @@ void WriteToStartStream(platform::StdStream stream, std::u16string_view text) {
 }  // namespace
 
 Result RunWithOptions(RunSettings settings) {
+  // Filter mode: standard output carries the converted text alone.
+  settings.output.messagesToStandardError = settings.standardOutput;
   if (const platform::SysError error = RouteOutput(settings.output)) {
     platform::WriteToConsole(platform::StdStream::Error,
                              Format(msg::kLogNotOpened, settings.output.logFilePath, ReasonOf(error)));
@@ -81,11 +77,14 @@ Result RunWithOptions(RunSettings settings) {
   }
   Print(msg::kEndOfHeading);
   if (settings.conversion.KeepsSecurity()) EnableSecurityPrivileges();
-  return RunConversion(settings);
+  // A person may be watching: the run shows its messages, and they are not in a log.
+  if (!settings.output.noConsole && !settings.uiMode) RunProgress().Start();
+  const Result result = RunConversion(settings);
+  RunProgress().Stop();
+  return result;
 }
 
 int RunProgram(std::span<const std::u16string> arguments) {
-  arguments = arguments.first(std::min(arguments.size(), kMaxArguments));
   RunSettings settings;
 
   if (arguments.size() == 1) {
@@ -95,12 +94,16 @@ int RunProgram(std::span<const std::u16string> arguments) {
       if (!app::ShowHelpWindow(usage)) WriteToStartStream(platform::StdStream::Output, usage);
       return Code(Result::Abandoned);
     }
-    if (only == u"--help") {
+    if (only == u"--help" || only == u"-h") {
       WriteToStartStream(platform::StdStream::Output, WithLineFeeds(UsageText()));
       return Code(Result::Converted);
     }
     if (only == u"--version") {
       WriteToStartStream(platform::StdStream::Output, u"morfex (Glyphshift) " + DottedVersion() + u"\n");
+      return Code(Result::Converted);
+    }
+    if (only == u"--list") {
+      WriteToStartStream(platform::StdStream::Output, CharsetListing());
       return Code(Result::Converted);
     }
   }
@@ -111,21 +114,35 @@ int RunProgram(std::span<const std::u16string> arguments) {
   if (arguments.empty() || dialogWithSource) {
     settings.uiMode = true;
     settings.output.noConsole = true;
-    if (arguments.size() == 2) settings.sourceSpec = arguments[1];
+    if (arguments.size() == 2) settings.sources = {arguments[1]};
     const int end = app::RunMainDialog(settings);
     if (end == ui::kDialogUnavailable) {
       // With a display the loader has said why the dialog could not be had.
-      if (!platform::IsDisplayAvailable())
-        WriteToStartStream(platform::StdStream::Error, Format(msg::kNoDisplayForDialog));
+      if (!platform::IsDisplayAvailable()) {
+        platform::WriteToConsole(platform::StdStream::Error, Format(msg::kNoDisplayForDialog));
+      }
       return Code(Result::Abandoned);
     }
     if (end == ui::kDialogCancel) return Code(Result::Abandoned);
     settings.autoDetectSource = false;  // the dialog has chosen the source set
-  } else {
-    settings.sourceSpec = arguments[0];
-    ParseOptions(arguments.subspan(1), settings);
+  } else if (const std::optional<std::u16string> problem = ParseCommandLine(arguments, settings)) {
+    // Not through the routing: the options that would route it are themselves in doubt.
+    platform::WriteToConsole(platform::StdStream::Error, *problem);
+    return Code(Result::InvalidCommandLine);
   }
   return Code(RunWithOptions(std::move(settings)));
+}
+
+int RunProgramWithCommandLine(std::u16string commandLine) {
+  const SplitCommandLineResult split = SplitCommandLine(commandLine);
+  if (split.problem != SplitProblem::None) {
+    const Message<msg::Wide>& message =
+        split.problem == SplitProblem::UnclosedQuote ? msg::kUnclosedQuote : msg::kTextAfterQuotedValue;
+    platform::WriteToConsole(platform::StdStream::Error, Format(message, split.where));
+    return Code(Result::InvalidCommandLine);
+  }
+  const std::vector<std::u16string> arguments(split.arguments.begin(), split.arguments.end());
+  return RunProgram(arguments);
 }
 
 }  // namespace glyphshift

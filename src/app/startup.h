@@ -9,9 +9,13 @@
 
 namespace glyphshift {
 
-// The whole program for already split arguments (argv without the program name, at most 100
-// used): help, dialog or batch mode. Returns the exit code (-1 for status 255).
+// The whole program for already split arguments (argv without the program name, every one
+// used): help, the set list, dialog or batch mode. Returns the exit code (-1 for status 255).
 int RunProgram(std::span<const std::u16string> arguments);
+
+// The same for a raw command line (the text after the program name), split by the program's
+// own splitter; a line it cannot make sense of ends with exit code 8.
+int RunProgramWithCommandLine(std::u16string commandLine);
 
 // Start-up from the routing of the output streams on, for settings filled by the command line
 // or the dialog: routes output, completes the settings (resolves and prints both character

@@ -1,5 +1,5 @@
 // morfex on Windows: a GUI program that receives its command line as one raw text and splits
-// it with the program's own splitter (quotes after "=" kept, at most 100 arguments).
+// it with the program's own splitter (the C runtime's quoting, quotes after "=" kept).
 // <windows.h> first: the other Windows headers build on it.
 #include <windows.h>
 
@@ -8,10 +8,8 @@
 
 #include <new>
 #include <string>
-#include <vector>
 
 #include "app/startup.h"
-#include "cli/command_line.h"
 #include "messages/print_message.h"
 #include "platform/streams.h"
 
@@ -26,12 +24,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   int code = Code(Result::Abandoned);
   try {
     // The text after the program name, the white space after it already removed.
-    std::u16string text(reinterpret_cast<const char16_t*>(commandLine != nullptr ? commandLine : L""));
-    std::vector<std::u16string> arguments;
-    if (!text.empty()) {
-      for (const std::u16string_view argument : SplitCommandLine(text)) arguments.emplace_back(argument);
-    }
-    code = RunProgram(arguments);
+    code = RunProgramWithCommandLine(
+        std::u16string(reinterpret_cast<const char16_t*>(commandLine != nullptr ? commandLine : L"")));
   } catch (const std::bad_alloc&) {
     // Allocation failure ends the run with its own exit code, never with an abort.
     PrintOutOfMemory();

@@ -64,7 +64,21 @@ const std::u16string_view kUsageFormat =
     u"-1\t\tOut of memory\r\n"
     u"7\t\tSource left unchanged to protect its content (text the destination cannot hold, not a text file, or changed "
     u"while it was converted)\r\n"
-    u"8\t\tInvalid argument: Unknown option or option value.\r\n";
+    u"8\t\tInvalid argument: Unknown option or option value.\r\n"
+    u"\r\n"
+    u"As a Unix tool:\r\n"
+    u"\r\n"
+    u"morfex - [flags]\r\n"
+    u"\t\tConverts standard input to standard output; the messages go to standard error.\r\n"
+    u"morfex <file> /output=- [flags]\r\n"
+    u"\t\tConverts one file to standard output. A file named - is ./-\r\n"
+    u"morfex <source> <source> ... [flags]\r\n"
+    u"\t\tConverts several files or quoted patterns in turn, the flags before, between or after them;\r\n"
+    u"\t\t/output= must then be an existing directory.\r\n"
+    u"morfex --list\r\n"
+    u"\t\tLists every character set with its other names.\r\n"
+    u"morfex -h | --help | --version\r\n"
+    u"\t\tPrints this text, or the version.\r\n";
 
 bool GetVersionString(std::u16string_view key, std::u16string& value, std::size_t capacity) {
   const bool found = platform::ReadVersionString(key, value);

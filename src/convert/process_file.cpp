@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "convert/stream_conversion.h"
+#include "messages/progress.h"
 #include "platform/files.h"
 #include "platform/security.h"
 
@@ -43,7 +44,7 @@ Result ReadFailure(ConversionReport& report, const platform::SysError& error) {
 }
 
 // The staged destination as the conversion's output.
-class CStagedSink final : public CByteSink {
+class CStagedSink final : public CDestinationSink {
  public:
   explicit CStagedSink(platform::CStagedFile& staged) : staged_(staged) {}
   bool Write(std::span<const std::uint8_t> bytes) override {
@@ -51,15 +52,9 @@ class CStagedSink final : public CByteSink {
   }
   std::uint64_t Size() const override { return staged_.written; }
   bool Truncate(std::uint64_t size) override { return Keep(platform::Files().TruncateStaged(staged_, size)); }
-  const platform::SysError& Error() const { return error_; }
 
  private:
-  bool Keep(const platform::SysError& error) {
-    if (error && !error_) error_ = error;
-    return !error;
-  }
   platform::CStagedFile& staged_;
-  platform::SysError error_;
 };
 
 // What stands at the destination's name decides how the output is written: a regular file is
@@ -89,8 +84,8 @@ constexpr std::uint64_t kMapFrom = 4ull << 20;
 constexpr std::size_t kMapWindow = 16u << 20;
 
 // Reads the source piece by piece through the conversion.
-Result Stream(const platform::CFile& source, CStreamConversion& stream, const CStagedSink& sink, std::uint64_t& total,
-              ConversionReport& report) {
+Result Stream(const platform::CFile& source, CStreamConversion& stream, const CDestinationSink& sink,
+              std::uint64_t& total, ConversionReport& report) {
   platform::FileSystem& files = platform::Files();
   total = 0;
   if (source.status.size >= kMapFrom) {
@@ -98,6 +93,7 @@ Result Stream(const platform::CFile& source, CStreamConversion& stream, const CS
       const auto window = static_cast<std::size_t>(std::min<std::uint64_t>(kMapWindow, source.status.size - total));
       if (files.MapFile(source, total, window, view)) break;  // read from here on
       if (!stream.Add({view.data, view.size})) return Fail(report, Problem::DestinationUnwritable, sink.Error());
+      RunProgress().Advance(view.size);
     }
   }
   // The rest (all of a small or another user's file, and whatever a file grew by) is read.
@@ -110,6 +106,7 @@ Result Stream(const platform::CFile& source, CStreamConversion& stream, const CS
     if (got == 0) break;
     total += got;
     if (!stream.Add({room.data(), got})) return Fail(report, Problem::DestinationUnwritable, sink.Error());
+    RunProgress().Advance(got);
   }
   if (!stream.Finish()) return Fail(report, Problem::DestinationUnwritable, sink.Error());
   return Result::Converted;
@@ -141,15 +138,8 @@ void MoveSource(const CConvertedFile& converted, ConversionReport& report) {
   }
 }
 
-}  // namespace
-
-Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source, const FileLocation& sourceLocation,
-                       const FileLocation& destination, CharsetCode sourceCharset,
-                       const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
-                       std::uint64_t* sourceFileSize, CConvertedFile& converted, ConversionReport& report) {
-  if (source.error) return ReadFailure(report, source.error);
-  if (sourceFileSize) *sourceFileSize = source.file.status.size;
-
+StreamSettings StreamSettingsFor(const ConversionSettings& settings, CharsetCode sourceCharset,
+                                 const std::u16string& destinationCharsetName, CharsetCode destinationCharset) {
   StreamSettings streamSettings;
   streamSettings.source = sourceCharset;
   streamSettings.destination = destinationCharset;
@@ -158,13 +148,44 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
   streamSettings.modifyXml = settings.modifyXml;
   streamSettings.modifyHtml = settings.modifyHtml;
   streamSettings.destinationName = destinationCharsetName;
-  CStagedSink sink(converted.staged);
-  CStreamConversion stream(streamSettings, sink);
-  // Every buffer is had before anything is created: short memory leaves nothing behind.
+  return streamSettings;
+}
+
+Result BeginStream(CStreamConversion& stream, const OpenedSource& source, ConversionReport& report) {
   if (const StreamStep failed = stream.Begin(source.file.status.size); failed != StreamStep::None) {
     report.step = failed;
     return Fail(report, Problem::OutOfMemory, {platform::kErrorOutOfMemory, "allocate"});
   }
+  return Result::Converted;
+}
+
+}  // namespace
+
+Result ConvertToSink(const ConversionSettings& settings, OpenedSource& source, CharsetCode sourceCharset,
+                     const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
+                     CDestinationSink& sink, std::uint64_t* sourceFileSize, ConversionReport& report) {
+  if (source.error) return ReadFailure(report, source.error);
+  CStreamConversion stream(StreamSettingsFor(settings, sourceCharset, destinationCharsetName, destinationCharset),
+                           sink);
+  if (const Result result = BeginStream(stream, source, report); result != Result::Converted) return result;
+  std::uint64_t total = 0;
+  const Result result = Stream(source.file, stream, sink, total, report);
+  if (sourceFileSize) *sourceFileSize = total;
+  return result;
+}
+
+Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source, const FileLocation& sourceLocation,
+                       const FileLocation& destination, CharsetCode sourceCharset,
+                       const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
+                       std::uint64_t* sourceFileSize, CConvertedFile& converted, ConversionReport& report) {
+  if (source.error) return ReadFailure(report, source.error);
+  if (sourceFileSize) *sourceFileSize = source.file.status.size;
+
+  CStagedSink sink(converted.staged);
+  CStreamConversion stream(StreamSettingsFor(settings, sourceCharset, destinationCharsetName, destinationCharset),
+                           sink);
+  // Every buffer is had before anything is created: short memory leaves nothing behind.
+  if (const Result result = BeginStream(stream, source, report); result != Result::Converted) return result;
 
   platform::FileSystem& files = platform::Files();
   platform::CFile replaced;

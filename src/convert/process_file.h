@@ -78,6 +78,30 @@ struct CConvertedFile {
   bool NeedsFlush(const ConversionSettings& settings) const { return replaces || settings.moveSource; }
 };
 
+// Where a conversion writes its bytes; it keeps the first error a write met, for the report.
+class CDestinationSink : public CByteSink {
+ public:
+  const platform::SysError& Error() const { return error_; }
+
+ protected:
+  // Keeps `error` if it is the first; true when there was none.
+  bool Keep(const platform::SysError& error) {
+    if (error && !error_) error_ = error;
+    return !error;
+  }
+
+ private:
+  platform::SysError error_;
+};
+
+// The conversion alone, into `sink`, for a destination that is no file in a directory (standard
+// output): reading, decoding and every step ConvertToStaged takes, piece by piece in memory that
+// does not grow with the file. On failure `report` says why; what the sink holds then is to be
+// dropped. `sourceFileSize` (may be null) receives the source size.
+Result ConvertToSink(const ConversionSettings& settings, OpenedSource& source, CharsetCode sourceCharset,
+                     const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
+                     CDestinationSink& sink, std::uint64_t* sourceFileSize, ConversionReport& report);
+
 // The first part of ProcessFile: reading, decoding, rewriting line breaks,
 // dropping a leading byte order mark, rewriting markup declarations, encoding and writing,
 // piece by piece in memory that does not grow with the file, into a staged file in the

@@ -121,4 +121,49 @@ inline constexpr BoxText kWriteErrorBox{u"An Error occured during file creation.
 inline constexpr BoxText kFinishedBox{u"Conversion finished!", u"Finished"};
 inline constexpr BoxText kOutOfMemoryBox{kOutOfMemoryText, u"Out of memory"};
 
+// ---- The command line, the set names, filter mode and progress ----
+
+// A command line that cannot be run (exit code 8), written to the standard error the program
+// was started with: the options that route the messages are themselves in doubt.
+inline constexpr Message<Wide, Wide> kUnknownOptionNear{
+    u"Invalid argument: unknown option \"%s\" (did you mean \"%s\"?)\n"};
+inline constexpr Message<Wide> kUnknownOption{u"Invalid argument: unknown option \"%s\"\n"};
+inline constexpr Message<Wide> kUnknownLineBreak{
+    u"Invalid argument: \"%s\": the line break type is dos, unix, mac or none\n"};
+inline constexpr Message<Wide> kGivenAlone{u"Invalid argument: \"%s\" is given alone, without other arguments\n"};
+inline constexpr Message<> kNoSource{u"Invalid argument: no source; name a file, a pattern, or - for standard input\n"};
+inline constexpr Message<> kStandardInputAmongSources{
+    u"Invalid argument: standard input (-) must be the only source\n"};
+inline constexpr Message<> kStandardInputInPlace{
+    u"Invalid argument: standard input cannot be converted in place (/replace)\n"};
+inline constexpr Message<> kStandardStreamNotMoved{
+    u"Invalid argument: /move needs a source file and a destination file, not standard input or output\n"};
+inline constexpr Message<Wide> kUnclosedQuote{u"Invalid argument: a double quote is not closed in %s\n"};
+inline constexpr Message<Wide> kTextAfterQuotedValue{u"Invalid argument: text follows the closing quote in %s\n"};
+
+// After the Error 6 line, which ends without a line break: the names nearest to the unknown one.
+inline constexpr Message<Wide> kNearestCharsets{u"\nDid you mean %s? \"morfex --list\" lists every name.\n"};
+inline constexpr Message<> kNoNearCharset{u"\n\"morfex --list\" lists every name.\n"};
+inline constexpr Message<Wide> kQuotedName{u"\"%s\""};
+inline constexpr std::u16string_view kNameSeparator = u", ";
+inline constexpr std::u16string_view kLastNameSeparator = u" or ";
+// "morfex --list": one set a line, its name, what it is, and its other names.
+inline constexpr Message<Wide, Wide, Wide> kCharsetListLine{u"%s\t%s\t%s\n"};
+inline constexpr std::u16string_view kUtf8Description = u"Unicode, UTF-8";
+inline constexpr std::u16string_view kUtf16Description = u"Unicode, UTF-16 little endian";
+inline constexpr std::u16string_view kUtf16BeDescription = u"Unicode, UTF-16 big endian";
+
+// Filter mode: the names the streams go by in the lines of a run.
+inline constexpr std::u16string_view kStandardInputName = u"(standard input)";
+inline constexpr std::u16string_view kStandardOutputName = u"(standard output)";
+
+// Several sources into one output folder: a later one never writes over an earlier one's file.
+inline constexpr Message<Wide, Wide> kDestinationWrittenByRun{
+    u"\"%s\" is not converted: its destination \"%s\" was written by this run.\n"};
+
+// The progress line on a terminal: files done, bytes read, the rate, the current file, and how
+// far into a large file the run is.
+inline constexpr Message<Int, Wide, Wide, Wide> kProgress{u"%d file(s) done, %s at %s/s: %s"};
+inline constexpr Message<Int, Wide, Wide, Wide, Int> kProgressInFile{u"%d file(s) done, %s at %s/s: %s %d%%"};
+
 }  // namespace glyphshift::msg

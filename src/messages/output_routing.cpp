@@ -23,7 +23,8 @@ platform::SysError RouteOutput(const OutputSettings& options) {
   RouteIfPossible(StdStream::Error, StreamTarget::Null);
 
   if (!options.noConsole) {
-    RouteIfPossible(StdStream::Output, StreamTarget::Console);
+    RouteIfPossible(StdStream::Output,
+                    options.messagesToStandardError ? StreamTarget::ErrorConsole : StreamTarget::Console);
     return {};
   }
 

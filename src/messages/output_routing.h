@@ -13,11 +13,12 @@ struct OutputSettings {
   bool noConsole = false;  // /silent, /log= or the dialog
   std::u16string logFilePath;
   std::int32_t logLevel = 0;
+  bool messagesToStandardError = false;  // filter mode: standard output carries the text
 };
 
 // Routes standard output and standard error once per run, before the first message:
 //   console run (no /silent, no /log=): messages to the standard output the program was started
-//     with; diagnostics discarded;
+//     with (to its standard error in filter mode); diagnostics discarded;
 //   /log=<file>: messages appended to the file after a start line; at a non-zero log level the
 //     diagnostics go there too and both streams are unbuffered, so lines interleave in order;
 //   /silent or dialog mode without a log: messages discarded; at log level exactly 1 the

@@ -6,8 +6,11 @@
 #include "engine/charset_catalogue.h"
 #include "messages/byte_size_text.h"
 #include "messages/catalogue.h"
+#include "messages/progress.h"
+#include "platform/files.h"
 #include "run/file_report.h"
 #include "run/source_detection.h"
+#include "run/standard_streams.h"
 
 namespace glyphshift {
 
@@ -51,6 +54,14 @@ bool ReportDetection(const RunSettings& settings, const SourceDetection& detecte
   return true;
 }
 
+// A file this run wrote stands at the destination's name.
+bool WrittenByRun(const CRun& run, const FileLocation& destination) {
+  if (run.written.empty() || destination.directory == nullptr) return false;
+  platform::FileStatus existing;
+  return !platform::Files().Status(*destination.directory, destination.name, existing) &&
+         existing.type == platform::EntryType::Regular && run.written.count(existing.id) != 0;
+}
+
 }  // namespace
 
 std::unique_ptr<CFileRun> RefusedFile(Result result, std::u16string_view displayName) {
@@ -60,13 +71,10 @@ std::unique_ptr<CFileRun> RefusedFile(Result result, std::u16string_view display
   return file;
 }
 
-std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
-                                    const FileLocation& destination, std::u16string_view displayName) {
+std::unique_ptr<CFileRun> PrepareFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
+                                      std::u16string_view destinationPath, std::u16string_view displayName) {
   const RunSettings& settings = run.settings;
-  if (run.log.IsAt(destination)) {
-    Print(msg::kDestinationIsTheLog, destination.path);
-    return RefusedFile(Result::WriteError, displayName);
-  }
+  RunProgress().BeginFile(displayName, source.error ? 0 : source.file.status.size);
   auto file = std::make_unique<CFileRun>();
   file->displayName = displayName;
   file->facts = {settings.sourceCharset, settings.sourceCharsetName};
@@ -77,9 +85,25 @@ std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileL
     if (const char16_t* name = CharsetNameFromCode(detected.code)) file->facts.charsetName = name;
   }
   if (settings.output.logLevel != 0) {
-    Print(msg::kProcessFileTrace, "ProcessFile", sourceLocation.path, destination.path, file->facts.charsetName,
+    Print(msg::kProcessFileTrace, "ProcessFile", sourceLocation.path, destinationPath, file->facts.charsetName,
           settings.destinationCharsetName);
   }
+  return file;
+}
+
+std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
+                                    const FileLocation& destination, std::u16string_view displayName) {
+  const RunSettings& settings = run.settings;
+  if (run.log.IsAt(destination)) {
+    Print(msg::kDestinationIsTheLog, destination.path);
+    return RefusedFile(Result::WriteError, displayName);
+  }
+  if (WrittenByRun(run, destination)) {
+    Print(msg::kDestinationWrittenByRun, displayName, destination.path);
+    return RefusedFile(Result::WriteError, displayName);
+  }
+  std::unique_ptr<CFileRun> file = PrepareFile(run, source, sourceLocation, destination.path, displayName);
+  if (file->result != Result::Converted) return file;
   ConversionReport report;
   file->result = ConvertToStaged(settings.conversion, source, sourceLocation, destination, file->facts.charset,
                                  settings.destinationCharsetName, settings.destinationCharset, &file->sourceSize,
@@ -94,18 +118,24 @@ bool FinishFile(CRun& run, CFileRun& file) {
   Result result = file.result;
   if (result == Result::Converted) {
     ConversionReport report;
-    result = CompleteConversion(run.settings.conversion, file.converted, &destinationSize, &written, report);
+    result = file.standardOutput
+                 ? DeliverToStandardOutput(*file.standardOutput, &destinationSize, report)
+                 : CompleteConversion(run.settings.conversion, file.converted, &destinationSize, &written, report);
     ReportProblem(run.settings, report);
     if (result == Result::Converted) ReportFinished(run.settings);
   }
+  RunProgress().EndFile();
   if (result != Result::Converted) {
     CountFailure(run.summary, result, file.displayName);
     if (file.done) file.done(nullptr);
     return false;
   }
-  run.summary.lastResult = result;
   PrintSuccess(run.summary, file.sourceSize, destinationSize, file.displayName);
-  run.handOver.Apply(file.converted.destination, written);
+  // Standard output is no file: nothing to remember, nobody to hand it to.
+  if (written.handle.IsValid()) {
+    run.written.insert(written.id);
+    run.handOver.Apply(file.converted.destination, written);
+  }
   if (file.done) file.done(&written);
   return true;
 }

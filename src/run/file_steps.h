@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "convert/process_file.h"
+#include "platform/streams.h"
 #include "run/run_state.h"
 
 namespace glyphshift {
@@ -33,9 +34,17 @@ struct CFileRun {
   SourceFacts facts;
   std::u16string displayName;
   std::uint64_t sourceSize = 0;
+  // Converted for standard output rather than into `converted`: the whole text, handed over
+  // only once it is complete, so a failure leaves nothing half-written in a pipe.
+  std::unique_ptr<platform::CSpool> standardOutput;
   // Called once the file has its name (with it) or could not get it (with null).
   std::function<void(WrittenFile*)> done;
 };
+
+// What every file takes before its conversion: the progress line's note, detection of the source
+// set when asked to (a set that cannot be converted gives a refused file), the trace line.
+std::unique_ptr<CFileRun> PrepareFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
+                                      std::u16string_view destinationPath, std::u16string_view displayName);
 
 // Detects the source set when asked to and converts the opened source into a staged file for
 // `destination`; a destination that is the run's log is refused. A failure is reported, and
@@ -46,9 +55,9 @@ std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileL
 // A file refused before its conversion (its reason already printed), to be counted in turn.
 std::unique_ptr<CFileRun> RefusedFile(Result result, std::u16string_view displayName);
 
-// Gives a converted file its name (see CompleteConversion), prints its result line and hands it
-// over to its owner when the run asks for that, or counts a failed one; then calls its `done`.
-// Returns whether it succeeded.
+// Gives a converted file its name (see CompleteConversion), or hands it to standard output,
+// prints its result line and hands it over to its owner when the run asks for that, or counts a
+// failed one; then calls its `done`. Returns whether it succeeded.
 bool FinishFile(CRun& run, CFileRun& file);
 
 // Both for one file.

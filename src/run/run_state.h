@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_set>
 
 #include "messages/results.h"
+#include "platform/files.h"
 #include "run/owner_handover.h"
 #include "run/run_log.h"
 #include "settings/run_settings.h"
@@ -14,8 +16,10 @@ namespace glyphshift {
 struct RunSummary {
   std::int32_t convertedCount = 0;
   std::int32_t failedCount = 0;
-  std::int64_t totalSourceBytes = 0;      // of the converted files
-  Result lastResult = Result::Converted;  // of the most recent file
+  std::int64_t totalSourceBytes = 0;  // of the converted files
+  // The exit code: the result of the most recent file that failed, whatever came after it, so
+  // that a run with a failure never ends with 0 (Converted while none failed).
+  Result lastResult = Result::Converted;
 };
 
 class CRun {
@@ -28,6 +32,9 @@ class CRun {
   RunSummary summary;
   const CRunLog log;
   COwnerHandOver handOver;
+  // The files the run wrote: a later source is never one of them (converted twice, in place),
+  // and none is written over (two sources of one name into one output folder).
+  std::unordered_set<platform::FileId, platform::FileIdHash> written;
 };
 
 }  // namespace glyphshift

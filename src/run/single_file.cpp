@@ -6,6 +6,7 @@
 #include "run/file_steps.h"
 #include "run/path_rules.h"
 #include "run/run_conversion.h"
+#include "run/standard_streams.h"
 
 namespace glyphshift {
 namespace {
@@ -21,9 +22,9 @@ bool IsSameDirectory(const std::u16string& a, const std::u16string& b) {
 
 }  // namespace
 
-std::optional<Result> ConvertSingleFile(CRun& run) {
+std::optional<Result> ConvertSingleFile(CRun& run, const std::u16string& sourceSpec) {
   const RunSettings& settings = run.settings;
-  const std::u16string sourcePath = CanonicalizePath(settings.sourceSpec);
+  const std::u16string sourcePath = CanonicalizePath(sourceSpec);
   std::u16string sourceDir(DirectoryOf(sourcePath));
   if (sourceDir.empty()) sourceDir = platform::Files().CurrentDirectory();
   const std::u16string sourceName(FileNameOf(sourcePath));
@@ -50,6 +51,15 @@ std::optional<Result> ConvertSingleFile(CRun& run) {
   if (!source.source.error && run.log.Is(source.source.file.status.id)) {
     Print(msg::kSourceIsTheLog, sourcePath);
     CountFailure(run.summary, Result::ReadError, sourceName);
+    return std::nullopt;
+  }
+  if (!source.source.error && run.written.count(source.source.file.status.id) != 0) {
+    Print(msg::kSkippedWrittenByRun, sourceName);
+    return std::nullopt;
+  }
+  if (settings.standardOutput) {
+    const std::unique_ptr<CFileRun> file = StartFileForStandardOutput(run, source.source, source.location, sourceName);
+    FinishFile(run, *file);
     return std::nullopt;
   }
 

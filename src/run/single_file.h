@@ -9,8 +9,9 @@
 
 namespace glyphshift {
 
-// Converts the run's source; nothing, or the early exit code kWildcardInOutput. The counts are
-// left in the run's summary.
-std::optional<Result> ConvertSingleFile(CRun& run);
+// Converts one source of the run, a file: into its destination, or to standard output when the
+// run says so; nothing, or the early exit code kWildcardInOutput. The counts are left in the
+// run's summary.
+std::optional<Result> ConvertSingleFile(CRun& run, const std::u16string& sourceSpec);
 
 }  // namespace glyphshift

@@ -7,6 +7,7 @@
 // files that take their names only when complete.
 #include "run/wildcard_walk.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <unordered_map>
@@ -105,6 +106,7 @@ class CDirectoryScan {
   void Classify();
   // False when the walk of this directory ends here (out of memory, /error-stop).
   bool Visit(std::size_t index);
+  void StackSubdirectories();
   void Convert(std::size_t index);
   void Finished(std::size_t index, WrittenFile* written);
   void AddToBatch(std::size_t index, std::unique_ptr<CFileRun> file);
@@ -120,6 +122,7 @@ class CDirectoryScan {
   std::vector<State> states_;
   std::unordered_map<std::u16string, std::size_t> pendingByName_;
   std::unordered_set<platform::FileId, platform::FileIdHash> written_;  // by this run, here
+  std::vector<WalkNodePtr> subdirectories_;                             // in name order
 
   bool prepared_ = false;  // settled at the first match: the destination directory exists then
   const platform::CDirectory* destinationDirectory_ = nullptr;
@@ -144,6 +147,15 @@ void CDirectoryScan::Run() {
   // The directory's files get their names before the walk moves on: the directories the
   // pending files are written in stay open only while their directory is scanned.
   walk_.batch->Complete();
+  StackSubdirectories();
+}
+
+// Pushed last first, so that the stack gives them back in name order: a tree is converted in
+// the same order on every run and every file system.
+void CDirectoryScan::StackSubdirectories() {
+  for (auto child = subdirectories_.rbegin(); child != subdirectories_.rend(); ++child) {
+    if (!Push(stack_, std::move(*child), walk_.run.summary)) return;
+  }
 }
 
 bool CDirectoryScan::Visit(std::size_t index) {
@@ -157,7 +169,7 @@ bool CDirectoryScan::Visit(std::size_t index) {
     // in the depth (canonicalising every level's path made a deep tree quadratic).
     child->path = node_->path;
     AppendPathComponent(child->path, entry.name);
-    return Push(stack_, std::move(child), walk_.run.summary);
+    return Push(subdirectories_, std::move(child), walk_.run.summary);
   }
   switch (RoleOf(walk_, entry)) {
     case EntryRole::Ignored: break;
@@ -222,7 +234,8 @@ void CDirectoryScan::Convert(std::size_t index) {
   FileLocation source{&directory_, entry.name, sourcePath, {}, false};
   OpenedSource opened;
   opened.error = platform::Files().OpenFile(directory_, entry.name, opened.file);
-  if (!opened.error && written_.count(opened.file.status.id) != 0) {
+  if (!opened.error &&
+      (written_.count(opened.file.status.id) != 0 || walk_.run.written.count(opened.file.status.id) != 0)) {
     states_[index] = State::Done;
     Print(msg::kSkippedWrittenByRun, entry.name);
     return;
@@ -258,12 +271,15 @@ void ScanDirectory(WalkContext& walk, DirectoryStack& stack, const WalkNodePtr& 
     return;
   }
   // The listing is a snapshot taken before converting, so files written into this directory
-  // during the loop are never picked up again.
+  // during the loop are never picked up again. In name order (of the UTF-16 units), whatever
+  // order the file system keeps: runs repeat, and so does which file's failure ends them.
   std::vector<platform::DirectoryEntry> entries;
   if (const platform::SysError error = platform::Files().ListDirectory(*directory, entries)) {
     ReportDirectoryFailure(walk.run.summary, node->path, error);
     return;
   }
+  std::sort(entries.begin(), entries.end(),
+            [](const platform::DirectoryEntry& a, const platform::DirectoryEntry& b) { return a.name < b.name; });
   CDirectoryScan(walk, stack, node, *directory, std::move(entries)).Run();
 }
 
@@ -290,15 +306,26 @@ std::optional<Result> CheckOutput(const RunSettings& settings, const platform::C
   return std::nullopt;
 }
 
+// The pattern's directory made absolute.
+std::u16string BaseOf(const std::u16string& sourceSpec) {
+  const std::u16string_view patternDir = DirectoryOf(sourceSpec);
+  return IsRelativePath(patternDir) ? JoinPath(platform::Files().CurrentDirectory(), patternDir)
+                                    : CanonicalizePath(patternDir);
+}
+
 }  // namespace
 
-std::optional<Result> ConvertMatchingFiles(CRun& run) {
+std::optional<Result> CheckPatternOutput(const RunSettings& settings, const std::u16string& sourceSpec) {
+  if (settings.outputPath.empty()) return std::nullopt;
+  platform::CDirectory base, output;
+  (void)platform::Files().OpenDirectory(BaseOf(sourceSpec), base);  // one that cannot be opened is reported later
+  return CheckOutput(settings, base, output);
+}
+
+std::optional<Result> ConvertMatchingFiles(CRun& run, const std::u16string& sourceSpec) {
   const RunSettings& settings = run.settings;
-  WalkContext walk{
-      run, settings, std::u16string(FileNameOf(settings.sourceSpec)), {}, {}, {}, std::make_unique<CCommitBatch>(run)};
-  const std::u16string_view patternDir = DirectoryOf(settings.sourceSpec);
-  walk.base = IsRelativePath(patternDir) ? JoinPath(platform::Files().CurrentDirectory(), patternDir)
-                                         : CanonicalizePath(patternDir);
+  WalkContext walk{run, settings, std::u16string(FileNameOf(sourceSpec)), BaseOf(sourceSpec),
+                   {},  {},       std::make_unique<CCommitBatch>(run)};
 
   // The pattern's directory is the one the person named: links on the way are followed there.
   platform::CDirectory base;

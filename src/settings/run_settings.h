@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "convert/conversion_settings.h"
 #include "engine/charset_catalogue.h"
@@ -17,8 +18,12 @@ namespace glyphshift {
 enum class DetectionMethod { Simple, Statistical };
 
 struct RunSettings {
-  std::u16string sourceSpec;
+  std::vector<std::u16string> sources;  // files or patterns, converted in this order
   std::u16string outputPath;
+  // Filter mode: "-" reads standard input, "/output=-" (or "-" without /output=) writes the
+  // converted text to standard output, and then every message goes to standard error.
+  bool standardInput = false;
+  bool standardOutput = false;
   bool autoDetectSource = true;
   std::u16string sourceCharsetName = u"ansi";
   CharsetCode sourceCharset = kCharsetWindows1252;  // what "ansi" names

@@ -156,7 +156,7 @@ void FillRunSettings(const DialogChoices& choices, std::span<const std::u16strin
     if (entry < 0 || static_cast<std::size_t>(entry) >= charsetEntries.size()) return {};
     return std::u16string(EntryNamePart(charsetEntries[static_cast<std::size_t>(entry)]));
   };
-  options.sourceSpec = choices.sourcePath;
+  options.sources = {choices.sourcePath};
   options.outputPath = choices.destinationPath;
   options.sourceCharsetName = nameOf(choices.sourceEntry);
   options.destinationCharsetName = nameOf(choices.destinationEntry);

@@ -57,7 +57,7 @@ TEST_F(Loader, AMissingModuleIsReportedAndLeavesTheOptionsAlone) {
   const std::string error = testing::internal::GetCapturedStderr();
   EXPECT_NE(error.find("graphical interface is not available"), std::string::npos) << error;
   EXPECT_NE(error.find("/nonexistent/morfex_qt.so"), std::string::npos) << error;
-  EXPECT_TRUE(options.sourceSpec.empty());
+  EXPECT_TRUE(options.sources.empty());
 }
 
 TEST_F(Loader, ALibraryWithoutTheEntryIsRefused) {

@@ -48,7 +48,7 @@ class Module : public support::InTempDirTest {
 TEST_F(Module, TheDialogShowsAndCancelsWithoutTouchingTheOptions) {
   RunSettings options;
   EXPECT_EQ(RunMainDialog(options), kDialogCancel);
-  EXPECT_TRUE(options.sourceSpec.empty());
+  EXPECT_TRUE(options.sources.empty());
   const PngSize shown = Picture("dialog.png");
   const PngSize wide = Picture("dialog-wide.png");
   ASSERT_GT(shown.width, 0u);

@@ -3,16 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "support/temp_dir.h"
 
 namespace glyphshift {
 namespace {
 
 std::vector<std::u16string> Split(std::u16string text) {
-  std::vector<std::u16string> copies;
-  for (std::u16string_view a : SplitCommandLine(text)) copies.emplace_back(a);
-  return copies;
+  const SplitCommandLineResult split = SplitCommandLine(text);
+  EXPECT_EQ(split.problem, SplitProblem::None) << std::string(text.begin(), text.end());
+  return {split.arguments.begin(), split.arguments.end()};
 }
 
 using Args = std::vector<std::u16string>;
@@ -21,85 +24,201 @@ TEST(SplitCommandLine, OnlyTheSpaceSeparates) {
   EXPECT_EQ(Split(u"a.txt /nobom"), (Args{u"a.txt", u"/nobom"}));
   EXPECT_EQ(Split(u"a  b   c"), (Args{u"a", u"b", u"c"})) << "runs of spaces give no empty argument";
   EXPECT_EQ(Split(u"a\tb c"), (Args{u"a\tb", u"c"})) << "a tab is part of the argument";
-  EXPECT_EQ(Split(u"a b  "), (Args{u"a", u"b"})) << "trailing spaces";
+  EXPECT_EQ(Split(u"  a b  "), (Args{u"a", u"b"})) << "leading and trailing spaces";
   EXPECT_TRUE(Split(u"").empty());
   EXPECT_EQ(Split(std::u16string(u"a b\0c d", 7)), (Args{u"a", u"b"})) << "the text ends at its terminator";
 }
 
-TEST(SplitCommandLine, QuotedArgumentLosesItsQuotes) {
+// What a Windows caller writes, and the argument the option table then gets: the same as the
+// shell on Linux hands over for the same intent.
+TEST(SplitCommandLine, QuotesAndBackslashesAsTheCRuntimeReadsThem) {
   EXPECT_EQ(Split(u"\"my file.txt\" /xml"), (Args{u"my file.txt", u"/xml"}));
   EXPECT_EQ(Split(u"\"\" x"), (Args{u"", u"x"})) << "an empty quoted argument is kept";
-  EXPECT_EQ(Split(u"\"open to the end"), (Args{u"open to the end"}));
+  EXPECT_EQ(Split(u"abc\"def ghi\" x"), (Args{u"abcdef ghi", u"x"})) << "a quoted part joins its neighbours";
+  EXPECT_EQ(Split(u"c:\\dir\\ x"), (Args{u"c:\\dir\\", u"x"})) << "backslashes before no quote are literal";
+  EXPECT_EQ(Split(u"/output=\\\"outdir\\\""), (Args{u"/output=\"outdir\""})) << "escaped quotes are literal";
+  EXPECT_EQ(Split(u"\"/output=\\\"out dir\\\"\""), (Args{u"/output=\"out dir\""}));
+  EXPECT_EQ(Split(u"\"c:\\my dir\\\\\" x"), (Args{u"c:\\my dir\\", u"x"})) << "2n backslashes and a quote: n";
+  EXPECT_EQ(Split(u"a\\\\\\\"b"), (Args{u"a\\\"b"})) << "2n+1 backslashes and a quote: n and a literal quote";
 }
 
-TEST(SplitCommandLine, TextBeforeAQuoteNotAfterEqualsIsDropped) {
-  EXPECT_EQ(Split(u"abc\"def ghi\" x"), (Args{u"def ghi", u"x"}));
-  // The closing quote is the separator: what follows it starts the next argument.
-  EXPECT_EQ(Split(u"abc\"def\"jkl"), (Args{u"def", u"jkl"}));
-}
-
-TEST(SplitCommandLine, QuoteAfterEqualsKeepsQuotesAndEatsTheNextCharacter) {
+TEST(SplitCommandLine, QuoteAfterEqualsKeepsQuotesAndItsBackslashes) {
   EXPECT_EQ(Split(u"a.txt /output=\"c:\\my dir\" /move"), (Args{u"a.txt", u"/output=\"c:\\my dir\"", u"/move"}));
-  EXPECT_EQ(Split(u"/output=\"x\"y z"), (Args{u"/output=\"x\"", u"z"})) << "the y after the quote is lost";
-  EXPECT_EQ(Split(u"/log=\"a b"), (Args{u"/log=\"a b"})) << "an unterminated quote runs to the end";
+  EXPECT_EQ(Split(u"/output=\"c:\\my dir\\\" x"), (Args{u"/output=\"c:\\my dir\\\"", u"x"}))
+      << "a backslash before the closing quote is just a backslash";
   EXPECT_EQ(Split(u"/dcs= x"), (Args{u"/dcs=", u"x"}));
   EXPECT_EQ(Split(u"/dcs="), (Args{u"/dcs="}));
   EXPECT_EQ(Split(u"a=\"\" b"), (Args{u"a=\"\"", u"b"}));
 }
 
-TEST(SplitCommandLine, WritesTerminatorsIntoTheText) {
-  std::u16string text = u"ab cd";
-  const auto views = SplitCommandLine(text);
-  ASSERT_EQ(views.size(), 2u);
-  EXPECT_EQ(text[2], u'\0');
-  EXPECT_EQ(views[1].data(), text.data() + 3) << "arguments are views into the text, not copies";
+TEST(SplitCommandLine, RefusesWhatItCannotMakeSenseOf) {
+  const struct {
+    std::u16string text;
+    SplitProblem problem;
+    std::u16string where;
+  } cases[] = {
+      {u"a \"open to the end", SplitProblem::UnclosedQuote, u"open to the end"},
+      {u"/log=\"a b", SplitProblem::UnclosedQuote, u"/log=\"a b"},
+      {u"x /output=\"x\"y z", SplitProblem::TextAfterQuotedValue, u"/output=\"x\""},
+  };
+  for (const auto& c : cases) {
+    std::u16string text = c.text;
+    const SplitCommandLineResult split = SplitCommandLine(text);
+    EXPECT_EQ(split.problem, c.problem) << std::string(c.text.begin(), c.text.end());
+    EXPECT_EQ(split.where, c.where);
+  }
 }
 
-TEST(SplitCommandLine, KeepsAtMostOneHundredArguments) {
+TEST(SplitCommandLine, WritesTheArgumentsIntoTheText) {
+  std::u16string text = u"ab \"c d\"";
+  const SplitCommandLineResult split = SplitCommandLine(text);
+  ASSERT_EQ(split.arguments.size(), 2u);
+  EXPECT_EQ(text[2], u'\0');
+  EXPECT_EQ(split.arguments[1].data(), text.data() + 3) << "arguments are views into the text, not copies";
+}
+
+TEST(SplitCommandLine, KeepsEveryArgument) {
   std::u16string text;
-  for (int i = 0; i < 105; ++i) {
+  for (int i = 0; i < 250; ++i) {
     const std::string n = std::to_string(i);
     text += std::u16string(n.begin(), n.end()) + u" ";
   }
   const Args args = Split(text);
-  ASSERT_EQ(args.size(), 100u);
-  EXPECT_EQ(args.back(), u"99");
+  ASSERT_EQ(args.size(), 250u) << "none is ignored: a caller never learns which";
+  EXPECT_EQ(args.back(), u"249");
 }
 
-RunSettings Parse(std::initializer_list<std::u16string> arguments) {
-  RunSettings options;
-  const std::vector<std::u16string> list(arguments);
-  ParseOptions(list, options);
-  return options;
+// The options of a command line with one source, which must be accepted.
+RunSettings Parse(std::initializer_list<std::u16string> options) {
+  RunSettings settings;
+  std::vector<std::u16string> arguments(options);
+  arguments.insert(arguments.begin(), u"a.txt");
+  const std::optional<std::u16string> problem = ParseCommandLine(arguments, settings);
+  EXPECT_FALSE(problem) << std::string(problem->begin(), problem->end());
+  return settings;
 }
 
-TEST(ParseOptions, IgnoresLetterCaseAndUnknownArguments) {
-  const RunSettings o = Parse({u"/NOBOM", u"/Xml", u"/DCS=UTF-16", u"other.txt", u"/nobomb"});
-  EXPECT_FALSE(o.conversion.writeBom);
-  EXPECT_TRUE(o.conversion.modifyXml);
-  EXPECT_FALSE(o.conversion.modifyHtml);
-  EXPECT_EQ(o.destinationCharsetName, u"UTF-16");
-  const RunSettings longer = Parse({u"/nowaitx", u"/htmlx", u"/re", u"/recursivex"});
-  EXPECT_FALSE(longer.noStatusBox);
-  EXPECT_FALSE(longer.conversion.modifyHtml);
-  EXPECT_FALSE(longer.recursive) << "whole options must match the entire argument";
+// Every command line is one of these: what it is converted as, or why it is refused (exit 8).
+class CommandLines : public support::InTempDirTest {};
+
+TEST_F(CommandLines, SourcesOptionsAndRefusals) {
+  Write("-notes.txt", "n");  // an existing path that looks like an option is a source
+  using Check = std::function<bool(const RunSettings&)>;
+  const Check any = [](const RunSettings&) { return true; };
+  const struct {
+    Args arguments;
+    std::u16string problem;  // empty: accepted
+    Args sources;
+    Check check;
+  } cases[] = {
+      // Several sources, in order, the options before, between and after them.
+      {{u"/nobom", u"a.txt", u"/R", u"b.txt", u"*.xml", u"/dcs=utf-16"},
+       u"",
+       {u"a.txt", u"b.txt", u"*.xml"},
+       [](const RunSettings& o) {
+         return !o.conversion.writeBom && o.recursive && o.destinationCharsetName == u"utf-16";
+       }},
+      {{u"-notes.txt", u"/tmp/missing/x.txt", u"/*.txt"}, u"", {u"-notes.txt", u"/tmp/missing/x.txt", u"/*.txt"}, any},
+      // Filter mode.
+      {{u"-", u"/scs=koi8-r"}, u"", {}, [](const RunSettings& o) { return o.standardInput && o.standardOutput; }},
+      {{u"-", u"/output=out.txt"},
+       u"",
+       {},
+       [](const RunSettings& o) { return o.standardInput && !o.standardOutput && o.outputPath == u"out.txt"; }},
+      {{u"a.txt", u"/output=\"-\""},
+       u"",
+       {u"a.txt"},
+       [](const RunSettings& o) { return o.standardOutput && o.outputPath.empty(); }},
+      {{u"a.txt", u"/output=-", u"/output=x"}, u"", {u"a.txt"}, [](const RunSettings& o) { return !o.standardOutput; }},
+      {{u"./-"}, u"", {u"./-"}, [](const RunSettings& o) { return !o.standardInput; }},
+      {{u"-", u"a.txt"}, u"Invalid argument: standard input (-) must be the only source\n", {}, any},
+      {{u"-", u"-"}, u"Invalid argument: standard input (-) must be the only source\n", {}, any},
+      {{u"-", u"/move"},
+       u"Invalid argument: /move needs a source file and a destination file, not standard input or "
+       u"output\n",
+       {},
+       any},
+      {{u"a.txt", u"/move", u"/output=-"},
+       u"Invalid argument: /move needs a source file and a destination file, not "
+       u"standard input or output\n",
+       {},
+       any},
+      {{u"-", u"/replace"}, u"Invalid argument: standard input cannot be converted in place (/replace)\n", {}, any},
+      // /line= names a type or none, in any letter case; as typed, so a quoted name is none of them.
+      {{u"a.txt", u"/line=DOS"}, u"", {u"a.txt"}, [](const RunSettings& o) { return o.conversion.lineBreakType == 1; }},
+      {{u"a.txt", u"/line=Unix"},
+       u"",
+       {u"a.txt"},
+       [](const RunSettings& o) { return o.conversion.lineBreakType == 2; }},
+      {{u"a.txt", u"/line=mac"}, u"", {u"a.txt"}, [](const RunSettings& o) { return o.conversion.lineBreakType == 3; }},
+      {{u"a.txt", u"/line=NONE"},
+       u"",
+       {u"a.txt"},
+       [](const RunSettings& o) { return o.conversion.lineBreakType == 0; }},
+      {{u"a.txt", u"/line=unxi"},
+       u"Invalid argument: \"/line=unxi\": the line break type is dos, unix, mac or none\n",
+       {},
+       any},
+      {{u"a.txt", u"/line=\"dos\""},
+       u"Invalid argument: \"/line=\"dos\"\": the line break type is dos, unix, mac or "
+       u"none\n",
+       {},
+       any},
+      {{u"a.txt", u"/line="},
+       u"Invalid argument: \"/line=\": the line break type is dos, unix, mac or none\n",
+       {},
+       any},
+      // Unknown options, with the nearest one suggested where one is near.
+      {{u"docs/*.txt", u"/recurse"},
+       u"Invalid argument: unknown option \"/recurse\" (did you mean \"/recursive\"?)\n",
+       {},
+       any},
+      {{u"a.txt", u"/dsc=utf-16"},
+       u"Invalid argument: unknown option \"/dsc=utf-16\" (did you mean \"/dcs=utf-16\"?)\n",
+       {},
+       any},
+      {{u"a.txt", u"--output=x"},
+       u"Invalid argument: unknown option \"--output=x\" (did you mean \"/output=x\"?)\n",
+       {},
+       any},
+      {{u"a.txt", u"/NOBOMB"}, u"Invalid argument: unknown option \"/NOBOMB\" (did you mean \"/nobom\"?)\n", {}, any},
+      {{u"a.txt", u"/line"}, u"Invalid argument: unknown option \"/line\" (did you mean \"/line=\"?)\n", {}, any},
+      {{u"a.txt", u"--lsit"}, u"Invalid argument: unknown option \"--lsit\" (did you mean \"--list\"?)\n", {}, any},
+      {{u"a.txt", u"/foo"}, u"Invalid argument: unknown option \"/foo\"\n", {}, any},
+      {{u"a.txt", u"-x"}, u"Invalid argument: unknown option \"-x\"\n", {}, any},
+      // The lone forms among other arguments, and no source at all.
+      {{u"a.txt", u"-h"}, u"Invalid argument: \"-h\" is given alone, without other arguments\n", {}, any},
+      {{u"--version", u"x"}, u"Invalid argument: \"--version\" is given alone, without other arguments\n", {}, any},
+      {{u"/?", u"a.txt"}, u"Invalid argument: \"/?\" is given alone, without other arguments\n", {}, any},
+      {{u"/nobom", u"/r"}, u"Invalid argument: no source; name a file, a pattern, or - for standard input\n", {}, any},
+  };
+  for (const auto& c : cases) {
+    std::u16string line;
+    for (const std::u16string& a : c.arguments) line += a + u" ";
+    SCOPED_TRACE(std::string(line.begin(), line.end()));
+    RunSettings settings;
+    const std::optional<std::u16string> problem = ParseCommandLine(c.arguments, settings);
+    EXPECT_EQ(problem.value_or(u""), c.problem);
+    if (problem) continue;
+    EXPECT_EQ(settings.sources, c.sources);
+    EXPECT_TRUE(c.check(settings));
+  }
 }
 
-TEST(ParseOptions, QuoteRemovalFollowsEachOption) {
-  const RunSettings o = Parse(
-      {u"/scs=\"koi8-r\"", u"/output=\"out dir\"", u"/log=\"run.log\"", u"/line=\"dos\"", u"/private.utt=\"t.csv\""});
+TEST(ParseCommandLine, QuoteRemovalFollowsEachOption) {
+  const RunSettings o =
+      Parse({u"/scs=\"koi8-r\"", u"/output=\"out dir\"", u"/log=\"run.log\"", u"/private.utt=\"t.csv\""});
   EXPECT_EQ(o.sourceCharsetName, u"koi8-r");
   EXPECT_FALSE(o.autoDetectSource);
   EXPECT_EQ(o.outputPath, u"out dir");
   EXPECT_EQ(o.output.logFilePath, u"run.log");
-  EXPECT_EQ(o.conversion.lineBreakType, 0) << "/line= takes its value as typed: a quoted name is none";
   EXPECT_EQ(o.userTranslationTablePath, u"\"t.csv\"");
   EXPECT_EQ(Parse({u"/dcs=\"utf-8"}).destinationCharsetName, u"\"utf-8") << "one quote alone stays";
   EXPECT_EQ(Parse({u"/dcs=\""}).destinationCharsetName, u"\"");
   EXPECT_EQ(Parse({u"/private.user-translation-table=x.csv"}).userTranslationTablePath, u"x.csv");
 }
 
-TEST(ParseOptions, LaterOptionsOverrideEarlierOnes) {
+TEST(ParseCommandLine, LaterOptionsOverrideEarlierOnes) {
   EXPECT_FALSE(Parse({u"/move", u"/replace"}).conversion.moveSource);
   const RunSettings replaceThenMove = Parse({u"/replace", u"/move"});
   EXPECT_TRUE(replaceThenMove.conversion.moveSource);
@@ -107,7 +226,7 @@ TEST(ParseOptions, LaterOptionsOverrideEarlierOnes) {
   EXPECT_EQ(Parse({u"/dcs=a", u"/dcs=b"}).destinationCharsetName, u"b");
 }
 
-TEST(ParseOptions, SettingsTouchedByEachFlag) {
+TEST(ParseCommandLine, SettingsTouchedByEachFlag) {
   const RunSettings silent = Parse({u"/silent"});
   EXPECT_TRUE(silent.output.noConsole);
   EXPECT_TRUE(silent.noStatusBox);
@@ -132,7 +251,7 @@ TEST(ParseOptions, SettingsTouchedByEachFlag) {
   EXPECT_FALSE(emptyScs.autoDetectSource);
 }
 
-TEST(ParseOptions, NothingChangesWithoutOptions) {
+TEST(ParseCommandLine, NothingChangesWithoutOptions) {
   const RunSettings o = Parse({});
   const RunSettings defaults;
   EXPECT_EQ(o.sourceCharsetName, defaults.sourceCharsetName);

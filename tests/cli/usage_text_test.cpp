@@ -1,4 +1,5 @@
 #include "cli/usage_text.h"
+#include "cli/charset_names.h"
 #include "messages/results.h"
 
 #include <gtest/gtest.h>
@@ -69,6 +70,20 @@ const std::vector<std::u16string> kExpectedLines = {
     u"7\t\tSource left unchanged to protect its content (text the destination cannot hold, not a text file, or "
     u"changed while it was converted)",
     u"8\t\tInvalid argument: Unknown option or option value.",
+    u"",
+    u"As a Unix tool:",
+    u"",
+    u"morfex - [flags]",
+    u"\t\tConverts standard input to standard output; the messages go to standard error.",
+    u"morfex <file> /output=- [flags]",
+    u"\t\tConverts one file to standard output. A file named - is ./-",
+    u"morfex <source> <source> ... [flags]",
+    u"\t\tConverts several files or quoted patterns in turn, the flags before, between or after them;",
+    u"\t\t/output= must then be an existing directory.",
+    u"morfex --list",
+    u"\t\tLists every character set with its other names.",
+    u"morfex -h | --help | --version",
+    u"\t\tPrints this text, or the version.",
 };
 
 std::u16string Described(std::u16string_view version, std::u16string_view charsets, std::u16string_view eol) {
@@ -107,6 +122,11 @@ TEST(UsageText, MissingVersionLeavesEmptyQuotes) {
   const std::u16string text = BuildUsageText(u"", u"");
   EXPECT_EQ(text.substr(0, 15), u"Glyphshift \"\"\r\n");
   EXPECT_NE(text.find(u"\r\nUTF-8, UTF-16, UTF-16BE\r\n"), std::u16string::npos);
+}
+
+TEST(UsageText, FitsTheHelpWindowWithEverySet) {
+  EXPECT_LT(BuildUsageText(u"1, 3, 15, 2", ListedCharsetNames()).size(), kMaxUsageTextLength)
+      << "a longer text loses its last lines in the help window";
 }
 
 TEST(UsageText, IsCutAt4095Characters) {

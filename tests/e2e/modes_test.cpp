@@ -22,6 +22,8 @@ TEST_F(Modes, VersionAndHelp) {
   EXPECT_NE(r.out.find("6\t\tInvalid argument: Character set is unknown.\n-1\t\tOut of memory\n7\t\t"),
             std::string::npos)
       << "the exit codes of today after those of old";
+  EXPECT_TRUE(r.out.ends_with("\t\tPrints this text, or the version.\n"));
+  EXPECT_EQ(Run({"-h"}).out, r.out);
   EXPECT_EQ(r.out.find('\r'), std::string::npos) << "LF line ends on the console";
   // The listed sets in catalogue order, each followed by ", ", then the three Unicode forms.
   const std::size_t list = r.out.find("\n\nISO-8859-1, ");
@@ -36,7 +38,7 @@ TEST_F(Modes, VersionAndHelp) {
   EXPECT_EQ(help.status, 255) << "the help mode ends with -1";
   EXPECT_EQ(help.out, r.out) << "without a display the usage text is printed";
 
-  EXPECT_EQ(Run({"--version", "x"}).status, 2) << "only a lone --version is special";
+  EXPECT_EQ(Run({"--version", "x"}).status, 8) << "only a lone --version is special";
 }
 
 // --dialog, with or without a source for it, is the dialog mode too; the named file is left alone.

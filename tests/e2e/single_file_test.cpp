@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "e2e/e2e_fixture.h"
 
 namespace glyphshift::e2e {
@@ -41,14 +43,20 @@ TEST_F(SingleFile, InsertsTheCatalogueSpellingOfTheDestination) {
 
 TEST_F(SingleFile, UnknownCharacterSetEndsWithSixBeforeAnything) {
   Write("a.txt", "abc");
+  // The Error 6 line as it always was, then a line of its own with the nearest names.
   RunResult r = Run({"a.txt", "/dcs=nope", "/scs=bad"});
   EXPECT_EQ(r.status, 6);
-  EXPECT_EQ(r.out, "Error 6: Character set \"nope\" is unknown.") << "only the destination is reported";
-  r = Run({"a.txt", "/scs="});
+  EXPECT_EQ(r.out, "Error 6: Character set \"nope\" is unknown.\n\"morfex --list\" lists every name.\n")
+      << "only the destination is reported";
+  r = Run({"a.txt", "/scs=windows1252"});
   EXPECT_EQ(r.status, 6);
   EXPECT_EQ(r.out,
             "Destination character set: \"utf-8\" (Internal code 100)\n"
-            "Error 6: Character set \"\" is unknown.");
+            "Error 6: Character set \"windows1252\" is unknown.\n"
+            "Did you mean \"Windows-1252\"? \"morfex --list\" lists every name.\n");
+  EXPECT_EQ(Run({"a.txt", "/dcs=latin"}).out,
+            "Error 6: Character set \"latin\" is unknown.\n"
+            "Did you mean \"Latin1\", \"Latin2\" or \"Latin3\"? \"morfex --list\" lists every name.\n");
   EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
 }
 
@@ -60,11 +68,29 @@ TEST_F(SingleFile, MissingSourceIsExitTwoWithTheSystemText) {
   EXPECT_TRUE(Names().empty());
 }
 
-TEST_F(SingleFile, OptionGivenFirstIsTakenAsTheSource) {
+TEST_F(SingleFile, OptionsMayComeBeforeTheSource) {
   Write("a.txt", "abc");
-  const RunResult r = Run({"/nobom", "a.txt"});
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.out.find("Error 2: Conversion of \"nobom\" failed.\n"), std::string::npos) << r.out;
+  const RunResult r = Run({"/nobom", "/dcs=utf-16", "a.txt"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(Read("a.utf-16.txt"), std::string("a\0b\0c\0", 6));
+}
+
+// A command line the program cannot be sure of converts nothing: one line on standard error,
+// exit code 8, no summary, whatever else the line asked for.
+TEST_F(SingleFile, InvalidCommandLineConvertsNothing) {
+  Write("a.txt", "a\r\nb\r\n");
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{"a.txt", "/replace", "/line=unxi"},
+                                                    {"a.txt", "/recurse", "/replace"},
+                                                    {"a.txt", "/replace", "/log=run.log", "/dsc=utf-16"},
+                                                    {"a.txt", "-h"}}) {
+    const RunResult r = Run(arguments);
+    EXPECT_EQ(r.status, 8) << arguments[1];
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_TRUE(r.err.starts_with("Invalid argument: ")) << r.err;
+  }
+  EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"}) << "no log opened, nothing written";
+  EXPECT_EQ(Read("a.txt"), "a\r\nb\r\n");
 }
 
 TEST_F(SingleFile, DirectoryAsSourceIsExitThreeWithoutSummary) {
@@ -220,8 +246,8 @@ TEST_F(SingleFile, LineBreaksAndMarkOptions) {
   Write("a.txt", "a\r\nb\rc\n");
   EXPECT_EQ(Run({"a.txt", "/scs=ansi", "/line=UNIX", "/nobom"}).status, 0);
   EXPECT_EQ(Read("a.utf-8.txt"), "a\nb\nc\n");
-  EXPECT_EQ(Run({"a.txt", "/scs=ansi", "/line=\"dos\"", "/nobom"}).status, 0);
-  EXPECT_EQ(Read("a.utf-8.txt"), "abc") << "a quoted line type is no type: line breaks are removed";
+  EXPECT_EQ(Run({"a.txt", "/scs=ansi", "/line=none", "/nobom"}).status, 0);
+  EXPECT_EQ(Read("a.utf-8.txt"), "abc") << "none removes every line break";
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 // Wildcard runs: matching, naming, recursion, output folders, /error-stop and exit codes.
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "e2e/e2e_fixture.h"
 
@@ -15,20 +15,6 @@ namespace {
 using Wildcards = MorfexTest;
 
 const std::string kBom = "\xEF\xBB\xBF";
-
-// The names of a directory in the order the file system returns them, which is the order a run
-// converts them in.
-std::vector<std::string> ListingOrder(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = ::opendir(dir.c_str())) {
-    while (dirent* e = ::readdir(d)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(d);
-  }
-  return names;
-}
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -155,69 +141,82 @@ TEST_F(Wildcards, NonRegularFilesAreSkipped) {
 class FailingFile : public Wildcards {
  protected:
   // Blocks the destination of `name` with a directory, so its conversion fails with result 1.
-  void Block(const std::string& dir, const std::string& name) {
-    MakeDir(dir + "/" + name.substr(0, name.size() - 4) + ".utf-8.txt");
-  }
-  std::vector<std::string> TextFilesInOrder(const std::string& dir) {
-    std::vector<std::string> files;
-    for (const std::string& n : ListingOrder(P(dir))) {
-      if (n.ends_with(".txt") && n.find(".utf-8") == std::string::npos) files.push_back(n);
-    }
-    return files;
-  }
+  void Block(const std::string& name) { MakeDir(name.substr(0, name.size() - 4) + ".utf-8.txt"); }
 };
 
-TEST_F(FailingFile, TheLastFileDecidesTheExitCode) {
+// The exit code is the result of the last file that failed, wherever it came in the run: a
+// script's `morfex ... || echo failed` is never told 0 after a failure.
+TEST_F(FailingFile, TheLastFailureDecidesTheExitCode) {
   for (const std::string d : {"first", "last"}) {
     MakeDir(d);
     for (const char* n : {"f1.txt", "f2.txt", "f3.txt"}) Write(d + "/" + n, "x");
   }
-  const std::vector<std::string> first = TextFilesInOrder("first");
-  const std::vector<std::string> last = TextFilesInOrder("last");
-  ASSERT_EQ(first.size(), 3u);
-  ASSERT_EQ(last.size(), 3u);
-  Block("first", first.front());
-  Block("last", last.back());
-
-  RunResult r = Run({"first/*.txt", "/scs=ansi"});
-  EXPECT_EQ(r.status, 0) << "a later success resets the result";
-  EXPECT_TRUE(Has(r.out, "Error 1: Conversion of \"" + first.front() + "\" failed.\n")) << r.out;
-  EXPECT_TRUE(r.out.ends_with(Summary(2, 2, 1))) << r.out;
-
-  r = Run({"last/*.txt", "/scs=ansi"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(r.out.ends_with(Summary(2, 2, 1))) << r.out;
-}
-
-TEST_F(FailingFile, ErrorStopEndsOnlyTheCurrentDirectory) {
-  MakeDir("d");
-  for (const char* n : {"f1.txt", "f2.txt", "f3.txt", "f4.txt"}) Write(std::string("d/") + n, "x");
-  MakeDir("d/sub");
-  Write("d/sub/s.txt", "s");
-  const std::vector<std::string> files = TextFilesInOrder("d");
-  const std::string failing = files[1];
-  Block("d", failing);
-
-  // What the run must do follows from the order of the listing.
-  const std::vector<std::string> listing = ListingOrder(P("d"));
-  const auto failAt = std::find(listing.begin(), listing.end(), failing);
-  int expectConverted = 0;
-  bool expectSub = false;
-  for (auto it = listing.begin(); it != failAt; ++it) {
-    if (*it == "sub") expectSub = true;
-    if (it->ends_with(".txt") && it->find(".utf-8") == std::string::npos) ++expectConverted;
-  }
-  if (expectSub) ++expectConverted;
-
-  const RunResult r = Run({"d/*.txt", "/scs=ansi", "/r", "/error-stop"});
-  EXPECT_EQ(r.status, expectSub ? 0 : 1);
-  EXPECT_TRUE(r.out.ends_with(Summary(expectConverted, expectConverted, 1))) << r.out;
-  EXPECT_EQ(Exists("d/sub/s.utf-8.txt"), expectSub);
-  for (auto it = failAt + 1; it != listing.end(); ++it) {
-    if (it->ends_with(".txt") && it->find(".utf-8") == std::string::npos) {
-      EXPECT_FALSE(Exists("d/" + it->substr(0, 2) + ".utf-8.txt")) << *it << " comes after the failure";
+  Block("first/f1.txt");
+  Block("last/f3.txt");
+  Write("ok.txt", "o");
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    std::string summary;
+  } cases[] = {
+      {{"first/*.txt"}, 1, Summary(2, 2, 1)},
+      {{"last/*.txt"}, 1, Summary(2, 2, 1)},
+      {{"missing.txt", "ok.txt"}, 2, Summary(1, 1, 1)},
+      {{"missing.txt", "first/*.txt"}, 1, Summary(2, 2, 2)},
+      {{"first/*.txt", "missing.txt", "ok.txt"}, 2, Summary(3, 3, 2)},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = c.arguments;
+    arguments.push_back("/scs=ansi");
+    const RunResult r = Run(arguments);
+    EXPECT_EQ(r.status, c.status) << arguments.front() << "\n" << r.out;
+    EXPECT_TRUE(r.out.ends_with(c.summary)) << r.out;
+    // The outputs go, so the next run meets the sources alone (the blocking folders stay).
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_.path())) {
+      if (entry.is_regular_file() && entry.path().string().find(".utf-8.") != std::string::npos) {
+        std::filesystem::remove(entry.path());
+      }
     }
   }
+  EXPECT_TRUE(Has(Run({"first/*.txt", "/scs=ansi"}).out, "Error 1: Conversion of \"f1.txt\" failed.\n"));
+}
+
+// Listings are converted in name order, whatever order the file system keeps, and the tree in
+// name order too, depth first: runs repeat.
+TEST_F(FailingFile, ErrorStopEndsOnlyTheCurrentDirectoryInNameOrder) {
+  MakeDir("d");
+  for (const char* n : {"f4.txt", "f2.txt", "f1.txt", "f3.txt"}) Write(std::string("d/") + n, "x");
+  for (const char* sub : {"d/z-sub", "d/a-sub", "d/a-sub/deeper"}) {
+    MakeDir(sub);
+    Write(std::string(sub) + "/s.txt", "s");
+  }
+  Block("d/f2.txt");
+  const RunResult r = Run({"d/*.txt", "/scs=ansi", "/r", "/error-stop"});
+  EXPECT_EQ(r.status, 1);
+  const std::vector<std::string> lines = Lines(r.out);
+  std::vector<std::string> results;
+  std::copy_if(lines.begin(), lines.end(), std::back_inserter(results),
+               [](const std::string& l) { return l.starts_with("Success") || l.starts_with("Error"); });
+  // f1 before the failure, f2 fails and ends the listing of d; a-sub was found before it, and its
+  // own subdirectory is searched after it; z-sub comes after the failure and is never found.
+  EXPECT_EQ(results, (std::vector<std::string>{
+                         "Success: [1 bytes + 3 Bytes] f1.txt", "Error 1: Conversion of \"f2.txt\" failed.",
+                         "Success: [1 bytes + 3 Bytes] s.txt", "Success: [1 bytes + 3 Bytes] s.txt"}))
+      << r.out;
+  EXPECT_TRUE(Exists("d/a-sub/deeper/s.utf-8.txt"));
+  EXPECT_FALSE(Exists("d/f3.utf-8.txt"));
+  EXPECT_FALSE(Exists("d/z-sub/s.utf-8.txt"));
+}
+
+// The files of a listing come in name order: the order of their lines.
+TEST_F(Wildcards, ListingsAreConvertedInNameOrder) {
+  for (const char* n : {"m.txt", "b.txt", "Z.txt", "a.txt", "y.txt"}) Write(n, "x");
+  const RunResult r = Run({"*.txt", "/scs=ansi", "/replace"});
+  std::vector<std::string> names;
+  for (const std::string& line : Lines(r.out)) {
+    if (line.starts_with("Success")) names.push_back(line.substr(line.rfind(' ') + 1));
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"Z.txt", "a.txt", "b.txt", "m.txt", "y.txt"}));
 }
 
 }  // namespace

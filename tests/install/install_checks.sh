@@ -196,11 +196,13 @@ check_completion() {
     "morfex a.txt /DETECT=st|statistical"
     "morfex a.txt /private.|/private.owner-from-prefix /private.user-translation-table="
     "morfex a.txt /output=/tm|"
-    "morfex /sc|"
+    "morfex /sc|/scs="
+    "morfex a.txt /line=n|NONE"
     "morfex --v|--version"
     "morfex --d|--dialog"
     "morfex --dialog |"
-    "morfex --dialog a.txt /sc|"
+    "morfex --l|--list"
+    "morfex -|"
   )
   local shell case typed expected got options charsets
   options=$(usage_options)

@@ -25,7 +25,7 @@ class RunInProcess : public support::TempDirTest {
   // A run from a Windows-1252 source, its messages appended to run.log.
   RunSettings Options(std::string_view source) const {
     RunSettings o;
-    o.sourceSpec = dir_.Path(source);
+    o.sources = {dir_.Path(source)};
     o.autoDetectSource = false;
     o.sourceCharsetName = u"ansi";
     o.output.noConsole = true;

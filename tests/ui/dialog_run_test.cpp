@@ -102,7 +102,7 @@ TEST_F(DialogRun, CancelConvertsNothing) {
   Choose(CMainDialog::Chooser::Source, Write("in.txt", "hi"), kIdSourceButton);
   ASSERT_TRUE(dialog_.Control(kIdConvert)->isEnabled());
   EXPECT_EQ(RunDialogDoing([this] { Click(kIdCancel); }), kDialogCancel);
-  EXPECT_TRUE(options_.sourceSpec.empty());
+  EXPECT_TRUE(options_.sources.empty());
   EXPECT_TRUE(options_.outputPath.empty());
   EXPECT_FALSE(std::filesystem::exists(directory_ / "in.2.txt"));
   EXPECT_TRUE(g_boxes.empty());

@@ -224,7 +224,7 @@ TEST(FillRunSettings, NamesCutBeforeTheParenthesisAndResolvable) {
   choices.destinationEntry = 61;
   RunSettings options;
   FillRunSettings(choices, entries, options);
-  EXPECT_EQ(options.sourceSpec, u"/in/a.txt");
+  EXPECT_EQ(options.sources, std::vector<std::u16string>{u"/in/a.txt"});
   EXPECT_EQ(options.outputPath, u"/in/a.2.txt");
   EXPECT_EQ(options.sourceCharsetName, u"Windows-1251");
   EXPECT_EQ(options.destinationCharsetName, u"UTF-16BE");

@@ -193,7 +193,7 @@ TEST_F(MainDialog, ChoosingAUtf16SourceProposesTheDestinationAndTheDetectedSet) 
 // Convert hands it over unless another source is chosen.
 TEST_F(MainDialog, ASourceGivenAtTheStartIsTakenAsIfChosen) {
   RunSettings options;
-  options.sourceSpec = std::filesystem::path(Write("letter.txt", std::string("\xFF\xFEh\0i\0", 6))).u16string();
+  options.sources = {std::filesystem::path(Write("letter.txt", std::string("\xFF\xFEh\0i\0", 6))).u16string()};
   EXPECT_EQ(RunDoing(options,
                      [this] {
                        EXPECT_EQ(Get<QLineEdit>(kIdDestinationPath)->text().toStdString(),
@@ -204,7 +204,7 @@ TEST_F(MainDialog, ASourceGivenAtTheStartIsTakenAsIfChosen) {
                      }),
             kDialogConvert);
   EXPECT_TRUE(requests_.empty()) << "no chooser was needed";
-  EXPECT_EQ(options.sourceSpec, std::filesystem::path(directory_ / "letter.txt").u16string());
+  EXPECT_EQ(options.sources, std::vector<std::u16string>{std::filesystem::path(directory_ / "letter.txt").u16string()});
   EXPECT_EQ(options.outputPath, std::filesystem::path(directory_ / "letter.2.txt").u16string());
   EXPECT_EQ(options.sourceCharsetName, u"UTF-16");
 }
@@ -287,7 +287,7 @@ TEST_F(MainDialog, ConvertFillsTheOptionsFromTheControls) {
   QTest::mouseClick(Get<QCheckBox>(kIdModifyHtml), Qt::LeftButton);
   RunSettings options;
   EXPECT_EQ(RunDoing(options, [this] { Click(kIdConvert); }), kDialogConvert);
-  EXPECT_EQ(options.sourceSpec, std::filesystem::path(directory_ / "page.html").u16string());
+  EXPECT_EQ(options.sources, std::vector<std::u16string>{std::filesystem::path(directory_ / "page.html").u16string()});
   EXPECT_EQ(options.outputPath, std::filesystem::path(directory_ / "page.2.html").u16string());
   EXPECT_EQ(options.sourceCharsetName, u"ISO-8859-1");
   EXPECT_EQ(options.destinationCharsetName, u"UTF-16BE");
@@ -307,7 +307,7 @@ TEST_F(MainDialog, CancelCloseAndEscapeLeaveTheOptionsAlone) {
   for (const auto& [name, ending] : endings) {
     RunSettings options;
     EXPECT_EQ(RunDoing(options, ending), kDialogCancel) << name;
-    EXPECT_TRUE(options.sourceSpec.empty()) << name;
+    EXPECT_TRUE(options.sources.empty()) << name;
     EXPECT_EQ(options.destinationCharsetName, u"utf-8") << name;
   }
 }

@@ -4,9 +4,12 @@
 #include "platform/streams.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -21,8 +24,9 @@ constexpr std::size_t kBufferSize = 4096;
 
 struct CStream {
   explicit CStream(int descriptor) : fd(descriptor) {}
-  int fd;            // 1 or 2
-  int console = -1;  // a duplicate of the descriptor the program was started with
+  int fd;                      // 1 or 2
+  int console = -1;            // a duplicate of the descriptor the program was started with
+  bool startedClosed = false;  // started without it: the console is /dev/null then
   StreamTarget target = StreamTarget::Console;
   bool unbuffered = false;
   bool terminal = false;   // flushed at each line end, so a person sees progress
@@ -32,28 +36,43 @@ struct CStream {
 
 CStream gStreams[] = {CStream(STDOUT_FILENO), CStream(STDERR_FILENO)};
 
+// The status line on the terminal of the standard error the program was started with: how many
+// columns it covers now (0 when none is shown).
+std::size_t gStatusShown = 0;
+
 CStream& StreamOf(StdStream stream) { return gStreams[stream == StdStream::Output ? 0 : 1]; }
 
 int OpenNull() { return ::open("/dev/null", O_RDWR | O_CLOEXEC); }
 
-// Writes everything or gives up on the first error; a reader that went away (EPIPE) or a full
-// disk loses the text, never the run.
-void WriteAll(int fd, std::string_view bytes) {
+// Writes everything or stops at the first error, which it returns: for text, a reader that went
+// away (EPIPE) or a full disk loses the text, never the run.
+SysError WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n < 0) return {errno, "write"};
+    if (n == 0) return {EIO, "write"};
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
+  return {};
 }
 
 void Flush(CStream& s) {
   if (s.pending.empty()) return;
-  if (s.target != StreamTarget::Closed) WriteAll(s.fd, s.pending);
+  EraseStatusLine();
+  if (s.target != StreamTarget::Closed) (void)WriteAll(s.fd, s.pending);
   s.pending.clear();
 }
 
 void FlushAtExit() { FlushStreams(); }
+
+// The columns a text takes on a terminal, one for each character (a low surrogate completes
+// its character).
+std::size_t ColumnsOf(std::u16string_view text) {
+  std::size_t columns = 0;
+  for (const char16_t c : text) columns += (c >= 0xDC00 && c <= 0xDFFF) ? 0 : 1;
+  return columns;
+}
 
 // Once, before the first routing or write: keep the descriptors the program started with, and
 // make sure 1 and 2 are open, so no file opened later lands on them and receives stray output.
@@ -66,6 +85,7 @@ void Initialise() {
   for (CStream& s : gStreams) {
     s.console = ::fcntl(s.fd, F_DUPFD_CLOEXEC, 3);
     if (s.console < 0) {  // started without this descriptor: the console is nowhere
+      s.startedClosed = true;
       s.console = OpenNull();
       if (s.console >= 0 && s.console != s.fd) ::dup2(s.console, s.fd);
     }
@@ -132,6 +152,7 @@ int OpenLogFile(const CStream& s, const std::u16string& logPath) {
 int OpenTarget(const CStream& s, StreamTarget target, const std::u16string& logPath) {
   switch (target) {
     case StreamTarget::Console: return ::fcntl(s.console, F_DUPFD_CLOEXEC, 0);
+    case StreamTarget::ErrorConsole: return ::fcntl(gStreams[1].console, F_DUPFD_CLOEXEC, 0);
     case StreamTarget::Terminal: return ::open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
     case StreamTarget::Null:
     case StreamTarget::Closed: return OpenNull();
@@ -148,7 +169,8 @@ SysError RouteStream(StdStream stream, StreamTarget target, const std::u16string
   CStream& s = StreamOf(stream);
   Flush(s);  // what was written before belongs to the old target
   const int fd = OpenTarget(s, target, logPath);
-  SysError error = fd < 0 ? SysError{errno, target == StreamTarget::Console ? "dup" : "open"} : Install(s, fd, target);
+  const bool duplicate = target == StreamTarget::Console || target == StreamTarget::ErrorConsole;
+  SysError error = fd < 0 ? SysError{errno, duplicate ? "dup" : "open"} : Install(s, fd, target);
   s.logPath = !error && target == StreamTarget::LogFile ? logPath : std::u16string();
   if (error) {
     // Text is dropped from now on, also what other code writes to the descriptor directly.
@@ -172,7 +194,8 @@ SysError GetLogFileId(StdStream stream, FileId& id) {
 
 void WriteToConsole(StdStream stream, std::u16string_view text) {
   Initialise();
-  WriteAll(StreamOf(stream).console, ToNative(text));
+  EraseStatusLine();
+  (void)WriteAll(StreamOf(stream).console, ToNative(text));
 }
 
 void SetUnbuffered(StdStream stream, bool unbuffered) {
@@ -192,6 +215,68 @@ void WriteText(StdStream stream, std::u16string_view text) {
 
 void FlushStreams() {
   for (CStream& s : gStreams) Flush(s);
+}
+
+std::size_t StatusLineColumns() {
+  Initialise();
+  const int fd = gStreams[1].console;
+  if (::isatty(fd) != 1) return 0;
+  winsize size{};
+  // A terminal that does not say how wide it is gets the width terminals start with.
+  return ::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col != 0 ? size.ws_col : 80;
+}
+
+// Drawn over the old line with spaces where it was longer, the cursor left after the text;
+// erased by overwriting it with spaces, the cursor back at the start. Plain characters work on
+// every terminal, where cursor controls depend on its kind.
+void ShowStatusLine(std::u16string_view text) {
+  Initialise();
+  std::string line = "\r" + ToNative(text);
+  const std::size_t columns = ColumnsOf(text);
+  if (columns < gStatusShown) line.append(gStatusShown - columns, ' ');
+  (void)WriteAll(gStreams[1].console, line);
+  gStatusShown = std::max(columns, gStatusShown);
+}
+
+void EraseStatusLine() {
+  if (gStatusShown == 0) return;
+  std::string blank = "\r";
+  blank.append(gStatusShown, ' ');
+  blank += '\r';
+  gStatusShown = 0;
+  (void)WriteAll(gStreams[1].console, blank);
+}
+
+SysError CopyToStandardOutput(const CSpool& spool) {
+  Initialise();
+  EraseStatusLine();
+  CFile file;
+  if (const SysError error = spool.OpenForReading(file)) return error;
+  // Text sent nowhere did not arrive: a program started without standard output fails the file.
+  if (gStreams[0].startedClosed) return {EBADF, "write"};
+  const int in = static_cast<int>(file.handle.Get());
+  const int out = gStreams[0].console;
+  // sendfile hands the bytes over inside the kernel; a target it cannot serve (EINVAL) gets
+  // them through a buffer.
+  off_t offset = 0;
+  while (static_cast<std::uint64_t>(offset) < spool.Size()) {
+    const ssize_t n =
+        ::sendfile(out, in, &offset, static_cast<std::size_t>(spool.Size() - static_cast<std::uint64_t>(offset)));
+    if (n > 0) continue;
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EINVAL && errno != ENOSYS) return {errno, "write"};
+    break;
+  }
+  std::string buffer(1u << 20, '\0');
+  while (static_cast<std::uint64_t>(offset) < spool.Size()) {
+    const ssize_t n = ::pread(in, buffer.data(), buffer.size(), offset);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return {n < 0 ? errno : EIO, "read"};
+    if (const SysError error = WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(n))))
+      return error;
+    offset += n;
+  }
+  return {};
 }
 
 }  // namespace glyphshift::platform

@@ -7,7 +7,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/native_text.h"
 #include "platform/win32/win32_calls.h"
@@ -33,6 +35,9 @@ struct CStream {
 };
 
 CStream g_streams[] = {CStream(STD_OUTPUT_HANDLE), CStream(STD_ERROR_HANDLE)};
+
+// The columns the status line covers on the console standard error was started with (0: none).
+std::size_t g_statusShown = 0;
 
 CStream& StreamOf(StdStream stream) { return g_streams[stream == StdStream::Output ? 0 : 1]; }
 CStream& OtherOf(const CStream& s) { return &s == &g_streams[0] ? g_streams[1] : g_streams[0]; }
@@ -72,6 +77,7 @@ void WriteWide(HANDLE handle, std::u16string_view text, bool console) {
 
 void Flush(CStream& s) {
   if (s.pending.empty()) return;
+  EraseStatusLine();
   const HANDLE handle = GetStdHandle(s.stdId);
   if (s.target != StreamTarget::Closed && IsUsable(handle)) WriteWide(handle, s.pending, IsConsole(handle));
   s.pending.clear();
@@ -154,6 +160,7 @@ SysError OpenTarget(const CStream& s, StreamTarget target, const std::u16string&
   opened = nullptr;
   switch (target) {
     case StreamTarget::Console: opened = OpenConsoleTarget(s); break;
+    case StreamTarget::ErrorConsole: opened = OpenConsoleTarget(g_streams[1]); break;
     case StreamTarget::Terminal: opened = OpenDevice(L"CONOUT$", GENERIC_READ | GENERIC_WRITE); break;
     case StreamTarget::Null:
     case StreamTarget::Closed: opened = OpenDevice(L"NUL", GENERIC_WRITE); break;
@@ -193,16 +200,26 @@ SysError GetLogFileId(StdStream stream, FileId& id) {
   return {};
 }
 
+// A GUI program started from a console has no standard handles: its last words go to the
+// console of the program that started it, where one exists.
 void WriteToConsole(StdStream stream, std::u16string_view text) {
   Initialise();
+  EraseStatusLine();
   const CStream& s = StreamOf(stream);
-  if (s.started == nullptr) return;
+  HANDLE target = s.started;
+  HANDLE opened = nullptr;
+  if (target == nullptr && AttachConsole(ATTACH_PARENT_PROCESS)) {
+    opened = OpenDevice(L"CONOUT$", GENERIC_READ | GENERIC_WRITE);
+    target = opened;
+  }
+  if (target == nullptr) return;
   std::u16string lines;
   for (const char16_t c : text) {
     if (c == u'\n') lines += u'\r';
     lines += c;
   }
-  WriteWide(s.started, lines, IsConsole(s.started));
+  WriteWide(target, lines, IsConsole(target));
+  if (opened != nullptr) CloseHandle(opened);
 }
 
 void SetUnbuffered(StdStream stream, bool unbuffered) {
@@ -229,6 +246,57 @@ void WriteText(StdStream stream, std::u16string_view text) {
 
 void FlushStreams() {
   for (CStream& s : g_streams) Flush(s);
+}
+
+std::size_t StatusLineColumns() {
+  Initialise();
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  const HANDLE console = g_streams[1].started;
+  if (console == nullptr || !IsConsole(console) || !GetConsoleScreenBufferInfo(console, &info)) return 0;
+  return static_cast<std::size_t>(info.srWindow.Right - info.srWindow.Left + 1);
+}
+
+// Drawn over the old line with spaces where it was longer, erased by spaces: plain characters,
+// which every console shows alike.
+void ShowStatusLine(std::u16string_view text) {
+  Initialise();
+  const HANDLE console = g_streams[1].started;
+  if (console == nullptr) return;
+  std::u16string line = u"\r" + std::u16string(text);
+  if (text.size() < g_statusShown) line.append(g_statusShown - text.size(), u' ');
+  WriteWide(console, line, true);
+  g_statusShown = std::max(text.size(), g_statusShown);
+}
+
+void EraseStatusLine() {
+  if (g_statusShown == 0) return;
+  std::u16string blank = u"\r" + std::u16string(g_statusShown, u' ') + u"\r";
+  g_statusShown = 0;
+  WriteWide(g_streams[1].started, blank, true);
+}
+
+SysError CopyToStandardOutput(const CSpool& spool) {
+  Initialise();
+  EraseStatusLine();
+  const HANDLE out = g_streams[0].started;
+  if (out == nullptr) return {ERROR_INVALID_HANDLE, "write"};
+  CFile file;
+  if (const SysError error = spool.OpenForReading(file)) return error;
+  std::vector<std::uint8_t> buffer(1u << 20);
+  for (std::uint64_t offset = 0; offset < spool.Size();) {
+    std::size_t got = 0;
+    if (const SysError error = Files().ReadFile(file, offset, buffer.data(), buffer.size(), got)) return error;
+    if (got == 0) return {ERROR_HANDLE_EOF, "read"};
+    for (std::size_t done = 0; done < got;) {
+      DWORD n = 0;
+      if (!WriteFile(out, buffer.data() + done, static_cast<DWORD>(got - done), &n, nullptr)) {
+        return win32::LastError("write");
+      }
+      done += n;
+    }
+    offset += got;
+  }
+  return {};
 }
 
 }  // namespace glyphshift::platform

@@ -176,7 +176,7 @@ DialogChoices CMainDialog::Choices() const {
 
 int CMainDialog::Run(RunSettings& options) {
   // A source given at the start (morfex --dialog FILE) is taken as if it had been chosen.
-  if (!options.sourceSpec.empty()) TakeSource(options.sourceSpec);
+  if (!options.sources.empty()) TakeSource(options.sources.front());
   if (exec() != QDialog::Accepted) return kDialogCancel;
   FillRunSettings(Choices(), charsetEntries_, options);
   return kDialogConvert;

@@ -43,6 +43,8 @@ int CMainDialog::Run(RunSettings& options) {
   options_ = &options;
   const INT_PTR end = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN_DIALOG), GetDesktopWindow(),
                                       &CMainDialog::Procedure, reinterpret_cast<LPARAM>(this));
+  // -1 (or 0, for want of an owner): no dialog could be made, as without a desktop.
+  if (end <= 0) return kDialogUnavailable;
   return end == kDialogConvert ? kDialogConvert : kDialogCancel;
 }
 
@@ -111,7 +113,7 @@ void CMainDialog::Initialise(HWND window) {
   CaptureDialogLayout(window, layout_.data());
   layoutCaptured_ = true;
   // A source given at the start (morfex --dialog FILE) is taken as if it had been chosen.
-  if (!options_->sourceSpec.empty()) TakeSource(options_->sourceSpec);
+  if (!options_->sources.empty()) TakeSource(options_->sources.front());
   UpdateConvertEnabled();
   if (const SnapshotRequest request = SnapshotRequestFromEnvironment()) ScheduleSnapshots(*this, request);
 }

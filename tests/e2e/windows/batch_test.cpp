@@ -111,7 +111,9 @@ TEST_F(MorfexWindows, ExitCodes) {
   EXPECT_EQ(help.exitCode, 0xFFFFFFFFu);
   EXPECT_THAT(help.out, HasSubstr("Glyphshift \"1, 3, 15, 2\"\r\n")) << "the version resource of morfex.exe";
   EXPECT_THAT(help.out, HasSubstr("6\t\tInvalid argument: Character set is unknown.\r\n"));
-  EXPECT_EQ(Run(u"").exitCode, 0xFFFFFFFFu);
+  const WindowsRun dialog = Run(u"");
+  EXPECT_EQ(dialog.exitCode, 0xFFFFFFFFu);
+  EXPECT_THAT(dialog.err, HasSubstr("morfex: no display for the dialog")) << "not without a word";
 }
 
 TEST_F(MorfexWindows, LogFileIsAppendedWithCrLfAndAStartLinePerRun) {
@@ -156,17 +158,36 @@ TEST_F(MorfexWindows, RawCommandLineQuotesAndBackslashes) {
   WindowsRun run = Run(u"\"in dir\\my file.txt\"  /output=\"out dir\\\" /dcs=utf-16 /nobom");
   EXPECT_EQ(run.exitCode, 0u) << run.out;
   EXPECT_EQ(Read("out dir/my file.txt"), std::string("q\0", 2));
-  // Text before a quote that does not follow "=" is dropped; a tab separates nothing, so
-  // "/nobom<TAB>x" is one argument that matches no option.
-  run = Run(u"junk\"in dir\\my file.txt\" /dcs=utf-8 /nobom\tx");
+  // Quoted the C runtime's way, as a program passes /output="out dir" to a child: the option
+  // table gets what the shell on Linux would hand over.
+  std::filesystem::remove(std::filesystem::path(dir_.path()) / "out dir" / "my file.txt");
+  run = Run(u"\"in dir\\my file.txt\" \"/output=\\\"out dir\\\"\" /dcs=utf-8 /nobom");
   EXPECT_EQ(run.exitCode, 0u) << run.out;
-  EXPECT_EQ(Read("in dir/my file.UTF-8.txt"), "\xEF\xBB\xBFq");
-  // A "/line=" value in quotes keeps them, and is then no line-break name: breaks are removed.
-  Write("lines.txt", "a\r\nb\r\n");
-  EXPECT_EQ(Run(u"lines.txt /line=\"unix\" /output=plain.txt /nobom").exitCode, 0u);
-  EXPECT_EQ(Read("plain.txt"), "ab");
-  EXPECT_EQ(Run(u"lines.txt /LINE=unix /output=unix.txt /NOBOM").exitCode, 0u);
-  EXPECT_EQ(Read("unix.txt"), "a\nb\n");
+  EXPECT_EQ(Read("out dir/my file.txt"), "q");
+  // Several sources, the options anywhere.
+  Write("a.txt", "a");
+  Write("b.txt", "b");
+  run = Run(u"/nobom a.txt /dcs=utf-16be b.txt");
+  EXPECT_EQ(run.exitCode, 0u) << run.out;
+  EXPECT_EQ(Read("b.UTF-16BE.txt"), std::string("\0b", 2));
+  EXPECT_THAT(run.out, HasSubstr("\r\n2 file(s) successfully converted"));
+  // What cannot be read, or is no option, ends with 8 and one line on standard error.
+  for (const std::u16string line : {u"a.txt /output=\"out", u"a.txt /output=\"x\"y", u"a.txt /line=\"unix\"",
+                                    u"a.txt /recurse", u"a.txt /nobom\tx"}) {
+    run = Run(line);
+    EXPECT_EQ(run.exitCode, 8u) << std::string(line.begin(), line.end());
+    EXPECT_EQ(run.out, "");
+    EXPECT_THAT(run.err, ::testing::StartsWith("Invalid argument: "));
+  }
+  EXPECT_THAT(Run(u"a.txt /recurse").err, HasSubstr("unknown option \"/recurse\" (did you mean \"/recursive\"?)\r\n"));
+}
+
+// Standard input (NUL here) to standard output: the converted bytes alone on standard output.
+TEST_F(MorfexWindows, FilterModeWritesTheTextAloneToStandardOutput) {
+  const WindowsRun run = Run(u"- /scs=ansi");
+  EXPECT_EQ(run.exitCode, 0u) << run.err;
+  EXPECT_EQ(run.out, "\xEF\xBB\xBF");
+  EXPECT_THAT(run.err, HasSubstr("Success: [0 bytes + 3 Bytes] (standard input)\r\n"));
 }
 
 }  // namespace
