@@ -18,6 +18,9 @@ Result ConversionReport::FileResult() const {
     case Problem::DestinationUnwritable:
     case Problem::NoTemporaryFile: return Result::WriteError;
     case Problem::OutOfMemory: return Result::Abandoned;
+    case Problem::NotText:
+    case Problem::WouldLose:
+    case Problem::SourceChanged: return Result::LeftUnchanged;
   }
   return Result::WriteError;
 }
@@ -82,6 +85,29 @@ platform::SysError InspectDestination(const FileLocation& destination, platform:
   return {};
 }
 
+// The output cannot be written, or the observer stopped the conversion.
+Result Halted(const CStreamConversion& stream, ConversionReport& report, const platform::SysError& sinkError) {
+  if (stream.Stopped()) return Result::Converted;
+  return Fail(report, Problem::DestinationUnwritable, sinkError);
+}
+
+// Where a replay of the conversion goes: nowhere.
+class CNullSink final : public CByteSink {
+ public:
+  bool Write(std::span<const std::uint8_t> bytes) override {
+    size_ += bytes.size();
+    return true;
+  }
+  std::uint64_t Size() const override { return size_; }
+  bool Truncate(std::uint64_t size) override {
+    size_ = size;
+    return true;
+  }
+
+ private:
+  std::uint64_t size_ = 0;
+};
+
 // Large files of the process's own user are mapped a window at a time: their bytes are
 // converted where they lie in the page cache, which saves copying each one into a buffer
 // (a sixth of the time of a 1 GiB conversion). The windows keep the mapped memory small.
@@ -89,15 +115,16 @@ constexpr std::uint64_t kMapFrom = 4ull << 20;
 constexpr std::size_t kMapWindow = 16u << 20;
 
 // Reads the source piece by piece through the conversion.
-Result Stream(const platform::CFile& source, CStreamConversion& stream, const CStagedSink& sink, std::uint64_t& total,
-              ConversionReport& report) {
+// A conversion the observer stopped (binary data) answers Converted: the caller reads why.
+Result Stream(const platform::CFile& source, CStreamConversion& stream, const platform::SysError& sinkError,
+              std::uint64_t& total, ConversionReport& report) {
   platform::FileSystem& files = platform::Files();
   total = 0;
   if (source.status.size >= kMapFrom) {
     for (platform::CMappedBytes view; total < source.status.size; total += view.size) {
       const auto window = static_cast<std::size_t>(std::min<std::uint64_t>(kMapWindow, source.status.size - total));
       if (files.MapFile(source, total, window, view)) break;  // read from here on
-      if (!stream.Add({view.data, view.size})) return Fail(report, Problem::DestinationUnwritable, sink.Error());
+      if (!stream.Add({view.data, view.size})) return Halted(stream, report, sinkError);
     }
   }
   // The rest (all of a small or another user's file, and whatever a file grew by) is read.
@@ -109,9 +136,9 @@ Result Stream(const platform::CFile& source, CStreamConversion& stream, const CS
     }
     if (got == 0) break;
     total += got;
-    if (!stream.Add({room.data(), got})) return Fail(report, Problem::DestinationUnwritable, sink.Error());
+    if (!stream.Add({room.data(), got})) return Halted(stream, report, sinkError);
   }
-  if (!stream.Finish()) return Fail(report, Problem::DestinationUnwritable, sink.Error());
+  if (!stream.Finish()) return Halted(stream, report, sinkError);
   return Result::Converted;
 }
 
@@ -143,13 +170,35 @@ void MoveSource(const CConvertedFile& converted, ConversionReport& report) {
 
 }  // namespace
 
+// Whether the source must stay as it is when the conversion would lose text.
+bool RefusesLoss(const ConversionSettings& settings, bool replacesSource) {
+  switch (settings.lossPolicy) {
+    case LossPolicy::Lossy: return false;
+    case LossPolicy::Strict: return true;
+    case LossPolicy::Protect: return replacesSource || settings.moveSource;
+  }
+  return true;
+}
+
+// The source as it is now against how it was when it was opened: by its handle, and (unless a
+// link was named) by its name.
+bool SourceChanged(const platform::CFile& file, const FileLocation* location) {
+  platform::FileSystem& files = platform::Files();
+  platform::FileStatus now;
+  if (files.StatusOfOpen(file, now) || !now.Unchanged(file.status)) return true;
+  if (location == nullptr || location->error || location->namedLink) return false;
+  return files.Status(*location->directory, location->name, now) || !now.Unchanged(file.status);
+}
+
 Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source, const FileLocation& sourceLocation,
                        const FileLocation& destination, CharsetCode sourceCharset,
                        const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
-                       std::uint64_t* sourceFileSize, CConvertedFile& converted, ConversionReport& report) {
+                       std::uint64_t* sourceFileSize, CConvertedFile& converted, ConversionReport& report,
+                       bool guessedLatin1) {
   if (source.error) return ReadFailure(report, source.error);
   if (sourceFileSize) *sourceFileSize = source.file.status.size;
 
+  CLossCheck check(sourceCharset, destinationCharset, {settings.binaryAllowed, guessedLatin1});
   StreamSettings streamSettings;
   streamSettings.source = sourceCharset;
   streamSettings.destination = destinationCharset;
@@ -158,6 +207,7 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
   streamSettings.modifyXml = settings.modifyXml;
   streamSettings.modifyHtml = settings.modifyHtml;
   streamSettings.destinationName = destinationCharsetName;
+  streamSettings.observer = &check;
   CStagedSink sink(converted.staged);
   CStreamConversion stream(streamSettings, sink);
   // Every buffer is had before anything is created: short memory leaves nothing behind.
@@ -175,11 +225,34 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
     report.where = destination.directory->path;
     return Fail(report, Problem::NoTemporaryFile, error);
   }
+  const bool inPlace = replaced.handle.IsValid() && replaced.status.id == source.file.status.id;
 
   std::uint64_t total = 0;
-  Result result = Stream(source.file, stream, sink, total, report);
+  Result result = Stream(source.file, stream, sink.Error(), total, report);
+  report.losses = check.Report();
   if (result == Result::Converted) {
     if (sourceFileSize) *sourceFileSize = total;
+    if (report.losses.binaryAt && !settings.binaryAllowed) {
+      result = Fail(report, Problem::NotText, {});
+    } else if (SourceChanged(source.file, &sourceLocation)) {
+      result = Fail(report, Problem::SourceChanged, {});
+    } else {
+      // The places of the first losses, from a second pass up to them (a clean file is read once).
+      PlaceLosses(report.losses, [&](CStreamObserver& finder) {
+        StreamSettings replaySettings = streamSettings;
+        replaySettings.observer = &finder;
+        CNullSink nowhere;
+        CStreamConversion replay(replaySettings, nowhere);
+        ConversionReport ignored;
+        std::uint64_t read = 0;
+        if (replay.Begin(source.file.status.size) == StreamStep::None) {
+          (void)Stream(source.file, replay, {}, read, ignored);
+        }
+      });
+      if (report.losses.Lossy() && RefusesLoss(settings, inPlace)) result = Fail(report, Problem::WouldLose, {});
+    }
+  }
+  if (result == Result::Converted) {
     const platform::SysError error =
         replaced.handle.IsValid() ? files.CopyAttributes(converted.staged, replaced)
                                   : files.SetNewFilePermissions(converted.staged, source.file.status.permissions);
@@ -194,8 +267,9 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
   converted.destination = destination;
   converted.sourceLocation = sourceLocation;
   converted.sourceId = source.file.status.id;
+  converted.sourceStatus = source.file.status;
   converted.replaces = replaced.handle.IsValid();
-  converted.inPlace = converted.replaces && replaced.status.id == source.file.status.id;
+  converted.inPlace = inPlace;
   // Read whole: the source's handle goes now, so that a destination that is the source itself
   // can take its name (Windows refuses to rename over a file that is still open).
   source.file = {};
@@ -207,6 +281,15 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
 Result CompleteConversion(const ConversionSettings& settings, CConvertedFile& converted,
                           std::uint64_t* destinationFileSize, WrittenFile* written, ConversionReport& report) {
   platform::FileSystem& files = platform::Files();
+  // The name must still hold the source as it was read: a source changed after it was read is
+  // neither replaced nor moved, and gets no output.
+  const FileLocation& source = converted.sourceLocation;
+  platform::FileStatus now;
+  if (!source.error && !source.namedLink &&
+      (files.Status(*source.directory, source.name, now) || !now.Unchanged(converted.sourceStatus))) {
+    files.Discard(converted.staged);
+    return Fail(report, Problem::SourceChanged, {});
+  }
   platform::SysError error = converted.flushError;
   if (!converted.flushed && converted.NeedsFlush(settings)) error = files.FlushStaged(converted.staged);
   if (!error) error = files.Commit(converted.staged, converted.destination.name, platform::Replace::Allowed);
@@ -224,10 +307,11 @@ Result ProcessFile(const ConversionSettings& settings, OpenedSource& source, con
                    const FileLocation& destination, CharsetCode sourceCharset,
                    const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
                    std::uint64_t* sourceFileSize, std::uint64_t* destinationFileSize, ConversionReport& report,
-                   WrittenFile* written) {
+                   WrittenFile* written, bool guessedLatin1) {
   CConvertedFile converted;
-  const Result result = ConvertToStaged(settings, source, sourceLocation, destination, sourceCharset,
-                                        destinationCharsetName, destinationCharset, sourceFileSize, converted, report);
+  const Result result =
+      ConvertToStaged(settings, source, sourceLocation, destination, sourceCharset, destinationCharsetName,
+                      destinationCharset, sourceFileSize, converted, report, guessedLatin1);
   if (result != Result::Converted) return result;
   return CompleteConversion(settings, converted, destinationFileSize, written, report);
 }

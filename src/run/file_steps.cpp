@@ -51,6 +51,10 @@ bool ReportDetection(const RunSettings& settings, const SourceDetection& detecte
   return true;
 }
 
+ReportedFile Reported(const RunSettings& settings, const CFileRun& file) {
+  return {file.displayName, file.facts.charset, settings.destinationCharset, file.listed};
+}
+
 }  // namespace
 
 std::unique_ptr<CFileRun> RefusedFile(Result result, std::u16string_view displayName) {
@@ -61,7 +65,7 @@ std::unique_ptr<CFileRun> RefusedFile(Result result, std::u16string_view display
 }
 
 std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
-                                    const FileLocation& destination, std::u16string_view displayName) {
+                                    const FileLocation& destination, std::u16string_view displayName, bool listed) {
   const RunSettings& settings = run.settings;
   if (run.log.IsAt(destination)) {
     Print(msg::kDestinationIsTheLog, destination.path);
@@ -69,50 +73,60 @@ std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileL
   }
   auto file = std::make_unique<CFileRun>();
   file->displayName = displayName;
+  file->listed = listed;
   file->facts = {settings.sourceCharset, settings.sourceCharsetName};
+  bool guessedLatin1 = false;
   if (settings.autoDetectSource) {
     const SourceDetection detected = DetectSourceCharset(source, settings.detectionMethod);
     if (!ReportDetection(settings, detected, sourceLocation.path)) return RefusedFile(Result::ReadError, displayName);
     file->facts.charset = detected.code;
     if (const char16_t* name = CharsetNameFromCode(detected.code)) file->facts.charsetName = name;
+    // The byte rules read what they cannot place as ISO-8859-1, its Windows relatives included.
+    guessedLatin1 = detected.code == kCharsetIso88591 && detected.outcome != DetectionOutcome::Statistical;
   }
   if (settings.output.logLevel != 0) {
     Print(msg::kProcessFileTrace, "ProcessFile", sourceLocation.path, destination.path, file->facts.charsetName,
           settings.destinationCharsetName);
   }
-  ConversionReport report;
   file->result = ConvertToStaged(settings.conversion, source, sourceLocation, destination, file->facts.charset,
                                  settings.destinationCharsetName, settings.destinationCharset, &file->sourceSize,
-                                 file->converted, report);
-  ReportProblem(settings, report);
+                                 file->converted, file->report, guessedLatin1);
+  const ReportedFile reported = Reported(settings, *file);
+  ReportProblem(settings, file->report, reported);
+  file->skipped = SkipsFile(file->report, reported);
   return file;
 }
 
 bool FinishFile(CRun& run, CFileRun& file) {
+  if (file.skipped) {
+    if (file.done) file.done(nullptr, true);
+    return false;
+  }
   std::uint64_t destinationSize = 0;
   WrittenFile written;
   Result result = file.result;
   if (result == Result::Converted) {
-    ConversionReport report;
-    result = CompleteConversion(run.settings.conversion, file.converted, &destinationSize, &written, report);
-    ReportProblem(run.settings, report);
+    ConversionReport completion;
+    result = CompleteConversion(run.settings.conversion, file.converted, &destinationSize, &written, completion);
+    ReportProblem(run.settings, completion, Reported(run.settings, file));
     if (result == Result::Converted) ReportFinished(run.settings);
   }
   if (result != Result::Converted) {
     CountFailure(run.summary, result, file.displayName);
-    if (file.done) file.done(nullptr);
+    if (file.done) file.done(nullptr, false);
     return false;
   }
   run.summary.lastResult = result;
   PrintSuccess(run.summary, file.sourceSize, destinationSize, file.displayName);
+  ReportLosses(file.report, Reported(run.settings, file));
   run.handOver.Apply(file.converted.destination, written);
-  if (file.done) file.done(&written);
+  if (file.done) file.done(&written, false);
   return true;
 }
 
 bool ConvertFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation, const FileLocation& destination,
                  std::u16string_view displayName) {
-  const std::unique_ptr<CFileRun> file = StartFile(run, source, sourceLocation, destination, displayName);
+  const std::unique_ptr<CFileRun> file = StartFile(run, source, sourceLocation, destination, displayName, false);
   return FinishFile(run, *file);
 }
 

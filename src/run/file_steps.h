@@ -29,19 +29,24 @@ void CountFailure(RunSummary& summary, Result result, std::u16string_view displa
 // One file of a run between its conversion and its result line.
 struct CFileRun {
   Result result = Result::Converted;  // of the conversion so far; a failure was reported already
+  bool skipped = false;               // not converted, and counted in neither total (reported)
   CConvertedFile converted;
+  ConversionReport report;  // what the conversion could not carry over
   SourceFacts facts;
   std::u16string displayName;
+  bool listed = false;  // found in a listing, not named
   std::uint64_t sourceSize = 0;
-  // Called once the file has its name (with it) or could not get it (with null).
-  std::function<void(WrittenFile*)> done;
+  // Called once the file has its name (with it) or could not get it (with null; `skipped` when
+  // it was passed over rather than failed).
+  std::function<void(WrittenFile* written, bool skipped)> done;
 };
 
 // Detects the source set when asked to and converts the opened source into a staged file for
 // `destination`; a destination that is the run's log is refused. A failure is reported, and
-// kept in the result for FinishFile to count.
+// kept in the result for FinishFile to count. `listed`: the source was found in a listing (a
+// file there that is no text is skipped, a named one is refused).
 std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
-                                    const FileLocation& destination, std::u16string_view displayName);
+                                    const FileLocation& destination, std::u16string_view displayName, bool listed);
 
 // A file refused before its conversion (its reason already printed), to be counted in turn.
 std::unique_ptr<CFileRun> RefusedFile(Result result, std::u16string_view displayName);

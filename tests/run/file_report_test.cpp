@@ -32,7 +32,7 @@ std::pair<std::string, std::vector<std::u16string>> Shown(const ConversionReport
     Boxes().push_back(std::u16string(caption) + u": " + std::u16string(text));
   });
   ::testing::internal::CaptureStdout();
-  ReportProblem(settings, report);
+  ReportProblem(settings, report, {u"x.txt", kCharsetIso88591, kCharsetUtf8, false});
   if (report.problem == Problem::None) ReportFinished(settings);
   platform::FlushStreams();
   const std::string printed = ::testing::internal::GetCapturedStdout();
