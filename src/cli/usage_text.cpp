@@ -64,7 +64,14 @@ const std::u16string_view kUsageFormat =
     u"-1\t\tOut of memory\r\n"
     u"7\t\tSource left unchanged to protect its content (text the destination cannot hold, not a text file, or changed "
     u"while it was converted)\r\n"
-    u"8\t\tInvalid argument: Unknown option or option value.\r\n";
+    u"8\t\tInvalid argument: Unknown option or option value.\r\n"
+    u"\r\n"
+    u"Flags that protect the content of files\r\n"
+    u"\r\n"
+    u"/lossy\t\tConvert also where text would be lost (a character the destination lacks, a byte that does not "
+    u"decode), in place and with /move too\r\n"
+    u"/strict\t\tConvert nothing that would lose text, not even into a new file\r\n"
+    u"/binary\t\tConvert files that are not text (binary data) too\r\n";
 
 bool GetVersionString(std::u16string_view key, std::u16string& value, std::size_t capacity) {
   const bool found = platform::ReadVersionString(key, value);

@@ -124,15 +124,18 @@ CLossCheck::CLossCheck(CharsetCode source, CharsetCode destination, const LossCh
     for (unsigned b = 0; b < 256; ++b) {
       if (units[b] < 0x20 && ((binaryControls_ >> units[b]) & 1u)) binaryBytes_.Add(static_cast<std::uint8_t>(b));
     }
-    watched_ = binaryBytes_;
+    engine::ByteSet watched = binaryBytes_;
     if (noteC1_) {
-      for (unsigned b = 0x80; b < 0xA0; ++b) watched_.Add(static_cast<std::uint8_t>(b));
+      for (unsigned b = 0x80; b < 0xA0; ++b) watched.Add(static_cast<std::uint8_t>(b));
     }
+    watched_ = engine::CByteScanner(watched);
   } else if (source == kCharsetUtf8) {
     binaryBytes_ = ControlBytes(binaryControls_);
-    watched_ = binaryBytes_;
-    for (const std::uint8_t lead : kOverlongLeads) watched_.Add(lead);
+    engine::ByteSet watched = binaryBytes_;
+    for (const std::uint8_t lead : kOverlongLeads) watched.Add(lead);
+    watched_ = engine::CByteScanner(watched);
   }
+  binaryScanner_ = engine::CByteScanner(binaryBytes_);
 }
 
 bool CLossCheck::Decoded(const DecodedChunk& chunk) {
@@ -152,14 +155,14 @@ bool CLossCheck::CheckSingleByte(const DecodedChunk& chunk) {
       ++replacements_;
     }
   }
-  for (std::size_t at = engine::FindByteInSet(chunk.bytes, chunk.byteCount, watched_); at < chunk.byteCount;
-       at += engine::FindByteInSet(chunk.bytes + at, chunk.byteCount - at, watched_)) {
+  for (std::size_t at = watched_.Find(chunk.bytes, chunk.byteCount); at < chunk.byteCount;
+       at += watched_.Find(chunk.bytes + at, chunk.byteCount - at)) {
     if (binaryBytes_.Has(chunk.bytes[at])) {
       // A guess of the byte rules may be wrong in just this way: UTF-16 text without a byte
       // order mark and without zero bytes (Chinese, say) has bytes ISO-8859-1 reads as controls.
       if (noteC1_ && ReadsAsUtf16(chunk)) {
         report_.readsAsUtf16 = true;
-        watched_ = {};
+        watched_ = engine::CByteScanner();
         return true;
       }
       report_.binaryAt = chunk.sourceOffset + at;
@@ -167,7 +170,7 @@ bool CLossCheck::CheckSingleByte(const DecodedChunk& chunk) {
     }
     // A byte 0x80-0x9F: noted once, then no longer looked for.
     report_.c1Bytes = true;
-    watched_ = binaryBytes_;
+    watched_ = binaryScanner_;
   }
   return true;
 }
@@ -193,15 +196,15 @@ bool CLossCheck::ReadsAsUtf16(const DecodedChunk& chunk) const {
 
 bool CLossCheck::CheckUtf8(const DecodedChunk& chunk) {
   bool strict = chunk.flagged || (chunk.last && EndsWithinACharacter(chunk.bytes, chunk.byteCount));
-  engine::ByteSet watched = strict ? binaryBytes_ : watched_;
-  for (std::size_t at = engine::FindByteInSet(chunk.bytes, chunk.byteCount, watched); at < chunk.byteCount;
-       at += 1 + engine::FindByteInSet(chunk.bytes + at + 1, chunk.byteCount - at - 1, watched)) {
+  const engine::CByteScanner* watched = strict ? &binaryScanner_ : &watched_;
+  for (std::size_t at = watched->Find(chunk.bytes, chunk.byteCount); at < chunk.byteCount;
+       at += 1 + watched->Find(chunk.bytes + at + 1, chunk.byteCount - at - 1)) {
     if (binaryBytes_.Has(chunk.bytes[at])) {
       report_.binaryAt = chunk.sourceOffset + at;
       return false;
     }
     strict = true;  // a lead byte of an overlong form: the chunk is decoded again, closely
-    watched = binaryBytes_;
+    watched = &binaryScanner_;
   }
   if (!strict) return true;
   std::size_t i = 0;

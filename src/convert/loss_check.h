@@ -11,6 +11,7 @@
 
 #include "engine/charset_catalogue.h"
 #include "engine/detection.h"
+#include "engine/text_scan.h"
 
 namespace glyphshift {
 
@@ -118,8 +119,9 @@ class CLossCheck final : public CStreamObserver {
   bool singleByteDestination_;
   bool binaryAllowed_;
   std::uint32_t binaryControls_;  // bit u set for a unit u below 0x20 that is no text
-  engine::ByteSet watched_;       // source bytes a chunk is looked at closely for
-  engine::ByteSet binaryBytes_;   // of a single-byte source: those that decode to binary data
+  engine::CByteScanner watched_;  // source bytes a chunk is looked at closely for
+  engine::ByteSet binaryBytes_;   // those that are (or decode to) binary data
+  engine::CByteScanner binaryScanner_;
   bool noteC1_;
   std::uint64_t replacements_ = 0;      // U+FFFD the decoding side wrote for what it could not decode
   bool highBefore_ = false;             // the last unit encoded was a high surrogate turned into "?"

@@ -174,5 +174,10 @@ struct BoxText {
 inline constexpr BoxText kWriteErrorBox{u"An Error occured during file creation.", u"Error"};
 inline constexpr BoxText kFinishedBox{u"Conversion finished!", u"Finished"};
 inline constexpr BoxText kOutOfMemoryBox{kOutOfMemoryText, u"Out of memory"};
+// A finished conversion with warnings: the box's text, an empty line, the warning lines.
+inline constexpr Message<Wide, Wide> kFinishedWithWarnings{u"%s\n\n%s"};
+// A file left unchanged in the dialog's run: why, and the question whether to convert anyway.
+inline constexpr Message<Wide> kConvertAnyway{u"%s\nConvert it anyway?"};
+inline constexpr std::u16string_view kLeftUnchangedCaption = u"Left unchanged";
 
 }  // namespace glyphshift::msg

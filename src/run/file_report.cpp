@@ -37,48 +37,49 @@ std::u16string_view NameOf(CharsetCode code) {
   return name != nullptr ? name : u"";
 }
 
-// Bytes that do not decode: "not valid UTF-8" for a Unicode source, "not defined in" a table.
+struct Place {
+  std::int64_t line, column;
+};
+Place PlaceOf(const LossTally& tally) {
+  return {static_cast<std::int64_t>(tally.place.line), static_cast<std::int64_t>(tally.place.column)};
+}
+
+// Bytes that do not decode: "not valid UTF-8" for a Unicode source, "not defined in" a table;
+// the warning form (with what they were written as) or the refusal's.
 template <class... Many, class... One>
-void PrintBytes(const LossTally& tally, const ReportedFile& file, std::u16string_view writtenAs,
-                const Message<msg::Int64, msg::Wide, msg::Wide, Many...>& many,
-                const Message<msg::Wide, msg::Wide, One...>& one) {
+std::u16string BytesText(const LossTally& tally, const ReportedFile& file, std::u16string_view writtenAs,
+                         const Message<msg::Int64, msg::Wide, msg::Wide, Many...>& many,
+                         const Message<msg::Wide, msg::Wide, One...>& one) {
   const auto count = static_cast<std::int64_t>(tally.count);
-  const auto line = static_cast<std::int64_t>(tally.place.line);
-  const auto column = static_cast<std::int64_t>(tally.place.column);
+  const Place at = PlaceOf(tally);
+  const std::u16string_view set = NameOf(file.sourceCharset);
   if constexpr (sizeof...(Many) == 3) {
-    if (count == 1) {
-      Print(one, file.name, NameOf(file.sourceCharset), writtenAs, line, column);
-    } else {
-      Print(many, count, file.name, NameOf(file.sourceCharset), writtenAs, line, column);
-    }
+    return count == 1 ? Format(one, file.name, set, writtenAs, at.line, at.column)
+                      : Format(many, count, file.name, set, writtenAs, at.line, at.column);
   } else {
-    if (count == 1) {
-      Print(one, file.name, NameOf(file.sourceCharset), line, column);
-    } else {
-      Print(many, count, file.name, NameOf(file.sourceCharset), line, column);
-    }
+    return count == 1 ? Format(one, file.name, set, at.line, at.column)
+                      : Format(many, count, file.name, set, at.line, at.column);
   }
 }
 
 // Why a lossy conversion was refused, a line for each kind of loss.
-void ReportRefusedLoss(const LossReport& losses, const ReportedFile& file) {
-  const bool singleByteSource = IsSingleByteCode(file.sourceCharset);
+std::u16string RefusedLossText(const LossReport& losses, const ReportedFile& file) {
+  std::u16string text;
   if (losses.undecodable.count != 0) {
-    if (singleByteSource) {
-      PrintBytes(losses.undecodable, file, {}, msg::kHoldsUndefined, msg::kHoldsUndefinedOne);
-    } else {
-      PrintBytes(losses.undecodable, file, {}, msg::kHoldsInvalid, msg::kHoldsInvalidOne);
-    }
+    text += IsSingleByteCode(file.sourceCharset)
+                ? BytesText(losses.undecodable, file, {}, msg::kHoldsUndefined, msg::kHoldsUndefinedOne)
+                : BytesText(losses.undecodable, file, {}, msg::kHoldsInvalid, msg::kHoldsInvalidOne);
   }
-  if (losses.oddByte) Print(msg::kHoldsHalfUnit, file.name);
+  if (losses.oddByte) text += Format(msg::kHoldsHalfUnit, file.name);
   const LossTally& lost = losses.unencodable;
+  const Place at = PlaceOf(lost);
   if (lost.count == 1) {
-    Print(msg::kWouldLoseOne, file.name, NameOf(file.destinationCharset), static_cast<std::int64_t>(lost.place.line),
-          static_cast<std::int64_t>(lost.place.column));
+    text += Format(msg::kWouldLoseOne, file.name, NameOf(file.destinationCharset), at.line, at.column);
   } else if (lost.count != 0) {
-    Print(msg::kWouldLose, file.name, NameOf(file.destinationCharset), static_cast<std::int64_t>(lost.count),
-          static_cast<std::int64_t>(lost.place.line), static_cast<std::int64_t>(lost.place.column));
+    text += Format(msg::kWouldLose, file.name, NameOf(file.destinationCharset), static_cast<std::int64_t>(lost.count),
+                   at.line, at.column);
   }
+  return text;
 }
 
 }  // namespace
@@ -87,30 +88,44 @@ bool SkipsFile(const ConversionReport& report, const ReportedFile& file) {
   return report.problem == ConversionReport::Problem::NotText && file.listed;
 }
 
-void ReportLosses(const ConversionReport& report, const ReportedFile& file) {
+std::u16string LossWarnings(const ConversionReport& report, const ReportedFile& file) {
   const LossReport& losses = report.losses;
   const std::u16string_view writtenAs =
       IsSingleByteCode(file.destinationCharset) ? msg::kWrittenAsQuestionMark : msg::kWrittenAsReplacement;
+  std::u16string text;
   if (losses.undecodable.count != 0) {
-    if (IsSingleByteCode(file.sourceCharset)) {
-      PrintBytes(losses.undecodable, file, writtenAs, msg::kUndefined, msg::kUndefinedOne);
-    } else {
-      PrintBytes(losses.undecodable, file, writtenAs, msg::kInvalid, msg::kInvalidOne);
-    }
+    text += IsSingleByteCode(file.sourceCharset)
+                ? BytesText(losses.undecodable, file, writtenAs, msg::kUndefined, msg::kUndefinedOne)
+                : BytesText(losses.undecodable, file, writtenAs, msg::kInvalid, msg::kInvalidOne);
   }
-  if (losses.oddByte) Print(msg::kHalfUnit, file.name);
+  if (losses.oddByte) text += Format(msg::kHalfUnit, file.name);
   const LossTally& lost = losses.unencodable;
+  const Place at = PlaceOf(lost);
   if (lost.count == 1) {
-    Print(msg::kUnencodableOne, file.name, NameOf(file.destinationCharset), static_cast<std::int64_t>(lost.place.line),
-          static_cast<std::int64_t>(lost.place.column));
+    text += Format(msg::kUnencodableOne, file.name, NameOf(file.destinationCharset), at.line, at.column);
   } else if (lost.count != 0) {
-    Print(msg::kUnencodable, static_cast<std::int64_t>(lost.count), file.name, NameOf(file.destinationCharset),
-          static_cast<std::int64_t>(lost.place.line), static_cast<std::int64_t>(lost.place.column));
+    text += Format(msg::kUnencodable, static_cast<std::int64_t>(lost.count), file.name, NameOf(file.destinationCharset),
+                   at.line, at.column);
   }
   if (losses.readsAsUtf16) {
-    Print(msg::kReadsAsUtf16, file.name);
+    text += Format(msg::kReadsAsUtf16, file.name);
   } else if (losses.c1Bytes) {
-    Print(msg::kReadAsLatin1, file.name);
+    text += Format(msg::kReadAsLatin1, file.name);
+  }
+  return text;
+}
+
+std::u16string RefusalText(const ConversionReport& report, const ReportedFile& file) {
+  using Problem = ConversionReport::Problem;
+  switch (report.problem) {
+    case Problem::NotText: {
+      const auto at = static_cast<std::int64_t>(report.losses.binaryAt.value_or(0));
+      return SkipsFile(report, file) ? Format(msg::kSkippedNotText, file.name, at)
+                                     : Format(msg::kNotText, file.name, at);
+    }
+    case Problem::WouldLose: return RefusedLossText(report.losses, file);
+    case Problem::SourceChanged: return Format(msg::kSourceChanged, file.name);
+    default: return {};
   }
 }
 
@@ -123,17 +138,9 @@ std::u16string ReasonOf(const platform::SysError& error) {
 void ReportProblem(const RunSettings& settings, const ConversionReport& report, const ReportedFile& file) {
   using Problem = ConversionReport::Problem;
   switch (report.problem) {
-    case Problem::NotText: {
-      const auto at = static_cast<std::int64_t>(report.losses.binaryAt.value_or(0));
-      if (SkipsFile(report, file)) {
-        Print(msg::kSkippedNotText, file.name, at);
-      } else {
-        Print(msg::kNotText, file.name, at);
-      }
-      return;
-    }
-    case Problem::WouldLose: ReportRefusedLoss(report.losses, file); return;
-    case Problem::SourceChanged: Print(msg::kSourceChanged, file.name); return;
+    case Problem::NotText:
+    case Problem::WouldLose:
+    case Problem::SourceChanged: PrintMessageText(RefusalText(report, file)); return;
     case Problem::None: return;
     case Problem::SourceUnreadable: Print(msg::kSystemErrorText, platform::ErrorText(report.error.code)); return;
     case Problem::DestinationUnwritable:
@@ -151,8 +158,22 @@ void ReportProblem(const RunSettings& settings, const ConversionReport& report, 
   }
 }
 
-void ReportFinished(const RunSettings& settings) {
-  if (settings.ShowsBoxes()) ShowBox(msg::kFinishedBox, platform::MessageBoxIcon::Information);
+void ReportFinished(const RunSettings& settings, std::u16string_view warnings) {
+  if (!settings.ShowsBoxes()) return;
+  if (warnings.empty()) {
+    ShowBox(msg::kFinishedBox, platform::MessageBoxIcon::Information);
+    return;
+  }
+  platform::ShowMessageBox(Format(msg::kFinishedWithWarnings, msg::kFinishedBox.text, warnings),
+                           msg::kFinishedBox.caption, platform::MessageBoxIcon::Information);
+}
+
+bool AskToConvertAnyway(const RunSettings& settings, const ConversionReport& report, const ReportedFile& file) {
+  using Problem = ConversionReport::Problem;
+  if (!settings.ShowsBoxes() || (report.problem != Problem::WouldLose && report.problem != Problem::NotText)) {
+    return false;
+  }
+  return platform::AskQuestion(Format(msg::kConvertAnyway, RefusalText(report, file)), msg::kLeftUnchangedCaption);
 }
 
 }  // namespace glyphshift

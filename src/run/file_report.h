@@ -20,10 +20,18 @@ struct ReportedFile {
 // What went wrong with a conversion, or what of it was not done (nothing for Problem::None).
 void ReportProblem(const RunSettings& settings, const ConversionReport& report, const ReportedFile& file);
 
-// A file converted: what it could not carry over, after its result line; and the box of the
-// dialog's run.
-void ReportLosses(const ConversionReport& report, const ReportedFile& file);
-void ReportFinished(const RunSettings& settings);
+// What a converted file could not carry over: the warning lines that follow its result line
+// (empty for a file converted whole).
+std::u16string LossWarnings(const ConversionReport& report, const ReportedFile& file);
+// Why a file was left unchanged, or skipped (NotText, WouldLose, SourceChanged; else empty).
+std::u16string RefusalText(const ConversionReport& report, const ReportedFile& file);
+
+// A file converted: the box of the dialog's run, with the file's warnings.
+void ReportFinished(const RunSettings& settings, std::u16string_view warnings);
+
+// In the dialog's run, for a file left unchanged to protect its content (lossy, or no text):
+// asks whether to convert it anyway. False without asking anywhere else.
+bool AskToConvertAnyway(const RunSettings& settings, const ConversionReport& report, const ReportedFile& file);
 
 // Whether a report skips its file rather than failing it (counted in neither total).
 bool SkipsFile(const ConversionReport& report, const ReportedFile& file);

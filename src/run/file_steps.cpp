@@ -51,11 +51,11 @@ bool ReportDetection(const RunSettings& settings, const SourceDetection& detecte
   return true;
 }
 
+}  // namespace
+
 ReportedFile Reported(const RunSettings& settings, const CFileRun& file) {
   return {file.displayName, file.facts.charset, settings.destinationCharset, file.listed};
 }
-
-}  // namespace
 
 std::unique_ptr<CFileRun> RefusedFile(Result result, std::u16string_view displayName) {
   auto file = std::make_unique<CFileRun>();
@@ -109,8 +109,10 @@ bool FinishFile(CRun& run, CFileRun& file) {
     ConversionReport completion;
     result = CompleteConversion(run.settings.conversion, file.converted, &destinationSize, &written, completion);
     ReportProblem(run.settings, completion, Reported(run.settings, file));
-    if (result == Result::Converted) ReportFinished(run.settings);
   }
+  const std::u16string warnings =
+      result == Result::Converted ? LossWarnings(file.report, Reported(run.settings, file)) : std::u16string();
+  if (result == Result::Converted) ReportFinished(run.settings, warnings);
   if (result != Result::Converted) {
     CountFailure(run.summary, result, file.displayName);
     if (file.done) file.done(nullptr, false);
@@ -118,16 +120,17 @@ bool FinishFile(CRun& run, CFileRun& file) {
   }
   run.summary.lastResult = result;
   PrintSuccess(run.summary, file.sourceSize, destinationSize, file.displayName);
-  ReportLosses(file.report, Reported(run.settings, file));
+  PrintMessageText(warnings);
   run.handOver.Apply(file.converted.destination, written);
   if (file.done) file.done(&written, false);
   return true;
 }
 
-bool ConvertFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation, const FileLocation& destination,
-                 std::u16string_view displayName) {
-  const std::unique_ptr<CFileRun> file = StartFile(run, source, sourceLocation, destination, displayName, false);
-  return FinishFile(run, *file);
+std::unique_ptr<CFileRun> ConvertFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
+                                      const FileLocation& destination, std::u16string_view displayName) {
+  std::unique_ptr<CFileRun> file = StartFile(run, source, sourceLocation, destination, displayName, false);
+  FinishFile(run, *file);
+  return file;
 }
 
 }  // namespace glyphshift

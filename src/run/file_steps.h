@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "convert/process_file.h"
+#include "run/file_report.h"
 #include "run/run_state.h"
 
 namespace glyphshift {
@@ -56,8 +57,11 @@ std::unique_ptr<CFileRun> RefusedFile(Result result, std::u16string_view display
 // Returns whether it succeeded.
 bool FinishFile(CRun& run, CFileRun& file);
 
-// Both for one file.
-bool ConvertFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation, const FileLocation& destination,
-                 std::u16string_view displayName);
+// Both for one file a person named; the file's record, as it ended.
+std::unique_ptr<CFileRun> ConvertFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
+                                      const FileLocation& destination, std::u16string_view displayName);
+
+// How the run's report names the file.
+ReportedFile Reported(const RunSettings& settings, const CFileRun& file);
 
 }  // namespace glyphshift

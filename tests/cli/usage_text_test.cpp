@@ -69,6 +69,13 @@ const std::vector<std::u16string> kExpectedLines = {
     u"7\t\tSource left unchanged to protect its content (text the destination cannot hold, not a text file, or "
     u"changed while it was converted)",
     u"8\t\tInvalid argument: Unknown option or option value.",
+    u"",
+    u"Flags that protect the content of files",
+    u"",
+    u"/lossy\t\tConvert also where text would be lost (a character the destination lacks, a byte that does not "
+    u"decode), in place and with /move too",
+    u"/strict\t\tConvert nothing that would lose text, not even into a new file",
+    u"/binary\t\tConvert files that are not text (binary data) too",
 };
 
 std::u16string Described(std::u16string_view version, std::u16string_view charsets, std::u16string_view eol) {
