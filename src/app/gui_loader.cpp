@@ -87,6 +87,10 @@ void ShowModuleMessageBox(std::u16string_view text, std::u16string_view caption,
                           icon == platform::MessageBoxIcon::Error ? 1 : 0);
 }
 
+bool AskModuleQuestion(std::u16string_view text, std::u16string_view caption) {
+  return gModule->askQuestion(text.data(), text.size(), caption.data(), caption.size());
+}
+
 // The one place the graphical modes say why they cannot be had.
 void ReportUnavailable(std::u16string_view why) {
   platform::WriteText(platform::StdStream::Error, u"morfex: the graphical interface is not available: ");
@@ -106,6 +110,7 @@ const GuiModule* LoadModule() {
     gModule = OpenModule(path, error);
     if (gModule != nullptr) {
       platform::SetMessageBoxHandler(&ShowModuleMessageBox);
+      platform::SetQuestionHandler(&AskModuleQuestion);
       return gModule;
     }
     if (firstError.empty()) firstError = error;

@@ -86,6 +86,10 @@ constexpr OptionRule kOptionTable[] = {
     {u"/private.user-translation-table=", Match::Prefix,
      [](RunSettings& o, std::u16string_view v) { o.userTranslationTablePath = v; }},
     {u"/private.utt=", Match::Prefix, [](RunSettings& o, std::u16string_view v) { o.userTranslationTablePath = v; }},
+    {u"/lossy", Match::Whole, [](RunSettings& o, std::u16string_view) { o.conversion.lossPolicy = LossPolicy::Lossy; }},
+    {u"/strict", Match::Whole,
+     [](RunSettings& o, std::u16string_view) { o.conversion.lossPolicy = LossPolicy::Strict; }},
+    {u"/binary", Match::Whole, [](RunSettings& o, std::u16string_view) { o.conversion.binaryAllowed = true; }},
     {u"/r", Match::Whole, [](RunSettings& o, std::u16string_view) { o.recursive = true; }},
     {u"/recursive", Match::Whole, [](RunSettings& o, std::u16string_view) { o.recursive = true; }},
 };

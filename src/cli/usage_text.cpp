@@ -78,7 +78,13 @@ const std::u16string_view kUsageFormat =
     u"morfex --list\r\n"
     u"\t\tLists every character set with its other names.\r\n"
     u"morfex -h | --help | --version\r\n"
-    u"\t\tPrints this text, or the version.\r\n";
+    u"\t\tPrints this text, or the version.\r\n"
+    u"\r\n"
+    u"Flags that protect the content of files:\r\n"
+    u"\r\n"
+    u"/lossy\t\tConvert also where text would be lost, in place and with /move too\r\n"
+    u"/strict\t\tConvert nothing that would lose text, not even into a new file\r\n"
+    u"/binary\t\tConvert files that are not text (binary data) too\r\n";
 
 bool GetVersionString(std::u16string_view key, std::u16string& value, std::size_t capacity) {
   const bool found = platform::ReadVersionString(key, value);

@@ -8,6 +8,13 @@
 
 namespace glyphshift {
 
+// What a conversion that would lose text does.
+enum class LossPolicy {
+  Protect,  // converts into a new file (with a warning), but never replaces or deletes its source
+  Lossy,    // "/lossy": converts everywhere, with the warnings
+  Strict,   // "/strict": refuses every lossy conversion
+};
+
 struct ConversionSettings {
   std::optional<std::int32_t> lineBreakType;  // a LineBreakType; absent: line breaks unchanged
   bool writeBom = true;
@@ -16,6 +23,8 @@ struct ConversionSettings {
   bool moveSource = false;  // the source is deleted once its destination has its name
   bool keepOwner = false;   // the source's owner and access list are carried over
   bool keepDacl = false;
+  LossPolicy lossPolicy = LossPolicy::Protect;
+  bool binaryAllowed = false;  // "/binary": a source that is no text is converted too
 
   bool KeepsSecurity() const { return keepOwner || keepDacl; }
 };

@@ -19,6 +19,9 @@ Result ConversionReport::FileResult() const {
     case Problem::DestinationUnwritable:
     case Problem::NoTemporaryFile: return Result::WriteError;
     case Problem::OutOfMemory: return Result::Abandoned;
+    case Problem::NotText:
+    case Problem::WouldLose:
+    case Problem::SourceChanged: return Result::LeftUnchanged;
   }
   return Result::WriteError;
 }
@@ -77,6 +80,29 @@ platform::SysError InspectDestination(const FileLocation& destination, platform:
   return {};
 }
 
+// The output cannot be written, or the observer stopped the conversion.
+Result Halted(const CStreamConversion& stream, ConversionReport& report, const platform::SysError& sinkError) {
+  if (stream.Stopped()) return Result::Converted;
+  return Fail(report, Problem::DestinationUnwritable, sinkError);
+}
+
+// Where a replay of the conversion goes: nowhere.
+class CNullSink final : public CByteSink {
+ public:
+  bool Write(std::span<const std::uint8_t> bytes) override {
+    size_ += bytes.size();
+    return true;
+  }
+  std::uint64_t Size() const override { return size_; }
+  bool Truncate(std::uint64_t size) override {
+    size_ = size;
+    return true;
+  }
+
+ private:
+  std::uint64_t size_ = 0;
+};
+
 // Large files of the process's own user are mapped a window at a time: their bytes are
 // converted where they lie in the page cache, which saves copying each one into a buffer
 // (a sixth of the time of a 1 GiB conversion). The windows keep the mapped memory small.
@@ -84,7 +110,8 @@ constexpr std::uint64_t kMapFrom = 4ull << 20;
 constexpr std::size_t kMapWindow = 16u << 20;
 
 // Reads the source piece by piece through the conversion.
-Result Stream(const platform::CFile& source, CStreamConversion& stream, const CDestinationSink& sink,
+// A conversion the observer stopped (binary data) answers Converted: the caller reads why.
+Result Stream(const platform::CFile& source, CStreamConversion& stream, const platform::SysError& sinkError,
               std::uint64_t& total, ConversionReport& report) {
   platform::FileSystem& files = platform::Files();
   total = 0;
@@ -92,7 +119,7 @@ Result Stream(const platform::CFile& source, CStreamConversion& stream, const CD
     for (platform::CMappedBytes view; total < source.status.size; total += view.size) {
       const auto window = static_cast<std::size_t>(std::min<std::uint64_t>(kMapWindow, source.status.size - total));
       if (files.MapFile(source, total, window, view)) break;  // read from here on
-      if (!stream.Add({view.data, view.size})) return Fail(report, Problem::DestinationUnwritable, sink.Error());
+      if (!stream.Add({view.data, view.size})) return Halted(stream, report, sinkError);
       RunProgress().Advance(view.size);
     }
   }
@@ -105,10 +132,10 @@ Result Stream(const platform::CFile& source, CStreamConversion& stream, const CD
     }
     if (got == 0) break;
     total += got;
-    if (!stream.Add({room.data(), got})) return Fail(report, Problem::DestinationUnwritable, sink.Error());
+    if (!stream.Add({room.data(), got})) return Halted(stream, report, sinkError);
     RunProgress().Advance(got);
   }
-  if (!stream.Finish()) return Fail(report, Problem::DestinationUnwritable, sink.Error());
+  if (!stream.Finish()) return Halted(stream, report, sinkError);
   return Result::Converted;
 }
 
@@ -139,7 +166,8 @@ void MoveSource(const CConvertedFile& converted, ConversionReport& report) {
 }
 
 StreamSettings StreamSettingsFor(const ConversionSettings& settings, CharsetCode sourceCharset,
-                                 const std::u16string& destinationCharsetName, CharsetCode destinationCharset) {
+                                 const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
+                                 CStreamObserver& observer) {
   StreamSettings streamSettings;
   streamSettings.source = sourceCharset;
   streamSettings.destination = destinationCharset;
@@ -148,6 +176,7 @@ StreamSettings StreamSettingsFor(const ConversionSettings& settings, CharsetCode
   streamSettings.modifyXml = settings.modifyXml;
   streamSettings.modifyHtml = settings.modifyHtml;
   streamSettings.destinationName = destinationCharsetName;
+  streamSettings.observer = &observer;
   return streamSettings;
 }
 
@@ -159,31 +188,83 @@ Result BeginStream(CStreamConversion& stream, const OpenedSource& source, Conver
   return Result::Converted;
 }
 
+// Whether the source must stay as it is when the conversion would lose text.
+bool RefusesLoss(const ConversionSettings& settings, bool replacesSource) {
+  switch (settings.lossPolicy) {
+    case LossPolicy::Lossy: return false;
+    case LossPolicy::Strict: return true;
+    case LossPolicy::Protect: return replacesSource || settings.moveSource;
+  }
+  return true;
+}
+
+// The source as it is now against how it was when it was opened: by its handle, and (unless a
+// link was named) by its name.
+bool SourceChanged(const platform::CFile& file, const FileLocation* location) {
+  platform::FileSystem& files = platform::Files();
+  platform::FileStatus now;
+  if (files.StatusOfOpen(file, now) || !now.Unchanged(file.status)) return true;
+  if (location == nullptr || location->error || location->namedLink) return false;
+  return files.Status(*location->directory, location->name, now) || !now.Unchanged(file.status);
+}
+
+// What the loss check found decides the fate of a conversion that streamed to its end: a source
+// that is no text, that changed meanwhile, or whose lossy conversion the policy refuses, gets no
+// output. The places of the first losses come from a second pass up to them (a clean file is
+// read once).
+Result JudgeConversion(const ConversionSettings& settings, const CLossCheck& check, const OpenedSource& source,
+                       const FileLocation* sourceLocation, const StreamSettings& streamSettings, bool replacesSource,
+                       ConversionReport& report) {
+  report.losses = check.Report();
+  if (report.losses.binaryAt && !settings.binaryAllowed) return Fail(report, Problem::NotText, {});
+  if (SourceChanged(source.file, sourceLocation)) return Fail(report, Problem::SourceChanged, {});
+  PlaceLosses(report.losses, [&](CStreamObserver& finder) {
+    StreamSettings replaySettings = streamSettings;
+    replaySettings.observer = &finder;
+    CNullSink nowhere;
+    CStreamConversion replay(replaySettings, nowhere);
+    ConversionReport ignored;
+    std::uint64_t read = 0;
+    if (replay.Begin(source.file.status.size) == StreamStep::None) (void)Stream(source.file, replay, {}, read, ignored);
+  });
+  if (report.losses.Lossy() && RefusesLoss(settings, replacesSource)) return Fail(report, Problem::WouldLose, {});
+  return Result::Converted;
+}
+
 }  // namespace
 
 Result ConvertToSink(const ConversionSettings& settings, OpenedSource& source, CharsetCode sourceCharset,
                      const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
-                     CDestinationSink& sink, std::uint64_t* sourceFileSize, ConversionReport& report) {
+                     CDestinationSink& sink, std::uint64_t* sourceFileSize, ConversionReport& report,
+                     bool guessedLatin1) {
   if (source.error) return ReadFailure(report, source.error);
-  CStreamConversion stream(StreamSettingsFor(settings, sourceCharset, destinationCharsetName, destinationCharset),
-                           sink);
+  CLossCheck check(sourceCharset, destinationCharset, {settings.binaryAllowed, guessedLatin1});
+  const StreamSettings streamSettings =
+      StreamSettingsFor(settings, sourceCharset, destinationCharsetName, destinationCharset, check);
+  CStreamConversion stream(streamSettings, sink);
   if (const Result result = BeginStream(stream, source, report); result != Result::Converted) return result;
   std::uint64_t total = 0;
-  const Result result = Stream(source.file, stream, sink, total, report);
+  Result result = Stream(source.file, stream, sink.Error(), total, report);
   if (sourceFileSize) *sourceFileSize = total;
+  // Standard output is a new destination: nothing it replaces or deletes.
+  if (result == Result::Converted)
+    result = JudgeConversion(settings, check, source, nullptr, streamSettings, false, report);
   return result;
 }
 
 Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source, const FileLocation& sourceLocation,
                        const FileLocation& destination, CharsetCode sourceCharset,
                        const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
-                       std::uint64_t* sourceFileSize, CConvertedFile& converted, ConversionReport& report) {
+                       std::uint64_t* sourceFileSize, CConvertedFile& converted, ConversionReport& report,
+                       bool guessedLatin1) {
   if (source.error) return ReadFailure(report, source.error);
   if (sourceFileSize) *sourceFileSize = source.file.status.size;
 
+  CLossCheck check(sourceCharset, destinationCharset, {settings.binaryAllowed, guessedLatin1});
+  const StreamSettings streamSettings =
+      StreamSettingsFor(settings, sourceCharset, destinationCharsetName, destinationCharset, check);
   CStagedSink sink(converted.staged);
-  CStreamConversion stream(StreamSettingsFor(settings, sourceCharset, destinationCharsetName, destinationCharset),
-                           sink);
+  CStreamConversion stream(streamSettings, sink);
   // Every buffer is had before anything is created: short memory leaves nothing behind.
   if (const Result result = BeginStream(stream, source, report); result != Result::Converted) return result;
 
@@ -196,11 +277,15 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
     report.where = destination.directory->path;
     return Fail(report, Problem::NoTemporaryFile, error);
   }
+  const bool inPlace = replaced.handle.IsValid() && replaced.status.id == source.file.status.id;
 
   std::uint64_t total = 0;
-  Result result = Stream(source.file, stream, sink, total, report);
+  Result result = Stream(source.file, stream, sink.Error(), total, report);
   if (result == Result::Converted) {
     if (sourceFileSize) *sourceFileSize = total;
+    result = JudgeConversion(settings, check, source, &sourceLocation, streamSettings, inPlace, report);
+  }
+  if (result == Result::Converted) {
     const platform::SysError error =
         replaced.handle.IsValid() ? files.CopyAttributes(converted.staged, replaced)
                                   : files.SetNewFilePermissions(converted.staged, source.file.status.permissions);
@@ -215,8 +300,9 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
   converted.destination = destination;
   converted.sourceLocation = sourceLocation;
   converted.sourceId = source.file.status.id;
+  converted.sourceStatus = source.file.status;
   converted.replaces = replaced.handle.IsValid();
-  converted.inPlace = converted.replaces && replaced.status.id == source.file.status.id;
+  converted.inPlace = inPlace;
   // Read whole: the source's handle goes now, so that a destination that is the source itself
   // can take its name (Windows refuses to rename over a file that is still open).
   source.file = {};
@@ -228,6 +314,15 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
 Result CompleteConversion(const ConversionSettings& settings, CConvertedFile& converted,
                           std::uint64_t* destinationFileSize, WrittenFile* written, ConversionReport& report) {
   platform::FileSystem& files = platform::Files();
+  // The name must still hold the source as it was read: a source changed after it was read is
+  // neither replaced nor moved, and gets no output.
+  const FileLocation& source = converted.sourceLocation;
+  platform::FileStatus now;
+  if (!source.error && !source.namedLink &&
+      (files.Status(*source.directory, source.name, now) || !now.Unchanged(converted.sourceStatus))) {
+    files.Discard(converted.staged);
+    return Fail(report, Problem::SourceChanged, {});
+  }
   platform::SysError error = converted.flushError;
   if (!converted.flushed && converted.NeedsFlush(settings)) error = files.FlushStaged(converted.staged);
   if (!error) error = files.Commit(converted.staged, converted.destination.name, platform::Replace::Allowed);
@@ -245,10 +340,11 @@ Result ProcessFile(const ConversionSettings& settings, OpenedSource& source, con
                    const FileLocation& destination, CharsetCode sourceCharset,
                    const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
                    std::uint64_t* sourceFileSize, std::uint64_t* destinationFileSize, ConversionReport& report,
-                   WrittenFile* written) {
+                   WrittenFile* written, bool guessedLatin1) {
   CConvertedFile converted;
-  const Result result = ConvertToStaged(settings, source, sourceLocation, destination, sourceCharset,
-                                        destinationCharsetName, destinationCharset, sourceFileSize, converted, report);
+  const Result result =
+      ConvertToStaged(settings, source, sourceLocation, destination, sourceCharset, destinationCharsetName,
+                      destinationCharset, sourceFileSize, converted, report, guessedLatin1);
   if (result != Result::Converted) return result;
   return CompleteConversion(settings, converted, destinationFileSize, written, report);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "convert/conversion_settings.h"
+#include "convert/loss_check.h"
 #include "convert/stream_conversion.h"
 #include "engine/charset_catalogue.h"
 #include "messages/results.h"
@@ -22,11 +23,17 @@ struct ConversionReport {
     NoTemporaryFile,        // `error`: no temporary file in the directory at `where`
     OutOfMemory,            // in `step`
     SourceNotDeleted,       // `error`: a move left its source at `where` (the file still converted)
+    NotText,                // the source holds binary data (`losses.binaryAt`): nothing was written
+    WouldLose,              // the conversion would lose text (`losses`) where that is refused
+    SourceChanged,          // the source changed while it was converted: nothing was written
   };
   Problem problem = Problem::None;
   platform::SysError error;
   StreamStep step = StreamStep::None;
   std::u16string where;
+  // What the conversion could not carry over: the warnings of a converted file, the reasons of
+  // a refused one.
+  LossReport losses;
 
   // The result a problem gives the file.
   Result FileResult() const;
@@ -65,8 +72,9 @@ struct CConvertedFile {
   FileLocation destination;
   FileLocation sourceLocation;
   platform::FileId sourceId;
-  bool replaces = false;  // a file stood at the destination's name
-  bool inPlace = false;   // ... and it was the source itself
+  platform::FileStatus sourceStatus;  // as the source was when it was opened
+  bool replaces = false;              // a file stood at the destination's name
+  bool inPlace = false;               // ... and it was the source itself
   // Set by a caller that flushed a batch of staged files together.
   bool flushed = false;
   platform::SysError flushError;
@@ -96,11 +104,13 @@ class CDestinationSink : public CByteSink {
 
 // The conversion alone, into `sink`, for a destination that is no file in a directory (standard
 // output): reading, decoding and every step ConvertToStaged takes, piece by piece in memory that
-// does not grow with the file. On failure `report` says why; what the sink holds then is to be
-// dropped. `sourceFileSize` (may be null) receives the source size.
+// does not grow with the file, the loss check as for a new file. On failure `report` says why;
+// what the sink holds then is to be dropped. `sourceFileSize` (may be null) receives the source
+// size.
 Result ConvertToSink(const ConversionSettings& settings, OpenedSource& source, CharsetCode sourceCharset,
                      const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
-                     CDestinationSink& sink, std::uint64_t* sourceFileSize, ConversionReport& report);
+                     CDestinationSink& sink, std::uint64_t* sourceFileSize, ConversionReport& report,
+                     bool guessedLatin1 = false);
 
 // The first part of ProcessFile: reading, decoding, rewriting line breaks,
 // dropping a leading byte order mark, rewriting markup declarations, encoding and writing,
@@ -110,10 +120,15 @@ Result ConvertToSink(const ConversionSettings& settings, OpenedSource& source, C
 // destination's name is replaced, never followed. On success `converted` holds the output; on
 // failure `report` says why and nothing is left behind. `sourceFileSize` (may be null) receives
 // the source size once it is known. `destinationCharsetName` is written into markup declarations.
+// Every conversion counts what it cannot carry over (`report.losses`): a source that is no text,
+// or a lossy conversion the settings' policy refuses, leaves nothing behind (result 7); a source
+// that changes meanwhile too. `guessedLatin1`: the source's set is the byte rules' fallback, so
+// its use of bytes 0x80-0x9F is noted.
 Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source, const FileLocation& sourceLocation,
                        const FileLocation& destination, CharsetCode sourceCharset,
                        const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
-                       std::uint64_t* sourceFileSize, CConvertedFile& converted, ConversionReport& report);
+                       std::uint64_t* sourceFileSize, CConvertedFile& converted, ConversionReport& report,
+                       bool guessedLatin1 = false);
 
 // The rest of ProcessFile for a converted ConvertToStaged: the flush where due (unless the
 // caller did it), the rename to the destination's name, the move of the source.
@@ -127,6 +142,6 @@ Result ProcessFile(const ConversionSettings& settings, OpenedSource& source, con
                    const FileLocation& destination, CharsetCode sourceCharset,
                    const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
                    std::uint64_t* sourceFileSize, std::uint64_t* destinationFileSize, ConversionReport& report,
-                   WrittenFile* written = nullptr);
+                   WrittenFile* written = nullptr, bool guessedLatin1 = false);
 
 }  // namespace glyphshift

@@ -89,6 +89,7 @@ bool CStreamConversion::Add(std::span<const std::uint8_t> piece) {
 bool CStreamConversion::Finish() {
   Decode(carry_, carried_, true);
   carried_ = 0;
+  if (failed_) return false;
   Push(nullptr, 0, true);
   // A high surrogate still waiting for its partner is encoded alone.
   if (Ensure(CStreamEncoder::MaxBytes(0))) {
@@ -100,6 +101,7 @@ bool CStreamConversion::Finish() {
     static constexpr std::uint8_t kZero[] = {0};
     Append(kZero);
   }
+  if (settings_.observer) settings_.observer->Finished(decoder_.OddByte(), sourceOffset_, decodedUnits_);
   FlushOutput();
   return !failed_;
 }
@@ -110,7 +112,15 @@ std::size_t CStreamConversion::Decode(const std::uint8_t* data, std::size_t size
     const std::size_t part = std::min(size - at, chunkUnits_);
     const bool end = at + part == size;
     std::size_t consumed = 0;
-    const std::size_t units = decoder_.Decode(data + at, part, last && end, units_, consumed);
+    bool flagged = false;
+    const std::size_t units = decoder_.Decode(data + at, part, last && end, units_, consumed, flagged);
+    if (settings_.observer && !settings_.observer->Decoded({data + at, consumed, sourceOffset_, units_, units,
+                                                            decodedUnits_, flagged, last && end})) {
+      Stop();
+      break;
+    }
+    sourceOffset_ += consumed;
+    decodedUnits_ += units;
     Push(units_, units, false);
     at += consumed;
     if (end && consumed < part) break;  // a character cut off at the end waits for more
@@ -143,8 +153,17 @@ void CStreamConversion::Emit(const char16_t* units, std::size_t count) {
   const std::size_t most = (outputBytes_ - CStreamEncoder::MaxBytes(0)) / 3;
   while (count != 0 && !failed_) {
     const std::size_t part = std::min(count, most);
+    if (settings_.observer && !settings_.observer->Encoding(units, part, encodedUnits_)) {
+      Stop();
+      return;
+    }
     if (!Ensure(CStreamEncoder::MaxBytes(part))) return;
-    outputSize_ += encoder_.Encode(units, part, false, output_.get() + outputSize_);
+    std::uint8_t* bytes = output_.get() + outputSize_;
+    outputSize_ += encoder_.Encode(units, part, false, bytes);
+    if (settings_.observer && IsSingleByteCode(settings_.destination)) {
+      settings_.observer->EncodedSingleBytes(units, part, bytes, encodedUnits_);
+    }
+    encodedUnits_ += part;
     units += part;
     count -= part;
   }
@@ -174,6 +193,12 @@ void CStreamConversion::Append(std::span<const std::uint8_t> bytes) {
 bool CStreamConversion::Ensure(std::size_t bytes) {
   if (outputBytes_ - outputSize_ < bytes) FlushOutput();
   return !failed_;
+}
+
+// Ends the conversion where the observer asked: nothing more is decoded, encoded or written.
+void CStreamConversion::Stop() {
+  stopped_ = true;
+  failed_ = true;
 }
 
 void CStreamConversion::FlushOutput() {

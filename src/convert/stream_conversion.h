@@ -11,6 +11,7 @@
 #include <span>
 #include <string_view>
 
+#include "convert/loss_check.h"
 #include "convert/markup_stream.h"
 #include "convert/text_stages.h"
 #include "convert/working_text.h"
@@ -36,6 +37,7 @@ struct StreamSettings {
   bool modifyXml = false;
   bool modifyHtml = false;
   std::u16string_view destinationName;  // written into markup declarations
+  CStreamObserver* observer = nullptr;  // told about the text as it goes (the loss check)
 };
 
 // The steps whose buffers the conversion allocates, in this order; a failed allocation names
@@ -67,6 +69,8 @@ class CStreamConversion final : private CUnitSink {
   std::span<std::uint8_t> Room() { return {bytes_, pieceBytes_}; }
   // After the last piece. False when the sink failed.
   bool Finish();
+  // The observer stopped the conversion (Add and Finish then answer false, the sink is fine).
+  bool Stopped() const { return stopped_; }
 
  private:
   // Decodes from `data` in chunks of units; returns the bytes used (all but a cut-off
@@ -78,11 +82,16 @@ class CStreamConversion final : private CUnitSink {
   void Rewind(std::uint64_t mark) override;
   void Append(std::span<const std::uint8_t> bytes);
   void FlushOutput();
+  void Stop();
   bool Ensure(std::size_t bytes);
 
   const StreamSettings settings_;
   CByteSink& sink_;
   bool failed_ = false;
+  bool stopped_ = false;
+  std::uint64_t sourceOffset_ = 0;  // of the next byte to decode
+  std::uint64_t decodedUnits_ = 0;  // of the decoded text so far
+  std::uint64_t encodedUnits_ = 0;  // handed to the encoder so far
 
   CStreamDecoder decoder_;
   std::optional<CLineBreakStage> lineBreaks_;

@@ -28,11 +28,12 @@ bool NeedsSwap(CharsetCode code) {
 }  // namespace
 
 std::size_t CStreamDecoder::Decode(const std::uint8_t* bytes, std::size_t size, bool last, char16_t* units,
-                                   std::size_t& consumed) {
+                                   std::size_t& consumed, bool& flagged) {
   consumed = 0;
+  flagged = false;
   std::size_t made = 0;
   if (source_ == kCharsetUtf16 || source_ == kCharsetUtf16Be) {
-    const std::size_t whole = size / 2;
+    std::size_t whole = size / 2;
     if (whole != 0) std::memcpy(units, bytes, 2 * whole);
     if (NeedsSwap(source_)) {
       for (std::size_t at = 0; at < whole; at += kMaxCall) {
@@ -40,6 +41,7 @@ std::size_t CStreamDecoder::Decode(const std::uint8_t* bytes, std::size_t size, 
         engine::SwapByteOrder(units + at, static_cast<std::uint32_t>(2 * part));
       }
     }
+    if (!last && whole != 0 && IsHighSurrogate(units[whole - 1])) --whole;
     consumed = 2 * whole;
     if (last && size % 2 != 0) {
       oddByte_ = true;
@@ -53,7 +55,9 @@ std::size_t CStreamDecoder::Decode(const std::uint8_t* bytes, std::size_t size, 
     if (source_ == kCharsetUtf8) {
       std::uint64_t decoded = 0;
       std::uint32_t used = 0;
-      engine::DecodeUtf8(from, static_cast<std::uint32_t>(part), units + made, decoded, false, &used);
+      const std::int32_t result =
+          engine::DecodeUtf8(from, static_cast<std::uint32_t>(part), units + made, decoded, false, &used);
+      flagged |= (result & CONVERT_INVALID_INPUT) == CONVERT_INVALID_INPUT;
       made += static_cast<std::size_t>(decoded);
       consumed += used;
       if (used < part) {
@@ -67,7 +71,8 @@ std::size_t CStreamDecoder::Decode(const std::uint8_t* bytes, std::size_t size, 
       }
     } else {
       std::uint32_t capacity = static_cast<std::uint32_t>(2 * part);
-      engine::SingleByteToUtf16(source_, from, static_cast<std::uint32_t>(part), units + made, &capacity);
+      flagged |= engine::SingleByteToUtf16(source_, from, static_cast<std::uint32_t>(part), units + made, &capacity) ==
+                 CONVERT_INVALID_INPUT;
       made += part;
       consumed += part;
     }

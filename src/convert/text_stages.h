@@ -23,8 +23,11 @@ class CStreamDecoder {
   // used: all of them, or all but a cut-off character or half unit at the end, which the caller
   // offers again at the start of the next call with the bytes that follow it. With `last` the
   // text ends here: everything is used, a cut-off UTF-8 character ends decoding as it does at
-  // the end of a whole text, and a UTF-16 source's odd last byte is noted (OddByte).
-  std::size_t Decode(const std::uint8_t* bytes, std::size_t size, bool last, char16_t* units, std::size_t& consumed);
+  // the end of a whole text, and a UTF-16 source's odd last byte is noted (OddByte). A UTF-16
+  // high surrogate at the end also waits for the next call, so a pair is never cut in two.
+  // `flagged` is set when the engine found undefined or malformed input among the bytes.
+  std::size_t Decode(const std::uint8_t* bytes, std::size_t size, bool last, char16_t* units, std::size_t& consumed,
+                     bool& flagged);
 
   // A UTF-16 source ended with half a unit.
   bool OddByte() const { return oddByte_; }

@@ -8,6 +8,7 @@ namespace glyphshift {
 
 using CharsetCode = std::int32_t;
 
+inline constexpr CharsetCode kCharsetIso88591 = 0;  // what the byte rules read any other text as
 inline constexpr CharsetCode kCharsetWindows1252 = 18;
 inline constexpr CharsetCode kCharsetUtf8 = 100;
 inline constexpr CharsetCode kCharsetUtf16 = 101;

@@ -112,6 +112,60 @@ inline constexpr Message<Narrow, Narrow, Int, Int> kWriteAccessListFailed{
 inline constexpr Message<Narrow, Narrow, Int, Int> kSetOwnerFailed{
     u"%S.%S:%d - SetNamedSecurityInfo(TAKE OWNERSHIP): Failed with error %d\n"};
 
+// What a conversion could not carry over: warnings after the result line of a converted file,
+// and the reasons of a file left unchanged to protect its content (then counted as failed). The
+// "One" forms are for a count of 1.
+inline constexpr Message<Int64, Wide, Wide, Int64, Int64> kUnencodable{
+    u"Warning: %I64d characters of \"%s\" have no equivalent in %s and were written as \"?\" (first at line %I64d, "
+    u"column %I64d).\n"};
+inline constexpr Message<Wide, Wide, Int64, Int64> kUnencodableOne{
+    u"Warning: 1 character of \"%s\" has no equivalent in %s and was written as \"?\" (at line %I64d, column "
+    u"%I64d).\n"};
+inline constexpr Message<Int64, Wide, Wide, Wide, Int64, Int64> kInvalid{
+    u"Warning: %I64d bytes of \"%s\" are not valid %s and were written as %s (first at line %I64d, column %I64d).\n"};
+inline constexpr Message<Wide, Wide, Wide, Int64, Int64> kInvalidOne{
+    u"Warning: 1 byte of \"%s\" is not valid %s and was written as %s (at line %I64d, column %I64d).\n"};
+inline constexpr Message<Int64, Wide, Wide, Wide, Int64, Int64> kUndefined{
+    u"Warning: %I64d bytes of \"%s\" are not defined in %s and were written as %s (first at line %I64d, column "
+    u"%I64d).\n"};
+inline constexpr Message<Wide, Wide, Wide, Int64, Int64> kUndefinedOne{
+    u"Warning: 1 byte of \"%s\" is not defined in %s and was written as %s (at line %I64d, column %I64d).\n"};
+inline constexpr Message<Wide> kHalfUnit{
+    u"Warning: the last byte of \"%s\" is half a UTF-16 unit and was not converted.\n"};
+inline constexpr Message<Wide> kReadAsLatin1{
+    u"Warning: \"%s\" was read as ISO-8859-1 but uses bytes 0x80-0x9F; its character set is probably another one "
+    u"(see /detect=statistical or /scs=).\n"};
+inline constexpr Message<Wide> kReadsAsUtf16{
+    u"Warning: \"%s\" was read as ISO-8859-1 but looks like UTF-16 without a byte order mark; its character set is "
+    u"probably another one (see /detect=statistical or /scs=).\n"};
+inline constexpr std::u16string_view kWrittenAsReplacement = u"U+FFFD";
+inline constexpr std::u16string_view kWrittenAsQuestionMark = u"\"?\"";
+
+inline constexpr Message<Wide, Wide, Int64, Int64, Int64> kWouldLose{
+    u"Left unchanged: converting \"%s\" to %s would lose %I64d characters (first at line %I64d, column %I64d); "
+    u"/lossy converts it anyway.\n"};
+inline constexpr Message<Wide, Wide, Int64, Int64> kWouldLoseOne{
+    u"Left unchanged: converting \"%s\" to %s would lose 1 character (at line %I64d, column %I64d); /lossy converts "
+    u"it anyway.\n"};
+inline constexpr Message<Int64, Wide, Wide, Int64, Int64> kHoldsInvalid{
+    u"Left unchanged: %I64d bytes of \"%s\" are not valid %s (first at line %I64d, column %I64d); /lossy converts it "
+    u"anyway.\n"};
+inline constexpr Message<Wide, Wide, Int64, Int64> kHoldsInvalidOne{
+    u"Left unchanged: 1 byte of \"%s\" is not valid %s (at line %I64d, column %I64d); /lossy converts it anyway.\n"};
+inline constexpr Message<Int64, Wide, Wide, Int64, Int64> kHoldsUndefined{
+    u"Left unchanged: %I64d bytes of \"%s\" are not defined in %s (first at line %I64d, column %I64d); /lossy "
+    u"converts it anyway.\n"};
+inline constexpr Message<Wide, Wide, Int64, Int64> kHoldsUndefinedOne{
+    u"Left unchanged: 1 byte of \"%s\" is not defined in %s (at line %I64d, column %I64d); /lossy converts it "
+    u"anyway.\n"};
+inline constexpr Message<Wide> kHoldsHalfUnit{
+    u"Left unchanged: the last byte of \"%s\" is half a UTF-16 unit; /lossy converts it anyway.\n"};
+inline constexpr Message<Wide, Int64> kSkippedNotText{
+    u"Skipped: \"%s\" is not a text file (binary data at byte %I64d).\n"};
+inline constexpr Message<Wide, Int64> kNotText{
+    u"Left unchanged: \"%s\" is not a text file (binary data at byte %I64d); /binary converts it anyway.\n"};
+inline constexpr Message<Wide> kSourceChanged{u"Left unchanged: \"%s\" changed while it was being converted.\n"};
+
 // The message boxes of the dialog: text and caption.
 struct BoxText {
   std::u16string_view text;
@@ -120,6 +174,11 @@ struct BoxText {
 inline constexpr BoxText kWriteErrorBox{u"An Error occured during file creation.", u"Error"};
 inline constexpr BoxText kFinishedBox{u"Conversion finished!", u"Finished"};
 inline constexpr BoxText kOutOfMemoryBox{kOutOfMemoryText, u"Out of memory"};
+// A finished conversion with warnings: the box's text, an empty line, the warning lines.
+inline constexpr Message<Wide, Wide> kFinishedWithWarnings{u"%s\n\n%s"};
+// A file left unchanged in the dialog's run: why, and the question whether to convert anyway.
+inline constexpr Message<Wide> kConvertAnyway{u"%s\nConvert it anyway?"};
+inline constexpr std::u16string_view kLeftUnchangedCaption = u"Left unchanged";
 
 // ---- The command line, the set names, filter mode and progress ----
 

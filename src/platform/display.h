@@ -17,4 +17,11 @@ using MessageBoxHandler = void (*)(std::u16string_view text, std::u16string_view
 // The GUI module registers how message boxes are shown once it is loaded.
 void SetMessageBoxHandler(MessageBoxHandler handler);
 
+// A modal question with the answers Yes and No; dialog mode only. True for Yes. Without a way
+// to ask (no GUI module), the answer is No.
+bool AskQuestion(std::u16string_view text, std::u16string_view caption);
+
+using QuestionHandler = bool (*)(std::u16string_view text, std::u16string_view caption);
+void SetQuestionHandler(QuestionHandler handler);
+
 }  // namespace glyphshift::platform

@@ -79,6 +79,15 @@ struct FileStatus {
   FileId id;
   std::uint64_t size = 0;
   std::uint32_t permissions = 0;  // mode & 07777 on POSIX
+  // When the content, and when the content or the attributes, last changed: in the platform's
+  // own ticks, for telling whether a file changed since it was looked at.
+  std::uint64_t modified = 0;
+  std::uint64_t changed = 0;
+
+  // The same file, of the same size and untouched since.
+  bool Unchanged(const FileStatus& before) const {
+    return id == before.id && size == before.size && modified == before.modified && changed == before.changed;
+  }
 };
 
 // An open directory, and the path text it was reached by.
@@ -171,6 +180,8 @@ class FileSystem {
 
   // ---- files ----
   virtual SysError Status(const CDirectory& directory, const std::u16string& name, FileStatus& status) = 0;
+  // The status of an open file, as it is now.
+  virtual SysError StatusOfOpen(const CFile& file, FileStatus& status) = 0;
   // Opens a regular file for reading, without following a link (ELOOP). A directory is EISDIR,
   // anything else that is no regular file EINVAL; a FIFO never blocks.
   virtual SysError OpenFile(const CDirectory& directory, const std::u16string& name, CFile& file) = 0;

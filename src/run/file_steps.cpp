@@ -71,18 +71,26 @@ std::unique_ptr<CFileRun> RefusedFile(Result result, std::u16string_view display
   return file;
 }
 
+ReportedFile Reported(const RunSettings& settings, const CFileRun& file) {
+  return {file.displayName, file.facts.charset, settings.destinationCharset, file.listed};
+}
+
 std::unique_ptr<CFileRun> PrepareFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
-                                      std::u16string_view destinationPath, std::u16string_view displayName) {
+                                      std::u16string_view destinationPath, std::u16string_view displayName,
+                                      bool listed) {
   const RunSettings& settings = run.settings;
   RunProgress().BeginFile(displayName, source.error ? 0 : source.file.status.size);
   auto file = std::make_unique<CFileRun>();
   file->displayName = displayName;
+  file->listed = listed;
   file->facts = {settings.sourceCharset, settings.sourceCharsetName};
   if (settings.autoDetectSource) {
     const SourceDetection detected = DetectSourceCharset(source, settings.detectionMethod);
     if (!ReportDetection(settings, detected, sourceLocation.path)) return RefusedFile(Result::ReadError, displayName);
     file->facts.charset = detected.code;
     if (const char16_t* name = CharsetNameFromCode(detected.code)) file->facts.charsetName = name;
+    // The byte rules read what they cannot place as ISO-8859-1, its Windows relatives included.
+    file->guessedLatin1 = detected.code == kCharsetIso88591 && detected.outcome != DetectionOutcome::Statistical;
   }
   if (settings.output.logLevel != 0) {
     Print(msg::kProcessFileTrace, "ProcessFile", sourceLocation.path, destinationPath, file->facts.charsetName,
@@ -92,7 +100,7 @@ std::unique_ptr<CFileRun> PrepareFile(CRun& run, OpenedSource& source, const Fil
 }
 
 std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
-                                    const FileLocation& destination, std::u16string_view displayName) {
+                                    const FileLocation& destination, std::u16string_view displayName, bool listed) {
   const RunSettings& settings = run.settings;
   if (run.log.IsAt(destination)) {
     Print(msg::kDestinationIsTheLog, destination.path);
@@ -102,48 +110,58 @@ std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileL
     Print(msg::kDestinationWrittenByRun, displayName, destination.path);
     return RefusedFile(Result::WriteError, displayName);
   }
-  std::unique_ptr<CFileRun> file = PrepareFile(run, source, sourceLocation, destination.path, displayName);
+  std::unique_ptr<CFileRun> file = PrepareFile(run, source, sourceLocation, destination.path, displayName, listed);
   if (file->result != Result::Converted) return file;
-  ConversionReport report;
   file->result = ConvertToStaged(settings.conversion, source, sourceLocation, destination, file->facts.charset,
                                  settings.destinationCharsetName, settings.destinationCharset, &file->sourceSize,
-                                 file->converted, report);
-  ReportProblem(settings, report);
+                                 file->converted, file->report, file->guessedLatin1);
+  const ReportedFile reported = Reported(settings, *file);
+  ReportProblem(settings, file->report, reported);
+  file->skipped = SkipsFile(file->report, reported);
   return file;
 }
 
 bool FinishFile(CRun& run, CFileRun& file) {
+  if (file.skipped) {
+    RunProgress().EndFile();
+    if (file.done) file.done(nullptr, true);
+    return false;
+  }
   std::uint64_t destinationSize = 0;
   WrittenFile written;
   Result result = file.result;
   if (result == Result::Converted) {
-    ConversionReport report;
+    ConversionReport completion;
     result = file.standardOutput
-                 ? DeliverToStandardOutput(*file.standardOutput, &destinationSize, report)
-                 : CompleteConversion(run.settings.conversion, file.converted, &destinationSize, &written, report);
-    ReportProblem(run.settings, report);
-    if (result == Result::Converted) ReportFinished(run.settings);
+                 ? DeliverToStandardOutput(*file.standardOutput, &destinationSize, completion)
+                 : CompleteConversion(run.settings.conversion, file.converted, &destinationSize, &written, completion);
+    ReportProblem(run.settings, completion, Reported(run.settings, file));
   }
+  const std::u16string warnings =
+      result == Result::Converted ? LossWarnings(file.report, Reported(run.settings, file)) : std::u16string();
+  if (result == Result::Converted) ReportFinished(run.settings, warnings);
   RunProgress().EndFile();
   if (result != Result::Converted) {
     CountFailure(run.summary, result, file.displayName);
-    if (file.done) file.done(nullptr);
+    if (file.done) file.done(nullptr, false);
     return false;
   }
   PrintSuccess(run.summary, file.sourceSize, destinationSize, file.displayName);
+  PrintMessageText(warnings);
   // Standard output is no file: nothing to remember, nobody to hand it to.
   if (written.handle.IsValid()) {
     run.written.insert(written.id);
     run.handOver.Apply(file.converted.destination, written);
   }
-  if (file.done) file.done(&written);
+  if (file.done) file.done(&written, false);
   return true;
 }
 
-bool ConvertFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation, const FileLocation& destination,
-                 std::u16string_view displayName) {
-  const std::unique_ptr<CFileRun> file = StartFile(run, source, sourceLocation, destination, displayName);
-  return FinishFile(run, *file);
+std::unique_ptr<CFileRun> ConvertFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
+                                      const FileLocation& destination, std::u16string_view displayName) {
+  std::unique_ptr<CFileRun> file = StartFile(run, source, sourceLocation, destination, displayName, false);
+  FinishFile(run, *file);
+  return file;
 }
 
 }  // namespace glyphshift

@@ -10,6 +10,7 @@
 
 #include "convert/process_file.h"
 #include "platform/streams.h"
+#include "run/file_report.h"
 #include "run/run_state.h"
 
 namespace glyphshift {
@@ -30,27 +31,35 @@ void CountFailure(RunSummary& summary, Result result, std::u16string_view displa
 // One file of a run between its conversion and its result line.
 struct CFileRun {
   Result result = Result::Converted;  // of the conversion so far; a failure was reported already
+  bool skipped = false;               // not converted, and counted in neither total (reported)
   CConvertedFile converted;
+  ConversionReport report;  // what the conversion could not carry over
   SourceFacts facts;
+  bool guessedLatin1 = false;  // the source's set is the byte rules' fallback
   std::u16string displayName;
+  bool listed = false;  // found in a listing, not named
   std::uint64_t sourceSize = 0;
   // Converted for standard output rather than into `converted`: the whole text, handed over
   // only once it is complete, so a failure leaves nothing half-written in a pipe.
   std::unique_ptr<platform::CSpool> standardOutput;
-  // Called once the file has its name (with it) or could not get it (with null).
-  std::function<void(WrittenFile*)> done;
+  // Called once the file has its name (with it) or could not get it (with null; `skipped` when
+  // it was passed over rather than failed).
+  std::function<void(WrittenFile* written, bool skipped)> done;
 };
 
 // What every file takes before its conversion: the progress line's note, detection of the source
 // set when asked to (a set that cannot be converted gives a refused file), the trace line.
+// `listed`: the source was found in a listing (a file there that is no text is skipped, a named
+// one is refused).
 std::unique_ptr<CFileRun> PrepareFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
-                                      std::u16string_view destinationPath, std::u16string_view displayName);
+                                      std::u16string_view destinationPath, std::u16string_view displayName,
+                                      bool listed);
 
 // Detects the source set when asked to and converts the opened source into a staged file for
 // `destination`; a destination that is the run's log is refused. A failure is reported, and
 // kept in the result for FinishFile to count.
 std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
-                                    const FileLocation& destination, std::u16string_view displayName);
+                                    const FileLocation& destination, std::u16string_view displayName, bool listed);
 
 // A file refused before its conversion (its reason already printed), to be counted in turn.
 std::unique_ptr<CFileRun> RefusedFile(Result result, std::u16string_view displayName);
@@ -60,8 +69,11 @@ std::unique_ptr<CFileRun> RefusedFile(Result result, std::u16string_view display
 // failed one; then calls its `done`. Returns whether it succeeded.
 bool FinishFile(CRun& run, CFileRun& file);
 
-// Both for one file.
-bool ConvertFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation, const FileLocation& destination,
-                 std::u16string_view displayName);
+// Both for one file a person named; the file's record, as it ended.
+std::unique_ptr<CFileRun> ConvertFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
+                                      const FileLocation& destination, std::u16string_view displayName);
+
+// How the run's report names the file.
+ReportedFile Reported(const RunSettings& settings, const CFileRun& file);
 
 }  // namespace glyphshift

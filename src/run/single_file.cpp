@@ -74,7 +74,24 @@ std::optional<Result> ConvertSingleFile(CRun& run, const std::u16string& sourceS
     const std::u16string name = DestinationName(sourceName, settings.destinationCharsetName, insertName);
     destination.LocateDerived(directory, name, JoinPath(directory, name));
   }
-  ConvertFile(run, source.source, source.location, destination.location, sourceName);
+  const RunSummary before = run.summary;
+  const std::unique_ptr<CFileRun> file =
+      ConvertFile(run, source.source, source.location, destination.location, sourceName);
+  // The dialog's run asks about a file it left unchanged to protect its content, and converts
+  // it anyway when the person says so: in place of the refused attempt.
+  if (file->result == Result::LeftUnchanged && AskToConvertAnyway(settings, file->report, Reported(settings, *file))) {
+    RunSettings anyway = settings;
+    anyway.conversion.lossPolicy = LossPolicy::Lossy;
+    anyway.conversion.binaryAllowed = true;
+    CRun again(anyway);
+    const std::optional<Result> early = ConvertSingleFile(again, sourceSpec);
+    run.summary = before;
+    run.summary.convertedCount += again.summary.convertedCount;
+    run.summary.failedCount += again.summary.failedCount;
+    run.summary.totalSourceBytes += again.summary.totalSourceBytes;
+    if (again.summary.failedCount != 0) run.summary.lastResult = again.summary.lastResult;
+    return early;
+  }
   return std::nullopt;
 }
 

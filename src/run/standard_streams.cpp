@@ -28,14 +28,14 @@ std::unique_ptr<CFileRun> StartFileForStandardOutput(CRun& run, OpenedSource& so
                                                      const FileLocation& sourceLocation,
                                                      std::u16string_view displayName) {
   const RunSettings& settings = run.settings;
-  std::unique_ptr<CFileRun> file = PrepareFile(run, source, sourceLocation, msg::kStandardOutputName, displayName);
+  std::unique_ptr<CFileRun> file =
+      PrepareFile(run, source, sourceLocation, msg::kStandardOutputName, displayName, false);
   if (file->result != Result::Converted) return file;
   file->standardOutput = std::make_unique<platform::CSpool>();
   CSpoolSink sink(*file->standardOutput);
-  ConversionReport report;
   file->result = ConvertToSink(settings.conversion, source, file->facts.charset, settings.destinationCharsetName,
-                               settings.destinationCharset, sink, &file->sourceSize, report);
-  ReportProblem(settings, report);
+                               settings.destinationCharset, sink, &file->sourceSize, file->report, file->guessedLatin1);
+  ReportProblem(settings, file->report, Reported(settings, *file));
   return file;
 }
 

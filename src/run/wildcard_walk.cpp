@@ -108,7 +108,7 @@ class CDirectoryScan {
   bool Visit(std::size_t index);
   void StackSubdirectories();
   void Convert(std::size_t index);
-  void Finished(std::size_t index, WrittenFile* written);
+  void Finished(std::size_t index, WrittenFile* written, bool skipped);
   void AddToBatch(std::size_t index, std::unique_ptr<CFileRun> file);
   bool PrepareDestinations();
   void Refuse(std::size_t index, const std::u16string& destination);
@@ -203,7 +203,7 @@ void CDirectoryScan::Refuse(std::size_t index, const std::u16string& destination
 // Every file goes through the batch, failed ones too, so results are counted in file order.
 void CDirectoryScan::AddToBatch(std::size_t index, std::unique_ptr<CFileRun> file) {
   states_[index] = State::Converting;
-  file->done = [this, index](WrittenFile* written) { Finished(index, written); };
+  file->done = [this, index](WrittenFile* written, bool skipped) { Finished(index, written, skipped); };
   walk_.batch->Add(std::move(file));
 }
 
@@ -249,14 +249,14 @@ void CDirectoryScan::Convert(std::size_t index) {
   FileLocation destination{destinationError_ ? nullptr : destinationDirectory_, destinationName,
                            JoinPath(destinationDir, destinationName), destinationError_, false};
 
-  AddToBatch(index, StartFile(walk_.run, opened, source, destination, entry.name));
+  AddToBatch(index, StartFile(walk_.run, opened, source, destination, entry.name, true));
 }
 
-// A file's conversion ended: converted and named (`written`), or failed.
-void CDirectoryScan::Finished(std::size_t index, WrittenFile* written) {
+// A file's conversion ended: converted and named (`written`), skipped, or failed.
+void CDirectoryScan::Finished(std::size_t index, WrittenFile* written, bool skipped) {
   if (written == nullptr) {
     states_[index] = State::Failed;
-    if (settings_.errorStop) stopped_ = true;
+    if (settings_.errorStop && !skipped) stopped_ = true;
     return;
   }
   states_[index] = State::Done;

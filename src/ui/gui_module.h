@@ -15,7 +15,7 @@ inline constexpr int kDialogConvert = 1;
 inline constexpr int kDialogCancel = 2;
 inline constexpr int kDialogUnavailable = 0;  // no display or no GUI module
 
-inline constexpr std::uint32_t kGuiModuleVersion = 3;
+inline constexpr std::uint32_t kGuiModuleVersion = 4;
 
 struct GuiModule {
   std::uint32_t version;  // kGuiModuleVersion
@@ -28,6 +28,8 @@ struct GuiModule {
   // A modal message box; icon 0 information, 1 error.
   void (*showMessageBox)(const char16_t* text, std::size_t textLength, const char16_t* caption,
                          std::size_t captionLength, int icon);
+  // A modal question with Yes and No (No preselected); true for Yes.
+  bool (*askQuestion)(const char16_t* text, std::size_t textLength, const char16_t* caption, std::size_t captionLength);
 };
 
 }  // namespace glyphshift::ui

@@ -84,6 +84,12 @@ const std::vector<std::u16string> kExpectedLines = {
     u"\t\tLists every character set with its other names.",
     u"morfex -h | --help | --version",
     u"\t\tPrints this text, or the version.",
+    u"",
+    u"Flags that protect the content of files:",
+    u"",
+    u"/lossy\t\tConvert also where text would be lost, in place and with /move too",
+    u"/strict\t\tConvert nothing that would lose text, not even into a new file",
+    u"/binary\t\tConvert files that are not text (binary data) too",
 };
 
 std::u16string Described(std::u16string_view version, std::u16string_view charsets, std::u16string_view eol) {

@@ -43,7 +43,7 @@ class ProcessFileTest : public support::TempDirTest {
     CDestinationPlace place;
     place.LocateNamed(destination);
     o.result = ProcessFile(settings_, named.source, named.location, place.location, from, NameOf(to), to, &o.sourceSize,
-                           &o.destinationSize, o.report);
+                           &o.destinationSize, o.report, nullptr, guessedLatin1_);
     return o;
   }
 
@@ -56,6 +56,7 @@ class ProcessFileTest : public support::TempDirTest {
   Bytes Out() { return support::ReadFileBytes(dir_.Native("out")).value_or(Bytes{0xDE, 0xAD}); }
 
   ConversionSettings settings_;
+  bool guessedLatin1_ = false;  // the source's set is the byte rules' fallback
 };
 
 }  // namespace glyphshift::testing_support

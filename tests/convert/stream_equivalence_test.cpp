@@ -49,7 +49,8 @@ std::u16string DecodeInPieces(CharsetCode code, const Bytes& raw, const std::vec
     at += pieces[i];
     std::u16string out(pending.size() + 1, u'\0');
     std::size_t consumed = 0;
-    out.resize(decoder.Decode(pending.data(), pending.size(), i + 1 == pieces.size(), out.data(), consumed));
+    bool flagged = false;
+    out.resize(decoder.Decode(pending.data(), pending.size(), i + 1 == pieces.size(), out.data(), consumed, flagged));
     units += out;
     pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(consumed));
   }

@@ -18,3 +18,8 @@ glyphshift_add_test(fast_path_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fast_path_test.cpp
   LIBS glyphshift_engine
   LABELS unit)
+
+glyphshift_add_test(text_scan_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/text_scan_test.cpp
+  LIBS glyphshift_engine
+  LABELS unit)

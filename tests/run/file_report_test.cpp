@@ -32,8 +32,8 @@ std::pair<std::string, std::vector<std::u16string>> Shown(const ConversionReport
     Boxes().push_back(std::u16string(caption) + u": " + std::u16string(text));
   });
   ::testing::internal::CaptureStdout();
-  ReportProblem(settings, report);
-  if (report.problem == Problem::None) ReportFinished(settings);
+  ReportProblem(settings, report, {u"x.txt", kCharsetIso88591, kCharsetUtf8, false});
+  if (report.problem == Problem::None) ReportFinished(settings, {});
   platform::FlushStreams();
   const std::string printed = ::testing::internal::GetCapturedStdout();
   platform::SetMessageBoxHandler(nullptr);
@@ -97,6 +97,46 @@ TEST(FileReport, LinesAndBoxesForEachProblem) {
     EXPECT_EQ(printed, c.printed) << static_cast<int>(c.report.problem) << " in mode " << static_cast<int>(c.mode);
     EXPECT_EQ(boxes, c.boxes) << static_cast<int>(c.report.problem) << " in mode " << static_cast<int>(c.mode);
   }
+}
+
+// The dialog's run shows a converted file's warnings in its box, and asks about a file it left
+// unchanged to protect its content (a file that changed meanwhile is no question).
+TEST(FileReport, DialogShowsWarningsAndAsksWhetherToConvertAnyway) {
+  RunSettings dialog;
+  dialog.uiMode = true;
+  ConversionReport lossy = Report(Problem::None);
+  lossy.losses.unencodable = {2, 5, {3, 4}};
+  const ReportedFile file{u"u.txt", kCharsetUtf8, kCharsetIso88591, false};
+  Boxes().clear();
+  platform::SetMessageBoxHandler([](std::u16string_view text, std::u16string_view, platform::MessageBoxIcon) {
+    Boxes().push_back(std::u16string(text));
+  });
+  ReportFinished(dialog, LossWarnings(lossy, file));
+  platform::SetMessageBoxHandler(nullptr);
+  EXPECT_EQ(Boxes(), std::vector<std::u16string>{u"Conversion finished!\n\nWarning: 2 characters of \"u.txt\" have no "
+                                                 u"equivalent in ISO-8859-1 and were written as \"?\" (first at line "
+                                                 u"3, column 4).\n"});
+
+  static std::u16string asked;
+  static bool answer = false;
+  platform::SetQuestionHandler([](std::u16string_view text, std::u16string_view) {
+    asked = text;
+    return answer;
+  });
+  lossy.problem = Problem::WouldLose;
+  for (const bool yes : {false, true}) {
+    answer = yes;
+    EXPECT_EQ(AskToConvertAnyway(dialog, lossy, file), yes);
+  }
+  EXPECT_EQ(asked,
+            u"Left unchanged: converting \"u.txt\" to ISO-8859-1 would lose 2 characters (first at line 3, "
+            u"column 4); /lossy converts it anyway.\n\nConvert it anyway?");
+  asked.clear();
+  EXPECT_FALSE(AskToConvertAnyway(dialog, Report(Problem::SourceChanged), file));
+  RunSettings console;
+  EXPECT_FALSE(AskToConvertAnyway(console, lossy, file));
+  EXPECT_TRUE(asked.empty()) << "asked outside the dialog, or about a changed file";
+  platform::SetQuestionHandler(nullptr);
 }
 
 }  // namespace

@@ -103,6 +103,10 @@ platform::SysError FaultyFiles::Status(const platform::CDirectory& directory, co
   return real_->Status(directory, name, status);
 }
 
+platform::SysError FaultyFiles::StatusOfOpen(const platform::CFile& file, platform::FileStatus& status) {
+  return real_->StatusOfOpen(file, status);
+}
+
 platform::SysError FaultyFiles::OpenFile(const platform::CDirectory& directory, const std::u16string& name,
                                          platform::CFile& file) {
   if (auto fault = Take(FileOp::Read)) return fault;
@@ -121,7 +125,9 @@ platform::SysError FaultyFiles::ReadFile(const platform::CFile& file, std::uint6
     got = 0;
     return fault;
   }
-  return real_->ReadFile(file, offset, data, size, got);
+  const platform::SysError error = real_->ReadFile(file, offset, data, size, got);
+  if (afterRead_) afterRead_(file);
+  return error;
 }
 
 platform::SysError FaultyFiles::MapFile(const platform::CFile& file, std::uint64_t offset, std::size_t size,

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/files.h"
@@ -48,6 +49,9 @@ class FaultyFiles final : public platform::FileSystem {
   void FailRead(int code, int afterCalls = 0) { Fail(FileOp::Read, code, afterCalls, "read"); }
   // Ends every fault; later calls forward again.
   void Heal();
+  // Runs `action` after every read of a file (not after a mapping): to change a file while the
+  // program reads it, at a known moment instead of a race.
+  void AfterRead(std::function<void(const platform::CFile&)> action) { afterRead_ = std::move(action); }
 
   // Calls of `op` so far, failed ones included.
   int Calls(FileOp op) const { return slot(op).calls; }
@@ -63,6 +67,7 @@ class FaultyFiles final : public platform::FileSystem {
   platform::SysError IsBelow(const platform::CDirectory& inner, const platform::FileId& outer, bool& below) override;
   platform::SysError Status(const platform::CDirectory& directory, const std::u16string& name,
                             platform::FileStatus& status) override;
+  platform::SysError StatusOfOpen(const platform::CFile& file, platform::FileStatus& status) override;
   platform::SysError OpenFile(const platform::CDirectory& directory, const std::u16string& name,
                               platform::CFile& file) override;
   platform::SysError OpenForReplacing(const platform::CDirectory& directory, const std::u16string& name,
@@ -108,6 +113,7 @@ class FaultyFiles final : public platform::FileSystem {
   std::array<Slot, static_cast<std::size_t>(FileOp::Count)> slots_{};
   platform::FileSystem* real_;
   platform::FileSystem* previous_;
+  std::function<void(const platform::CFile&)> afterRead_;
 };
 
 }  // namespace glyphshift::support

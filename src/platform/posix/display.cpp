@@ -9,6 +9,7 @@ namespace glyphshift::platform {
 
 namespace {
 MessageBoxHandler gHandler = nullptr;
+QuestionHandler gQuestionHandler = nullptr;
 
 bool IsSet(const char* name) {
   const char* value = std::getenv(name);
@@ -31,6 +32,12 @@ void ShowMessageBox(std::u16string_view text, std::u16string_view caption, Messa
   if (!line.ends_with(u'\n')) line += u'\n';
   WriteText(StdStream::Error, line);
   FlushStreams();
+}
+
+void SetQuestionHandler(QuestionHandler handler) { gQuestionHandler = handler; }
+
+bool AskQuestion(std::u16string_view text, std::u16string_view caption) {
+  return gQuestionHandler != nullptr && gQuestionHandler(text, caption);
 }
 
 }  // namespace glyphshift::platform

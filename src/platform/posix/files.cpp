@@ -44,11 +44,17 @@ EntryType TypeOf(mode_t mode) {
   return EntryType::Other;
 }
 
+std::uint64_t Nanoseconds(const struct timespec& t) {
+  return static_cast<std::uint64_t>(t.tv_sec) * 1000000000u + static_cast<std::uint64_t>(t.tv_nsec);
+}
+
 FileStatus StatusOf(const struct stat& st) {
   return {TypeOf(st.st_mode),
           {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)},
           static_cast<std::uint64_t>(st.st_size),
-          static_cast<std::uint32_t>(st.st_mode & 07777)};
+          static_cast<std::uint32_t>(st.st_mode & 07777),
+          Nanoseconds(st.st_mtim),
+          Nanoseconds(st.st_ctim)};
 }
 
 std::u16string JoinForMessages(const std::u16string& directory, const std::u16string& name) {
@@ -160,6 +166,7 @@ class CPosixFileSystem final : public FileSystem {
   SysError IsBelow(const CDirectory& inner, const FileId& outer, bool& below) override;
 
   SysError Status(const CDirectory& directory, const std::u16string& name, FileStatus& status) override;
+  SysError StatusOfOpen(const CFile& file, FileStatus& status) override;
   SysError OpenFile(const CDirectory& directory, const std::u16string& name, CFile& file) override;
   SysError ReadFile(const CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
                     std::size_t& got) override;
@@ -309,6 +316,13 @@ SysError CPosixFileSystem::Status(const CDirectory& directory, const std::u16str
     if (errno == ENOENT) return {};
     return Errno("stat");
   }
+  status = StatusOf(st);
+  return {};
+}
+
+SysError CPosixFileSystem::StatusOfOpen(const CFile& file, FileStatus& status) {
+  struct stat st {};
+  if (::fstat(static_cast<int>(file.handle.Get()), &st) != 0) return {errno, "fstat"};
   status = StatusOf(st);
   return {};
 }

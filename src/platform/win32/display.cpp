@@ -8,6 +8,7 @@ namespace glyphshift::platform {
 
 namespace {
 MessageBoxHandler g_handler = nullptr;
+QuestionHandler g_questionHandler = nullptr;
 }  // namespace
 
 // A Windows program always has a desktop; a session without one (a service) has no screen.
@@ -26,6 +27,17 @@ void ShowMessageBox(std::u16string_view text, std::u16string_view caption, Messa
   MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(textZ.c_str()),
               reinterpret_cast<const wchar_t*>(captionZ.c_str()),
               MB_OK | MB_SETFOREGROUND | (icon == MessageBoxIcon::Error ? MB_ICONERROR : MB_ICONINFORMATION));
+}
+
+void SetQuestionHandler(QuestionHandler handler) { g_questionHandler = handler; }
+
+bool AskQuestion(std::u16string_view text, std::u16string_view caption) {
+  if (g_questionHandler != nullptr) return g_questionHandler(text, caption);
+  const std::u16string textZ(text);
+  const std::u16string captionZ(caption);
+  return MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(textZ.c_str()),
+                     reinterpret_cast<const wchar_t*>(captionZ.c_str()),
+                     MB_YESNO | MB_DEFBUTTON2 | MB_SETFOREGROUND | MB_ICONWARNING) == IDYES;
 }
 
 }  // namespace glyphshift::platform

@@ -97,6 +97,13 @@ SysError StatusOfHandle(HANDLE handle, FileStatus& status) {
   } else {
     status.permissions = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
   }
+  status.modified =
+      static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32 | info.ftLastWriteTime.dwLowDateTime;
+  // The change time (attributes included) where the file system keeps one.
+  FILE_BASIC_INFO basic{};
+  if (GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) {
+    status.changed = static_cast<std::uint64_t>(basic.ChangeTime.QuadPart);
+  }
   return {};
 }
 
@@ -239,6 +246,9 @@ class CWin32FileSystem final : public FileSystem {
   SysError IsBelow(const CDirectory& inner, const FileId& outer, bool& below) override;
 
   SysError Status(const CDirectory& directory, const std::u16string& name, FileStatus& status) override;
+  SysError StatusOfOpen(const CFile& file, FileStatus& status) override {
+    return StatusOfHandle(reinterpret_cast<HANDLE>(file.handle.Get()), status);
+  }
   SysError OpenFile(const CDirectory& directory, const std::u16string& name, CFile& file) override;
   SysError ReadFile(const CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
                     std::size_t& got) override {

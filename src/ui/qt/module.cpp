@@ -111,7 +111,21 @@ void ShowMessageBoxEntry(const char16_t* text, std::size_t textLength, const cha
   box.exec();
 }
 
-constexpr GuiModule kModule = {kGuiModuleVersion, &RunMainDialogEntry, &RunHelpWindowEntry, &ShowMessageBoxEntry};
+bool AskQuestionEntry(const char16_t* text, std::size_t textLength, const char16_t* caption,
+                      std::size_t captionLength) {
+  ApplicationScope application;
+  std::u16string whyUnavailable;
+  if (!application.Start(whyUnavailable)) return false;
+  QMessageBox box(QMessageBox::Warning, ToQString({caption, captionLength}), ToQString({text, textLength}),
+                  QMessageBox::Yes | QMessageBox::No);
+  box.setDefaultButton(QMessageBox::No);
+  box.setFont(DialogFont());
+  if (const SnapshotRequest snapshot = SnapshotRequestFromEnvironment()) ScheduleSnapshots(box, snapshot);
+  return box.exec() == QMessageBox::Yes;
+}
+
+constexpr GuiModule kModule = {kGuiModuleVersion, &RunMainDialogEntry, &RunHelpWindowEntry, &ShowMessageBoxEntry,
+                               &AskQuestionEntry};
 
 }  // namespace
 }  // namespace glyphshift::ui

@@ -190,5 +190,30 @@ TEST_F(MorfexWindows, FilterModeWritesTheTextAloneToStandardOutput) {
   EXPECT_THAT(run.err, HasSubstr("Success: [0 bytes + 3 Bytes] (standard input)\r\n"));
 }
 
+// Nothing lost in silence, on Windows as on Linux: a lossy conversion into a new file warns, in
+// place it leaves the file as it is (exit 7); a file that is no text is skipped in a listing.
+TEST_F(MorfexWindows, LossyAndBinaryFilesAreProtected) {
+  Write("u.txt", "caf\xC3\xA9 \xE2\x82\xAC\r\n");
+  WindowsRun run = Run(u"u.txt /scs=utf-8 /dcs=iso-8859-1 /replace");
+  EXPECT_EQ(run.exitCode, 7u);
+  EXPECT_THAT(run.out,
+              HasSubstr("Left unchanged: converting \"u.txt\" to ISO-8859-1 would lose 1 character (at line 1, "
+                        "column 6); /lossy converts it anyway.\r\nError 7: Conversion of \"u.txt\" failed.\r\n"));
+  EXPECT_EQ(Read("u.txt"), "caf\xC3\xA9 \xE2\x82\xAC\r\n");
+  run = Run(u"u.txt /scs=utf-8 /dcs=iso-8859-1 /output=new.txt");
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_THAT(run.out, HasSubstr("] u.txt\r\nWarning: 1 character of \"u.txt\" has no equivalent in ISO-8859-1"));
+  EXPECT_EQ(Read("new.txt"), "caf\xE9 ?\r\n");
+
+  std::filesystem::create_directory(dir_.Native("w"));
+  Write("w/a.png", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
+  Write("w/t.txt", "text\r\n");
+  run = Run(u"w\\* /dcs=utf-16 /replace");
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_THAT(run.out, HasSubstr("Skipped: \"a.png\" is not a text file (binary data at byte 8).\r\n"));
+  EXPECT_THAT(run.out, HasSubstr("1 file(s) successfully converted with total size of 6 Bytes\r\n0 file(s) failed"));
+  EXPECT_EQ(Read("w/a.png"), std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
+}
+
 }  // namespace
 }  // namespace glyphshift::e2e
