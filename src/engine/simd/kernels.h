@@ -45,10 +45,11 @@ Utf8EncodeRun EncodeUtf8TwoByteBlocks(const char16_t* source, std::uint32_t unit
 std::uint32_t DecodeSingleBytesAvx512(const char16_t* table, const std::uint8_t* source, std::uint32_t count,
                                       char16_t* destination, bool& undefined) noexcept;
 
-// Encodes 32-unit blocks through the first 256 entries of a filled ReverseTable while every
-// unit of a block is below 0x100; returns the units encoded (a multiple of 32).
-std::uint32_t EncodeLatinUnitsAvx512(const std::uint8_t* reverse, const char16_t* source, std::uint32_t count,
-                                     std::uint8_t* destination) noexcept;
+// Encodes 64-unit blocks through a filled ReverseTable while the units of a block lie in at most
+// four of its 256-unit pages (U+0000..U+00FF, U+0400..U+04FF, ...), as the text of one script
+// does; returns the units encoded (a multiple of 64).
+std::uint32_t EncodeUnitsByPageAvx512(const std::uint8_t* reverse, const char16_t* source, std::uint32_t count,
+                                      std::uint8_t* destination) noexcept;
 
 // Decodes 64-byte blocks from the start of `source` while each holds only ASCII and whole 1- to
 // 3-byte sequences and 64 (size query, `destination` null) or 66 (converting) bytes are left; a
