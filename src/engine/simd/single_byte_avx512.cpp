@@ -71,7 +71,10 @@ GLYPHSHIFT_AVX512 std::uint32_t DecodeSingleBytesAvx512(const char16_t* table, c
     // One ordinary block, then on from where the output is 64-byte aligned (rewriting a few units).
     undefinedBytes |= DecodeBlock<false>(t, source, destination);
     i = static_cast<std::uint32_t>((64 - address % 64) % 64 / 2);
-    for (; count - i >= 64; i += 64) undefinedBytes |= DecodeBlock<true>(t, source + i, destination + i);
+    for (; count - i >= 64; i += 64) {
+      _mm_prefetch(reinterpret_cast<const char*>(source + i) + kInputPrefetchBytes, _MM_HINT_T0);
+      undefinedBytes |= DecodeBlock<true>(t, source + i, destination + i);
+    }
     _mm_sfence();  // the streamed stores are seen before what follows
   } else {
     for (; count - i >= 64; i += 64) undefinedBytes |= DecodeBlock<false>(t, source + i, destination + i);
@@ -89,6 +92,8 @@ GLYPHSHIFT_AVX512 std::uint32_t EncodeUnitsByPageAvx512(const std::uint8_t* reve
   const __m512i highBytes = _mm512_add_epi8(lowBytes, _mm512_set1_epi8(1));
   std::uint32_t i = 0;
   for (; count - i >= 64; i += 64) {
+    _mm_prefetch(reinterpret_cast<const char*>(source + i) + kInputPrefetchBytes, _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(source + i) + kInputPrefetchBytes + 64, _MM_HINT_T0);
     const __m512i a = _mm512_loadu_si512(source + i), b = _mm512_loadu_si512(source + i + 32);
     // The units' low bytes index a page, their high bytes name it: one byte permute each.
     const __m512i index = _mm512_permutex2var_epi8(a, lowBytes, b);
