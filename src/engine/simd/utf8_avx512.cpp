@@ -144,6 +144,11 @@ class CStreamedOutput {
 
   // Where the next output byte goes.
   GLYPHSHIFT_AVX512_UTF8 std::uint8_t* Next() { return stage_ + fill_; }
+  // The first `count` bytes of `bytes` next; the stage has room for all 64.
+  GLYPHSHIFT_AVX512_UTF8 void Store(__m512i bytes, unsigned count) {
+    _mm512_storeu_si512(Next(), bytes);
+    Advance(count);
+  }
   GLYPHSHIFT_AVX512_UTF8 void Advance(unsigned bytes) {
     fill_ += bytes;
     if (fill_ >= kStageBytes) Drain();
@@ -192,6 +197,10 @@ class CDirectOutput {
   explicit CDirectOutput(void* destination) : next_(static_cast<std::uint8_t*>(destination)) {}
   std::uint8_t* Next() { return next_; }
   void Advance(unsigned bytes) { next_ += bytes; }
+  GLYPHSHIFT_AVX512_UTF8 void Store(__m512i bytes, unsigned count) {
+    _mm512_mask_storeu_epi8(next_, LowBits(count), bytes);
+    Advance(count);
+  }
   void Finish() {}
 
  private:
@@ -372,8 +381,26 @@ GLYPHSHIFT_AVX512_UTF8 Utf8DecodeRun DecodeUtf8AnyBlocksAvx512(const std::uint8_
 
 namespace {
 
+// 16-bit lanes holding a unit's 1 or 2 UTF-8 bytes (units below 0x800; `ge80` marks those of 2).
+GLYPHSHIFT_AVX512_UTF8 inline __m512i TwoByteLanes(__m512i v, std::uint32_t ge80) {
+  const __m512i pairs = _mm512_or_si512(
+      _mm512_or_si512(_mm512_srli_epi16(v, 6), _mm512_set1_epi16(0xC0)),
+      _mm512_slli_epi16(_mm512_or_si512(_mm512_and_si512(v, _mm512_set1_epi16(0x3F)), _mm512_set1_epi16(0x80)), 8));
+  return _mm512_mask_mov_epi16(v, ge80, pairs);
+}
+
+// The bytes of TwoByteLanes that count: every low byte, and the high bytes that are not zero
+// (an ASCII lane's is, a 2-byte lane's holds 80..BF).
+GLYPHSHIFT_AVX512_UTF8 inline std::uint64_t TwoByteKeep(__m512i lanes) {
+  return 0x5555'5555'5555'5555ull | _mm512_test_epi8_mask(lanes, _mm512_set1_epi16(static_cast<short>(0xFF00)));
+}
+
 // 32-bit lanes holding a unit's 1, 2 or 3 UTF-8 bytes, and the mask of the bytes that count.
-GLYPHSHIFT_AVX512_UTF8 inline __m512i EncodeWide(__m256i units, std::uint16_t ge80, std::uint16_t ge800,
+// A lane of `pairs` holds instead the 4 bytes of the pair its high surrogate (in `raw`, the
+// unreplaced units) starts with the low one after it (in `next`, the units one further on); the
+// lanes of `pairLows`, those low surrogates, keep nothing.
+GLYPHSHIFT_AVX512_UTF8 inline __m512i EncodeWide(__m256i units, __m256i raw, __m256i next, std::uint16_t ge80,
+                                                 std::uint16_t ge800, std::uint16_t pairs, std::uint16_t pairLows,
                                                  std::uint64_t& keep) {
   const __m512i w = _mm512_cvtepu16_epi32(units);
   const __m512i low6 = _mm512_set1_epi32(0x3F);
@@ -386,7 +413,24 @@ GLYPHSHIFT_AVX512_UTF8 inline __m512i EncodeWide(__m256i units, std::uint16_t ge
   // The first byte of every lane, the second of those at 0x80 and above, the third from 0x800.
   keep =
       0x1111'1111'1111'1111ull | _pdep_u64(ge80, 0x2222'2222'2222'2222ull) | _pdep_u64(ge800, 0x4444'4444'4444'4444ull);
-  return _mm512_mask_mov_epi32(_mm512_mask_mov_epi32(w, ge80, two), ge800, three);
+  const __m512i wide = _mm512_mask_mov_epi32(_mm512_mask_mov_epi32(w, ge80, two), ge800, three);
+  if ((pairs | pairLows) == 0) return wide;
+  // 0x10000 + (high - 0xD800) * 0x400 + (low - 0xDC00), in one shift and one addition.
+  const __m512i c =
+      _mm512_add_epi32(_mm512_add_epi32(_mm512_slli_epi32(_mm512_cvtepu16_epi32(raw), 10), _mm512_cvtepu16_epi32(next)),
+                       _mm512_set1_epi32(0x10000 - (0xD800 << 10) - 0xDC00));
+  const __m512i four = _mm512_or_si512(
+      _mm512_or_si512(
+          _mm512_or_si512(_mm512_srli_epi32(c, 18), _mm512_set1_epi32(0xF0)),
+          _mm512_slli_epi32(_mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(c, 12), low6), _mm512_set1_epi32(0x80)),
+                            8)),
+      _mm512_or_si512(
+          _mm512_slli_epi32(_mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(c, 6), low6), _mm512_set1_epi32(0x80)),
+                            16),
+          _mm512_slli_epi32(_mm512_or_si512(_mm512_and_si512(c, low6), _mm512_set1_epi32(0x80)), 24)));
+  const std::uint64_t lowLanes = _pdep_u64(pairLows, 0x1111'1111'1111'1111ull);
+  keep = (keep | _pdep_u64(pairs, 0x8888'8888'8888'8888ull)) & ~(lowLanes * 0xF);
+  return _mm512_mask_mov_epi32(wide, pairs, four);
 }
 
 }  // namespace
@@ -404,52 +448,61 @@ GLYPHSHIFT_AVX512_UTF8 Utf8EncodeRun EncodeBlocks(const char16_t* source, std::u
     // ASCII takes the 2-byte way too: a branch on it would be mispredicted on Latin text.
     const std::uint32_t ge80 = _mm512_cmpge_epu16_mask(v, _mm512_set1_epi16(0x80));
     const std::uint32_t ge800 = _mm512_cmpge_epu16_mask(v, _mm512_set1_epi16(0x800));
+    if (ge800 == 0) {
+      // Below U+0800, so no surrogate either: Latin and Cyrillic text, by the shortest way.
+      const __m512i lanes = TwoByteLanes(v, ge80);
+      const unsigned count = 32 + Count(ge80);
+      if (count > capacity - out) break;
+      output.Store(_mm512_maskz_compress_epi8(TwoByteKeep(lanes), lanes), count);
+      out += count;
+      j += 32;
+      continue;
+    }
+    // As the per-character step makes them: a high surrogate and the low one after it are one
+    // 4-byte character, every other surrogate stands alone and becomes U+FFFD. A pair that the
+    // block's end cuts waits for the next block, which then starts with it; the unit after the
+    // last is not there at the input's end. No branch on surrogates being there: in random
+    // units two blocks in three hold one, and the mispredictions cost more than this.
+    const __m512i raw = v;
     const __m512i offset = _mm512_sub_epi16(v, _mm512_set1_epi16(static_cast<short>(0xD800)));
     const std::uint32_t surrogates = _mm512_cmplt_epu16_mask(offset, _mm512_set1_epi16(0x800));
+    const std::uint32_t highs = _mm512_cmplt_epu16_mask(offset, _mm512_set1_epi16(0x400));
+    const __m512i after = _mm512_maskz_loadu_epi16(units - j > 32 ? ~0u : 0x7FFF'FFFFu, source + j + 1);
+    const __m512i afterOffset = _mm512_sub_epi16(after, _mm512_set1_epi16(static_cast<short>(0xDC00)));
+    std::uint32_t pairs = highs & _mm512_cmplt_epu16_mask(afterOffset, _mm512_set1_epi16(0x400));
     unsigned taken = 32;
-    if (surrogates != 0) {
-      // A pair is left to the steps, as is a high surrogate in the last lane (its partner may
-      // be the next block's first unit); every other surrogate stands alone and becomes U+FFFD,
-      // as the step makes it. Units before the first pair are taken.
-      const std::uint32_t highs = _mm512_cmplt_epu16_mask(offset, _mm512_set1_epi16(0x400));
-      const std::uint32_t lows = surrogates & ~highs;
-      const std::uint32_t steps = (highs & (lows >> 1)) | (highs & 0x8000'0000u);
-      if (steps != 0) taken = Lowest(steps);
-      v = _mm512_mask_mov_epi16(v, surrogates, _mm512_set1_epi16(static_cast<short>(0xFFFD)));
+    if ((pairs >> 31) != 0) {
+      taken = 31;
+      pairs &= 0x7FFF'FFFFu;
     }
+    v = _mm512_mask_mov_epi16(v, surrogates, _mm512_set1_epi16(static_cast<short>(0xFFFD)));
     const auto takenLanes = static_cast<std::uint32_t>(LowBits(taken));
     if ((ge800 & takenLanes) == 0) {
-      // 1- and 2-byte units: both bytes of a 16-bit lane, or only its low one.
-      const __m512i pairs = _mm512_or_si512(
-          _mm512_or_si512(_mm512_srli_epi16(v, 6), _mm512_set1_epi16(0xC0)),
-          _mm512_slli_epi16(_mm512_or_si512(_mm512_and_si512(v, _mm512_set1_epi16(0x3F)), _mm512_set1_epi16(0x80)), 8));
-      const __m512i lanes = _mm512_mask_mov_epi16(v, ge80, pairs);
-      // The low byte of every lane, the high byte of those at 0x80 and above.
-      const std::uint64_t keep =
-          (0x5555'5555'5555'5555ull | _pdep_u64(ge80, 0xAAAA'AAAA'AAAA'AAAAull)) & LowBits(2 * taken);
+      const __m512i lanes = TwoByteLanes(v, ge80);
+      const std::uint64_t keep = TwoByteKeep(lanes) & LowBits(2 * taken);
       const unsigned count = Count(keep);
       if (count > capacity - out) break;
-      _mm512_mask_storeu_epi8(output.Next(), LowBits(count), _mm512_maskz_compress_epi8(keep, lanes));
-      output.Advance(count);
+      output.Store(_mm512_maskz_compress_epi8(keep, lanes), count);
       out += count;
     } else {
       std::uint64_t keepLow = 0, keepHigh = 0;
-      const __m512i low = EncodeWide(_mm512_castsi512_si256(v), static_cast<std::uint16_t>(ge80),
-                                     static_cast<std::uint16_t>(ge800), keepLow);
-      const __m512i upper = EncodeWide(_mm512_extracti64x4_epi64(v, 1), static_cast<std::uint16_t>(ge80 >> 16),
-                                       static_cast<std::uint16_t>(ge800 >> 16), keepHigh);
+      const __m512i low =
+          EncodeWide(_mm512_castsi512_si256(v), _mm512_castsi512_si256(raw), _mm512_castsi512_si256(after),
+                     static_cast<std::uint16_t>(ge80), static_cast<std::uint16_t>(ge800),
+                     static_cast<std::uint16_t>(pairs), static_cast<std::uint16_t>(pairs << 1), keepLow);
+      const __m512i upper = EncodeWide(_mm512_extracti64x4_epi64(v, 1), _mm512_extracti64x4_epi64(raw, 1),
+                                       _mm512_extracti64x4_epi64(after, 1), static_cast<std::uint16_t>(ge80 >> 16),
+                                       static_cast<std::uint16_t>(ge800 >> 16), static_cast<std::uint16_t>(pairs >> 16),
+                                       static_cast<std::uint16_t>(pairs >> 15), keepHigh);
       keepLow &= LowBits(4 * taken);
       keepHigh &= taken > 16 ? LowBits(4 * (taken - 16)) : 0;
       const unsigned countLow = Count(keepLow), countHigh = Count(keepHigh);
       if (countLow + countHigh > capacity - out) break;
-      std::uint8_t* next = output.Next();
-      _mm512_mask_storeu_epi8(next, LowBits(countLow), _mm512_maskz_compress_epi8(keepLow, low));
-      _mm512_mask_storeu_epi8(next + countLow, LowBits(countHigh), _mm512_maskz_compress_epi8(keepHigh, upper));
-      output.Advance(countLow + countHigh);
+      output.Store(_mm512_maskz_compress_epi8(keepLow, low), countLow);
+      output.Store(_mm512_maskz_compress_epi8(keepHigh, upper), countHigh);
       out += countLow + countHigh;
     }
     j += taken;
-    if (taken < 32) break;
   }
   output.Finish();
   return {j, out};
