@@ -73,10 +73,10 @@ Utf8DecodeRun DecodeUtf8BlocksAvx512(const std::uint8_t* source, std::uint32_t l
 Utf8DecodeRun DecodeUtf8AnyBlocksAvx512(const std::uint8_t* source, std::uint32_t length, char16_t* destination,
                                         std::int32_t& result) noexcept;
 
-// Encodes 32-unit blocks while 32 or more units are left, stopping before the first surrogate
-// pair or high surrogate in a block's last unit (having encoded the units before it) and before
-// a block whose bytes do not fit in what is left of `capacity`. A surrogate standing alone
-// becomes EF BF BD, as the per-character step makes it. Writes only its own bytes.
+// Encodes 32-unit blocks while 32 or more units are left, stopping before a block whose bytes do
+// not fit in what is left of `capacity`. Surrogates become what the per-character step makes of
+// them: a pair its 4 bytes, one standing alone EF BF BD (a pair cut by a block's end goes with
+// the next block). Writes only its own bytes.
 Utf8EncodeRun EncodeUtf8BlocksAvx512(const char16_t* source, std::uint32_t units, std::uint8_t* destination,
                                      std::uint32_t capacity) noexcept;
 
