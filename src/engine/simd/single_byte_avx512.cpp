@@ -17,6 +17,16 @@ namespace glyphshift::engine::simd {
 
 namespace {
 
+// Byte k is 2k: as a permute's indexes into two registers of units, their low bytes in order.
+struct EvenBytes {
+  alignas(64) std::uint8_t bytes[64];
+};
+constexpr EvenBytes kEvenBytes = [] {
+  EvenBytes even{};
+  for (unsigned k = 0; k < 64; ++k) even.bytes[k] = static_cast<std::uint8_t>(2 * k);
+  return even;
+}();
+
 // Blocks whose units spread over more pages are left to the plain look-ups: each page costs about
 // as much as a quarter of the block's look-ups one by one.
 constexpr int kMaxPagesPerBlock = 4;
@@ -85,10 +95,7 @@ GLYPHSHIFT_AVX512 std::uint32_t DecodeSingleBytesAvx512(const char16_t* table, c
 
 GLYPHSHIFT_AVX512 std::uint32_t EncodeUnitsByPageAvx512(const std::uint8_t* reverse, const char16_t* source,
                                                         std::uint32_t count, std::uint8_t* destination) noexcept {
-  // Byte k of the 128 that two registers of units hold is the low byte of unit k / 2.
-  alignas(64) std::uint8_t evenBytes[64];
-  for (unsigned k = 0; k < 64; ++k) evenBytes[k] = static_cast<std::uint8_t>(2 * k);
-  const __m512i lowBytes = _mm512_load_si512(evenBytes);
+  const __m512i lowBytes = _mm512_load_si512(kEvenBytes.bytes);
   const __m512i highBytes = _mm512_add_epi8(lowBytes, _mm512_set1_epi8(1));
   std::uint32_t i = 0;
   for (; count - i >= 64; i += 64) {
