@@ -119,7 +119,7 @@ GLYPHSHIFT_AVX512_UTF8 inline std::uint64_t AssembleBlock(const std::uint8_t* so
 GLYPHSHIFT_AVX512_UTF8 inline void StoreUnits(char16_t* destination, __m512i units, std::uint32_t keep,
                                               unsigned count) {
   const __m512i packed = _mm512_maskz_compress_epi16(keep, units);
-  _mm512_mask_storeu_epi16(destination, static_cast<__mmask32>(LowBits(count)), packed);
+  _mm512_mask_storeu_epi16(destination, static_cast<__mmask32>(_bzhi_u32(~0u, count)), packed);
 }
 
 // Runs over this many input bytes and more write their output past the caches, which it would
@@ -207,26 +207,11 @@ class CDirectOutput {
   std::uint8_t* next_;
 };
 
-template <class Output>
-GLYPHSHIFT_AVX512_UTF8 Utf8DecodeRun DecodeWellFormedBlocks(const std::uint8_t* source, std::uint32_t length,
-                                                            char16_t* destination) noexcept;
-
-}  // namespace
-
-GLYPHSHIFT_AVX512_UTF8 Utf8DecodeRun DecodeUtf8BlocksAvx512(const std::uint8_t* source, std::uint32_t length,
-                                                            char16_t* destination) noexcept {
-  if (destination != nullptr && length >= kStreamingInput) {
-    return DecodeWellFormedBlocks<CStreamedOutput>(source, length, destination);
-  }
-  return DecodeWellFormedBlocks<CDirectOutput>(source, length, destination);
-}
-
-namespace {
-
-template <class Output>
+// DecodeUtf8BlocksAvx512 converting (kConvert) or counting, into `Output`.
+template <bool kConvert, class Output>
 GLYPHSHIFT_AVX512_UTF8 Utf8DecodeRun DecodeWellFormedBlocks(const std::uint8_t* source, std::uint32_t length,
                                                             char16_t* destination) noexcept {
-  const std::uint32_t margin = destination != nullptr ? 66 : 64;  // converting reads two bytes on
+  const std::uint32_t margin = kConvert ? 66 : 64;  // converting reads two bytes on
   std::uint32_t j = 0;
   std::uint64_t i = 0;
   std::uint64_t leadsSeen = 0;
@@ -249,7 +234,7 @@ GLYPHSHIFT_AVX512_UTF8 Utf8DecodeRun DecodeWellFormedBlocks(const std::uint8_t* 
       clean = false;
     }
     __m512i low = _mm512_setzero_si512(), upper = _mm512_setzero_si512();
-    if (destination != nullptr) {
+    if constexpr (kConvert) {
       const std::uint64_t replaced = AssembleBlock(source + j, in, classes, low, upper) & LowBits(cut);
       if (replaced != 0) {
         cut = Lowest(replaced);  // the steps replace it; everything before it is whole
@@ -259,7 +244,7 @@ GLYPHSHIFT_AVX512_UTF8 Utf8DecodeRun DecodeWellFormedBlocks(const std::uint8_t* 
     const std::uint64_t keep = ~classes.continuation & LowBits(cut);
     const auto keepLow = static_cast<std::uint32_t>(keep), keepHigh = static_cast<std::uint32_t>(keep >> 32);
     const unsigned countLow = Count(keepLow), countHigh = Count(keepHigh);
-    if (destination != nullptr) {
+    if constexpr (kConvert) {
       auto* next = reinterpret_cast<char16_t*>(output.Next());
       StoreUnits(next, low, keepLow, countLow);
       StoreUnits(next + countLow, upper, keepHigh, countHigh);
@@ -275,6 +260,13 @@ GLYPHSHIFT_AVX512_UTF8 Utf8DecodeRun DecodeWellFormedBlocks(const std::uint8_t* 
 }
 
 }  // namespace
+
+GLYPHSHIFT_AVX512_UTF8 Utf8DecodeRun DecodeUtf8BlocksAvx512(const std::uint8_t* source, std::uint32_t length,
+                                                            char16_t* destination) noexcept {
+  if (destination == nullptr) return DecodeWellFormedBlocks<false, CDirectOutput>(source, length, nullptr);
+  if (length >= kStreamingInput) return DecodeWellFormedBlocks<true, CStreamedOutput>(source, length, destination);
+  return DecodeWellFormedBlocks<true, CDirectOutput>(source, length, destination);
+}
 
 namespace {
 
