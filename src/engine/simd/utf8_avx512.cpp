@@ -193,7 +193,6 @@ class CStreamedOutput {
 // The destination written as the kernel goes: outputs that stay in the caches.
 class CDirectOutput {
  public:
-  static constexpr unsigned kBlockRoom = CStreamedOutput::kBlockRoom;
   explicit CDirectOutput(void* destination) : next_(static_cast<std::uint8_t*>(destination)) {}
   std::uint8_t* Next() { return next_; }
   void Advance(unsigned bytes) { next_ += bytes; }
