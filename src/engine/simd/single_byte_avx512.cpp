@@ -95,7 +95,7 @@ GLYPHSHIFT_AVX512 std::uint32_t DecodeSingleBytesAvx512(const char16_t* table, c
 
 GLYPHSHIFT_AVX512 std::uint32_t EncodeUnitsByPageAvx512(const std::uint8_t* reverse, const char16_t* source,
                                                         std::uint32_t count, std::uint8_t* destination) noexcept {
-  const __m512i lowBytes = _mm512_load_si512(kEvenBytes.bytes);
+  const __m512i lowBytes = _mm512_loadu_si512(kEvenBytes.bytes);
   const __m512i highBytes = _mm512_add_epi8(lowBytes, _mm512_set1_epi8(1));
   std::uint32_t i = 0;
   for (; count - i >= 64; i += 64) {

@@ -166,7 +166,7 @@ class CStreamedOutput {
   // destination's start.
   GLYPHSHIFT_AVX512_UTF8 void StoreLine(unsigned at, std::uint64_t mask) {
     if (at == 0) mask &= ~std::uint64_t{0} << offset_;
-    _mm512_mask_storeu_epi8(line_ + at, mask, _mm512_load_si512(stage_ + at));
+    _mm512_mask_storeu_epi8(line_ + at, mask, _mm512_loadu_si512(stage_ + at));
   }
 
   GLYPHSHIFT_AVX512_UTF8 void Drain() {
@@ -178,12 +178,14 @@ class CStreamedOutput {
       at = 64;
     }
     for (; at < whole; at += 64)
-      _mm512_stream_si512(reinterpret_cast<__m512i*>(line_ + at), _mm512_load_si512(stage_ + at));
-    _mm512_store_si512(stage_, _mm512_load_si512(stage_ + whole));  // the part of a line left over
+      _mm512_stream_si512(reinterpret_cast<__m512i*>(line_ + at), _mm512_loadu_si512(stage_ + at));
+    _mm512_storeu_si512(stage_, _mm512_loadu_si512(stage_ + whole));  // the part of a line left over
     line_ += whole;
     fill_ -= whole;
   }
 
+  // Aligned where the platform aligns its stack that far; the accesses do not rely on it
+  // (64-bit Windows guarantees 16 bytes only).
   alignas(64) std::uint8_t stage_[kStageBytes + kBlockRoom];
   unsigned offset_;     // bytes of the first line before the destination, until it is written
   std::uint8_t* line_;  // the 64-byte-aligned destination line of stage_[0..63]
