@@ -62,7 +62,8 @@ std::uint32_t EncodeUnitsByPageAvx512(const std::uint8_t* reverse, const char16_
 // 3-byte sequences and 64 (size query, `destination` null) or 66 (converting) bytes are left; a
 // sequence cut by a block's end waits for the next block. Stops at the first character the
 // per-character step must judge (a malformed place, a 4-byte or longer form, and converting, a
-// 3-byte value that is replaced), having taken everything before it. Writes only its own units.
+// 3-byte value that is replaced), having taken everything before it. Writes only its own units;
+// a run over 4 MiB or more of input writes them past the caches.
 Utf8DecodeRun DecodeUtf8BlocksAvx512(const std::uint8_t* source, std::uint32_t length, char16_t* destination) noexcept;
 
 // Decodes 64-byte blocks of any bytes, as the per-character step would, while each holds a
@@ -76,7 +77,7 @@ Utf8DecodeRun DecodeUtf8AnyBlocksAvx512(const std::uint8_t* source, std::uint32_
 // Encodes 32-unit blocks while 32 or more units are left, stopping before a block whose bytes do
 // not fit in what is left of `capacity`. Surrogates become what the per-character step makes of
 // them: a pair its 4 bytes, one standing alone EF BF BD (a pair cut by a block's end goes with
-// the next block). Writes only its own bytes.
+// the next block). Writes only its own bytes; from 2 Mi units on, past the caches.
 Utf8EncodeRun EncodeUtf8BlocksAvx512(const char16_t* source, std::uint32_t units, std::uint8_t* destination,
                                      std::uint32_t capacity) noexcept;
 
