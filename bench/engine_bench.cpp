@@ -19,6 +19,10 @@
 
 #include <sys/mman.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "bench_inputs.h"
 #include "engine/codec_path.h"
 #include "glyphshift/glyphshift.h"
@@ -162,6 +166,22 @@ void RegisterUtf16(TextKind kind) {
   });
 }
 
+// What memory alone allows a single-byte decoding: streaming stores of the 128 MiB that a
+// 64 MiB input decodes to, reading nothing, in MB/s of that input. No conversion can write its
+// output faster; sb_to_utf16 runs close to it.
+void RegisterWriteCeiling() {
+#if defined(__SSE2__)
+  const std::size_t inputBytes = SingleByteText(TextKind::kLatin).size();
+  auto* out = Buffer<std::uint8_t>(2 * inputBytes);
+  Register("write_ceiling/sb_to_utf16", "ours", inputBytes, [=] {
+    const __m128i fill = _mm_set1_epi8(0x20);
+    for (std::size_t k = 0; k < 2 * inputBytes; k += 16) _mm_stream_si128(reinterpret_cast<__m128i*>(out + k), fill);
+    _mm_sfence();
+    return static_cast<std::size_t>(out[0]);
+  });
+#endif
+}
+
 std::string gFilePath;
 
 void RegisterDetectByFile() {
@@ -200,6 +220,9 @@ class CSummaryReporter : public benchmark::ConsoleReporter {
   }
 };
 
+// Every function with a yardstick is to run at least this many times as fast as the faster one.
+constexpr double kMinRatio = 8;
+
 // The targets on the 2-core development machine, in MB/s of input, release build.
 double TargetFor(const std::string& group) {
   if (group.starts_with("sb_to_utf16/")) return 2000;
@@ -222,11 +245,12 @@ void PrintSummary(const char* path) {
     const double yardstick = std::max(iconv, icu);
     const double ratio = yardstick > 0 ? ours / yardstick : 0;
     const double target = TargetFor(group);
-    const bool ok = (target == 0 || ours >= target) && (yardstick == 0 || ratio >= 5);
+    const bool ok = (target == 0 || ours >= target) && (yardstick == 0 || ratio >= kMinRatio);
     std::printf("%-24s %10.0f %10.0f %10.0f %8.2f %8.0f  %s\n", group.c_str(), ours, iconv, icu, ratio, target,
                 ok ? "met" : "MISSED");
   }
   std::printf("(detect: no yardstick detects; theirs is their UTF-8 decoding of the same bytes)\n");
+  std::printf("(write_ceiling: no conversion, only the stores of a single-byte decoding's output)\n");
 }
 
 }  // namespace
@@ -268,6 +292,7 @@ int main(int argc, char** argv) {
     bench::RegisterUtf16(kind);
   }
   bench::RegisterDetectByFile();
+  bench::RegisterWriteCeiling();
   bench::CSummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   if (!bench::gFilePath.empty()) std::remove(bench::gFilePath.c_str());

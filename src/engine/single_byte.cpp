@@ -98,11 +98,15 @@ void EncodeUnits(const std::uint8_t* reverse, bool asciiIdentity, const char16_t
   std::uint32_t i = 0;
 #if defined(GLYPHSHIFT_HAVE_SSE2)
   if (CurrentCodecPath() == CodecPath::kAvx512) {
-    // Runs of 32-unit blocks below 0x100; after a block with other units, 64 units the other
-    // way before trying again, so that text mostly above 0x100 pays little for the tries.
-    while (count - i >= 32) {
-      i += simd::EncodeLatinUnitsAvx512(reverse, source + i, count - i, destination + i);
-      const std::uint32_t other = std::min(count - i, 64u) / 16 * 16;
+    // Runs of 64-unit blocks of a few pages; after a block of more, units the other way before
+    // trying again, twice as many after each failed try, so that text of many scripts (or
+    // random units) pays little for the tries.
+    std::uint32_t otherSpan = 64;
+    while (count - i >= 64) {
+      const std::uint32_t taken = simd::EncodeUnitsByPageAvx512(reverse, source + i, count - i, destination + i);
+      i += taken;
+      otherSpan = taken != 0 ? 64 : std::min(2 * otherSpan, 4096u);
+      const std::uint32_t other = std::min(count - i, otherSpan) / 16 * 16;
       EncodeBlocks(reverse, asciiIdentity, source + i, other, destination + i);
       i += other;
     }

@@ -1,6 +1,6 @@
 // UTF-16 to UTF-8. Vector code counts the size query and encodes blocks of ASCII, of units
-// below 0x800 (SSSE3), or of any units but surrogates (AVX-512); every other character goes
-// through the reference loop's per-character step.
+// below 0x800 (SSSE3), or of any units (AVX-512); every other character goes through the
+// reference loop's per-character step.
 #include <algorithm>
 
 #include "engine/codec_path.h"
@@ -67,27 +67,18 @@ inline bool EncodeSteps(const char16_t* source, std::uint32_t units, std::uint32
   return true;
 }
 
-// AVX-512: the kernel takes runs of units up to the next surrogate pair, the steps take what it
-// stops at (a pair, or a block that does not fit), over doubling spans while it keeps stopping
-// at once.
+// AVX-512: the kernel takes whole blocks, the steps what it leaves: the last units, or from a
+// block that does not fit, the characters that still do.
 std::int32_t EncodeAvx512(const char16_t* source, std::uint32_t units, std::uint8_t* destination,
                           std::uint32_t* destinationSize) noexcept {
   const std::uint32_t capacity = *destinationSize;
   std::uint32_t j = 0;
   std::uint32_t out = 0;
 #if defined(GLYPHSHIFT_HAVE_SSE2)
-  std::uint32_t stepSpan = 1;
-  while (units - j >= 32) {
-    const simd::Utf8EncodeRun run =
-        simd::EncodeUtf8BlocksAvx512(source + j, units - j, destination + out, capacity - out);
-    j += run.consumed;
-    out += run.written;
-    if (units - j < 32) break;  // the rest is for the steps below
-    stepSpan = run.consumed >= 16 ? 1 : std::min(2 * stepSpan, 4096u);
-    if (!EncodeSteps(source, units, j, j + std::min(stepSpan, units - j), destination, out, capacity)) {
-      *destinationSize = out;
-      return CONVERT_BUFFER_TOO_SMALL;
-    }
+  if (units >= 32) {
+    const simd::Utf8EncodeRun run = simd::EncodeUtf8BlocksAvx512(source, units, destination, capacity);
+    j = run.consumed;
+    out = run.written;
   }
 #endif
   const bool fits = EncodeSteps(source, units, j, units, destination, out, capacity);

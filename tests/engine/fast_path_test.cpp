@@ -360,6 +360,17 @@ TEST(FastPaths, SingleByteConversionsMatchTheReference) {
   });
 }
 
+TEST(FastPaths, LargeUtf8ConversionsMatchTheReference) {
+  // Runs over 4 MiB and more of input write their output past the caches through a staging
+  // buffer; the rare pieces stop and restart the runs, so that many of them begin and end
+  // inside a 64-byte line.
+  for (std::size_t alignment : {0u, 3u, 13u}) {
+    const auto seed = static_cast<std::uint32_t>(alignment);
+    CheckUtf8Decoding(test::MixedUtf8((4u << 20) + 77, seed, 20000), alignment);
+    CheckUtf8Encoding(test::MixedUtf16((2u << 20) + 41, seed, 20000), alignment);
+  }
+}
+
 TEST(FastPaths, LargeSingleByteDecodingMatchesTheReference) {
   // Outputs of 4 MiB and more are written past the caches, from an aligned point on.
   for (CharsetCode code : {18, 17, 0}) {

@@ -1,5 +1,5 @@
-// The AVX-512 kernels: a 256-entry table held in registers and indexed by permutes, instead of
-// one load per byte.
+// The AVX-512 kernels: a 256-entry table (or a 256-unit page of the ReverseTable) held in
+// registers and indexed by permutes, instead of one load per byte.
 #include "engine/simd/kernels.h"
 
 #if defined(GLYPHSHIFT_HAVE_SSE2)
@@ -11,11 +11,25 @@
 #endif
 #include <immintrin.h>
 
-#define GLYPHSHIFT_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+#define GLYPHSHIFT_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi")))
 
 namespace glyphshift::engine::simd {
 
 namespace {
+
+// Byte k is 2k: as a permute's indexes into two registers of units, their low bytes in order.
+struct EvenBytes {
+  alignas(64) std::uint8_t bytes[64];
+};
+constexpr EvenBytes kEvenBytes = [] {
+  EvenBytes even{};
+  for (unsigned k = 0; k < 64; ++k) even.bytes[k] = static_cast<std::uint8_t>(2 * k);
+  return even;
+}();
+
+// Blocks whose units spread over more pages are left to the plain look-ups: each page costs about
+// as much as a quarter of the block's look-ups one by one.
+constexpr int kMaxPagesPerBlock = 4;
 
 // A table split into its units' low and high bytes, four registers of 64 each: byte permutes
 // look up 64 bytes at once, where 16-bit ones took 32 (and cost more each).
@@ -67,7 +81,10 @@ GLYPHSHIFT_AVX512 std::uint32_t DecodeSingleBytesAvx512(const char16_t* table, c
     // One ordinary block, then on from where the output is 64-byte aligned (rewriting a few units).
     undefinedBytes |= DecodeBlock<false>(t, source, destination);
     i = static_cast<std::uint32_t>((64 - address % 64) % 64 / 2);
-    for (; count - i >= 64; i += 64) undefinedBytes |= DecodeBlock<true>(t, source + i, destination + i);
+    for (; count - i >= 64; i += 64) {
+      _mm_prefetch(reinterpret_cast<const char*>(source + i) + kInputPrefetchBytes, _MM_HINT_T0);
+      undefinedBytes |= DecodeBlock<true>(t, source + i, destination + i);
+    }
     _mm_sfence();  // the streamed stores are seen before what follows
   } else {
     for (; count - i >= 64; i += 64) undefinedBytes |= DecodeBlock<false>(t, source + i, destination + i);
@@ -76,20 +93,35 @@ GLYPHSHIFT_AVX512 std::uint32_t DecodeSingleBytesAvx512(const char16_t* table, c
   return i;
 }
 
-GLYPHSHIFT_AVX512 std::uint32_t EncodeLatinUnitsAvx512(const std::uint8_t* reverse, const char16_t* source,
-                                                       std::uint32_t count, std::uint8_t* destination) noexcept {
-  const __m512i r0 = _mm512_loadu_si512(reverse), r1 = _mm512_loadu_si512(reverse + 64);
-  const __m512i r2 = _mm512_loadu_si512(reverse + 128), r3 = _mm512_loadu_si512(reverse + 192);
-  const __m512i highByte = _mm512_set1_epi16(static_cast<short>(0xFF00));
+GLYPHSHIFT_AVX512 std::uint32_t EncodeUnitsByPageAvx512(const std::uint8_t* reverse, const char16_t* source,
+                                                        std::uint32_t count, std::uint8_t* destination) noexcept {
+  const __m512i lowBytes = _mm512_loadu_si512(kEvenBytes.bytes);
+  const __m512i highBytes = _mm512_add_epi8(lowBytes, _mm512_set1_epi8(1));
   std::uint32_t i = 0;
-  for (; count - i >= 32; i += 32) {
-    const __m512i units = _mm512_loadu_si512(source + i);
-    if (_mm512_test_epi16_mask(units, highByte) != 0) break;
-    const __m512i index = _mm512_castsi256_si512(_mm512_cvtepi16_epi8(units));
-    const __m512i low = _mm512_permutex2var_epi8(r0, index, r1);   // entries 0..127
-    const __m512i high = _mm512_permutex2var_epi8(r2, index, r3);  // entries 128..255
-    const __m512i bytes = _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), low, high);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + i), _mm512_castsi512_si256(bytes));
+  for (; count - i >= 64; i += 64) {
+    _mm_prefetch(reinterpret_cast<const char*>(source + i) + kInputPrefetchBytes, _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(source + i) + kInputPrefetchBytes + 64, _MM_HINT_T0);
+    const __m512i a = _mm512_loadu_si512(source + i), b = _mm512_loadu_si512(source + i + 32);
+    // The units' low bytes index a page, their high bytes name it: one byte permute each.
+    const __m512i index = _mm512_permutex2var_epi8(a, lowBytes, b);
+    const __m512i pages = _mm512_permutex2var_epi8(a, highBytes, b);
+    const __mmask64 upperHalf = _mm512_movepi8_mask(index);  // entries 128..255 of a page
+    __m512i bytes = _mm512_setzero_si512();
+    std::uint64_t left = ~std::uint64_t{0};
+    for (int tries = 0; left != 0 && tries < kMaxPagesPerBlock; ++tries) {
+      // The page of the first unit not yet encoded, and every unit of the block in it.
+      const unsigned page = source[i + static_cast<unsigned>(_tzcnt_u64(left))] >> 8;
+      const std::uint64_t inPage = _mm512_cmpeq_epi8_mask(pages, _mm512_set1_epi8(static_cast<char>(page))) & left;
+      const std::uint8_t* entries = reverse + 256 * page;
+      const __m512i low =
+          _mm512_permutex2var_epi8(_mm512_loadu_si512(entries), index, _mm512_loadu_si512(entries + 64));
+      const __m512i high =
+          _mm512_permutex2var_epi8(_mm512_loadu_si512(entries + 128), index, _mm512_loadu_si512(entries + 192));
+      bytes = _mm512_mask_mov_epi8(bytes, inPage, _mm512_mask_blend_epi8(upperHalf, low, high));
+      left &= ~inPage;
+    }
+    if (left != 0) break;
+    _mm512_storeu_si512(destination + i, bytes);
   }
   return i;
 }
