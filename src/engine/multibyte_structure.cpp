@@ -1,0 +1,240 @@
+#include "engine/multibyte_structure.h"
+
+namespace glyphshift::engine {
+namespace {
+
+bool In(std::uint8_t b, std::uint8_t low, std::uint8_t high) noexcept { return b >= low && b <= high; }
+
+// A byte that breaks the structure ends the character under way; the byte itself may start the
+// next one, so it is read again between characters.
+template <class Between>
+void Broken(CMultiByteStructure::Reading& r, std::uint8_t b, Between between) noexcept {
+  ++r.errors;
+  r.state = 0;
+  between(r, b);
+}
+
+// EUC (Japanese, Korean and simplified Chinese share the form): A1..FE pairs, SS2 (8E) before a
+// half-width kana, SS3 (8F) before a pair.
+void EucBetween(CMultiByteStructure::Reading& r, std::uint8_t b) noexcept {
+  if (b < 0x80) return;
+  if (In(b, 0xA1, 0xFE)) {
+    r.state = 1;
+    r.lead = b;
+  } else if (b == 0x8E) {
+    r.state = 2;
+  } else if (b == 0x8F) {
+    r.state = 3;
+  } else {
+    ++r.errors;
+  }
+}
+
+// Shift_JIS: leads 81..9F and E0..FC with trails 40..7E and 80..FC; A1..DF are half-width kana.
+void SjisBetween(CMultiByteStructure::Reading& r, std::uint8_t b) noexcept {
+  if (b < 0x80 || In(b, 0xA1, 0xDF)) return;
+  if (In(b, 0x81, 0x9F) || In(b, 0xE0, 0xFC)) {
+    r.state = 1;
+    r.lead = b;
+  } else {
+    ++r.errors;
+  }
+}
+
+// GBK and GB18030: leads 81..FE with trails 40..7E and 80..FE, or four bytes: lead, 30..39,
+// 81..FE, 30..39. Big5: leads 81..FE with trails 40..7E and A1..FE.
+void LeadBetween(CMultiByteStructure::Reading& r, std::uint8_t b) noexcept {
+  if (b < 0x80) return;
+  if (In(b, 0x81, 0xFE)) {
+    r.state = 1;
+    r.lead = b;
+  } else {
+    ++r.errors;
+  }
+}
+
+void Complete(CMultiByteStructure::Reading& r, bool common) noexcept {
+  ++r.wide;
+  r.common += common ? 1u : 0u;
+  r.state = 0;
+}
+
+// A reading fits when its structure breaks at most once in 100 characters (a stray byte in a
+// long text) and ordinary text's rows hold most of its characters: a single-byte text that
+// happens to pair up lands in rare rows.
+bool Fits(const CMultiByteStructure::Reading& r) noexcept {
+  return r.wide >= 2 && r.errors * 100 <= r.wide && r.common * 10 >= r.wide * 8;
+}
+
+}  // namespace
+
+void CMultiByteStructure::Step(std::uint8_t b) noexcept {
+  // EUC
+  switch (euc_.state) {
+    case 0:
+      EucBetween(euc_, b);
+      break;
+    case 1:
+      if (In(b, 0xA1, 0xFE)) {
+        const std::uint8_t lead = euc_.lead;
+        eucKana_ += (lead == 0xA4 || lead == 0xA5) ? 1u : 0u;
+        eucHangul_ += In(lead, 0xB0, 0xC8) ? 1u : 0u;
+        eucUpper_ += In(lead, 0xC9, 0xFE) ? 1u : 0u;
+        Complete(euc_, In(lead, 0xA1, 0xA5) || In(lead, 0xB0, 0xF7));
+      } else {
+        Broken(euc_, b, EucBetween);
+      }
+      break;
+    case 2:
+      if (In(b, 0xA1, 0xDF)) {
+        ++eucKana_;
+        Complete(euc_, true);
+      } else {
+        Broken(euc_, b, EucBetween);
+      }
+      break;
+    case 3:
+      if (In(b, 0xA1, 0xFE)) {
+        euc_.state = 1;  // the pair after SS3 reads like any other
+        euc_.lead = 0xFE;
+      } else {
+        Broken(euc_, b, EucBetween);
+      }
+      break;
+    default:
+      break;
+  }
+  // Shift_JIS: punctuation and kana (81..84) and the first level of kanji (88..9F) are common.
+  if (sjis_.state == 0) {
+    SjisBetween(sjis_, b);
+  } else if (In(b, 0x40, 0x7E) || In(b, 0x80, 0xFC)) {
+    Complete(sjis_, In(sjis_.lead, 0x81, 0x84) || In(sjis_.lead, 0x88, 0x9F));
+  } else {
+    Broken(sjis_, b, SjisBetween);
+  }
+  // GB18030: GB2312's punctuation rows and its first level of hanzi (B0..D7) are common;
+  // `marked` counts trails above A0, which GB2312 text always has and Big5 often not.
+  switch (gb_.state) {
+    case 0:
+      LeadBetween(gb_, b);
+      break;
+    case 1:
+      if (In(b, 0x30, 0x39)) {
+        gb_.state = 2;
+      } else if (In(b, 0x40, 0x7E) || In(b, 0x80, 0xFE)) {
+        gb_.marked += b >= 0xA1 ? 1u : 0u;
+        Complete(gb_, b >= 0xA1 && (In(gb_.lead, 0xA1, 0xA3) || In(gb_.lead, 0xB0, 0xF7)));
+      } else {
+        Broken(gb_, b, LeadBetween);
+      }
+      break;
+    case 2:
+      if (In(b, 0x81, 0xFE)) {
+        gb_.state = 3;
+      } else {
+        Broken(gb_, b, LeadBetween);
+      }
+      break;
+    default:
+      if (In(b, 0x30, 0x39)) {
+        Complete(gb_, true);
+      } else {
+        Broken(gb_, b, LeadBetween);
+      }
+      break;
+  }
+  // Big5: punctuation (A1..A3) and the frequent hanzi (A4..C6) are common.
+  if (big5_.state == 0) {
+    LeadBetween(big5_, b);
+  } else if (In(b, 0x40, 0x7E) || In(b, 0xA1, 0xFE)) {
+    big5_.marked += b < 0x80 ? 1u : 0u;
+    Complete(big5_, In(big5_.lead, 0xA1, 0xC6));
+  } else {
+    Broken(big5_, b, LeadBetween);
+  }
+}
+
+void CMultiByteStructure::Add(const std::uint8_t* data, std::size_t size) noexcept {
+  for (std::size_t i = 0; i < size; ++i) {
+    const std::uint8_t b = data[i];
+    if (total_ < 4) head_[total_] = b;
+    group_ = (group_ << 8) | b;
+    if (total_ % 4 == 3) {
+      // Code points up to 10FFFF: the top byte 0, the next at most 10.
+      const std::uint32_t le = ((group_ & 0xFF) << 24) | ((group_ & 0xFF00) << 8) | ((group_ >> 8) & 0xFF00) | (group_ >> 24);
+      utf32Le_ += le <= 0x10FFFF ? 1u : 0u;
+      utf32Be_ += group_ <= 0x10FFFF ? 1u : 0u;
+      ++utf32Units_;
+    }
+    ++total_;
+    window_ = (window_ << 8) | b;
+    if (((window_ >> 16) & 0xFF) == 0x1B || (window_ >> 24) == 0x1B) {
+      const std::uint32_t three = window_ & 0xFFFFFF;
+      if (three == 0x1B2440 || three == 0x1B2442 || window_ == 0x1B242844) ++escapesJp_;
+      if (window_ == 0x1B242943) ++escapesKr_;
+      if (three == 0x1B2441 || window_ == 0x1B242941 || window_ == 0x1B242947 || window_ == 0x1B242A48) ++escapesCn_;
+    }
+    const bool between = euc_.state == 0 && sjis_.state == 0 && gb_.state == 0 && big5_.state == 0;
+    if (b < 0x80 && between) continue;  // ASCII between characters changes no reading
+    highBytes_ += b >= 0x80 ? 1u : 0u;
+    Step(b);
+  }
+}
+
+const char* CMultiByteStructure::Iso2022Family() const noexcept {
+  // ISO-2022 is 7-bit: a high byte means the escapes are something else.
+  if (highBytes_ != 0) return nullptr;
+  if (escapesJp_ != 0) return "ISO-2022-JP";
+  if (escapesKr_ != 0) return "ISO-2022-KR";
+  if (escapesCn_ != 0) return "ISO-2022-CN";
+  return nullptr;
+}
+
+const char* CMultiByteStructure::Utf32Family() const noexcept {
+  if (total_ < 4 || total_ % 4 != 0) return nullptr;
+  const bool bomLe = head_[0] == 0xFF && head_[1] == 0xFE && head_[2] == 0 && head_[3] == 0;
+  const bool bomBe = head_[0] == 0 && head_[1] == 0 && head_[2] == 0xFE && head_[3] == 0xFF;
+  // Without a byte order mark, every unit must be a code point, and there must be a few.
+  if (utf32Le_ == utf32Units_ && (bomLe || utf32Units_ >= 4)) return "UTF-32LE";
+  if (utf32Be_ == utf32Units_ && (bomBe || utf32Units_ >= 4)) return "UTF-32BE";
+  return nullptr;
+}
+
+const char* CMultiByteStructure::Family() const noexcept {
+  if (const char* family = Utf32Family()) return family;
+  if (const char* family = Iso2022Family()) return family;
+  // EUC first: its bytes are the narrowest, and EUC text also pairs up as the others.
+  if (Fits(euc_)) {
+    if (eucKana_ * 10 >= euc_.wide) return "EUC-JP";
+    // Korean stays in the Hangul rows; Chinese spreads over the hanzi rows C9..F7 as well.
+    if (eucHangul_ * 10 >= euc_.wide * 6 && eucUpper_ * 20 <= euc_.wide) return "EUC-KR";
+    return "GB18030";
+  }
+  if (Fits(sjis_)) return "Shift_JIS";
+  const bool big5 = Fits(big5_);
+  const bool gb = Fits(gb_);
+  // Both fit when every trail is above A0: then it is GB2312 text, which Big5 reads as rare
+  // characters more often than not; Big5 text has trails 40..7E in about a third of its characters.
+  if (big5 && (!gb || big5_.marked * 10 >= big5_.wide)) return "Big5";
+  if (gb) return "GB18030";
+  return nullptr;
+}
+
+std::uint32_t CMultiByteStructure::WideCharacters() const noexcept {
+  const char* family = Family();
+  if (family == nullptr) return 0;
+  switch (family[0]) {
+    case 'E':
+      return euc_.wide;
+    case 'S':
+      return sjis_.wide;
+    case 'B':
+      return big5_.wide;
+    case 'G':
+      return gb_.wide;
+    default:  // ISO-2022 and UTF-32: every character counts, the structure is unmistakable
+      return static_cast<std::uint32_t>(total_ / 2);
+  }
+}
+
+}  // namespace glyphshift::engine
