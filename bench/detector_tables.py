@@ -128,14 +128,14 @@ def main():
             samples.append((code, lang, size, path))
     answers = run_bench(args.bench, [s[3] for s in samples])
 
-    right_total, tables_ok, calibration = 0, 0, {}
+    right_total, tables_ok, calibration, misses = 0, 0, {}, []
     print(f"Every table: held-out text encoded through it, {'/'.join(map(str, SIZES))} bytes "
           f"(answers below {confident_from}% fall back to ISO-8859-1)")
     for i in range(0, len(samples), 3):
         code, lang = samples[i][0], samples[i][1]
         marks = []
         rights = 0
-        for (_, _, size, path), (kind, guess, _runner, confidence, _family, _language) in zip(samples[i:i + 3], answers[i:i + 3]):
+        for (_, _, size, path), (kind, guess, runner, confidence, family, language) in zip(samples[i:i + 3], answers[i:i + 3]):
             data = path.read_bytes()
             guess, confidence = int(guess), int(confidence)
             chosen = guess if kind == "table" and confidence >= confident_from else (None if kind == "unconvertible" else 0)
@@ -147,6 +147,9 @@ def main():
             rights += ok
             shown = "refused" if chosen is None else names[chosen]
             marks.append(f"{len(data):5d}: {'ok ' if ok else 'BAD'} {shown:<15} {confidence:3d}%")
+            if not ok:
+                said = family if kind == "unconvertible" else f"{names.get(guess, '-')}/{language}, then {names.get(int(runner), '-')}"
+                misses.append(f"  {code:2d} {names[code]:<15} {lang} {len(data):5d}: said {said}")
         right_total += rights
         tables_ok += rights >= 2
         print(f"  {code:2d} {names[code]:<15} {lang}  " + "  ".join(marks))
@@ -155,6 +158,9 @@ def main():
     print(f"Right: {right_total} of {total} = {share:.1f}% (target >= 90%: {'ok' if share >= 90 else 'MISSED'}); "
           f"tables with at least 2 of 3: {tables_ok} of {total // 3}"
           f" ({'ok' if tables_ok == total // 3 else 'MISSED'})")
+
+    print("Misses: what the detector said (its best table and language, then its runner-up)")
+    print("\n".join(misses))
 
     print("\nCalibration: confidence of the detector's table answers, and how many are right")
     for bucket in sorted(calibration):
@@ -166,8 +172,10 @@ def main():
     mb_samples = []
     for lang, codec, family in MULTI_BYTE:
         if lang not in texts:
-            texts[lang] = detector_texts.heldout_text(reader, lang)
+            texts[lang] = heldout_lines(reader, lang)
         for size, data in zip(SIZES, cuts(texts[lang].encode(codec, "ignore"))):
+            if codec.startswith("iso2022"):
+                data = texts[lang][:size].encode(codec, "ignore")  # a file starts with its designations
             path = work / f"mb-{codec}-{size}.txt"
             path.write_bytes(data)
             mb_samples.append((codec, family, size, path))

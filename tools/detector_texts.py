@@ -254,8 +254,20 @@ class Reader:
         return [(p, package_version(p) or "?", n, b) for p, (n, b) in sorted(packages.items())]
 
 
+_ENGLISH = re.compile(r"\b(the|and|of|to|is|for|with|this|that|are|be|by|if|or|from)\b", re.I)
+
+
+def untranslated(line):
+    """A line a translated manual page left in English: function words and no accented letter."""
+    return not any(ord(c) > 0x7F and c.isalpha() for c in line) and len(_ENGLISH.findall(line)) >= 2
+
+
 def training_text(reader, lang):
-    return reader.text(LANGUAGES[lang][0], TRAINING_CHARS)
+    text = reader.text(LANGUAGES[lang][0], TRAINING_CHARS)
+    if lang == "en":
+        return text
+    # English left in the pages would teach the language's letters English company.
+    return "\n".join(line for line in text.splitlines() if not untranslated(line))
 
 
 def heldout_text(reader, lang):

@@ -62,6 +62,8 @@ EMISSION_BITS = {TYPOGRAPHIC: 3, SYMBOL: 8, CONTROL: 10, FOREIGN: 8, LINE: 4}
 # A presentation form (the DOS Arabic and Urdu sets write each letter's positional shape)
 # stands for its letter in one of about three shapes.
 SHAPE_BITS = 1.5
+ASCII_LETTER_BITS = 0.5
+LINE_BESIDE_LETTER = 8
 
 
 def cost(p):
@@ -92,7 +94,7 @@ class Language:
         self.code = code
         letters = Counter(fold(c) for c in text if is_letter(c))
         total = sum(letters.values())
-        common = [c for c, n in letters.items() if n >= 20 and n / total >= ALPHABET_SHARE]
+        common = [c for c, n in letters.items() if n >= 8 and n / total >= ALPHABET_SHARE]
         alphabet = sorted(set(common) | set("abcdefghijklmnopqrstuvwxyz"),
                           key=lambda c: (-letters[c], c))[:MAX_CLASSES - FIRST_LETTER]
         self.alphabet = alphabet
@@ -100,6 +102,12 @@ class Language:
         self.share = {c: letters[c] / total for c in alphabet}
         self.classes = FIRST_LETTER + len(alphabet)
         self.costs, self.single_costs = self._train(text)
+        # How much an ASCII letter says against the language: a text of Cyrillic, Greek or Arabic
+        # letters has few. At most half a bit a letter, so that markup around the text (tags,
+        # addresses) cannot outweigh what its letters say.
+        ascii_letters = sum(n for c, n in letters.items() if ord(c) < 0x80)
+        self.ascii_letter_cost = min(round(ASCII_LETTER_BITS * COST_SCALE),
+                                     round(-math.log2(max(ascii_letters, 1) / total) * COST_SCALE))
         cased = [c for c in text if c.isalpha() and c.lower() != c.upper()]
         upper = max(1, sum(1 for c in cased if c.isupper())) / max(2, len(cased))
         self.case_bits = {True: -math.log2(upper), False: -math.log2(1 - upper)}
@@ -147,10 +155,12 @@ class Language:
             row = sum(pairs[(a, b)] for b in range(k))
             for b in range(k):
                 chance[(a, b)] = (pairs[(a, b)] + SMOOTHING * background[b]) / (row + SMOOTHING)
-        # Texts hold no line drawing: it runs like ASCII punctuation (rules of dashes and bars).
+        # Texts hold no line drawing: it runs like ASCII punctuation (rules of dashes and bars),
+        # but a box's frame stands apart from the words in it: next to a letter it is rarer.
         for x in range(k):
-            chance[(x, LINE)] = chance[(x, PUNCT)]
-            chance[(LINE, x)] = chance[(PUNCT, x)]
+            apart = LINE_BESIDE_LETTER if x == FOREIGN or x >= FIRST_LETTER else 1
+            chance[(x, LINE)] = chance[(x, PUNCT)] / apart
+            chance[(LINE, x)] = chance[(PUNCT, x)] / apart
         chance[(LINE, LINE)] = chance[(PUNCT, PUNCT)]
         background[LINE] = background[PUNCT]
         costs = [cost(chance[(a, b)]) for a in range(k) for b in range(k)]
@@ -260,7 +270,7 @@ def render(languages, models, pins):
         out.append("  " + ",".join(str(c) for c in language.single_costs) + ",")
         for row in range(k):
             out.append("  " + ",".join(str(c) for c in language.costs[row * k:(row + 1) * k]) + ",")
-        entries.append((language.code, k, offset))
+        entries.append((language.code, k, language.ascii_letter_cost, offset))
         offset += k + k * k
     out.append("};")
     out.append("")
@@ -270,8 +280,8 @@ def render(languages, models, pins):
     out.append(f"extern const int kTableModelCount = {len(models)};")
     out.append("")
     out.append(f"const LanguageModel kLanguageModels[{len(languages)}] = {{")
-    for code, k, start in entries:
-        out.append(f"  {{\"{code}\", {k}, kCosts + {start}, kCosts + {start + k}}},")
+    for code, k, ascii_cost, start in entries:
+        out.append(f"  {{\"{code}\", {k}, {ascii_cost}, kCosts + {start}, kCosts + {start + k}}},")
     out.append("};")
     out.append("")
     out.append(f"const TableModel kTableModels[{len(models)}] = {{")

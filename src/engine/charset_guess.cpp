@@ -24,6 +24,20 @@ using detector::TableModel;
 // rules' fallback first, then the Windows and ISO sets of each script.
 constexpr CharsetCode kPreferred[] = {0, 18, 14, 16, 1, 17, 4, 20, 8, 19, 6, 21, 7, 22, 5, 23, 12, 3, 15, 10, 24, 50, 51};
 
+// What a table's own rarity costs, in bits: with few bytes to go by (a lone pound sign in an
+// English page), the common sets win; a text of a few hundred letters outweighs it.
+int PriorCost(CharsetCode code) noexcept {
+  constexpr std::uint8_t kBits[kSingleByteTableCount] = {
+      0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 4, 1, 1, 1,  // ISO-8859-1 .. -15
+      1, 1, 1, 0, 1, 1, 1, 1, 1, 1,                  // Windows-874, 1250 .. 1258
+      2, 3, 3, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3, 2, 3, 3,  // DOS-437 .. DOS-874
+      2, 3, 3, 2, 2, 3, 2, 2,                        // the Macintosh sets
+      4, 2, 2, 4, 4, 4, 4,                           // AtariST, KOI8-R, KOI8-U, CP856, KZ-1048, CP1006, NeXT
+      4, 4, 4, 4,                                    // EBCDIC
+  };
+  return kBits[code] * detector::kCostsPerBit;
+}
+
 int Rank(CharsetCode code) noexcept {
   const auto* at = std::find(std::begin(kPreferred), std::end(kPreferred), code);
   return at != std::end(kPreferred) ? static_cast<int>(at - std::begin(kPreferred)) : 100 + code;
@@ -60,6 +74,12 @@ bool ReadAlike(const MappingTable& a, const MappingTable& b, const std::uint32_t
     if (counts[byte] != 0 && a.units[byte] != b.units[byte]) return false;
   }
   return true;
+}
+
+// EBCDIC text spaces with 0x40 (ASCII's @) and has its letters above 0x80; ASCII text has its
+// spaces at 0x20. One in 25 bytes is a space in any text with words.
+bool LooksLikeEbcdic(const std::uint32_t* counts, std::size_t total) noexcept {
+  return counts[0x40] * 25 >= total && counts[0x40] > 4 * counts[0x20];
 }
 
 bool Defines(const MappingTable& table, const std::uint32_t* counts) noexcept {
@@ -142,29 +162,30 @@ CharsetGuess CCharsetGuesser::GuessTable() const noexcept {
     groupOf[code] = g;
   }
 
-  // Each language's cost for the ASCII pairs, the same in every ASCII set.
-  std::int64_t lowCosts[detector::kMaxLanguageModels];
-  std::fill(std::begin(lowCosts), std::end(lowCosts), -1);
+  // EBCDIC text and ASCII text share no reading of their letters: the structure tells them
+  // apart, and each side is then scored on pairs that the other side's tables cannot claim.
+  const bool ebcdic = LooksLikeEbcdic(counts_, total_);
+  std::int64_t asciiLetters = 0;
+  for (unsigned b = 'A'; b <= 'z'; ++b) asciiLetters += (b <= 'Z' || b >= 'a') ? counts_[b] : 0;
   std::int64_t pairTotal = 0;
-  for (std::size_t i = 0; i < lowPairs_; ++i) pairTotal += pairCounts_[pairs_[i]];
   for (std::size_t i = 0; i < highPairs_; ++i) pairTotal += pairCounts_[pairs_[kGuessSampleBytes - 1 - i]];
+  if (ebcdic) {
+    for (std::size_t i = 0; i < lowPairs_; ++i) pairTotal += pairCounts_[pairs_[i]];
+  }
 
   for (int m = 0; m < detector::kTableModelCount; ++m) {
     const TableModel& model = kTableModels[m];
     const int g = groupOf[model.code];
-    if (g < 0) continue;
+    if (g < 0 || IsAsciiCompatible(model.code) == ebcdic) continue;
     Group& group = groups[g];
     const std::uint64_t bit = std::uint64_t{1} << model.language;
     if ((group.languages & bit) != 0) continue;  // read alike: the same cost
     group.languages |= bit;
-    std::int64_t cost = 0;
-    if (IsAsciiCompatible(model.code)) {
-      std::int64_t& low = lowCosts[model.language];
-      if (low < 0) low = Cost(model, /*high=*/false, /*low=*/true);
-      cost = low + Cost(model, /*high=*/true, /*low=*/false);
-    } else {
-      cost = Cost(model, /*high=*/true, /*low=*/true);
-    }
+    // The ASCII sets read ASCII alike: only pairs with a byte above 0x7F tell them apart. (The
+    // languages' ASCII statistics differ with their sources, manual pages or word lists, more
+    // than with the languages.)
+    const std::int64_t cost = Cost(model, /*high=*/true, /*low=*/ebcdic) + PriorCost(model.code) +
+                              (ebcdic ? 0 : asciiLetters * kLanguageModels[model.language].asciiLetterCost);
     if (cost < group.cost) {
       group.cost = cost;
       group.language = model.language;
@@ -191,13 +212,19 @@ CharsetGuess CCharsetGuesser::GuessTable() const noexcept {
   guess.kind = GuessKind::kTable;
   guess.code = groups[best].representative;
   guess.language = kLanguageModels[groups[best].language].name;
-  const double bits = [&] {
-    if (second < 0) return 64.0;
-    return static_cast<double>(groups[second].cost - groups[best].cost) / detector::kCostsPerBit;
-  }();
   if (second >= 0) guess.runnerUp = groups[second].representative;
-  double confidence = 1.0 - std::exp2(-bits / kBitsPerHalving);
-  const double perPair = static_cast<double>(groups[best].cost) / detector::kCostsPerBit / static_cast<double>(std::max<std::int64_t>(pairTotal, 1));
+  // Sure of the answer against its runner-up, or at least against the caller's fallback: tables
+  // that are near-equals but all far better than ISO-8859-1 read most letters alike, where the
+  // fallback reads none of them right; such an answer rates half.
+  const auto sureBy = [&](int other) {
+    if (other < 0) return 1.0;
+    const double bits = static_cast<double>(groups[other].cost - groups[best].cost) / detector::kCostsPerBit;
+    return 1.0 - std::exp2(-bits / kBitsPerHalving);
+  };
+  double confidence = sureBy(second);
+  if (groupOf[0] >= 0 && groupOf[0] != best) confidence = std::max(confidence, sureBy(groupOf[0]) / 2);
+  const double perPair = static_cast<double>(groups[best].cost) / detector::kCostsPerBit /
+                         static_cast<double>(std::max<std::int64_t>(pairTotal, 1));
   if (perPair > kImplausibleBits) confidence *= kImplausibleBits / perPair / 2;
   guess.confidence = static_cast<int>(std::lround(100 * std::clamp(confidence, 0.0, 1.0)));
   return guess;

@@ -27,6 +27,7 @@ inline constexpr int kCostsPerBit = 8;
 struct LanguageModel {
   const char* name;  // ISO 639-1 code
   int classCount;
+  int asciiLetterCost;              // an ASCII letter in the text: few in non-Latin scripts
   const std::uint8_t* singleCosts;  // classCount entries: a class anywhere
   const std::uint8_t* pairCosts;    // classCount * classCount entries: [first * classCount + second]
 };

@@ -32,7 +32,11 @@ void EucBetween(CMultiByteStructure::Reading& r, std::uint8_t b) noexcept {
 
 // Shift_JIS: leads 81..9F and E0..FC with trails 40..7E and 80..FC; A1..DF are half-width kana.
 void SjisBetween(CMultiByteStructure::Reading& r, std::uint8_t b) noexcept {
-  if (b < 0x80 || In(b, 0xA1, 0xDF)) return;
+  if (b < 0x80) return;
+  if (In(b, 0xA1, 0xDF)) {
+    ++r.marked;  // a half-width kana
+    return;
+  }
   if (In(b, 0x81, 0x9F) || In(b, 0xE0, 0xFC)) {
     r.state = 1;
     r.lead = b;
@@ -53,8 +57,9 @@ void LeadBetween(CMultiByteStructure::Reading& r, std::uint8_t b) noexcept {
   }
 }
 
-void Complete(CMultiByteStructure::Reading& r, bool common) noexcept {
+void Complete(CMultiByteStructure::Reading& r, bool common, std::uint8_t trail) noexcept {
   ++r.wide;
+  r.asciiTrails += trail < 0x80 ? 1u : 0u;
   r.common += common ? 1u : 0u;
   r.state = 0;
 }
@@ -62,8 +67,11 @@ void Complete(CMultiByteStructure::Reading& r, bool common) noexcept {
 // A reading fits when its structure breaks at most once in 100 characters (a stray byte in a
 // long text) and ordinary text's rows hold most of its characters: a single-byte text that
 // happens to pair up lands in rare rows.
+// Where trails may be ASCII (Shift_JIS, GB18030, Big5), a single-byte text pairs its accented
+// letters with the ASCII letter after them; real text has most of its trails above 0x7F (kana,
+// two thirds of the hanzi).
 bool Fits(const CMultiByteStructure::Reading& r) noexcept {
-  return r.wide >= 2 && r.errors * 100 <= r.wide && r.common * 10 >= r.wide * 8;
+  return r.wide >= 2 && r.errors * 100 <= r.wide && r.common * 10 >= r.wide * 8 && r.asciiTrails * 10 <= r.wide * 6;
 }
 
 }  // namespace
@@ -80,7 +88,7 @@ void CMultiByteStructure::Step(std::uint8_t b) noexcept {
         eucKana_ += (lead == 0xA4 || lead == 0xA5) ? 1u : 0u;
         eucHangul_ += In(lead, 0xB0, 0xC8) ? 1u : 0u;
         eucUpper_ += In(lead, 0xC9, 0xFE) ? 1u : 0u;
-        Complete(euc_, In(lead, 0xA1, 0xA5) || In(lead, 0xB0, 0xF7));
+        Complete(euc_, In(lead, 0xA1, 0xA5) || In(lead, 0xB0, 0xF7), b);
       } else {
         Broken(euc_, b, EucBetween);
       }
@@ -88,7 +96,7 @@ void CMultiByteStructure::Step(std::uint8_t b) noexcept {
     case 2:
       if (In(b, 0xA1, 0xDF)) {
         ++eucKana_;
-        Complete(euc_, true);
+        Complete(euc_, true, b);
       } else {
         Broken(euc_, b, EucBetween);
       }
@@ -108,7 +116,7 @@ void CMultiByteStructure::Step(std::uint8_t b) noexcept {
   if (sjis_.state == 0) {
     SjisBetween(sjis_, b);
   } else if (In(b, 0x40, 0x7E) || In(b, 0x80, 0xFC)) {
-    Complete(sjis_, In(sjis_.lead, 0x81, 0x84) || In(sjis_.lead, 0x88, 0x9F));
+    Complete(sjis_, In(sjis_.lead, 0x81, 0x84) || In(sjis_.lead, 0x88, 0x9F), b);
   } else {
     Broken(sjis_, b, SjisBetween);
   }
@@ -123,7 +131,7 @@ void CMultiByteStructure::Step(std::uint8_t b) noexcept {
         gb_.state = 2;
       } else if (In(b, 0x40, 0x7E) || In(b, 0x80, 0xFE)) {
         gb_.marked += b >= 0xA1 ? 1u : 0u;
-        Complete(gb_, b >= 0xA1 && (In(gb_.lead, 0xA1, 0xA3) || In(gb_.lead, 0xB0, 0xF7)));
+        Complete(gb_, b >= 0xA1 && (In(gb_.lead, 0xA1, 0xA3) || In(gb_.lead, 0xB0, 0xF7)), b);
       } else {
         Broken(gb_, b, LeadBetween);
       }
@@ -137,7 +145,7 @@ void CMultiByteStructure::Step(std::uint8_t b) noexcept {
       break;
     default:
       if (In(b, 0x30, 0x39)) {
-        Complete(gb_, true);
+        Complete(gb_, true, 0x80);
       } else {
         Broken(gb_, b, LeadBetween);
       }
@@ -148,7 +156,7 @@ void CMultiByteStructure::Step(std::uint8_t b) noexcept {
     LeadBetween(big5_, b);
   } else if (In(b, 0x40, 0x7E) || In(b, 0xA1, 0xFE)) {
     big5_.marked += b < 0x80 ? 1u : 0u;
-    Complete(big5_, In(big5_.lead, 0xA1, 0xC6));
+    Complete(big5_, In(big5_.lead, 0xA1, 0xC6), b);
   } else {
     Broken(big5_, b, LeadBetween);
   }
@@ -174,6 +182,8 @@ void CMultiByteStructure::Add(const std::uint8_t* data, std::size_t size) noexce
       if (window_ == 0x1B242943) ++escapesKr_;
       if (three == 0x1B2441 || window_ == 0x1B242941 || window_ == 0x1B242947 || window_ == 0x1B242A48) ++escapesCn_;
     }
+    shiftOut_ += b == 0x0E ? 1u : 0u;
+    shiftIn_ += b == 0x0F ? 1u : 0u;
     const bool between = euc_.state == 0 && sjis_.state == 0 && gb_.state == 0 && big5_.state == 0;
     if (b < 0x80 && between) continue;  // ASCII between characters changes no reading
     highBytes_ += b >= 0x80 ? 1u : 0u;
@@ -187,6 +197,9 @@ const char* CMultiByteStructure::Iso2022Family() const noexcept {
   if (escapesJp_ != 0) return "ISO-2022-JP";
   if (escapesKr_ != 0) return "ISO-2022-KR";
   if (escapesCn_ != 0) return "ISO-2022-CN";
+  // Korean text shifts out to its Hangul (SO, 0E) and back (SI, 0F); a text cut after the one
+  // designation at its start still has them.
+  if (shiftOut_ != 0 && shiftIn_ != 0 && shiftOut_ + 1 >= shiftIn_ && shiftIn_ + 1 >= shiftOut_) return "ISO-2022-KR";
   return nullptr;
 }
 
@@ -210,7 +223,9 @@ const char* CMultiByteStructure::Family() const noexcept {
     if (eucHangul_ * 10 >= euc_.wide * 6 && eucUpper_ * 20 <= euc_.wide) return "EUC-KR";
     return "GB18030";
   }
-  if (Fits(sjis_)) return "Shift_JIS";
+  // Shift_JIS: half-width kana are rare in Japanese text, frequent in a single-byte text read
+  // as Shift_JIS (its accented letters fall in A1..DF).
+  if (Fits(sjis_) && sjis_.marked * 4 <= sjis_.wide) return "Shift_JIS";
   const bool big5 = Fits(big5_);
   const bool gb = Fits(gb_);
   // Both fit when every trail is above A0: then it is GB2312 text, which Big5 reads as rare

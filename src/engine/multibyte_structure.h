@@ -27,6 +27,7 @@ class CMultiByteStructure {
     std::uint32_t errors = 0;  // bytes that break the structure
     std::uint32_t common = 0;  // wide characters in the rows ordinary text uses most
     std::uint32_t marked = 0;  // wide characters that tell this set from its neighbours (see .cpp)
+    std::uint32_t asciiTrails = 0;  // wide characters whose last byte is below 0x80
   };
 
  private:
@@ -38,6 +39,7 @@ class CMultiByteStructure {
   std::uint64_t highBytes_ = 0;
   std::uint32_t window_ = 0;  // the last four bytes, for the ISO-2022 escape sequences
   std::uint32_t escapesJp_ = 0, escapesKr_ = 0, escapesCn_ = 0;
+  std::uint32_t shiftOut_ = 0, shiftIn_ = 0;
   std::uint8_t head_[4] = {};
   std::uint32_t group_ = 0;  // the four bytes of the UTF-32 unit under way
   std::uint64_t utf32Le_ = 0, utf32Be_ = 0, utf32Units_ = 0;
