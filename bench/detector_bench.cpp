@@ -32,8 +32,8 @@ std::vector<std::uint8_t> ReadFile(const char* path) {
 
 const char* KindName(engine::GuessKind kind) {
   switch (kind) {
-    case engine::GuessKind::kTable:
-      return "table";
+    case engine::GuessKind::kCharset:
+      return "charset";
     case engine::GuessKind::kUnconvertible:
       return "unconvertible";
     default:

@@ -127,8 +127,9 @@ Verdict Ours(const std::vector<std::uint8_t>& bytes) {
   if (!IsSingleByteCode(rules) || bytes.size() < 3) return {rules, "rules"};
   const engine::CharsetGuess guess = GuessLikeTheRun(bytes);
   if (guess.kind == engine::GuessKind::kUnconvertible) return {kRefused, guess.family};
-  if (guess.kind != engine::GuessKind::kTable) return {rules, "no answer"};
-  const std::string said = SetName(guess.code) + "/" + guess.language + " " + std::to_string(guess.confidence) + "%";
+  if (guess.kind != engine::GuessKind::kCharset) return {rules, "no answer"};
+  const std::string said = SetName(guess.code) + (guess.language != nullptr ? std::string("/") + guess.language : "") +
+                           " " + std::to_string(guess.confidence) + "%";
   if (guess.confidence < engine::kConfidentFrom) return {rules, "unsure: " + said};
   return {guess.code, said};
 }

@@ -138,10 +138,12 @@ def main():
         for (_, _, size, path), (kind, guess, runner, confidence, family, language) in zip(samples[i:i + 3], answers[i:i + 3]):
             data = path.read_bytes()
             guess, confidence = int(guess), int(confidence)
-            chosen = guess if kind == "table" and confidence >= confident_from else (None if kind == "unconvertible" else 0)
+            chosen = guess if kind == "charset" and confidence >= confident_from else (None if kind == "unconvertible" else 0)
+            if chosen is not None and chosen >= len(tables):
+                chosen = None  # UTF-16: wrong for a single-byte text
             ok = chosen is not None and decode(data, tables[chosen]) == decode(data, tables[code])
-            raw_ok = kind == "table" and decode(data, tables[guess]) == decode(data, tables[code])
-            bucket = min(confidence // 10, 9) if kind == "table" else -1
+            raw_ok = kind == "charset" and guess < len(tables) and decode(data, tables[guess]) == decode(data, tables[code])
+            bucket = min(confidence // 10, 9) if kind == "charset" else -1
             calibration.setdefault(bucket, [0, 0])[0] += raw_ok
             calibration[bucket][1] += 1
             rights += ok

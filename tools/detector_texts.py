@@ -262,12 +262,23 @@ def untranslated(line):
     return not any(ord(c) > 0x7F and c.isalpha() for c in line) and len(_ENGLISH.findall(line)) >= 2
 
 
+NON_LATIN = {"ru", "uk", "sr", "mk", "bg", "be", "kk", "el", "he", "ar", "fa", "ur", "th"}
+_APOSTROPHE = re.compile(r"(?<=\w)'(?=\w)")
+
+
+def typographic(text):
+    """Every other ASCII apostrophe between letters as the typographic one: documents write
+    both about as often, manual pages only the first."""
+    flip = iter(range(len(text)))
+    return _APOSTROPHE.sub(lambda m: "\u2019" if next(flip) % 2 else "'", text)
+
+
 def training_text(reader, lang):
     text = reader.text(LANGUAGES[lang][0], TRAINING_CHARS)
-    if lang == "en":
-        return text
-    # English left in the pages would teach the language's letters English company.
-    return "\n".join(line for line in text.splitlines() if not untranslated(line))
+    if lang != "en":
+        # English left in the pages would teach the language's letters English company.
+        text = "\n".join(line for line in text.splitlines() if not untranslated(line))
+    return text if lang in NON_LATIN else typographic(text)
 
 
 def heldout_text(reader, lang):

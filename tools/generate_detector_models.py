@@ -29,8 +29,8 @@ import generate_tables  # noqa: E402
 OUTPUT = Path("src/engine/detector_models.generated.cpp")
 SKIPPED = 77  # CTest's skip code: the texts are not installed here
 
-SPACE, PUNCT, TYPOGRAPHIC, SYMBOL, CONTROL, FOREIGN, LINE = range(7)
-FIRST_LETTER = 7
+SPACE, PUNCT, TYPOGRAPHIC, SYMBOL, CONTROL, FOREIGN, LINE, APOSTROPHE = range(8)
+FIRST_LETTER = 8
 MAX_CLASSES = 128
 
 # Punctuation that ordinary text uses beyond ASCII; any other symbol is rare in text.
@@ -58,12 +58,13 @@ COST_SCALE = 8  # costs are eighths of a bit, at most 255 (about 32 bits)
 # class of many characters says less about the text than a letter. About log2 of the
 # characters a text uses from it: 20 typographic marks, 40 line-drawing characters, hundreds of
 # foreign letters, symbols and control codes.
-EMISSION_BITS = {TYPOGRAPHIC: 3, SYMBOL: 8, CONTROL: 10, FOREIGN: 8, LINE: 4}
+EMISSION_BITS = {TYPOGRAPHIC: 3, SYMBOL: 8, CONTROL: 10, FOREIGN: 8, LINE: 6}
+# What picking one of about 40 line-drawing characters costs, and more: a document draws few.
 # A presentation form (the DOS Arabic and Urdu sets write each letter's positional shape)
 # stands for its letter in one of about three shapes.
 SHAPE_BITS = 1.5
 ASCII_LETTER_BITS = 0.5
-LINE_BESIDE_LETTER = 8
+LINE_BESIDE_LETTER = 512
 
 
 def cost(p):
@@ -102,12 +103,12 @@ class Language:
         self.share = {c: letters[c] / total for c in alphabet}
         self.classes = FIRST_LETTER + len(alphabet)
         self.costs, self.single_costs = self._train(text)
-        # How much an ASCII letter says against the language: a text of Cyrillic, Greek or Arabic
-        # letters has few. At most half a bit a letter, so that markup around the text (tags,
-        # addresses) cannot outweigh what its letters say.
+        # How much an ASCII letter says against the language, in 1/1024 bits: a text of Cyrillic,
+        # Greek or Arabic letters has few, a Czech text fewer than an English one. At most half a
+        # bit a letter, so that markup around the text (tags, addresses) cannot outweigh what
+        # its letters say.
         ascii_letters = sum(n for c, n in letters.items() if ord(c) < 0x80)
-        self.ascii_letter_cost = min(round(ASCII_LETTER_BITS * COST_SCALE),
-                                     round(-math.log2(max(ascii_letters, 1) / total) * COST_SCALE))
+        self.ascii_letter_cost = round(min(ASCII_LETTER_BITS, -math.log2(max(ascii_letters, 1) / total)) * 1024)
         cased = [c for c in text if c.isalpha() and c.lower() != c.upper()]
         upper = max(1, sum(1 for c in cased if c.isupper())) / max(2, len(cased))
         self.case_bits = {True: -math.log2(upper), False: -math.log2(1 - upper)}
@@ -137,6 +138,8 @@ class Language:
             return PUNCT
         if is_letter(c):
             return FOREIGN
+        if c == "\u2019":  # the apostrophe inside words: its own neighbours
+            return APOSTROPHE
         if c in TYPOGRAPHIC_MARKS:
             return TYPOGRAPHIC
         if table in DOS_TABLES and 0x2500 <= o <= 0x25FF:

@@ -3,8 +3,9 @@
 // table writes), or which multi-byte set it is in that the program cannot convert.
 //
 // Meant for what the byte rules of engine/detection.h leave to their single-byte fallback: it
-// never answers a Unicode form the rules would have found (a byte order mark, UTF-16's zero
-// bytes, valid UTF-8), only UTF-32, which the program cannot convert.
+// never answers a Unicode form the rules would have found (a byte order mark, valid UTF-8), only
+// UTF-16 that opens with a character their zero-byte test cannot see, and UTF-32, which the
+// program cannot convert.
 #pragma once
 
 #include <cstddef>
@@ -23,18 +24,19 @@ struct TableModel;
 
 enum class GuessKind {
   kNoAnswer,       // nothing to judge by (no byte above 0x7F) or no memory: the caller's rules decide
-  kTable,          // `code` is a single-byte table
+  kCharset,        // `code` is a set the program converts: a single-byte table, or UTF-16 that
+                   // the rules' zero-byte test missed (a text opening with a character beyond Latin-1)
   kUnconvertible,  // a set the program cannot convert; `family` names it
 };
 
 struct CharsetGuess {
   GuessKind kind = GuessKind::kNoAnswer;
-  CharsetCode code = -1;      // kTable: the table; among tables that read the sample alike, the
-                              // most common set (ISO-8859-1, then Windows-1252, ...)
-  CharsetCode runnerUp = -1;  // kTable: the best table that reads the sample differently, or -1
+  CharsetCode code = -1;      // kCharset: the set; among tables that read the sample alike, the
+                              // most common one (ISO-8859-1, then Windows-1252, ...)
+  CharsetCode runnerUp = -1;  // kCharset: the best table that reads the sample differently, or -1
   int confidence = 0;         // 0..100: about the share of such answers that are right
   const char* family = nullptr;    // kUnconvertible: "Shift_JIS", "EUC-JP", "UTF-32LE", ...
-  const char* language = nullptr;  // kTable: the language whose model fitted best ("de", "ru", ...)
+  const char* language = nullptr;  // a table's answer: the language whose model fitted best ("de", "ru", ...)
 };
 
 // Below this confidence the answer is a guess among near-equals: the caller keeps the rules'

@@ -18,6 +18,7 @@ enum : std::uint8_t {
   kControlClass,      // control codes other than blanks, C1 controls among them: rarer still
   kForeignClass,      // a letter outside the language's alphabet
   kLineClass,         // line drawing, in the DOS sets (elsewhere a symbol)
+  kApostropheClass,   // the typographic apostrophe, inside words
   kFirstLetterClass,
 };
 
@@ -27,7 +28,7 @@ inline constexpr int kCostsPerBit = 8;
 struct LanguageModel {
   const char* name;  // ISO 639-1 code
   int classCount;
-  int asciiLetterCost;              // an ASCII letter in the text: few in non-Latin scripts
+  int asciiLetterCost;              // an ASCII letter in the text, in 1/1024 bits: few in non-Latin scripts
   const std::uint8_t* singleCosts;  // classCount entries: a class anywhere
   const std::uint8_t* pairCosts;    // classCount * classCount entries: [first * classCount + second]
 };

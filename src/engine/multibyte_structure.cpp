@@ -1,5 +1,7 @@
 #include "engine/multibyte_structure.h"
 
+#include "engine/charset_catalogue.h"
+
 namespace glyphshift::engine {
 namespace {
 
@@ -72,6 +74,14 @@ void Complete(CMultiByteStructure::Reading& r, bool common, std::uint8_t trail) 
 // two thirds of the hanzi).
 bool Fits(const CMultiByteStructure::Reading& r) noexcept {
   return r.wide >= 2 && r.errors * 100 <= r.wide && r.common * 10 >= r.wide * 8 && r.asciiTrails * 10 <= r.wide * 6;
+}
+
+// The high bytes of UTF-16 units of text: ASCII and Latin to Arabic (00..06), Thai (0E), Latin
+// extended (1E), punctuation (20, 21, 25), kana and CJK punctuation (30, 31), the CJK ideographs
+// (4E..9F), Hangul (AC..D7) and the full-width forms (FF).
+bool OnScriptPage(std::uint8_t b) noexcept {
+  return b <= 0x06 || b == 0x0E || b == 0x1E || b == 0x20 || b == 0x21 || b == 0x25 || b == 0x30 || b == 0x31 ||
+         In(b, 0x4E, 0x9F) || In(b, 0xAC, 0xD7) || b == 0xFF;
 }
 
 }  // namespace
@@ -166,6 +176,7 @@ void CMultiByteStructure::Add(const std::uint8_t* data, std::size_t size) noexce
   for (std::size_t i = 0; i < size; ++i) {
     const std::uint8_t b = data[i];
     if (total_ < 4) head_[total_] = b;
+    onScriptPage_[total_ & 1] += OnScriptPage(b) ? 1u : 0u;
     group_ = (group_ << 8) | b;
     if (total_ % 4 == 3) {
       // Code points up to 10FFFF: the top byte 0, the next at most 10.
@@ -233,6 +244,19 @@ const char* CMultiByteStructure::Family() const noexcept {
   if (big5 && (!gb || big5_.marked * 10 >= big5_.wide)) return "Big5";
   if (gb) return "GB18030";
   return nullptr;
+}
+
+std::int32_t CMultiByteStructure::Utf16Order() const noexcept {
+  const std::uint64_t units = total_ / 2;
+  if (units < 8) return -1;
+  // All but one in 20 high bytes on a script's page, and the low bytes clearly not: ASCII text
+  // has both halves there, single-byte text of other scripts neither.
+  const auto order = [&](int high) {
+    return onScriptPage_[high] * 20 >= units * 19 && onScriptPage_[1 - high] * 4 <= units * 3;
+  };
+  if (order(1)) return kCharsetUtf16;
+  if (order(0)) return kCharsetUtf16Be;
+  return -1;
 }
 
 std::uint32_t CMultiByteStructure::WideCharacters() const noexcept {

@@ -18,6 +18,9 @@ class CMultiByteStructure {
   // Characters of two bytes or more in the family Family() names (0 for none): how much
   // evidence there is.
   std::uint32_t WideCharacters() const noexcept;
+  // kCharsetUtf16 or kCharsetUtf16Be when the text reads as UTF-16 without a byte order mark
+  // (every other byte on the pages of some script, the others anywhere); -1 otherwise.
+  std::int32_t Utf16Order() const noexcept;
 
   // One multi-byte set's reading of the text: a small state machine over the bytes.
   struct Reading {
@@ -40,6 +43,7 @@ class CMultiByteStructure {
   std::uint32_t window_ = 0;  // the last four bytes, for the ISO-2022 escape sequences
   std::uint32_t escapesJp_ = 0, escapesKr_ = 0, escapesCn_ = 0;
   std::uint32_t shiftOut_ = 0, shiftIn_ = 0;
+  std::uint64_t onScriptPage_[2] = {};  // bytes at even and odd offsets that could be a UTF-16 unit's high byte
   std::uint8_t head_[4] = {};
   std::uint32_t group_ = 0;  // the four bytes of the UTF-32 unit under way
   std::uint64_t utf32Le_ = 0, utf32Be_ = 0, utf32Units_ = 0;
