@@ -62,6 +62,8 @@ class CCharsetGuesser {
   // The cost of the sample's pairs in one table's reading: of those with a byte above 0x7F
   // (`high`), of those without (`low`).
   std::int64_t Cost(const detector::TableModel& model, bool high, bool low) const noexcept;
+  // The cost of the sample's bytes one by one in one table's reading (above 0x7F, or all).
+  std::int64_t SingleCost(const detector::TableModel& model, bool low) const noexcept;
 
   std::size_t total_ = 0;
   std::uint8_t previous_ = 0;

@@ -47,6 +47,7 @@ inline constexpr int kMaxLanguageModels = 64;
 extern const int kLanguageModelCount;
 extern const LanguageModel kLanguageModels[];
 // Sorted by table code, then language.
+inline constexpr int kMaxTableModels = 1024;
 extern const int kTableModelCount;
 extern const TableModel kTableModels[];
 

@@ -9,9 +9,16 @@ bool In(std::uint8_t b, std::uint8_t low, std::uint8_t high) noexcept { return b
 
 // A byte that breaks the structure ends the character under way; the byte itself may start the
 // next one, so it is read again between characters.
+// Past a few errors, one in 100 characters rules the set out for good (Fits): the reading
+// stops, so that single-byte text, whose every set breaks early, costs little.
+void Count(CMultiByteStructure::Reading& r) noexcept {
+  ++r.errors;
+  if (r.errors >= 8 && r.errors * 100 > r.wide) r.alive = false;
+}
+
 template <class Between>
 void Broken(CMultiByteStructure::Reading& r, std::uint8_t b, Between between) noexcept {
-  ++r.errors;
+  Count(r);
   r.state = 0;
   between(r, b);
 }
@@ -28,7 +35,7 @@ void EucBetween(CMultiByteStructure::Reading& r, std::uint8_t b) noexcept {
   } else if (b == 0x8F) {
     r.state = 3;
   } else {
-    ++r.errors;
+    Count(r);
   }
 }
 
@@ -43,7 +50,7 @@ void SjisBetween(CMultiByteStructure::Reading& r, std::uint8_t b) noexcept {
     r.state = 1;
     r.lead = b;
   } else {
-    ++r.errors;
+    Count(r);
   }
 }
 
@@ -55,7 +62,7 @@ void LeadBetween(CMultiByteStructure::Reading& r, std::uint8_t b) noexcept {
     r.state = 1;
     r.lead = b;
   } else {
-    ++r.errors;
+    Count(r);
   }
 }
 
@@ -73,21 +80,35 @@ void Complete(CMultiByteStructure::Reading& r, bool common, std::uint8_t trail) 
 // letters with the ASCII letter after them; real text has most of its trails above 0x7F (kana,
 // two thirds of the hanzi).
 bool Fits(const CMultiByteStructure::Reading& r) noexcept {
-  return r.wide >= 2 && r.errors * 100 <= r.wide && r.common * 10 >= r.wide * 8 && r.asciiTrails * 10 <= r.wide * 6;
+  return r.alive && r.wide >= 2 && r.errors * 100 <= r.wide && r.common * 10 >= r.wide * 8 && r.asciiTrails * 10 <= r.wide * 6;
 }
 
 // The high bytes of UTF-16 units of text: ASCII and Latin to Arabic (00..06), Thai (0E), Latin
 // extended (1E), punctuation (20, 21, 25), kana and CJK punctuation (30, 31), the CJK ideographs
 // (4E..9F), Hangul (AC..D7) and the full-width forms (FF).
-bool OnScriptPage(std::uint8_t b) noexcept {
+constexpr bool IsScriptPage(unsigned b) noexcept {
   return b <= 0x06 || b == 0x0E || b == 0x1E || b == 0x20 || b == 0x21 || b == 0x25 || b == 0x30 || b == 0x31 ||
-         In(b, 0x4E, 0x9F) || In(b, 0xAC, 0xD7) || b == 0xFF;
+         (b >= 0x4E && b <= 0x9F) || (b >= 0xAC && b <= 0xD7) || b == 0xFF;
 }
+
+struct ScriptPages {
+  bool on[256];
+  constexpr ScriptPages() : on() {
+    for (unsigned b = 0; b < 256; ++b) on[b] = IsScriptPage(b);
+  }
+};
+constexpr ScriptPages kScriptPages;
 
 }  // namespace
 
 void CMultiByteStructure::Step(std::uint8_t b) noexcept {
-  // EUC
+  if (euc_.alive) StepEuc(b);
+  if (sjis_.alive) StepSjis(b);
+  if (gb_.alive) StepGb(b);
+  if (big5_.alive) StepBig5(b);
+}
+
+void CMultiByteStructure::StepEuc(std::uint8_t b) noexcept {
   switch (euc_.state) {
     case 0:
       EucBetween(euc_, b);
@@ -122,7 +143,10 @@ void CMultiByteStructure::Step(std::uint8_t b) noexcept {
     default:
       break;
   }
-  // Shift_JIS: punctuation and kana (81..84) and the first level of kanji (88..9F) are common.
+}
+
+// Shift_JIS: punctuation and kana (81..84) and the first level of kanji (88..9F) are common.
+void CMultiByteStructure::StepSjis(std::uint8_t b) noexcept {
   if (sjis_.state == 0) {
     SjisBetween(sjis_, b);
   } else if (In(b, 0x40, 0x7E) || In(b, 0x80, 0xFC)) {
@@ -130,8 +154,11 @@ void CMultiByteStructure::Step(std::uint8_t b) noexcept {
   } else {
     Broken(sjis_, b, SjisBetween);
   }
-  // GB18030: GB2312's punctuation rows and its first level of hanzi (B0..D7) are common;
-  // `marked` counts trails above A0, which GB2312 text always has and Big5 often not.
+}
+
+// GB18030: GB2312's punctuation rows and its first level of hanzi (B0..D7) are common;
+// `marked` counts trails above A0, which GB2312 text always has and Big5 often not.
+void CMultiByteStructure::StepGb(std::uint8_t b) noexcept {
   switch (gb_.state) {
     case 0:
       LeadBetween(gb_, b);
@@ -161,7 +188,10 @@ void CMultiByteStructure::Step(std::uint8_t b) noexcept {
       }
       break;
   }
-  // Big5: punctuation (A1..A3) and the frequent hanzi (A4..C6) are common.
+}
+
+// Big5: punctuation (A1..A3) and the frequent hanzi (A4..C6) are common.
+void CMultiByteStructure::StepBig5(std::uint8_t b) noexcept {
   if (big5_.state == 0) {
     LeadBetween(big5_, b);
   } else if (In(b, 0x40, 0x7E) || In(b, 0xA1, 0xFE)) {
@@ -176,30 +206,39 @@ void CMultiByteStructure::Add(const std::uint8_t* data, std::size_t size) noexce
   for (std::size_t i = 0; i < size; ++i) {
     const std::uint8_t b = data[i];
     if (total_ < 4) head_[total_] = b;
-    onScriptPage_[total_ & 1] += OnScriptPage(b) ? 1u : 0u;
-    group_ = (group_ << 8) | b;
-    if (total_ % 4 == 3) {
-      // Code points up to 10FFFF: the top byte 0, the next at most 10.
-      const std::uint32_t le = ((group_ & 0xFF) << 24) | ((group_ & 0xFF00) << 8) | ((group_ >> 8) & 0xFF00) | (group_ >> 24);
-      utf32Le_ += le <= 0x10FFFF ? 1u : 0u;
-      utf32Be_ += group_ <= 0x10FFFF ? 1u : 0u;
-      ++utf32Units_;
+    onScriptPage_[total_ & 1] += kScriptPages.on[b] ? 1u : 0u;
+    // UTF-32 only while every unit so far is a code point in one order or the other.
+    if (utf32Le_ == utf32Units_ || utf32Be_ == utf32Units_) {
+      group_ = (group_ << 8) | b;
+      if (total_ % 4 == 3) {
+        // Code points up to 10FFFF: the top byte 0, the next at most 10.
+        const std::uint32_t le = ((group_ & 0xFF) << 24) | ((group_ & 0xFF00) << 8) | ((group_ >> 8) & 0xFF00) | (group_ >> 24);
+        utf32Le_ += le <= 0x10FFFF ? 1u : 0u;
+        utf32Be_ += group_ <= 0x10FFFF ? 1u : 0u;
+        utf32Nonzero_ += group_ != 0 ? 1u : 0u;
+        ++utf32Units_;
+      }
     }
     ++total_;
-    window_ = (window_ << 8) | b;
-    if (((window_ >> 16) & 0xFF) == 0x1B || (window_ >> 24) == 0x1B) {
-      const std::uint32_t three = window_ & 0xFFFFFF;
-      if (three == 0x1B2440 || three == 0x1B2442 || window_ == 0x1B242844) ++escapesJp_;
-      if (window_ == 0x1B242943) ++escapesKr_;
-      if (three == 0x1B2441 || window_ == 0x1B242941 || window_ == 0x1B242947 || window_ == 0x1B242A48) ++escapesCn_;
+    // ISO-2022 only while the text is 7-bit.
+    if (highBytes_ == 0) {
+      window_ = (window_ << 8) | b;
+      if (((window_ >> 16) & 0xFF) == 0x1B || (window_ >> 24) == 0x1B) CountEscape();
+      shiftOut_ += b == 0x0E ? 1u : 0u;
+      shiftIn_ += b == 0x0F ? 1u : 0u;
     }
-    shiftOut_ += b == 0x0E ? 1u : 0u;
-    shiftIn_ += b == 0x0F ? 1u : 0u;
-    const bool between = euc_.state == 0 && sjis_.state == 0 && gb_.state == 0 && big5_.state == 0;
+    const bool between = (euc_.state | sjis_.state | gb_.state | big5_.state) == 0;
     if (b < 0x80 && between) continue;  // ASCII between characters changes no reading
     highBytes_ += b >= 0x80 ? 1u : 0u;
     Step(b);
   }
+}
+
+void CMultiByteStructure::CountEscape() noexcept {
+  const std::uint32_t three = window_ & 0xFFFFFF;
+  if (three == 0x1B2440 || three == 0x1B2442 || window_ == 0x1B242844) ++escapesJp_;
+  if (window_ == 0x1B242943) ++escapesKr_;
+  if (three == 0x1B2441 || window_ == 0x1B242941 || window_ == 0x1B242947 || window_ == 0x1B242A48) ++escapesCn_;
 }
 
 const char* CMultiByteStructure::Iso2022Family() const noexcept {
@@ -218,9 +257,10 @@ const char* CMultiByteStructure::Utf32Family() const noexcept {
   if (total_ < 4 || total_ % 4 != 0) return nullptr;
   const bool bomLe = head_[0] == 0xFF && head_[1] == 0xFE && head_[2] == 0 && head_[3] == 0;
   const bool bomBe = head_[0] == 0 && head_[1] == 0 && head_[2] == 0xFE && head_[3] == 0xFF;
-  // Without a byte order mark, every unit must be a code point, and there must be a few.
-  if (utf32Le_ == utf32Units_ && (bomLe || utf32Units_ >= 4)) return "UTF-32LE";
-  if (utf32Be_ == utf32Units_ && (bomBe || utf32Units_ >= 4)) return "UTF-32BE";
+  // Without a byte order mark, every unit must be a code point, and most of them not zero.
+  const bool text = utf32Nonzero_ * 2 > utf32Units_;
+  if (utf32Le_ == utf32Units_ && (bomLe || (utf32Units_ >= 4 && text))) return "UTF-32LE";
+  if (utf32Be_ == utf32Units_ && (bomBe || (utf32Units_ >= 4 && text))) return "UTF-32BE";
   return nullptr;
 }
 

@@ -24,6 +24,7 @@ class CMultiByteStructure {
 
   // One multi-byte set's reading of the text: a small state machine over the bytes.
   struct Reading {
+    bool alive = true;       // false once the errors rule the set out: no longer read
     std::uint8_t state = 0;  // 0 between characters; otherwise how far into one
     std::uint8_t lead = 0;   // the first byte of the character under way
     std::uint32_t wide = 0;    // characters of two bytes or more
@@ -35,6 +36,11 @@ class CMultiByteStructure {
 
  private:
   void Step(std::uint8_t byte) noexcept;
+  void StepEuc(std::uint8_t byte) noexcept;
+  void StepSjis(std::uint8_t byte) noexcept;
+  void StepGb(std::uint8_t byte) noexcept;
+  void StepBig5(std::uint8_t byte) noexcept;
+  void CountEscape() noexcept;
   const char* Iso2022Family() const noexcept;
   const char* Utf32Family() const noexcept;
 
@@ -46,7 +52,7 @@ class CMultiByteStructure {
   std::uint64_t onScriptPage_[2] = {};  // bytes at even and odd offsets that could be a UTF-16 unit's high byte
   std::uint8_t head_[4] = {};
   std::uint32_t group_ = 0;  // the four bytes of the UTF-32 unit under way
-  std::uint64_t utf32Le_ = 0, utf32Be_ = 0, utf32Units_ = 0;
+  std::uint64_t utf32Le_ = 0, utf32Be_ = 0, utf32Units_ = 0, utf32Nonzero_ = 0;
   Reading euc_, sjis_, gb_, big5_;
   std::uint32_t eucKana_ = 0;    // EUC characters in the kana rows (Japanese)
   std::uint32_t eucHangul_ = 0;  // EUC characters whose lead is in the Hangul rows B0..C8
