@@ -58,7 +58,10 @@ class CCharsetGuesser {
   CharsetGuess Finish() const noexcept;
 
  private:
-  CharsetGuess GuessTable() const noexcept;
+  // The best table; *bitsPerPair (when given) receives what its reading costs a pair of bytes.
+  CharsetGuess GuessTable(double* bitsPerPair = nullptr) const noexcept;
+  // The best table when it reads the sample as ordinary text, confidently; else no answer.
+  CharsetGuess OrdinaryTextTable() const noexcept;
   // The cost of the sample's pairs in one table's reading: of those with a byte above 0x7F
   // (`high`), of those without (`low`).
   std::int64_t Cost(const detector::TableModel& model, bool high, bool low) const noexcept;

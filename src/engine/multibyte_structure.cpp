@@ -207,6 +207,7 @@ void CMultiByteStructure::Add(const std::uint8_t* data, std::size_t size) noexce
     const std::uint8_t b = data[i];
     if (total_ < 4) head_[total_] = b;
     onScriptPage_[total_ & 1] += kScriptPages.on[b] ? 1u : 0u;
+    zeros_[total_ & 1] += b == 0 ? 1u : 0u;
     // UTF-32 only while every unit so far is a code point in one order or the other.
     if (utf32Le_ == utf32Units_ || utf32Be_ == utf32Units_) {
       group_ = (group_ << 8) | b;
@@ -290,9 +291,12 @@ std::int32_t CMultiByteStructure::Utf16Order() const noexcept {
   const std::uint64_t units = total_ / 2;
   if (units < 8) return -1;
   // All but one in 20 high bytes on a script's page, and the low bytes clearly not: ASCII text
-  // has both halves there, single-byte text of other scripts neither.
+  // has both halves there, single-byte text of other scripts neither. ASCII alone is UTF-16 only
+  // with zero high bytes; a single-byte text that passes reads as ordinary text in its table,
+  // which the caller checks.
   const auto order = [&](int high) {
-    return onScriptPage_[high] * 20 >= units * 19 && onScriptPage_[1 - high] * 4 <= units * 3;
+    return onScriptPage_[high] * 20 >= units * 19 && onScriptPage_[1 - high] * 4 <= units * 3 &&
+           (zeros_[high] > zeros_[1 - high] || highBytes_ != 0);
   };
   if (order(1)) return kCharsetUtf16;
   if (order(0)) return kCharsetUtf16Be;

@@ -49,6 +49,7 @@ class CMultiByteStructure {
   std::uint32_t window_ = 0;  // the last four bytes, for the ISO-2022 escape sequences
   std::uint32_t escapesJp_ = 0, escapesKr_ = 0, escapesCn_ = 0;
   std::uint32_t shiftOut_ = 0, shiftIn_ = 0;
+  std::uint64_t zeros_[2] = {};  // zero bytes at even and odd offsets
   std::uint64_t onScriptPage_[2] = {};  // bytes at even and odd offsets that could be a UTF-16 unit's high byte
   std::uint8_t head_[4] = {};
   std::uint32_t group_ = 0;  // the four bytes of the UTF-32 unit under way
