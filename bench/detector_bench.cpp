@@ -34,12 +34,9 @@ std::vector<std::uint8_t> ReadFile(const char* path) {
 
 const char* KindName(engine::GuessKind kind) {
   switch (kind) {
-    case engine::GuessKind::kCharset:
-      return "charset";
-    case engine::GuessKind::kUnconvertible:
-      return "unconvertible";
-    default:
-      return "none";
+    case engine::GuessKind::kCharset: return "charset";
+    case engine::GuessKind::kUnconvertible: return "unconvertible";
+    default: return "none";
   }
 }
 

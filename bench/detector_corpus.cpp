@@ -14,10 +14,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -68,7 +68,8 @@ std::vector<Document> ReadSources(const std::string& folder) {
     std::vector<std::string> cells;
     std::stringstream row(line);
     for (std::string cell; std::getline(row, cell, '|');) cells.push_back(Trim(cell));
-    if (cells.size() != 5 || cells[3].empty() || cells[3].find_first_not_of("0123456789") != std::string::npos) continue;
+    if (cells.size() != 5 || cells[3].empty() || cells[3].find_first_not_of("0123456789") != std::string::npos)
+      continue;
     Document d{cells[1], cells[4]};
     std::u16string name = Widen(d.set);
     const char16_t* spelling = name.c_str();
@@ -148,28 +149,37 @@ const char* Family(CharsetCode code) {
   if (code >= 41 && code <= 48) return "Mac";
   if ((code >= 25 && code <= 40) || code == 52) return "DOS";
   switch (code) {
-    case 0: case 13: case 14: case 18: case 49: case 55:
-      return "Western";
-    case 1: case 16: case 2:
-      return "Central European";
-    case 3: case 9: case 12: case 23:
-      return "Baltic/Nordic";
-    case 4: case 17: case 50: case 51: case 53:
-      return "Cyrillic";
-    case 6: case 19:
-      return "Greek";
-    case 8: case 20:
-      return "Turkish";
-    case 7: case 21:
-      return "Hebrew";
-    case 5: case 22: case 54:
-      return "Arabic";
-    case 10: case 15:
-      return "Thai";
-    case 24:
-      return "Vietnamese";
-    default:
-      return "Other";
+    case 0:
+    case 13:
+    case 14:
+    case 18:
+    case 49:
+    case 55: return "Western";
+    case 1:
+    case 16:
+    case 2: return "Central European";
+    case 3:
+    case 9:
+    case 12:
+    case 23: return "Baltic/Nordic";
+    case 4:
+    case 17:
+    case 50:
+    case 51:
+    case 53: return "Cyrillic";
+    case 6:
+    case 19: return "Greek";
+    case 8:
+    case 20: return "Turkish";
+    case 7:
+    case 21: return "Hebrew";
+    case 5:
+    case 22:
+    case 54: return "Arabic";
+    case 10:
+    case 15: return "Thai";
+    case 24: return "Vietnamese";
+    default: return "Other";
   }
 }
 
@@ -222,7 +232,8 @@ int ScoreCorpus(const char* folder) {
   for (const auto& [name, t] : families) {
     const bool ok = t.ours >= t.today;
     everyFamily &= ok;
-    std::printf("  %-20s %4d %6d %6d%s\n", name.c_str(), t.documents, t.ours, t.today, ok ? "" : "   FEWER THAN libuchardet");
+    std::printf("  %-20s %4d %6d %6d%s\n", name.c_str(), t.documents, t.ours, t.today,
+                ok ? "" : "   FEWER THAN libuchardet");
   }
   std::printf("  every family at least as many right as libuchardet: %s\n", everyFamily ? "yes" : "NO");
   std::printf("\nDocuments libuchardet, consulted as today, gets right and ours not (%zu):\n", added.size());

@@ -189,7 +189,7 @@ def main():
               f"{'' if said in (family, '-') else ' (made as ' + family + ')'}")
     print(f"Refused: {refused} of {len(mb_samples)}")
     if not args.keep:
-        for path in work.iterdir():
+        for path in list(work.iterdir()):
             path.unlink()
         work.rmdir()
 

@@ -13,6 +13,15 @@ packages=(
   xvfb xauth openbox
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64
   dpkg-dev fakeroot file lintian desktop-file-utils man-db groff-base
+  # The texts the statistical detector's models are learnt from (tools/detector_texts.py)
+  # and its benchmark's held-out texts.
+  manpages manpages-cs manpages-da manpages-de manpages-el manpages-es manpages-fi manpages-fr
+  manpages-hu manpages-id manpages-it manpages-ja manpages-mk manpages-nb manpages-nl manpages-pl
+  manpages-pt-br manpages-ro manpages-ru manpages-sr manpages-sv manpages-tr manpages-uk manpages-vi
+  manpages-zh libc-l10n iso-codes unicode-cldr-core
+  hunspell-ar hunspell-be hunspell-bg hunspell-ca hunspell-el hunspell-he hunspell-hr hunspell-is
+  hunspell-kk hunspell-ko hunspell-lt hunspell-lv hunspell-sk hunspell-th myspell-eo myspell-et
+  myspell-fa myspell-ga
 )
 
 missing=()

@@ -304,22 +304,6 @@ def render(languages, models, pins):
     return "\n".join(out)
 
 
-def check_committed(output, text):
-    try:
-        committed = output.read_bytes().decode("utf-8")
-    except (OSError, UnicodeDecodeError) as error:
-        print(f"generate_detector_models.py: {output}: cannot read ({error})", file=sys.stderr)
-        return 1
-    if committed == text:
-        return 0
-    old, new = committed.splitlines(), text.splitlines()
-    line = next((i for i, (a, b) in enumerate(zip(old, new)) if a != b), min(len(old), len(new)))
-    print(f"generate_detector_models.py: {output} is out of date (first difference at line {line + 1}: "
-          f"{new[line] if line < len(new) else 'end of file'!r}); run python3 tools/generate_detector_models.py "
-          f"and commit the result", file=sys.stderr)
-    return 1
-
-
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--check", action="store_true",
@@ -337,7 +321,7 @@ def main(argv=None):
         return 2
     output = args.root / OUTPUT
     if args.check:
-        return check_committed(output, text)
+        return generate_tables.check_committed(output, text, "tools/generate_detector_models.py")
     output.write_bytes(text.encode("utf-8"))
     print(f"wrote {output}")
     return 0

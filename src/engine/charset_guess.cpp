@@ -23,18 +23,19 @@ using detector::TableModel;
 
 // Among tables that read a sample alike, the answer is the set most documents are in: the byte
 // rules' fallback first, then the Windows and ISO sets of each script.
-constexpr CharsetCode kPreferred[] = {0, 18, 14, 16, 1, 17, 4, 20, 8, 19, 6, 21, 7, 22, 5, 23, 12, 3, 15, 10, 24, 50, 51};
+constexpr CharsetCode kPreferred[] = {0, 18, 14, 16, 1,  17, 4,  20, 8,  19, 6, 21,
+                                      7, 22, 5,  23, 12, 3,  15, 10, 24, 50, 51};
 
 // What a table's own rarity costs, in bits: with few bytes to go by (a lone pound sign in an
 // English page), the common sets win; a text of a few hundred letters outweighs it.
 int PriorCost(CharsetCode code) noexcept {
   constexpr std::uint8_t kBits[kSingleByteTableCount] = {
-      0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 4, 1, 1, 1,  // ISO-8859-1 .. -15
-      1, 1, 1, 0, 1, 1, 1, 1, 1, 1,                  // Windows-874, 1250 .. 1258
+      0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 4, 1, 1, 1,     // ISO-8859-1 .. -15
+      1, 1, 1, 0, 1, 1, 1, 1, 1, 1,                    // Windows-874, 1250 .. 1258
       2, 3, 3, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3, 2, 3, 3,  // DOS-437 .. DOS-874
-      2, 3, 3, 2, 2, 3, 2, 2,                        // the Macintosh sets
-      4, 2, 2, 4, 4, 4, 4,                           // AtariST, KOI8-R, KOI8-U, CP856, KZ-1048, CP1006, NeXT
-      4, 4, 4, 4,                                    // EBCDIC
+      2, 3, 3, 2, 2, 3, 2, 2,                          // the Macintosh sets
+      4, 2, 2, 4, 4, 4, 4,                             // AtariST, KOI8-R, KOI8-U, CP856, KZ-1048, CP1006, NeXT
+      4, 4, 4, 4,                                      // EBCDIC
   };
   return kBits[code] * detector::kCostsPerBit;
 }
@@ -158,7 +159,8 @@ std::int64_t CCharsetGuesser::Cost(const TableModel& model, bool high, bool low)
   };
   if (low) add(pairs_, pairs_ + lowPairs_);
   if (high) add(pairs_ + kGuessSampleBytes - highPairs_, pairs_ + kGuessSampleBytes);
-  for (unsigned b = low ? 0 : 0x80; b < (high ? 256u : 0x80u); ++b) sum += std::int64_t{counts_[b]} * model.emissions[b];
+  for (unsigned b = low ? 0 : 0x80; b < (high ? 256u : 0x80u); ++b)
+    sum += std::int64_t{counts_[b]} * model.emissions[b];
   return sum;
 }
 
@@ -218,7 +220,8 @@ CharsetGuess CCharsetGuesser::GuessTable(double* bitsPerPair) const noexcept {
     const std::uint64_t bit = std::uint64_t{1} << model.language;
     if ((group.languages & bit) != 0) continue;  // read alike: the same cost
     group.languages |= bit;
-    const std::int64_t fixed = PriorCost(model.code) +
+    const std::int64_t fixed =
+        PriorCost(model.code) +
         (ebcdic ? 0 : asciiLetters * kLanguageModels[model.language].asciiLetterCost * detector::kCostsPerBit / 1024);
     candidates[candidateCount++] = {m, g, fixed, fixed + SingleCost(model, ebcdic)};
   }
@@ -230,7 +233,8 @@ CharsetGuess CCharsetGuesser::GuessTable(double* bitsPerPair) const noexcept {
   // The fallback's reading too, for the confidence (its best by bytes alone).
   int fallback = -1;
   for (int i = scored; i < candidateCount && groupOf[0] >= 0; ++i) {
-    if (candidates[i].group == groupOf[0] && (fallback < 0 || byBytes(candidates[i], candidates[fallback]))) fallback = i;
+    if (candidates[i].group == groupOf[0] && (fallback < 0 || byBytes(candidates[i], candidates[fallback])))
+      fallback = i;
   }
   for (int i = 0; i < candidateCount; ++i) {
     if (i >= scored && i != fallback) continue;
@@ -255,7 +259,8 @@ CharsetGuess CCharsetGuesser::GuessTable(double* bitsPerPair) const noexcept {
     if (groups[g].language < 0) continue;  // no model: a table no language of ours is written in
     const auto better = [&](int other) {
       return other < 0 || groups[g].cost < groups[other].cost ||
-             (groups[g].cost == groups[other].cost && Rank(groups[g].representative) < Rank(groups[other].representative));
+             (groups[g].cost == groups[other].cost &&
+              Rank(groups[g].representative) < Rank(groups[other].representative));
     };
     if (better(best)) {
       second = best;
@@ -279,7 +284,8 @@ CharsetGuess CCharsetGuesser::GuessTable(double* bitsPerPair) const noexcept {
     return 1.0 - std::exp2(-bits / kBitsPerHalving);
   };
   double confidence = sureBy(second);
-  if (groupOf[0] >= 0 && groupOf[0] != best) confidence = std::max(confidence, kBetterThanFallback * sureBy(groupOf[0]));
+  if (groupOf[0] >= 0 && groupOf[0] != best)
+    confidence = std::max(confidence, kBetterThanFallback * sureBy(groupOf[0]));
   const double perPair = static_cast<double>(groups[best].pairCost) / detector::kCostsPerBit /
                          static_cast<double>(std::max<std::int64_t>(pairTotal, 1));
   if (pairTotal >= kPlausibilityPairs && perPair > kImplausibleBits) confidence *= kImplausibleBits / perPair / 2;
@@ -291,7 +297,8 @@ CharsetGuess CCharsetGuesser::GuessTable(double* bitsPerPair) const noexcept {
 CharsetGuess CCharsetGuesser::OrdinaryTextTable() const noexcept {
   double bits = 0;
   const CharsetGuess table = GuessTable(&bits);
-  if (table.kind == GuessKind::kCharset && bits <= kOrdinaryTextBits && table.confidence >= kConfidentFrom) return table;
+  if (table.kind == GuessKind::kCharset && bits <= kOrdinaryTextBits && table.confidence >= kConfidentFrom)
+    return table;
   return {};
 }
 

@@ -31,10 +31,10 @@ enum class GuessKind {
 
 struct CharsetGuess {
   GuessKind kind = GuessKind::kNoAnswer;
-  CharsetCode code = -1;      // kCharset: the set; among tables that read the sample alike, the
-                              // most common one (ISO-8859-1, then Windows-1252, ...)
-  CharsetCode runnerUp = -1;  // kCharset: the best table that reads the sample differently, or -1
-  int confidence = 0;         // 0..100: about the share of such answers that are right
+  CharsetCode code = -1;           // kCharset: the set; among tables that read the sample alike, the
+                                   // most common one (ISO-8859-1, then Windows-1252, ...)
+  CharsetCode runnerUp = -1;       // kCharset: the best table that reads the sample differently, or -1
+  int confidence = 0;              // 0..100: about the share of such answers that are right
   const char* family = nullptr;    // kUnconvertible: "Shift_JIS", "EUC-JP", "UTF-32LE", ...
   const char* language = nullptr;  // a table's answer: the language whose model fitted best ("de", "ru", ...)
 };
@@ -70,11 +70,11 @@ class CCharsetGuesser {
 
   std::size_t total_ = 0;
   std::uint8_t previous_ = 0;
-  std::size_t lowPairs_ = 0;   // kinds of pair of two ASCII bytes: pairs_[0, lowPairs_)
-  std::size_t highPairs_ = 0;  // kinds of the other pairs: the last highPairs_ entries
-  std::uint32_t counts_[256] = {};                  // each byte value's count
-  std::uint16_t pairCounts_[256 * 256] = {};        // [first << 8 | second]
-  std::uint16_t pairs_[kGuessSampleBytes] = {};     // each pair that occurs, once
+  std::size_t lowPairs_ = 0;                     // kinds of pair of two ASCII bytes: pairs_[0, lowPairs_)
+  std::size_t highPairs_ = 0;                    // kinds of the other pairs: the last highPairs_ entries
+  std::uint32_t counts_[256] = {};               // each byte value's count
+  std::uint16_t pairCounts_[256 * 256] = {};     // [first << 8 | second]
+  std::uint16_t pairs_[kGuessSampleBytes] = {};  // each pair that occurs, once
   CMultiByteStructure structure_;
 };
 

@@ -80,7 +80,8 @@ void Complete(CMultiByteStructure::Reading& r, bool common, std::uint8_t trail) 
 // letters with the ASCII letter after them; real text has most of its trails above 0x7F (kana,
 // two thirds of the hanzi).
 bool Fits(const CMultiByteStructure::Reading& r) noexcept {
-  return r.alive && r.wide >= 2 && r.errors * 100 <= r.wide && r.common * 10 >= r.wide * 8 && r.asciiTrails * 10 <= r.wide * 6;
+  return r.alive && r.wide >= 2 && r.errors * 100 <= r.wide && r.common * 10 >= r.wide * 8 &&
+         r.asciiTrails * 10 <= r.wide * 6;
 }
 
 // The high bytes of UTF-16 units of text: ASCII and Latin to Arabic (00..06), Thai (0E), Latin
@@ -110,9 +111,7 @@ void CMultiByteStructure::Step(std::uint8_t b) noexcept {
 
 void CMultiByteStructure::StepEuc(std::uint8_t b) noexcept {
   switch (euc_.state) {
-    case 0:
-      EucBetween(euc_, b);
-      break;
+    case 0: EucBetween(euc_, b); break;
     case 1:
       if (In(b, 0xA1, 0xFE)) {
         const std::uint8_t lead = euc_.lead;
@@ -140,8 +139,7 @@ void CMultiByteStructure::StepEuc(std::uint8_t b) noexcept {
         Broken(euc_, b, EucBetween);
       }
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -160,9 +158,7 @@ void CMultiByteStructure::StepSjis(std::uint8_t b) noexcept {
 // `marked` counts trails above A0, which GB2312 text always has and Big5 often not.
 void CMultiByteStructure::StepGb(std::uint8_t b) noexcept {
   switch (gb_.state) {
-    case 0:
-      LeadBetween(gb_, b);
-      break;
+    case 0: LeadBetween(gb_, b); break;
     case 1:
       if (In(b, 0x30, 0x39)) {
         gb_.state = 2;
@@ -213,7 +209,8 @@ void CMultiByteStructure::Add(const std::uint8_t* data, std::size_t size) noexce
       group_ = (group_ << 8) | b;
       if (total_ % 4 == 3) {
         // Code points up to 10FFFF: the top byte 0, the next at most 10.
-        const std::uint32_t le = ((group_ & 0xFF) << 24) | ((group_ & 0xFF00) << 8) | ((group_ >> 8) & 0xFF00) | (group_ >> 24);
+        const std::uint32_t le =
+            ((group_ & 0xFF) << 24) | ((group_ & 0xFF00) << 8) | ((group_ >> 8) & 0xFF00) | (group_ >> 24);
         utf32Le_ += le <= 0x10FFFF ? 1u : 0u;
         utf32Be_ += group_ <= 0x10FFFF ? 1u : 0u;
         utf32Nonzero_ += group_ != 0 ? 1u : 0u;
@@ -307,14 +304,10 @@ std::uint32_t CMultiByteStructure::WideCharacters() const noexcept {
   const char* family = Family();
   if (family == nullptr) return 0;
   switch (family[0]) {
-    case 'E':
-      return euc_.wide;
-    case 'S':
-      return sjis_.wide;
-    case 'B':
-      return big5_.wide;
-    case 'G':
-      return gb_.wide;
+    case 'E': return euc_.wide;
+    case 'S': return sjis_.wide;
+    case 'B': return big5_.wide;
+    case 'G': return gb_.wide;
     default:  // ISO-2022 and UTF-32: every character counts, the structure is unmistakable
       return static_cast<std::uint32_t>(total_ / 2);
   }

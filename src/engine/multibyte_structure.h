@@ -24,13 +24,13 @@ class CMultiByteStructure {
 
   // One multi-byte set's reading of the text: a small state machine over the bytes.
   struct Reading {
-    bool alive = true;       // false once the errors rule the set out: no longer read
-    std::uint8_t state = 0;  // 0 between characters; otherwise how far into one
-    std::uint8_t lead = 0;   // the first byte of the character under way
-    std::uint32_t wide = 0;    // characters of two bytes or more
-    std::uint32_t errors = 0;  // bytes that break the structure
-    std::uint32_t common = 0;  // wide characters in the rows ordinary text uses most
-    std::uint32_t marked = 0;  // wide characters that tell this set from its neighbours (see .cpp)
+    bool alive = true;              // false once the errors rule the set out: no longer read
+    std::uint8_t state = 0;         // 0 between characters; otherwise how far into one
+    std::uint8_t lead = 0;          // the first byte of the character under way
+    std::uint32_t wide = 0;         // characters of two bytes or more
+    std::uint32_t errors = 0;       // bytes that break the structure
+    std::uint32_t common = 0;       // wide characters in the rows ordinary text uses most
+    std::uint32_t marked = 0;       // wide characters that tell this set from its neighbours (see .cpp)
     std::uint32_t asciiTrails = 0;  // wide characters whose last byte is below 0x80
   };
 
@@ -49,7 +49,7 @@ class CMultiByteStructure {
   std::uint32_t window_ = 0;  // the last four bytes, for the ISO-2022 escape sequences
   std::uint32_t escapesJp_ = 0, escapesKr_ = 0, escapesCn_ = 0;
   std::uint32_t shiftOut_ = 0, shiftIn_ = 0;
-  std::uint64_t zeros_[2] = {};  // zero bytes at even and odd offsets
+  std::uint64_t zeros_[2] = {};         // zero bytes at even and odd offsets
   std::uint64_t onScriptPage_[2] = {};  // bytes at even and odd offsets that could be a UTF-16 unit's high byte
   std::uint8_t head_[4] = {};
   std::uint32_t group_ = 0;  // the four bytes of the UTF-32 unit under way
