@@ -232,8 +232,10 @@ class Reader:
         parts, size = [], 0
         for kind, arg in sources:
             files, reader = source_files(kind, arg)
-            if not files or not all(f.exists() for f in files):
-                raise MissingSource(f"{kind} {arg or 'en'}: no files (is its package installed?)")
+            missing = [f for f in files if not f.exists()]
+            if not files or missing:
+                where = missing[0] if missing else f"{kind} {arg or 'en'}"
+                raise MissingSource(f"{where}: not installed (scripts/install-deps.sh installs the texts)")
             for path in files:
                 if size >= limit:
                     break
