@@ -2,7 +2,9 @@
 // convert, the tie rule, the confidence, and short samples of our own in each script.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
