@@ -20,7 +20,7 @@ packages=(
   manpages-pt-br manpages-ro manpages-ru manpages-sr manpages-sv manpages-tr manpages-uk manpages-vi
   manpages-zh libc-l10n iso-codes unicode-cldr-core
   hunspell-ar hunspell-be hunspell-bg hunspell-ca hunspell-el hunspell-he hunspell-hr hunspell-is
-  hunspell-kk hunspell-ko hunspell-lt hunspell-lv hunspell-sk hunspell-th myspell-eo myspell-et
+  hunspell-kk hunspell-lt hunspell-lv hunspell-sk hunspell-th myspell-eo myspell-et
   myspell-fa myspell-ga
 )
 
