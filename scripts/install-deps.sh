@@ -13,6 +13,15 @@ packages=(
   libicu-dev
   xvfb xauth openbox zsh
   dpkg-dev fakeroot file lintian desktop-file-utils man-db groff-base
+  # The texts the statistical detector's models are learnt from (tools/detector_texts.py)
+  # and its benchmark's held-out texts.
+  manpages manpages-cs manpages-da manpages-de manpages-el manpages-es manpages-fi manpages-fr
+  manpages-hu manpages-id manpages-it manpages-ja manpages-mk manpages-nb manpages-nl manpages-pl
+  manpages-pt-br manpages-ro manpages-ru manpages-sr manpages-sv manpages-tr manpages-uk manpages-vi
+  manpages-zh libc-l10n iso-codes unicode-cldr-core
+  hunspell-ar hunspell-be hunspell-bg hunspell-ca hunspell-el hunspell-he hunspell-hr hunspell-is
+  hunspell-kk hunspell-lt hunspell-lv hunspell-sk hunspell-th myspell-eo myspell-et
+  myspell-fa myspell-ga
 )
 windows=0
 if [ "${GLYPHSHIFT_WINDOWS_TESTS:-1}" != 0 ]; then

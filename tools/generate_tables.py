@@ -327,18 +327,21 @@ def main(argv=None):
     return 0
 
 
-def check_committed(output, text):
+def check_committed(output, text, tool="tools/generate_tables.py"):
+    """0 when the committed `output` is `text`; 1 (with the first differing line) otherwise."""
+    name = Path(tool).name
     try:
         committed = output.read_bytes().decode("utf-8")
     except (OSError, UnicodeDecodeError) as error:
-        print(f"generate_tables.py: {output}: cannot read ({error})", file=sys.stderr)
+        print(f"{name}: {output}: cannot read ({error})", file=sys.stderr)
         return 1
     if committed == text:
         return 0
     old, new = committed.splitlines(), text.splitlines()
     line = next((i for i, (a, b) in enumerate(zip(old, new)) if a != b), min(len(old), len(new)))
-    print(f"generate_tables.py: {output} is out of date (first difference at line {line + 1}); "
-          f"run python3 tools/generate_tables.py and commit the result", file=sys.stderr)
+    fresh = new[line] if line < len(new) else "the end of the file"
+    print(f"{name}: {output} is out of date (first difference at line {line + 1}: {fresh!r}); "
+          f"run python3 {tool} and commit the result", file=sys.stderr)
     return 1
 
 
