@@ -14,6 +14,8 @@
 namespace glyphshift::msg {
 
 using Wide = std::u16string_view;
+// A file name, path or other name from outside the program: printed escaped (PrintedName).
+using Name = PrintedName;
 using Narrow = std::string_view;
 using Int = std::int32_t;
 using Int64 = std::int64_t;
@@ -23,18 +25,18 @@ inline constexpr Message<Wide, Int> kDestinationCharset{u"Destination character 
 inline constexpr Message<Wide, Int> kSourceCharset{u"Source character set: \"%s\" (Internal code %d)\n"};
 inline constexpr Message<> kSourceAutoDetect{u"Source character set: Auto detect\n"};
 inline constexpr Message<> kEndOfHeading{u"\n"};
-inline constexpr Message<Wide> kUnknownCharset{u"Error 6: Character set \"%s\" is unknown."};
-inline constexpr Message<Wide> kUnknownDetectionMethod{
+inline constexpr Message<Name> kUnknownCharset{u"Error 6: Character set \"%s\" is unknown."};
+inline constexpr Message<Name> kUnknownDetectionMethod{
     u"Error 6: Detection method \"%s\" is unknown; it is simple or statistical.\n"};
 inline constexpr Message<> kNoStatisticalDetector{
     u"Statistical detection is not part of this build: the byte rules decide.\n"};
 // Written straight to the console: the run has no other place for them.
-inline constexpr Message<Wide, Wide> kLogNotOpened{u"morfex: cannot open the log file \"%s\": %s"};
+inline constexpr Message<Name, Wide> kLogNotOpened{u"morfex: cannot open the log file \"%s\": %s"};
 inline constexpr Message<> kNoDisplayForDialog{
     u"morfex: no display for the dialog; give a source file, or see \"morfex --help\".\n"};
 
 // What the source and output arguments cannot be.
-inline constexpr Message<Wide> kSourceIsDirectory{
+inline constexpr Message<Name> kSourceIsDirectory{
     u"Invalid argument: %s is a directory. Use wildcards like *.txt instead!"};
 inline constexpr Message<> kWildcardInOutput{u"Invalid argument: Wildcard in destination file is not allowed!"};
 inline constexpr Message<> kOutputNotADirectory{
@@ -43,9 +45,9 @@ inline constexpr Message<> kOutputInsideTree{
     u"Invalid argument: Output directory inside the source tree is not allowed!"};
 
 // One file: its trace at a log level, its result line, and the summary of the run.
-inline constexpr Message<Narrow, Wide, Wide, Wide, Wide> kProcessFileTrace{u"%S(%s, %s, %s, %s)\n"};
-inline constexpr Message<Wide, Int64, Wide> kSuccess{u"Success: [%s + %I64d Bytes] %s\n"};
-inline constexpr Message<Result, Wide> kConversionFailed{u"Error %d: Conversion of \"%s\" failed.\n"};
+inline constexpr Message<Narrow, Name, Name, Name, Name> kProcessFileTrace{u"%S(%s, %s, %s, %s)\n"};
+inline constexpr Message<Wide, Int64, Name> kSuccess{u"Success: [%s + %I64d Bytes] %s\n"};
+inline constexpr Message<Result, Name> kConversionFailed{u"Error %d: Conversion of \"%s\" failed.\n"};
 inline constexpr Message<Int, Int64> kConvertedCount{
     u"%d file(s) successfully converted with total size of %I64d Bytes\n"};
 inline constexpr Message<Int> kFailedCount{u"%d file(s) failed to convert\n"};
@@ -54,48 +56,48 @@ inline constexpr Message<Int> kFailedCount{u"%d file(s) failed to convert\n"};
 // its line break; an error without a text is named by its code.
 inline constexpr Message<Wide> kSystemErrorText{u"%s"};
 inline constexpr Message<Int> kUnnamedError{u"error %d\n"};
-inline constexpr Message<Wide, Wide> kNoTemporaryFile{u"Cannot create a temporary file in \"%s\": %s"};
-inline constexpr Message<Wide, Wide> kSourceNotDeleted{u"The source \"%s\" was not deleted: %s"};
+inline constexpr Message<Name, Wide> kNoTemporaryFile{u"Cannot create a temporary file in \"%s\": %s"};
+inline constexpr Message<Name, Wide> kSourceNotDeleted{u"The source \"%s\" was not deleted: %s"};
 inline constexpr std::u16string_view kOutOfMemoryText = u"The system is out of memory. The operation failed.";
 inline constexpr Message<Wide> kOutOfMemory{u"Error: %s"};
 inline constexpr Message<Wide> kOutOfMemoryInMarkup{u"%s"};
 
 // Files the run does not convert, and why.
-inline constexpr Message<Wide> kNotARegularSource{u"\"%s\" is not a regular file; it is not converted.\n"};
-inline constexpr Message<Wide> kSourceIsTheLog{u"\"%s\" is the log file of this run; it is not converted.\n"};
-inline constexpr Message<Wide> kDestinationIsTheLog{
+inline constexpr Message<Name> kNotARegularSource{u"\"%s\" is not a regular file; it is not converted.\n"};
+inline constexpr Message<Name> kSourceIsTheLog{u"\"%s\" is the log file of this run; it is not converted.\n"};
+inline constexpr Message<Name> kDestinationIsTheLog{
     u"\"%s\" is the log file of this run; nothing is converted into it.\n"};
-inline constexpr Message<Wide, Wide> kDestinationNotConverted{
+inline constexpr Message<Name, Name> kDestinationNotConverted{
     u"\"%s\" is not converted: its destination \"%s\" is a source of this run that was not converted.\n"};
-inline constexpr Message<Wide> kSkippedLink{u"Skipped: \"%s\" is a symbolic link.\n"};
-inline constexpr Message<Wide> kSkippedTemporary{u"Skipped: \"%s\" is a temporary file of an unfinished conversion.\n"};
-inline constexpr Message<Wide> kSkippedNotRegular{u"Skipped: \"%s\" is not a regular file.\n"};
-inline constexpr Message<Wide> kSkippedLog{u"Skipped: \"%s\" is the log file of this run.\n"};
-inline constexpr Message<Wide> kSkippedWrittenByRun{u"Skipped: \"%s\" was written by this run.\n"};
-inline constexpr Message<Result, Wide, Wide> kDirectoryUnreadable{u"Error %d: The directory \"%s\" cannot be read: %s"};
-inline constexpr Message<Wide> kBaseDirectory{u"Base Source Directory: %s\n"};
+inline constexpr Message<Name> kSkippedLink{u"Skipped: \"%s\" is a symbolic link.\n"};
+inline constexpr Message<Name> kSkippedTemporary{u"Skipped: \"%s\" is a temporary file of an unfinished conversion.\n"};
+inline constexpr Message<Name> kSkippedNotRegular{u"Skipped: \"%s\" is not a regular file.\n"};
+inline constexpr Message<Name> kSkippedLog{u"Skipped: \"%s\" is the log file of this run.\n"};
+inline constexpr Message<Name> kSkippedWrittenByRun{u"Skipped: \"%s\" was written by this run.\n"};
+inline constexpr Message<Result, Name, Wide> kDirectoryUnreadable{u"Error %d: The directory \"%s\" cannot be read: %s"};
+inline constexpr Message<Name> kBaseDirectory{u"Base Source Directory: %s\n"};
 
 // What the detection of a source's set found.
-inline constexpr Message<Wide, Narrow> kUnconvertibleCharset{
+inline constexpr Message<Name, Narrow> kUnconvertibleCharset{
     u"The character set of \"%s\" was detected as \"%S\", which cannot be converted; the file is left as it is.\n"};
-inline constexpr Message<Wide, Narrow, Wide> kStatisticalAnswer{
+inline constexpr Message<Name, Narrow, Wide> kStatisticalAnswer{
     u"Statistical detection: \"%s\" is \"%S\", converted as \"%s\".\n"};
-inline constexpr Message<Wide, Wide> kStatisticalNoAnswer{
+inline constexpr Message<Name, Wide> kStatisticalNoAnswer{
     u"Statistical detection: no confident answer for \"%s\"; converted as \"%s\".\n"};
-inline constexpr Message<Narrow, Wide, Wide> kStatisticalDoesNotFit{
+inline constexpr Message<Narrow, Name, Wide> kStatisticalDoesNotFit{
     u"Statistical detection: \"%S\" does not fit the bytes of \"%s\"; converted as \"%s\".\n"};
 
 // Owner-from-prefix, the rights of the process and the hand-over of a file (diagnostics on
 // standard error, but for the rename line).
-inline constexpr Message<Wide, Wide> kKeepsItsName{u"\"%s\" keeps its name: \"%s\" already exists.\n"};
-inline constexpr Message<Wide, Int> kLookupFailed{u"LookupAccountName for user \"%s\" failed with error code %d\n"};
-inline constexpr Message<Wide, Wide> kSidOfAccount{u"SID for user \"%s\" is \"%s\"\n"};
+inline constexpr Message<Name, Name> kKeepsItsName{u"\"%s\" keeps its name: \"%s\" already exists.\n"};
+inline constexpr Message<Name, Int> kLookupFailed{u"LookupAccountName for user \"%s\" failed with error code %d\n"};
+inline constexpr Message<Name, Wide> kSidOfAccount{u"SID for user \"%s\" is \"%s\"\n"};
 inline constexpr Message<Int, Int> kAccessListSize{u"Entries in ACL: %d, Size of ACL: %d Bytes\n"};
 inline constexpr Message<Int> kAccessEntry{u"ACE Entry %d\n"};
 inline constexpr Message<Wide> kAccessEntryFlags{u"\tFlags: %s\n"};
 inline constexpr Message<Int> kAccessEntryType{u"\tType: %#x\n"};
-inline constexpr Message<Wide, Wide, Wide> kAccessAllowedFor{u"Access Allowed for \"%s@%s\" (%s)\n\t"};
-inline constexpr Message<Wide, Wide, Wide> kAccessDeniedFor{u"Access Denied for \"%s@%s\" (%s)\n\t"};
+inline constexpr Message<Name, Name, Wide> kAccessAllowedFor{u"Access Allowed for \"%s@%s\" (%s)\n\t"};
+inline constexpr Message<Name, Name, Wide> kAccessDeniedFor{u"Access Denied for \"%s@%s\" (%s)\n\t"};
 inline constexpr Message<Wide, Int> kAccessMask{u"%s%04x\n"};
 inline constexpr Message<Int> kAdjustRightsFailed{u"AdjustTokenPrivileges failed with error code %d\n"};
 inline constexpr Message<Int> kListRightsFailed{u"GetTokenInformation: Failed with error code %d\n"};
