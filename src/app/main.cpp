@@ -6,10 +6,10 @@
 
 #include "app/startup.h"
 #include "cli/command_line.h"
+#include "messages/output_routing.h"
 #include "messages/print_message.h"
 #include "messages/results.h"
 #include "platform/native_text.h"
-#include "platform/streams.h"
 
 int main(int argc, char** argv) {
   using namespace glyphshift;
@@ -25,6 +25,5 @@ int main(int argc, char** argv) {
     PrintOutOfMemory();
     code = Code(Result::Abandoned);
   }
-  platform::FlushStreams();
-  return code & 0xFF;  // -1 is status 255
+  return EndOutput(code) & 0xFF;  // -1 is status 255
 }

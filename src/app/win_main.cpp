@@ -12,8 +12,8 @@
 
 #include "app/startup.h"
 #include "cli/command_line.h"
+#include "messages/output_routing.h"
 #include "messages/print_message.h"
-#include "platform/streams.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   using namespace glyphshift;
@@ -37,6 +37,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     PrintOutOfMemory();
     code = Code(Result::Abandoned);
   }
-  platform::FlushStreams();
-  return code;
+  return EndOutput(code);
 }

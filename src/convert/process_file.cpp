@@ -12,11 +12,12 @@ namespace glyphshift {
 
 Result ConversionReport::FileResult() const {
   switch (problem) {
-    case Problem::None:
-    case Problem::SourceNotDeleted: return Result::Converted;
+    case Problem::None: return Result::Converted;
     case Problem::SourceUnreadable: return Result::ReadError;
     case Problem::DestinationUnwritable:
-    case Problem::NoTemporaryFile: return Result::WriteError;
+    case Problem::NoTemporaryFile:
+    // The person asked for the source to go: a copy left beside it is not what was asked.
+    case Problem::SourceNotDeleted: return Result::WriteError;
     case Problem::OutOfMemory: return Result::Abandoned;
   }
   return Result::WriteError;
@@ -217,7 +218,7 @@ Result CompleteConversion(const ConversionSettings& settings, CConvertedFile& co
   if (destinationFileSize) *destinationFileSize = converted.staged.written;
   if (written) *written = {std::move(converted.staged.handle), converted.staged.id};
   if (settings.moveSource) MoveSource(converted, report);
-  return Result::Converted;
+  return report.FileResult();
 }
 
 Result ProcessFile(const ConversionSettings& settings, OpenedSource& source, const FileLocation& sourceLocation,

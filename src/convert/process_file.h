@@ -21,7 +21,7 @@ struct ConversionReport {
     DestinationUnwritable,  // `error`: the destination could not be written, flushed or named
     NoTemporaryFile,        // `error`: no temporary file in the directory at `where`
     OutOfMemory,            // in `step`
-    SourceNotDeleted,       // `error`: a move left its source at `where` (the file still converted)
+    SourceNotDeleted,       // `error`: a move left its source at `where` (its destination stays)
   };
   Problem problem = Problem::None;
   platform::SysError error;
@@ -93,8 +93,9 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
 
 // The rest of ProcessFile for a converted ConvertToStaged: the flush where due (unless the
 // caller did it), the rename to the destination's name, the move of the source.
-// `destinationFileSize` and `written` (may be null) receive the result after success; `report`
-// says what failed, or what of the move was not done.
+// `destinationFileSize` and `written` (may be null) receive the result once the destination has
+// its name; `report` says what failed. A source a move could not delete is a write error, its
+// destination left in place.
 Result CompleteConversion(const ConversionSettings& settings, CConvertedFile& converted,
                           std::uint64_t* destinationFileSize, WrittenFile* written, ConversionReport& report);
 

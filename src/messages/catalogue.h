@@ -123,4 +123,8 @@ inline constexpr BoxText kWriteErrorBox{u"An Error occured during file creation.
 inline constexpr BoxText kFinishedBox{u"Conversion finished!", u"Finished"};
 inline constexpr BoxText kOutOfMemoryBox{kOutOfMemoryText, u"Out of memory"};
 
+// Trees and paths others can write: what the run refuses, reclaims or does differently there.
+// The log that lost lines, written straight to the console's standard error at the end.
+inline constexpr Message<Name, Wide> kLogIncomplete{u"morfex: the log file \"%s\" could not be written to the end: %s"};
+
 }  // namespace glyphshift::msg

@@ -155,6 +155,12 @@ void Write(platform::StdStream stream, std::u16string_view text) {
 
 void PrintMessageText(std::u16string_view text) { Write(platform::StdStream::Output, text); }
 
+std::u16string ReasonOf(const platform::SysError& error) {
+  std::u16string reason = platform::ErrorText(error.code);
+  if (reason.empty()) reason = Format(msg::kUnnamedError, error.code);
+  return reason;
+}
+
 void PrintOutOfMemory() { Print(msg::kOutOfMemory, msg::kOutOfMemoryText); }
 
 void PrintDiagnosticText(std::u16string_view text) { Write(platform::StdStream::Error, text); }

@@ -25,6 +25,7 @@
 
 #include "messages/results.h"
 #include "platform/streams.h"
+#include "platform/sys_error.h"
 
 namespace glyphshift {
 
@@ -187,6 +188,9 @@ template <class... Args>
 void PrintMessage(CheckedFormat<std::type_identity_t<Args>...> format, const Args&... args);
 template <class... Args>
 void PrintDiagnostic(CheckedFormat<std::type_identity_t<Args>...> format, const Args&... args);
+
+// The system's text for an error, or "error <code>" and a line break when it has none.
+std::u16string ReasonOf(const platform::SysError& error);
 
 // Reports a failed allocation as a run reports a failed step: "Error: " and the text, without a
 // line break.

@@ -26,12 +26,6 @@ void ReportOutOfMemory(const RunSettings& settings, StreamStep step) {
 
 }  // namespace
 
-std::u16string ReasonOf(const platform::SysError& error) {
-  std::u16string reason = platform::ErrorText(error.code);
-  if (reason.empty()) reason = Format(msg::kUnnamedError, error.code);
-  return reason;
-}
-
 void ReportProblem(const RunSettings& settings, const ConversionReport& report) {
   using Problem = ConversionReport::Problem;
   switch (report.problem) {

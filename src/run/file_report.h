@@ -13,7 +13,4 @@ void ReportProblem(const RunSettings& settings, const ConversionReport& report);
 // A file converted: the box of the dialog's run.
 void ReportFinished(const RunSettings& settings);
 
-// The system's text for an error, or "error <code>" and a line break when it has none.
-std::u16string ReasonOf(const platform::SysError& error);
-
 }  // namespace glyphshift

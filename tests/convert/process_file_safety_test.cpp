@@ -189,7 +189,7 @@ TEST_F(ProcessFileSafetyTest, NewDestinationTakesTheSourcePermissionBits) {
 }
 
 // Failures around the write name what failed; a source that cannot be removed after the move
-// stays, and the conversion, which was done, still counts.
+// stays and fails the move, its destination kept.
 TEST_F(ProcessFileSafetyTest, FailuresAroundTheWriteSayWhatFailed) {
   FaultyFiles files;
   files.Fail(support::FileOp::CreateStaged, EACCES);
@@ -202,7 +202,7 @@ TEST_F(ProcessFileSafetyTest, FailuresAroundTheWriteSayWhatFailed) {
   files.Fail(support::FileOp::Delete, EBUSY);
   settings_.moveSource = true;
   o = ConvertTo(dir_.Path("out"));
-  EXPECT_EQ(o.result, Result::Converted);
+  EXPECT_EQ(o.result, Result::WriteError);
   EXPECT_EQ(o.report.problem, Problem::SourceNotDeleted);
   EXPECT_EQ(platform::ToNative(o.report.where), dir_.Native("a.txt"));
   EXPECT_EQ(Reason(o), "Device or resource busy\n");

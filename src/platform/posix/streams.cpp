@@ -28,6 +28,7 @@ struct CStream {
   bool terminal = false;   // flushed at each line end, so a person sees progress
   std::u16string logPath;  // for a LogFile target
   std::string pending;
+  SysError lost;  // the first failed write to a log file
 };
 
 CStream gStreams[] = {CStream(STDOUT_FILENO), CStream(STDERR_FILENO)};
@@ -38,18 +39,24 @@ int OpenNull() { return ::open("/dev/null", O_RDWR | O_CLOEXEC); }
 
 // Writes everything or gives up on the first error; a reader that went away (EPIPE) or a full
 // disk loses the text, never the run.
-void WriteAll(int fd, std::string_view bytes) {
+SysError WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n < 0) return {errno, "write"};
+    if (n == 0) return {ENOSPC, "write"};
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
+  return {};
 }
 
 void Flush(CStream& s) {
   if (s.pending.empty()) return;
-  if (s.target != StreamTarget::Closed) WriteAll(s.fd, s.pending);
+  if (s.target != StreamTarget::Closed) {
+    const SysError error = WriteAll(s.fd, s.pending);
+    // A console whose reader went away may lose its text; a log must say it is incomplete.
+    if (error && s.target == StreamTarget::LogFile && !s.lost) s.lost = error;
+  }
   s.pending.clear();
 }
 
@@ -61,8 +68,10 @@ void Initialise() {
   static bool done = false;
   if (done) return;
   done = true;
-  // A closed pipe must not end the run: its text is dropped instead.
+  // A closed pipe must not end the run: its text is dropped instead. Nor must a file-size limit
+  // (ulimit -f): a write beyond it fails with EFBIG, an ordinary write error.
   std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
   for (CStream& s : gStreams) {
     s.console = ::fcntl(s.fd, F_DUPFD_CLOEXEC, 3);
     if (s.console < 0) {  // started without this descriptor: the console is nowhere
@@ -170,9 +179,14 @@ SysError GetLogFileId(StdStream stream, FileId& id) {
   return {};
 }
 
+SysError LogWriteError(StdStream stream) {
+  Initialise();
+  return StreamOf(stream).lost;
+}
+
 void WriteToConsole(StdStream stream, std::u16string_view text) {
   Initialise();
-  WriteAll(StreamOf(stream).console, ToNative(text));
+  (void)WriteAll(StreamOf(stream).console, ToNative(text));
 }
 
 void SetUnbuffered(StdStream stream, bool unbuffered) {

@@ -30,6 +30,7 @@ struct CStream {
   bool console = false;  // a console buffer: written as UTF-16, flushed at each line end
   std::u16string logPath;
   std::u16string pending;
+  SysError lost;  // the first failed write to a log file
 };
 
 CStream g_streams[] = {CStream(STD_OUTPUT_HANDLE), CStream(STD_ERROR_HANDLE)};
@@ -48,32 +49,37 @@ bool IsConsole(HANDLE handle) {
 
 // Writes everything or gives up on the first error: a reader that went away or a full disk
 // loses the text, never the run.
-void WriteBytes(HANDLE handle, std::string_view bytes) {
+SysError WriteBytes(HANDLE handle, std::string_view bytes) {
   while (!bytes.empty()) {
     DWORD n = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
-    if (!WriteFile(handle, bytes.data(), want, &n, nullptr) || n == 0) return;
+    if (!WriteFile(handle, bytes.data(), want, &n, nullptr)) return win32::LastError("write");
+    if (n == 0) return {ERROR_DISK_FULL, "write"};
     bytes.remove_prefix(n);
   }
+  return {};
 }
 
-void WriteWide(HANDLE handle, std::u16string_view text, bool console) {
-  if (!console) {
-    WriteBytes(handle, ToNative(text));
-    return;
-  }
+SysError WriteWide(HANDLE handle, std::u16string_view text, bool console) {
+  if (!console) return WriteBytes(handle, ToNative(text));
   while (!text.empty()) {
     DWORD n = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(text.size(), 8192));
-    if (!WriteConsoleW(handle, text.data(), want, &n, nullptr) || n == 0) return;
+    if (!WriteConsoleW(handle, text.data(), want, &n, nullptr)) return win32::LastError("write");
+    if (n == 0) return {ERROR_WRITE_FAULT, "write"};
     text.remove_prefix(n);
   }
+  return {};
 }
 
 void Flush(CStream& s) {
   if (s.pending.empty()) return;
   const HANDLE handle = GetStdHandle(s.stdId);
-  if (s.target != StreamTarget::Closed && IsUsable(handle)) WriteWide(handle, s.pending, IsConsole(handle));
+  if (s.target != StreamTarget::Closed && IsUsable(handle)) {
+    const SysError error = WriteWide(handle, s.pending, IsConsole(handle));
+    // A console whose reader went away may lose its text; a log must say it is incomplete.
+    if (error && s.target == StreamTarget::LogFile && !s.lost) s.lost = error;
+  }
   s.pending.clear();
 }
 
@@ -193,6 +199,11 @@ SysError GetLogFileId(StdStream stream, FileId& id) {
   return {};
 }
 
+SysError LogWriteError(StdStream stream) {
+  Initialise();
+  return StreamOf(stream).lost;
+}
+
 void WriteToConsole(StdStream stream, std::u16string_view text) {
   Initialise();
   const CStream& s = StreamOf(stream);
@@ -202,7 +213,7 @@ void WriteToConsole(StdStream stream, std::u16string_view text) {
     if (c == u'\n') lines += u'\r';
     lines += c;
   }
-  WriteWide(s.started, lines, IsConsole(s.started));
+  (void)WriteWide(s.started, lines, IsConsole(s.started));
 }
 
 void SetUnbuffered(StdStream stream, bool unbuffered) {
