@@ -19,6 +19,7 @@ Result ConversionReport::FileResult() const {
     // The person asked for the source to go: a copy left beside it is not what was asked.
     case Problem::SourceNotDeleted: return Result::WriteError;
     case Problem::OutOfMemory: return Result::Abandoned;
+    case Problem::SourceChanged: return Result::LeftUnchanged;
   }
   return Result::WriteError;
 }
@@ -89,6 +90,13 @@ platform::SysError InspectDestination(const FileLocation& destination, platform:
 constexpr std::uint64_t kMapFrom = 4ull << 20;
 constexpr std::size_t kMapWindow = 16u << 20;
 
+// A source cut short while it was read gave the conversion less than the file held (or zeros,
+// from a mapped window): the output is no conversion of the file, which is left as it is.
+Result SourceChanged(ConversionReport& report, const platform::CFile& source) {
+  report.where = source.path;
+  return Fail(report, Problem::SourceChanged, {});
+}
+
 // Reads the source piece by piece through the conversion.
 Result Stream(const platform::CFile& source, CStreamConversion& stream, const CStagedSink& sink, std::uint64_t& total,
               ConversionReport& report) {
@@ -98,7 +106,9 @@ Result Stream(const platform::CFile& source, CStreamConversion& stream, const CS
     for (platform::CMappedBytes view; total < source.status.size; total += view.size) {
       const auto window = static_cast<std::size_t>(std::min<std::uint64_t>(kMapWindow, source.status.size - total));
       if (files.MapFile(source, total, window, view)) break;  // read from here on
-      if (!stream.Add({view.data, view.size})) return Fail(report, Problem::DestinationUnwritable, sink.Error());
+      const bool written = stream.Add({view.data, view.size});
+      if (view.WasCut()) return SourceChanged(report, source);
+      if (!written) return Fail(report, Problem::DestinationUnwritable, sink.Error());
     }
   }
   // The rest (all of a small or another user's file, and whatever a file grew by) is read.
@@ -112,6 +122,7 @@ Result Stream(const platform::CFile& source, CStreamConversion& stream, const CS
     total += got;
     if (!stream.Add({room.data(), got})) return Fail(report, Problem::DestinationUnwritable, sink.Error());
   }
+  if (total < source.status.size) return SourceChanged(report, source);
   if (!stream.Finish()) return Fail(report, Problem::DestinationUnwritable, sink.Error());
   return Result::Converted;
 }

@@ -22,6 +22,7 @@ struct ConversionReport {
     NoTemporaryFile,        // `error`: no temporary file in the directory at `where`
     OutOfMemory,            // in `step`
     SourceNotDeleted,       // `error`: a move left its source at `where` (its destination stays)
+    SourceChanged,          // the source at `where` was cut short while it was read: left as it is
   };
   Problem problem = Problem::None;
   platform::SysError error;

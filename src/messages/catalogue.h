@@ -125,6 +125,8 @@ inline constexpr BoxText kOutOfMemoryBox{kOutOfMemoryText, u"Out of memory"};
 
 // Trees and paths others can write: what the run refuses, reclaims or does differently there.
 // The log that lost lines, written straight to the console's standard error at the end.
+// A source cut short while it was read (by another account, or under a mapped window).
+inline constexpr Message<Name> kSourceChanged{u"\"%s\" changed while it was converted; it is left as it is.\n"};
 inline constexpr Message<Name, Wide> kLogIncomplete{u"morfex: the log file \"%s\" could not be written to the end: %s"};
 
 }  // namespace glyphshift::msg

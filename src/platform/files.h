@@ -114,11 +114,15 @@ struct FileRef {
 struct CMappedBytes {
   const std::uint8_t* data = nullptr;
   std::size_t size = 0;
+  int slot = -1;  // the record that tells a cut window (see WasCut)
 
   CMappedBytes() = default;
   CMappedBytes(CMappedBytes&&) = delete;
   ~CMappedBytes();  // unmaps
   void Release();
+  // Whether the file was cut short while the window was read: the bytes past the cut read as
+  // zeros, so what was read is not the file's content.
+  bool WasCut() const;
 };
 
 // A destination being written: a temporary file in the destination's directory, which takes
@@ -182,8 +186,9 @@ class FileSystem {
   virtual SysError ReadFile(const CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
                             std::size_t& got) = 0;
   // Maps `size` bytes at `offset` (within the file's size) for reading, read in at once. Only a
-  // file of the process's own user: a file another user may cut short while it is mapped would
-  // end the process (SIGBUS); that is EPERM, and the caller reads it instead.
+  // file of the process's own user that no other account may write: another user could cut it
+  // short while it is mapped; that is EPERM, and the caller reads it instead. A window cut short
+  // all the same (by the user's own hand) reads as zeros past the cut and says so (WasCut).
   virtual SysError MapFile(const CFile& file, std::uint64_t offset, std::size_t size, CMappedBytes& view) = 0;
   // Opens the directory of a path the person named (links on the way followed) and gives the
   // path's last component. With `followLinks`, links at the name are followed too, to the
@@ -241,8 +246,7 @@ FileSystem* SetFilesForTesting(FileSystem* files);
 
 // From now on SIGINT, SIGTERM and SIGHUP remove every staged file in progress, then end the
 // process as the signal would have: a file being converted keeps its old content and no
-// temporary is left behind. So does SIGBUS, which a mapped file of the process's own user cut
-// short while it is read raises.
+// temporary is left behind.
 void RemoveStagedFilesOnInterrupt();
 
 // The permission bits a new file gets from `permissions` under the process's umask.

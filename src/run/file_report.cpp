@@ -43,6 +43,7 @@ void ReportProblem(const RunSettings& settings, const ConversionReport& report) 
     case Problem::SourceNotDeleted:
       Print(msg::kSourceNotDeleted, report.where, platform::ErrorText(report.error.code));
       return;
+    case Problem::SourceChanged: Print(msg::kSourceChanged, report.where); return;
   }
 }
 

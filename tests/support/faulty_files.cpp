@@ -50,6 +50,7 @@ void FaultyFiles::FailWrite(int code, std::uint64_t afterBytes, int afterCalls) 
 
 void FaultyFiles::Heal() {
   for (Slot& s : slots_) s.code = 0;
+  cutAt_ = UINT64_MAX;
 }
 
 platform::SysError FaultyFiles::Take(FileOp op) {
@@ -121,12 +122,16 @@ platform::SysError FaultyFiles::ReadFile(const platform::CFile& file, std::uint6
     got = 0;
     return fault;
   }
-  return real_->ReadFile(file, offset, data, size, got);
+  got = 0;
+  if (offset >= cutAt_) return {};
+  return real_->ReadFile(file, offset, data, static_cast<std::size_t>(std::min<std::uint64_t>(size, cutAt_ - offset)),
+                         got);
 }
 
 platform::SysError FaultyFiles::MapFile(const platform::CFile& file, std::uint64_t offset, std::size_t size,
                                         platform::CMappedBytes& view) {
   if (auto fault = Take(FileOp::Read)) return fault;
+  if (cutAt_ != UINT64_MAX) return {EPERM, "mmap"};
   return real_->MapFile(file, offset, size, view);
 }
 

@@ -46,6 +46,9 @@ class FaultyFiles final : public platform::FileSystem {
   // Writes fail as a full disk does: `afterBytes` more bytes get out, then `code` ("write").
   void FailWrite(int code, std::uint64_t afterBytes = 0, int afterCalls = 0);
   void FailRead(int code, int afterCalls = 0) { Fail(FileOp::Read, code, afterCalls, "read"); }
+  // Every file read ends at `size` bytes, as when another account cut the file to that size
+  // after it was opened: nothing past it is read, and no window is mapped.
+  void CutReadsAt(std::uint64_t size) { cutAt_ = size; }
   // Ends every fault; later calls forward again.
   void Heal();
 
@@ -106,6 +109,7 @@ class FaultyFiles final : public platform::FileSystem {
   platform::SysError Take(FileOp op);
 
   std::array<Slot, static_cast<std::size_t>(FileOp::Count)> slots_{};
+  std::uint64_t cutAt_ = UINT64_MAX;
   platform::FileSystem* real_;
   platform::FileSystem* previous_;
 };

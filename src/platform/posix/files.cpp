@@ -6,7 +6,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,18 +60,6 @@ std::u16string JoinForMessages(const std::u16string& directory, const std::u16st
 }  // namespace posix
 
 using namespace posix;
-
-CMappedBytes::~CMappedBytes() { Release(); }
-
-void CMappedBytes::Release() {
-  if (data == nullptr) return;
-  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const auto address = reinterpret_cast<std::uintptr_t>(data);
-  const std::uintptr_t start = address / page * page;
-  ::munmap(reinterpret_cast<void*>(start), size + (address - start));
-  data = nullptr;
-  size = 0;
-}
 
 void CHandle::Reset(Native native) {
   if (native_ != kInvalid) ::close(static_cast<int>(native_));
@@ -333,18 +320,13 @@ SysError CPosixFileSystem::MapFile(const CFile& file, std::uint64_t offset, std:
   view.Release();
   struct stat st;
   if (::fstat(Fd(file.handle), &st) != 0) return Errno("fstat");
-  if (st.st_uid != ::geteuid()) return {EPERM, "mmap"};
+  // Only a file nobody else may cut short: its owner is the process's user and neither its
+  // group nor others may write it (with an access list, the group bits are its mask, which
+  // bounds every named entry). A file cut short while mapped would raise SIGBUS, which
+  // MapWindow turns into zeros and a cut window; reading is the better answer for the rest.
+  if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) return {EPERM, "mmap"};
   if (size == 0 || offset + size > static_cast<std::uint64_t>(st.st_size)) return {EINVAL, "mmap"};
-  const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
-  const std::uint64_t start = offset / page * page;
-  const auto length = static_cast<std::size_t>(offset - start + size);
-  // MAP_POPULATE reads the window in with one call instead of a page fault every few pages.
-  void* mapped =
-      ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, Fd(file.handle), static_cast<off_t>(start));
-  if (mapped == MAP_FAILED) return Errno("mmap");
-  view.data = static_cast<const std::uint8_t*>(mapped) + (offset - start);
-  view.size = size;
-  return {};
+  return MapWindow(Fd(file.handle), offset, size, view);
 }
 
 SysError CPosixFileSystem::OpenForReplacing(const CDirectory& directory, const std::u16string& name, CFile& file) {

@@ -37,6 +37,14 @@ FileStatus StatusOf(const struct stat& st);
 // `directory` and `name` joined by one separator, for messages.
 std::u16string JoinForMessages(const std::u16string& directory, const std::u16string& name);
 
+// Maps `size` bytes at `offset` of the open file `fd` for reading (mapped_reads.cpp). Should the
+// file be cut short while the window is read, the pages past its new end read as zeros and the
+// window reports the cut (CMappedBytes::WasCut): the process goes on instead of ending by SIGBUS.
+SysError MapWindow(int fd, std::uint64_t offset, std::size_t size, CMappedBytes& view);
+
+// Removes every staged file in progress; async-signal-safe (staged_files.cpp).
+void RemoveStagedFilesNow();
+
 // Staged files (staged_files.cpp).
 SysError CreateStaged(const CDirectory& directory, CStagedFile& staged);
 SysError WriteStaged(CStagedFile& staged, std::span<const std::uint8_t> data);

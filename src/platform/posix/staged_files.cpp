@@ -63,15 +63,9 @@ constexpr int kSlotCount = 1024;
 StagedSlot gSlots[kSlotCount];
 
 constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
-// Raised by a mapped file cut short while it is read: the same clean-up, never held back.
-constexpr int kCleanedUpSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGBUS};
 
 void RemoveStagedAndEnd(int signal) {
-  const int saved = errno;
-  for (StagedSlot& slot : gSlots) {
-    if (slot.used) ::unlinkat(slot.directory, slot.name, 0);
-  }
-  errno = saved;
+  posix::RemoveStagedFilesNow();
   // The handler was installed with SA_RESETHAND: once it returns, the signal ends the process
   // as it would have without us.
   ::raise(signal);
@@ -184,7 +178,7 @@ void RemoveStagedFilesOnInterrupt() {
   action.sa_flags = static_cast<int>(SA_RESETHAND);
   sigemptyset(&action.sa_mask);
   for (int signal : kInterruptSignals) sigaddset(&action.sa_mask, signal);
-  for (int signal : kCleanedUpSignals) {
+  for (int signal : kInterruptSignals) {
     struct sigaction previous {};
     // A signal the caller ignores (nohup) stays ignored.
     if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
@@ -197,6 +191,14 @@ std::uint32_t NewFilePermissions(std::uint32_t permissions) {
 }
 
 namespace posix {
+
+void RemoveStagedFilesNow() {
+  const int saved = errno;
+  for (StagedSlot& slot : gSlots) {
+    if (slot.used) ::unlinkat(slot.directory, slot.name, 0);
+  }
+  errno = saved;
+}
 
 SysError CreateStaged(const CDirectory& directory, CStagedFile& staged) {
   RemoveTemporary(staged);

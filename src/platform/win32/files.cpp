@@ -134,6 +134,8 @@ void CMappedBytes::Release() {
   size = 0;
 }
 
+bool CMappedBytes::WasCut() const { return false; }  // nothing is mapped here
+
 void CHandle::Reset(Native native) {
   if (native_ != kInvalid) CloseHandle(reinterpret_cast<HANDLE>(native_));
   native_ = native;
