@@ -59,7 +59,8 @@ Result RunWithOptions(RunSettings settings) {
   if (const platform::SysError error = RouteOutput(settings.output)) {
     platform::WriteToConsole(platform::StdStream::Error,
                              Format(msg::kLogNotOpened, settings.output.logFilePath, ReasonOf(error)));
-    return Result::Abandoned;
+    // A log named through a link the run may not follow is refused as a destination is.
+    return error.code == platform::kErrorUnsafeLink ? Result::WriteError : Result::Abandoned;
   }
   platform::RemoveStagedFilesOnInterrupt();
   if (!ResolveDetectionMethod(settings.detectionMethodName, settings.detectionMethod)) {

@@ -125,6 +125,9 @@ inline constexpr BoxText kOutOfMemoryBox{kOutOfMemoryText, u"Out of memory"};
 
 // Trees and paths others can write: what the run refuses, reclaims or does differently there.
 // The log that lost lines, written straight to the console's standard error at the end.
+// A path the person named that leads through a link the run may not follow: the run stops.
+inline constexpr Message<Name, Wide> kNamedSourceRefused{u"Error 2: The source \"%s\" is not read: %s"};
+inline constexpr Message<Name, Wide> kNamedDestinationRefused{u"Error 1: The destination \"%s\" is not written: %s"};
 // A source cut short while it was read (by another account, or under a mapped window).
 inline constexpr Message<Name> kSourceChanged{u"\"%s\" changed while it was converted; it is left as it is.\n"};
 inline constexpr Message<Name, Wide> kLogIncomplete{u"morfex: the log file \"%s\" could not be written to the end: %s"};

@@ -28,6 +28,10 @@ inline constexpr int kErrorReplaced = -1000;
 inline constexpr int kErrorIsLink = -1001;
 // Not a system code: a name that must be a regular file is a FIFO, device, socket or directory.
 inline constexpr int kErrorNotRegular = -1002;
+// Not a system code: a path the person named leads through a symbolic link the run may not
+// follow (another account's link to what that account does not own, or a link in a folder
+// another account may write).
+inline constexpr int kErrorUnsafeLink = -1003;
 
 // The system's own text for an error code, ending with a line break
 // ("No such file or directory\n"), or ours for the codes above; empty when there is none.

@@ -47,6 +47,12 @@ std::optional<Result> ConvertSingleFile(CRun& run) {
   }
 
   CNamedSource source(sourcePath);
+  for (const platform::SysError& error : {source.location.error, source.target.error}) {
+    if (error.code == platform::kErrorUnsafeLink) {
+      Print(msg::kNamedSourceRefused, sourcePath, ReasonOf(error));
+      return Result::ReadError;
+    }
+  }
   if (!source.source.error && run.log.Is(source.source.file.status.id)) {
     Print(msg::kSourceIsTheLog, sourcePath);
     CountFailure(run.summary, Result::ReadError, sourceName);
@@ -63,6 +69,10 @@ std::optional<Result> ConvertSingleFile(CRun& run) {
     const bool insertName = outputDirectory.empty() || IsSameDirectory(sourceDir, outputDirectory);
     const std::u16string name = DestinationName(sourceName, settings.destinationCharsetName, insertName);
     destination.LocateDerived(directory, name, JoinPath(directory, name));
+  }
+  if (destination.location.error.code == platform::kErrorUnsafeLink) {
+    Print(msg::kNamedDestinationRefused, destination.location.path, ReasonOf(destination.location.error));
+    return Result::WriteError;
   }
   ConvertFile(run, source.source, source.location, destination.location, sourceName);
   return std::nullopt;

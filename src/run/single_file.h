@@ -9,7 +9,8 @@
 
 namespace glyphshift {
 
-// Converts the run's source; nothing, or the early exit code kWildcardInOutput. The counts are
+// Converts the run's source; nothing, or an early exit code: a wildcard in the output, or a
+// source (2) or destination (1) named through a link the run may not follow. The counts are
 // left in the run's summary.
 std::optional<Result> ConvertSingleFile(CRun& run);
 

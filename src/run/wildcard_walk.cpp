@@ -276,7 +276,11 @@ std::optional<Result> CheckOutput(const RunSettings& settings, const platform::C
     case PathKind::Directory: break;
   }
   if (settings.replaceSource) return std::nullopt;
-  if (platform::Files().OpenDirectory(settings.outputPath, output)) {
+  if (const platform::SysError error = platform::Files().OpenDirectory(settings.outputPath, output)) {
+    if (error.code == platform::kErrorUnsafeLink) {
+      Print(msg::kNamedDestinationRefused, settings.outputPath, ReasonOf(error));
+      return Result::WriteError;
+    }
     Print(msg::kOutputNotADirectory);
     return Result::OutputNotADirectory;
   }
@@ -303,6 +307,10 @@ std::optional<Result> ConvertMatchingFiles(CRun& run) {
   // The pattern's directory is the one the person named: links on the way are followed there.
   platform::CDirectory base;
   const platform::SysError baseError = platform::Files().OpenDirectory(walk.base, base);
+  if (baseError.code == platform::kErrorUnsafeLink) {
+    Print(msg::kNamedSourceRefused, settings.sourceSpec, ReasonOf(baseError));
+    return Result::ReadError;
+  }
   auto root = std::make_shared<CWalkNode>();
   root->path = walk.base;
   root->id = base.id;

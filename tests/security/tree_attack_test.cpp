@@ -150,6 +150,54 @@ TEST_F(TreeAttack, PlantedLinksLeadNowhere) {
   EXPECT_EQ(Run({"tree/notes.txt", "/scs=ansi", "/log=" + P("tree/run.log")}), 255);
 }
 
+// Links on the paths root names (source, /output=, /log=, a pattern's folder) are followed only
+// when they belong to root or to the owner of what they lead to, through folders no other
+// account may write (a sticky folder of root's aside); otherwise the run stops before it reads
+// or writes anything.
+TEST_F(TreeAttack, NamedLinksAreFollowedOnlyByTheRuleForSharedFolders) {
+  ASSERT_EQ(::mkdir(P("pub").c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(P("pub").c_str(), 01777), 0);
+  support::WriteFileBytes(P("notes.txt"), "root's notes");
+  Plant("tree/own.txt", "nobody's text");
+  PlantLink(P("victim.txt"), "tree/grab.txt");
+  PlantLink(P("vault"), "tree/logs");
+  PlantLink(P("victim.txt"), "pub/grab.txt");
+  PlantLink(P("tree/own.txt"), "pub/own.txt");
+  ASSERT_EQ(::symlink(P("victim.txt").c_str(), P("tree/roots.txt").c_str()), 0);  // root's, in nobody's folder
+  const std::string refusedSource = "Error 2: The source \"";
+  const std::string refusedDestination = "Error 1: The destination \"";
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    std::string out;  // the start of the refusal
+  } cases[] = {
+      {{"tree/grab.txt", "/replace"}, 2, refusedSource},
+      {{"tree/roots.txt", "/replace"}, 2, refusedSource},
+      {{"pub/grab.txt", "/replace"}, 2, refusedSource},
+      {{"tree/logs/*.txt", "/replace"}, 2, refusedSource},
+      {{"notes.txt", "/output=" + P("tree/grab.txt")}, 1, refusedDestination},
+      {{"notes.txt", "/output=" + P("pub/grab.txt")}, 1, refusedDestination},
+      {{"notes.txt", "/output=" + P("tree/logs")}, 1, refusedDestination},
+      {{"tree/*.txt", "/output=" + P("tree/logs")}, 1, refusedDestination},
+      {{"notes.txt", "/log=" + P("tree/logs/run.log")}, 1, ""},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = c.arguments;
+    arguments.push_back("/scs=ansi");
+    const e2e::RunResult r = RunMorfex(arguments, dir_.path(), 60);
+    EXPECT_EQ(r.status, c.status) << arguments[0] << " " << arguments[1] << r.out;
+    const std::string& shown = c.out.empty() ? r.err : r.out;
+    EXPECT_NE(shown.find("A symbolic link on its way belongs to another account"), std::string::npos) << shown;
+    EXPECT_EQ(r.out.find("Success"), std::string::npos) << r.out;
+  }
+  EXPECT_EQ(support::ListNames(P("vault")), (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(support::ReadFileText(P("notes.txt")), "root's notes");
+
+  // nobody's link to nobody's own file in a sticky folder of root's is followed.
+  EXPECT_EQ(Run({"pub/own.txt", "/scs=ansi", "/replace"}), 0);
+  EXPECT_EQ(support::ReadFileText(P("tree/own.txt")), "\xEF\xBB\xBFnobody's text");
+}
+
 // The attacker swaps a subdirectory for a link to root's vault, and back, while root converts
 // the tree in place, again and again.
 TEST_F(TreeAttack, DirectorySwappedForALinkIsNeverWalked) {

@@ -122,19 +122,6 @@ SysError FillDirectory(int fd, std::u16string path, CDirectory& directory) {
   return {};
 }
 
-// The directory part of a native path and its last component: "a/b" gives "a" and "b", "b"
-// gives "." and "b", "/b" gives "/" and "b".
-void SplitNative(const std::string& path, std::string& directory, std::string& name) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    directory = ".";
-    name = path;
-  } else {
-    directory = slash == 0 ? "/" : path.substr(0, slash);
-    name = path.substr(slash + 1);
-  }
-}
-
 class CPosixFileSystem final : public FileSystem {
  public:
   SysError OpenNamedFile(const std::u16string& path, CFile& file) override;
@@ -189,18 +176,23 @@ class CPosixFileSystem final : public FileSystem {
 SysError CPosixFileSystem::OpenNamedFile(const std::u16string& path, CFile& file) {
   std::string native;
   if (auto error = ToNativePath(path, native)) return error;
+  CHandle folder;
+  std::string name, where;
+  if (auto error = OpenNamedFolder(native, true, folder, name, where)) return error;
   // O_NONBLOCK: opening a FIFO without a writer must not hang the run; it is refused below.
-  const int fd = RetryOnEintr([&] { return ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); });
-  if (fd < 0) return Errno("open");
+  // O_NOFOLLOW: the links were followed by the rule; one swapped in since is refused.
+  const int fd = RetryOnEintr(
+      [&] { return ::openat(Fd(folder), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); });
+  if (fd < 0) return OpenError(Fd(folder), name);
   return TakeRegularFile(fd, path, file);
 }
 
 SysError CPosixFileSystem::OpenDirectory(const std::u16string& path, CDirectory& directory) {
   std::string native;
   if (auto error = ToNativePath(path, native)) return error;
-  const int fd = RetryOnEintr([&] { return ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
-  if (fd < 0) return Errno("open");
-  return FillDirectory(fd, path, directory);
+  CHandle opened;
+  if (auto error = OpenNamedDirectory(native, opened)) return error;
+  return FillDirectory(static_cast<int>(opened.Release()), path, directory);
 }
 
 SysError CPosixFileSystem::OpenSubdirectory(const CDirectory& parent, const std::u16string& name,
@@ -342,42 +334,16 @@ SysError CPosixFileSystem::OpenForReplacing(const CDirectory& directory, const s
 
 SysError CPosixFileSystem::OpenNamedParent(const std::u16string& path, bool followLinks, CDirectory& directory,
                                            std::u16string& name) {
-  std::string current;
-  if (auto error = ToNativePath(path, current)) return error;
-  constexpr int kMaxHops = 40;  // the kernel's own limit for a path walk
-  for (int hops = 0;; ++hops) {
-    std::string directoryPart, namePart;
-    SplitNative(current, directoryPart, namePart);
-    if (namePart.empty() || namePart == "." || namePart == "..") return {EISDIR, "open"};
-    CDirectory opened;
-    if (auto error = OpenDirectory(FromNative(directoryPart), opened)) return error;
-    struct stat st;
-    const bool isLink = followLinks && ::fstatat(Fd(opened.handle), namePart.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                        S_ISLNK(st.st_mode);
-    if (!isLink) {
-      directory = std::move(opened);
-      name = FromNative(namePart);
-      return {};
-    }
-    if (hops == kMaxHops) return {ELOOP, "open"};
-    std::string target(static_cast<std::size_t>(st.st_size) + 1, '\0');
-    for (;;) {
-      const ssize_t n = ::readlinkat(Fd(opened.handle), namePart.c_str(), target.data(), target.size());
-      if (n < 0) return Errno("readlink");
-      if (static_cast<std::size_t>(n) < target.size()) {
-        target.resize(static_cast<std::size_t>(n));
-        break;
-      }
-      target.resize(target.size() * 2);  // the link changed since fstatat
-    }
-    if (target.starts_with('/')) {
-      current = target;
-    } else {
-      current = directoryPart;
-      current += '/';
-      current += target;
-    }
-  }
+  std::string native;
+  if (auto error = ToNativePath(path, native)) return error;
+  CHandle folder;
+  std::string last, where;
+  if (auto error = OpenNamedFolder(native, followLinks, folder, last, where)) return error;
+  CDirectory opened;
+  if (auto error = FillDirectory(static_cast<int>(folder.Release()), FromNative(where), opened)) return error;
+  directory = std::move(opened);
+  name = FromNative(last);
+  return {};
 }
 
 SysError CPosixFileSystem::FlushFileSystem(const CDirectory& directory) {

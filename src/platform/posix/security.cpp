@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "platform/native_text.h"
+#include "platform/posix/posix_calls.h"
 
 namespace glyphshift::platform {
 namespace {
@@ -372,6 +373,16 @@ SysError PosixSecurityServices::ListProcessRights(std::vector<ProcessRight>& rig
 }  // namespace
 
 // ---- free functions --------------------------------------------------------------------------
+
+bool posix::RunsWithPrivileges() {
+  if (::geteuid() == 0) return true;
+  const CapPtr caps(cap_get_proc());
+  if (!caps) return false;
+  for (cap_value_t value : kOwnershipCapabilities) {
+    if (HasFlag(caps.get(), value, CAP_PERMITTED)) return true;
+  }
+  return false;
+}
 
 SysError SidToText(const Sid& sid, std::u16string& text) {
   const auto parsed = ParseSid(sid);

@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "platform/native_text.h"
+#include "platform/posix/posix_calls.h"
 
 namespace glyphshift::platform {
 
@@ -100,7 +101,8 @@ CStream& OtherOf(const CStream& s) { return &s == &gStreams[0] ? gStreams[1] : g
 
 // The log is named by the person, but its directory may be writable by others: a link planted
 // at its name would make the run append to a file it was never meant to touch, and a FIFO
-// would hold the run forever. New logs are private: they name every file of the run.
+// would hold the run forever. Its folders are walked as every named path is (links only by the
+// rule for shared folders). New logs are private: they name every file of the run.
 int OpenLogFile(const CStream& s, const std::u16string& logPath) {
   if (logPath.find(u'\0') != std::u16string::npos) {
     errno = EINVAL;
@@ -108,14 +110,22 @@ int OpenLogFile(const CStream& s, const std::u16string& logPath) {
   }
   const CStream& other = OtherOf(s);
   if (other.target == StreamTarget::LogFile && other.logPath == logPath) return ::fcntl(other.fd, F_DUPFD_CLOEXEC, 0);
-  const std::string native = ToNative(logPath);
-  const int fd =
-      ::open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
+  CHandle folder;
+  std::string name, where;
+  if (const SysError error = posix::OpenNamedFolder(ToNative(logPath), false, folder, name, where)) {
+    errno = error.code;
+    return -1;
+  }
+  const int dirFd = posix::Fd(folder);
+  const int fd = posix::RetryOnEintr([&] {
+    return ::openat(dirFd, name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
+                    0600);
+  });
   if (fd < 0) {
     const int saved = errno;
     struct stat st;
     // O_NOFOLLOW says ELOOP and a FIFO without a reader ENXIO: tell the person what is there.
-    if (::lstat(native.c_str(), &st) == 0) {
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
       if (S_ISLNK(st.st_mode)) {
         errno = kErrorIsLink;
         return -1;
