@@ -127,6 +127,30 @@ Result Stream(const platform::CFile& source, CStreamConversion& stream, const CS
   return Result::Converted;
 }
 
+// The staged file's owner, mode and access list: a new file's (the source's permission bits
+// less the umask), or those of the file it replaces, but only where they let no account read or
+// write the output that could not do the same to the source or to the new file: a file another
+// user planted at the destination's name must not decide who reads the copy. `notKept` says a
+// replaced file's were refused.
+platform::SysError GiveAttributes(const platform::CFile& source, const platform::CFile& replaced,
+                                  platform::CStagedFile& staged, bool& notKept) {
+  platform::FileSystem& files = platform::Files();
+  if (const platform::SysError error = files.SetNewFilePermissions(staged, source.status.permissions)) return error;
+  if (!replaced.handle.IsValid()) return {};
+  const platform::FileRef old{replaced.handle.Get(), replaced.path};
+  bool wider = false;
+  if (const platform::SysError error = platform::GrantsMoreThan(old, {source.handle.Get(), source.path}, wider)) {
+    return error;
+  }
+  if (wider) {
+    if (const platform::SysError error = platform::GrantsMoreThan(old, {staged.handle.Get(), staged.path}, wider)) {
+      return error;
+    }
+  }
+  notKept = wider;
+  return wider ? platform::SysError{} : files.CopyAttributes(staged, replaced);
+}
+
 // On the staged file, before it takes its name: a name swapped meanwhile cannot redirect the
 // change. Failures are silent: the destination keeps the security it was written with.
 void CarrySecurityOver(const ConversionSettings& settings, const platform::CFile& source, platform::CStagedFile& staged,
@@ -192,10 +216,12 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
   Result result = Stream(source.file, stream, sink, total, report);
   if (result == Result::Converted) {
     if (sourceFileSize) *sourceFileSize = total;
-    const platform::SysError error =
-        replaced.handle.IsValid() ? files.CopyAttributes(converted.staged, replaced)
-                                  : files.SetNewFilePermissions(converted.staged, source.file.status.permissions);
-    if (error) result = Fail(report, Problem::DestinationUnwritable, error);
+    bool notKept = false;
+    if (const platform::SysError error = GiveAttributes(source.file, replaced, converted.staged, notKept)) {
+      result = Fail(report, Problem::DestinationUnwritable, error);
+    } else if (notKept) {
+      report.attributesNotKeptAt = destination.path;
+    }
   }
   if (result != Result::Converted) {
     files.Discard(converted.staged);

@@ -28,6 +28,9 @@ struct ConversionReport {
   platform::SysError error;
   StreamStep step = StreamStep::None;
   std::u16string where;
+  // Besides any problem: the file replaced at this destination let other accounts read or write
+  // more than the source did, so the output has the owner and mode of a new file instead.
+  std::u16string attributesNotKeptAt;
 
   // The result a problem gives the file.
   Result FileResult() const;

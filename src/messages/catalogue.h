@@ -125,6 +125,10 @@ inline constexpr BoxText kOutOfMemoryBox{kOutOfMemoryText, u"Out of memory"};
 
 // Trees and paths others can write: what the run refuses, reclaims or does differently there.
 // The log that lost lines, written straight to the console's standard error at the end.
+// A file planted at a destination's name does not decide who may read the output.
+inline constexpr Message<Name> kReplacedGrantedMore{
+    u"\"%s\" replaced a file that let other accounts read or write more than its source did: it has the owner "
+    u"and mode of a new file.\n"};
 // A path the person named that leads through a link the run may not follow: the run stops.
 inline constexpr Message<Name, Wide> kNamedSourceRefused{u"Error 2: The source \"%s\" is not read: %s"};
 inline constexpr Message<Name, Wide> kNamedDestinationRefused{u"Error 1: The destination \"%s\" is not written: %s"};

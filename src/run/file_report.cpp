@@ -28,6 +28,7 @@ void ReportOutOfMemory(const RunSettings& settings, StreamStep step) {
 
 void ReportProblem(const RunSettings& settings, const ConversionReport& report) {
   using Problem = ConversionReport::Problem;
+  if (!report.attributesNotKeptAt.empty()) Print(msg::kReplacedGrantedMore, report.attributesNotKeptAt);
   switch (report.problem) {
     case Problem::None: return;
     case Problem::SourceUnreadable: Print(msg::kSystemErrorText, platform::ErrorText(report.error.code)); return;

@@ -7,7 +7,8 @@
 
 namespace glyphshift {
 
-// What went wrong with a conversion, or what of it was not done (nothing for Problem::None).
+// What went wrong with a conversion, or what of it was not done (nothing for Problem::None),
+// and what it did otherwise than asked (a replaced file's owner and mode not kept).
 void ReportProblem(const RunSettings& settings, const ConversionReport& report);
 
 // A file converted: the box of the dialog's run.

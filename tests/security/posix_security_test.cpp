@@ -84,6 +84,48 @@ class PosixSecurity : public support::TempDirTest {
   std::list<platform::CFile> files_;
 };
 
+// A file grants more than another when some account may read or write it that may not do the
+// same to the other; an owner counts as reading and writing (it may change the mode), root
+// never counts.
+TEST_F(PosixSecurity, GrantsMoreThanComparesEveryAccountsReadingAndWriting) {
+  struct Side {
+    const char* owner;
+    gid_t group;
+    const char* acl;
+  };
+  const struct {
+    Side file, than;
+    bool more;
+  } cases[] = {
+      {{"nobody", 1, "u::rw-,g::r--,o::---"}, {"nobody", 1, "u::rw-,g::r--,o::---"}, false},
+      {{"nobody", 1, "u::rw-,g::rw-,o::rw-"}, {"root", 0, "u::rw-,g::---,o::---"}, true},  // a planted 0666
+      {{"nobody", 1, "u::---,g::---,o::---"}, {"root", 0, "u::rw-,g::r--,o::r--"}, true},  // its owner may chmod
+      {{"root", 0, "u::rw-,g::r--,o::r--"}, {"nobody", 1, "u::rw-,g::---,o::r--"}, false},
+      {{"root", 0, "u::rw-,g::r--,o::---"}, {"nobody", 1, "u::rw-,g::---,o::---"}, true},
+      {{"root", 1, "u::rw-,g::-w-,o::---"}, {"root", 1, "u::rw-,g::r--,o::---"}, true},
+      {{"root", 1, "u::rw-,g::---,o::r--"}, {"root", 1, "u::rw-,g::r--,o::---"}, true},
+      {{"root", 0, "u::rw-,u:daemon:r--,g::---,m::r--,o::---"}, {"root", 0, "u::rw-,g::---,o::---"}, true},
+      {{"root", 0, "u::rw-,u:daemon:r--,g::---,m::r--,o::---"},
+       {"root", 0, "u::rw-,u:daemon:rw-,g::---,m::rw-,o::---"},
+       false},
+      {{"root", 0, "u::rw-,u:daemon:rw-,g::---,m::---,o::---"}, {"root", 0, "u::rw-,g::---,o::---"}, false},
+      {{"root", 0, "u::rw-,g:daemon:r--,g::---,m::r--,o::---"}, {"root", 1, "u::rw-,g::r--,o::---"}, false},
+      {{"daemon", 0, "u::rw-,g::---,o::---"}, {"root", 0, "u::rw-,u:daemon:rw-,g::---,m::rw-,o::---"}, false},
+  };
+  int index = 0;
+  for (const auto& c : cases) {
+    const std::string file = MakeFile(("f" + std::to_string(index)).c_str());
+    const std::string than = MakeFile(("t" + std::to_string(index++)).c_str());
+    for (const auto& [path, side] : {std::pair{file, c.file}, std::pair{than, c.than}}) {
+      ASSERT_EQ(chown(path.c_str(), UidOf(side.owner), side.group), 0);
+      SetAcl(path, side.acl);
+    }
+    bool more = !c.more;
+    ASSERT_FALSE(platform::GrantsMoreThan(Ref(file), Ref(than), more));
+    EXPECT_EQ(more, c.more) << c.file.acl << " against " << c.than.acl << " (case " << index - 1 << ")";
+  }
+}
+
 TEST_F(PosixSecurity, ClosedFilesReportErrors) {
   const platform::FileRef closed{platform::CHandle::kInvalid, u"closed"};
   std::unique_ptr<platform::FileSecurity> security;

@@ -150,6 +150,38 @@ TEST_F(TreeAttack, PlantedLinksLeadNowhere) {
   EXPECT_EQ(Run({"tree/notes.txt", "/scs=ansi", "/log=" + P("tree/run.log")}), 255);
 }
 
+// A file the attacker planted at a destination's name, beside the source or in an output
+// folder, does not decide who may read root's copy: that gets a new file's owner and mode.
+TEST_F(TreeAttack, APlantedDestinationDoesNotDecideWhoReadsTheCopy) {
+  MakeDir("tree/out", attacker_);
+  support::WriteFileBytes(P("s.txt"), kSecret);
+  support::WriteFileBytes(P("tree/t.txt"), kSecret);
+  for (const char* name : {"s.txt", "tree/t.txt"}) ASSERT_EQ(::chmod(P(name).c_str(), 0600), 0);
+  for (const char* name : {"tree/out/s.txt", "tree/t.utf-8.txt"}) {
+    Plant(name, "planted");
+    ASSERT_EQ(::chmod(P(name).c_str(), 0666), 0);
+  }
+  const struct {
+    std::vector<std::string> arguments;
+    const char* output;
+  } cases[] = {{{P("s.txt"), "/output=" + P("tree/out")}, "tree/out/s.txt"}, {{P("tree/t.txt")}, "tree/t.utf-8.txt"}};
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = c.arguments;
+    arguments.push_back("/scs=ansi");
+    const e2e::RunResult r = RunMorfex(arguments, dir_.path(), 60);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("\"" + P(c.output) +
+                         "\" replaced a file that let other accounts read or write more than its "
+                         "source did: it has the owner and mode of a new file.\n"),
+              std::string::npos)
+        << r.out;
+    const FileState state = StateOf(P(c.output));
+    EXPECT_EQ(state.uid, 0u) << c.output;
+    EXPECT_EQ(state.mode & 07777, 0600u) << c.output;
+    EXPECT_EQ(state.acl, "u::rw-,g::---,o::---") << c.output;
+  }
+}
+
 // Links on the paths root names (source, /output=, /log=, a pattern's folder) are followed only
 // when they belong to root or to the owner of what they lead to, through folders no other
 // account may write (a sticky folder of root's aside); otherwise the run stops before it reads

@@ -177,6 +177,73 @@ SysError SetAccessAcl(int fd, acl_t acl) {
   return {};
 }
 
+// Who may read (4) and write (2) a file, as its mode and access list say: the mask applied.
+struct Grants {
+  uid_t owner = 0;
+  gid_t group = 0;
+  unsigned groupBits = 0;
+  unsigned otherBits = 0;
+  std::vector<std::pair<id_t, unsigned>> users;  // named entries
+  std::vector<std::pair<id_t, unsigned>> groups;
+};
+
+constexpr unsigned kReadWrite = 6;
+
+SysError ReadGrants(int fd, Grants& grants) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0) return {errno, "fstat"};
+  AclPtr acl;
+  if (const SysError error = GetAccessAcl(fd, st, acl)) return error;
+  grants = {st.st_uid, st.st_gid, 0, 0, {}, {}};
+  unsigned mask = 7;
+  acl_entry_t entry = nullptr;
+  for (int which = ACL_FIRST_ENTRY; acl_get_entry(acl.get(), which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+    acl_tag_t tag{};
+    if (acl_get_tag_type(entry, &tag) == 0 && tag == ACL_MASK) mask = PermissionsOf(entry);
+  }
+  for (int which = ACL_FIRST_ENTRY; acl_get_entry(acl.get(), which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+    acl_tag_t tag{};
+    if (acl_get_tag_type(entry, &tag) != 0) return {errno, "acl_get_tag_type"};
+    const unsigned bits = PermissionsOf(entry) & kReadWrite;
+    if (tag == ACL_GROUP_OBJ) grants.groupBits = bits & mask;
+    if (tag == ACL_OTHER) grants.otherBits = bits;
+    if (tag != ACL_USER && tag != ACL_GROUP) continue;
+    void* qualifier = acl_get_qualifier(entry);
+    if (!qualifier) return {errno, "acl_get_qualifier"};
+    const id_t id = *static_cast<const id_t*>(qualifier);
+    acl_free(qualifier);
+    (tag == ACL_USER ? grants.users : grants.groups).emplace_back(id, bits & mask);
+  }
+  return {};
+}
+
+// What `grants` let the user `uid` do, as far as they tell (a group the user belongs to is not
+// looked up: that errs toward granting less).
+unsigned UserGrants(const Grants& grants, id_t uid) {
+  if (uid == 0 || uid == grants.owner) return kReadWrite;
+  unsigned bits = grants.otherBits;
+  for (const auto& [id, b] : grants.users) bits |= id == uid ? b : 0;
+  return bits;
+}
+
+unsigned GroupGrants(const Grants& grants, id_t gid) {
+  unsigned bits = grants.otherBits | (gid == grants.group ? grants.groupBits : 0);
+  for (const auto& [id, b] : grants.groups) bits |= id == gid ? b : 0;
+  return bits;
+}
+
+bool GrantsMore(const Grants& file, const Grants& than) {
+  if ((UserGrants(than, file.owner) & kReadWrite) != kReadWrite) return true;
+  for (const auto& [uid, bits] : file.users) {
+    if (bits & ~UserGrants(than, uid)) return true;
+  }
+  if (file.groupBits & ~GroupGrants(than, file.group)) return true;
+  for (const auto& [gid, bits] : file.groups) {
+    if (bits & ~GroupGrants(than, gid)) return true;
+  }
+  return (file.otherBits & ~than.otherBits) != 0;
+}
+
 class PosixFileSecurity final : public FileSecurity {
  public:
   uid_t uid = 0;
@@ -400,6 +467,15 @@ SysError SidToText(const Sid& sid, std::u16string& text) {
     out += std::to_string(sub);
   }
   text = FromNative(out);
+  return {};
+}
+
+SysError GrantsMoreThan(const FileRef& file, const FileRef& than, bool& more) {
+  more = true;
+  Grants fileGrants, thanGrants;
+  if (const SysError error = ReadGrants(Fd(file), fileGrants)) return error;
+  if (const SysError error = ReadGrants(Fd(than), thanGrants)) return error;
+  more = GrantsMore(fileGrants, thanGrants);
   return {};
 }
 
