@@ -129,6 +129,9 @@ inline constexpr BoxText kOutOfMemoryBox{kOutOfMemoryText, u"Out of memory"};
 inline constexpr Message<Name> kReplacedGrantedMore{
     u"\"%s\" replaced a file that let other accounts read or write more than its source did: it has the owner "
     u"and mode of a new file.\n"};
+// A temporary file whose run is gone (killed): removed by a later run over its folder.
+inline constexpr Message<Name> kRemovedLeftover{
+    u"Removed: \"%s\" was a temporary file of a conversion that did not finish.\n"};
 // A path the person named that leads through a link the run may not follow: the run stops.
 inline constexpr Message<Name, Wide> kNamedSourceRefused{u"Error 2: The source \"%s\" is not read: %s"};
 inline constexpr Message<Name, Wide> kNamedDestinationRefused{u"Error 1: The destination \"%s\" is not written: %s"};

@@ -128,7 +128,8 @@ struct CMappedBytes {
 // A destination being written: a temporary file in the destination's directory, which takes
 // the destination's name only when it is complete (Commit). A staged file that is never
 // committed is removed, also when an interrupt ends the process (see
-// RemoveStagedFilesOnInterrupt).
+// RemoveStagedFilesOnInterrupt); one a kill leaves behind, a later run removes
+// (ReclaimTemporary), as it is locked only while its run lives.
 struct CStagedFile {
   CHandle handle;
   FileId id;
@@ -224,6 +225,11 @@ class FileSystem {
   virtual SysError Commit(CStagedFile& staged, const std::u16string& name, Replace replace) = 0;
   // Removes an uncommitted staged file.
   virtual void Discard(CStagedFile& staged) = 0;
+  // Removes `name`, a temporary file of a conversion (IsTemporaryName), when the run that wrote
+  // it is gone: every staged file is locked by its run for as long as the run holds it, and a
+  // kill ends the lock too. One still locked, or that is no regular file of a single name, stays
+  // (`removed` false). Anything else is EINVAL.
+  virtual SysError ReclaimTemporary(const CDirectory& directory, const std::u16string& name, bool& removed) = 0;
 
   // Renames within one directory, never over an existing entry (EEXIST). With `expected`, the
   // entry must still be that file (kErrorReplaced otherwise).

@@ -60,7 +60,7 @@ bool Push(DirectoryStack& stack, WalkNodePtr node, RunSummary& summary) {
 }
 
 // What a listed entry is to the walk: the one rule for which entries are sources.
-enum class EntryRole { Ignored, Source, SkippedLink, SkippedTemporary, SkippedNotRegular, SkippedLog };
+enum class EntryRole { Ignored, Source, SkippedLink, Temporary, SkippedNotRegular, SkippedLog };
 
 EntryRole RoleOf(const WalkContext& walk, const platform::DirectoryEntry& entry) {
   const bool matches = PathMatchSpec(entry.name, walk.pattern);
@@ -73,13 +73,38 @@ EntryRole RoleOf(const WalkContext& walk, const platform::DirectoryEntry& entry)
     case platform::EntryType::Directory: return EntryRole::Ignored;
     default: break;
   }
+  // What an interrupted run left, or another run's work in progress: never a source, whatever
+  // the pattern says, and removed once its run is gone.
+  if (platform::IsTemporaryName(entry.name)) return EntryRole::Temporary;
   if (!matches) return EntryRole::Ignored;
-  // What an interrupted run left: never a source, and maybe another run's work in progress.
-  if (platform::IsTemporaryName(entry.name)) return EntryRole::SkippedTemporary;
   // A FIFO would block the run and a device may never end.
   if (entry.type != platform::EntryType::Regular) return EntryRole::SkippedNotRegular;
   if (walk.run.log.Is(entry.id)) return EntryRole::SkippedLog;
   return EntryRole::Source;
+}
+
+// Removes a temporary file of a conversion whose run is gone, with a line (named by `shown`); one
+// still in use is skipped, with a line where the pattern matches it.
+void ReclaimTemporary(const platform::CDirectory& directory, const std::u16string& name, const std::u16string& shown,
+                      bool matches) {
+  bool removed = false;
+  if (!platform::Files().ReclaimTemporary(directory, name, removed) && removed) {
+    Print(msg::kRemovedLeftover, shown);
+  } else if (matches) {
+    Print(msg::kSkippedTemporary, name);
+  }
+}
+
+// The leftovers of killed runs in an output folder the walk writes in: no listing of the tree
+// shows them.
+void ReclaimInOutputFolder(const platform::CDirectory& directory) {
+  std::vector<platform::DirectoryEntry> entries;
+  if (platform::Files().ListDirectory(directory, entries)) return;
+  for (const platform::DirectoryEntry& entry : entries) {
+    if (platform::IsTemporaryName(entry.name)) {
+      ReclaimTemporary(directory, entry.name, JoinPath(directory.path, entry.name), false);
+    }
+  }
 }
 
 // One directory's listing and the conversions of its matching files, in listing order. A file
@@ -163,7 +188,9 @@ bool CDirectoryScan::Visit(std::size_t index) {
     case EntryRole::Ignored: break;
     case EntryRole::Source: Convert(index); break;
     case EntryRole::SkippedLink: Print(msg::kSkippedLink, entry.name); break;
-    case EntryRole::SkippedTemporary: Print(msg::kSkippedTemporary, entry.name); break;
+    case EntryRole::Temporary:
+      ReclaimTemporary(directory_, entry.name, entry.name, PathMatchSpec(entry.name, walk_.pattern));
+      break;
     case EntryRole::SkippedNotRegular: Print(msg::kSkippedNotRegular, entry.name); break;
     case EntryRole::SkippedLog: Print(msg::kSkippedLog, entry.name); break;
   }
@@ -177,6 +204,7 @@ bool CDirectoryScan::PrepareDestinations() {
     destinationDirectory_ = &directory_;
   } else {
     destinationError_ = walk_.outputs->Open(node_, destinationDirectory_);
+    if (!destinationError_) ReclaimInOutputFolder(*destinationDirectory_);
   }
   insertName_ = !destinationError_ && destinationDirectory_->id == directory_.id;
   return !destinationError_;

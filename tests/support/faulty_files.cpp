@@ -195,6 +195,13 @@ platform::SysError FaultyFiles::Commit(platform::CStagedFile& staged, const std:
 
 void FaultyFiles::Discard(platform::CStagedFile& staged) { real_->Discard(staged); }
 
+platform::SysError FaultyFiles::ReclaimTemporary(const platform::CDirectory& directory, const std::u16string& name,
+                                                 bool& removed) {
+  removed = false;
+  if (auto fault = Take(FileOp::Delete)) return fault;
+  return real_->ReclaimTemporary(directory, name, removed);
+}
+
 platform::SysError FaultyFiles::RenameEntry(const platform::CDirectory& directory, const std::u16string& from,
                                             const std::u16string& to, const platform::FileId* expected) {
   if (auto fault = Take(FileOp::Rename)) return fault;

@@ -25,7 +25,7 @@ enum class FileOp {
   FlushFileSystem,  // FlushFileSystem
   Commit,           // Commit (the rename of a staged file)
   CreateStaged,     // CreateStaged
-  Delete,           // RemoveEntry
+  Delete,           // RemoveEntry, ReclaimTemporary
   Rename,           // RenameEntry
   CreateDirectory,  // CreateSubdirectory
   OpenDirectory,    // OpenDirectory, OpenSubdirectory, OpenNamedParent
@@ -88,6 +88,8 @@ class FaultyFiles final : public platform::FileSystem {
   platform::SysError Commit(platform::CStagedFile& staged, const std::u16string& name,
                             platform::Replace replace) override;
   void Discard(platform::CStagedFile& staged) override;
+  platform::SysError ReclaimTemporary(const platform::CDirectory& directory, const std::u16string& name,
+                                      bool& removed) override;
   platform::SysError RenameEntry(const platform::CDirectory& directory, const std::u16string& from,
                                  const std::u16string& to, const platform::FileId* expected) override;
   platform::SysError RemoveEntry(const platform::CDirectory& directory, const std::u16string& name,

@@ -6,6 +6,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -165,6 +166,7 @@ class CPosixFileSystem final : public FileSystem {
     return posix::Commit(staged, name, replace);
   }
   void Discard(CStagedFile& staged) override { posix::Discard(staged); }
+  SysError ReclaimTemporary(const CDirectory& directory, const std::u16string& name, bool& removed) override;
   SysError RenameEntry(const CDirectory& directory, const std::u16string& from, const std::u16string& to,
                        const FileId* expected) override;
   SysError RemoveEntry(const CDirectory& directory, const std::u16string& name, const FileId* expected) override;
@@ -384,6 +386,28 @@ SysError CPosixFileSystem::RemoveEntry(const CDirectory& directory, const std::u
   const int fd = Fd(directory.handle);
   if (auto error = CheckEntryIs(fd, native, expected, "unlink")) return error;
   if (::unlinkat(fd, native.c_str(), 0) != 0) return Errno("unlink");
+  return {};
+}
+
+SysError CPosixFileSystem::ReclaimTemporary(const CDirectory& directory, const std::u16string& name, bool& removed) {
+  removed = false;
+  if (!IsTemporaryName(name)) return {EINVAL, "unlink"};
+  std::string native;
+  if (auto error = ToNativeName(name, native)) return error;
+  const int dirFd = Fd(directory.handle);
+  const CHandle file(RetryOnEintr(
+      [&] { return ::openat(dirFd, native.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); }));
+  if (!file.IsValid()) return OpenError(dirFd, native);
+  struct stat st;
+  if (::fstat(Fd(file), &st) != 0) return Errno("fstat");
+  if (!S_ISREG(st.st_mode) || st.st_nlink != 1) return {};  // not one a run of ours left
+  // The lock is free: its run is gone, or it has only just made the file and gives it up when
+  // it finds the lock taken (CreateStaged).
+  if (::flock(Fd(file), LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? SysError{} : Errno("flock");
+  const FileId id = StatusOf(st).id;
+  if (auto error = CheckEntryIs(dirFd, native, &id, "unlink")) return error;
+  if (::unlinkat(dirFd, native.c_str(), 0) != 0) return Errno("unlink");
+  removed = true;
   return {};
 }
 

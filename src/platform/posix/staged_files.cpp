@@ -3,6 +3,7 @@
 // failure, a kill or an interrupt at any moment leaves the old file whole and no partial file
 // under a final name.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -220,9 +221,20 @@ SysError CreateStaged(const CDirectory& directory, CStagedFile& staged) {
       if (errno == EEXIST) continue;
       return Errno("open");
     }
-    staged.handle.Reset(fd);
-    struct stat st;
-    if (::fstat(fd, &st) == 0) staged.id = posix::StatusOf(st).id;
+    CHandle created(fd);
+    // Locked for as long as the run holds it, so a later run tells a leftover of a run that was
+    // killed from a file in progress (ReclaimTemporary). Between the creation and the lock such
+    // a run may take the lock first: the file is then left to it, and another name is tried.
+    // Where the file system has no locks, nobody can take one, and nothing is reclaimed.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) continue;
+    struct stat st, named;
+    if (::fstat(fd, &st) != 0) return Errno("fstat");
+    if (::fstatat(Fd(directory.handle), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        posix::StatusOf(named).id != posix::StatusOf(st).id) {
+      continue;  // reclaimed just before the lock was taken
+    }
+    staged.handle = std::move(created);
+    staged.id = posix::StatusOf(st).id;
     staged.directory = &directory;
     staged.temporaryName = FromNative(name);
     staged.slot = RegisterStaged(Fd(directory.handle), name);

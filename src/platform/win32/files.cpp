@@ -30,6 +30,7 @@ constexpr NTSTATUS kStatusObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034)
 constexpr NTSTATUS kStatusObjectPathNotFound = static_cast<NTSTATUS>(0xC000003A);
 constexpr NTSTATUS kStatusFileIsADirectory = static_cast<NTSTATUS>(0xC00000BA);
 constexpr NTSTATUS kStatusNotADirectory = static_cast<NTSTATUS>(0xC0000103);
+constexpr NTSTATUS kStatusSharingViolation = static_cast<NTSTATUS>(0xC0000043);
 
 // Paths this long need the "\\?\" form (directories must leave room for an 8.3 name).
 constexpr std::size_t kShortPathLimit = MAX_PATH - 12;
@@ -281,6 +282,7 @@ class CWin32FileSystem final : public FileSystem {
     return win32::Commit(staged, name, replace);
   }
   void Discard(CStagedFile& staged) override { win32::Discard(staged); }
+  SysError ReclaimTemporary(const CDirectory& directory, const std::u16string& name, bool& removed) override;
   SysError RenameEntry(const CDirectory& directory, const std::u16string& from, const std::u16string& to,
                        const FileId* expected) override;
   SysError RemoveEntry(const CDirectory& directory, const std::u16string& name, const FileId* expected) override;
@@ -507,6 +509,27 @@ SysError CWin32FileSystem::RemoveEntry(const CDirectory& directory, const std::u
     if (found.id != *expected) return {kErrorReplaced, "unlink"};
   }
   return DeleteByHandle(handle);
+}
+
+SysError CWin32FileSystem::ReclaimTemporary(const CDirectory& directory, const std::u16string& name, bool& removed) {
+  removed = false;
+  if (!IsTemporaryName(name)) return {ERROR_INVALID_PARAMETER, "unlink"};
+  if (auto error = CheckEntryName(name)) return error;
+  // A run holds its staged file open sharing nothing but deletion: while it lives, an open for
+  // reading fails with a sharing violation. Once it is gone (a kill closes its handles too),
+  // the open succeeds, and the file goes through this handle.
+  HANDLE handle = nullptr;
+  const NTSTATUS status = OpenRelative(Native(directory.handle), name, FILE_READ_DATA | DELETE | FILE_READ_ATTRIBUTES,
+                                       0, FILE_OPEN, FILE_NON_DIRECTORY_FILE, handle);
+  if (status == kStatusSharingViolation) return {};
+  if (!NT_SUCCESS(status)) return OpenError(status, "unlink");
+  const CHandle opened(Wrap(handle));
+  FileStatus found;
+  if (auto error = StatusOfHandle(handle, found)) return error;
+  if (found.type != EntryType::Regular) return {};
+  if (auto error = DeleteByHandle(handle)) return error;
+  removed = true;
+  return {};
 }
 
 EntryType CWin32FileSystem::GetEntryType(const std::u16string& path) {
