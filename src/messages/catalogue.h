@@ -129,6 +129,8 @@ inline constexpr BoxText kOutOfMemoryBox{kOutOfMemoryText, u"Out of memory"};
 inline constexpr Message<Name> kReplacedGrantedMore{
     u"\"%s\" replaced a file that let other accounts read or write more than its source did: it has the owner "
     u"and mode of a new file.\n"};
+// The owner-from-prefix table names who gets each file: one others may change is not used.
+inline constexpr Message<Name, Wide> kTableRefused{u"The user translation table \"%s\" is not used: %s"};
 // A temporary file whose run is gone (killed): removed by a later run over its folder.
 inline constexpr Message<Name> kRemovedLeftover{
     u"Removed: \"%s\" was a temporary file of a conversion that did not finish.\n"};

@@ -34,6 +34,11 @@ SysError ApplyFileOwner(const FileRef& file, const FileSecurity& security);
 // anything anyway, does not count). Read through the open files.
 SysError GrantsMoreThan(const FileRef& file, const FileRef& than, bool& more);
 
+// Whether an account other than the process's user may change the open file: it belongs to
+// another account (root, which may change anything anyway, aside), or its group, others or an
+// access-list entry for another account may write it.
+SysError OthersMayChange(const FileRef& file, bool& others);
+
 // What an account or SID stands for. The numbers are the Windows SID_NAME_USE values, which the
 // ownership diagnostics print as texts.
 enum class SidKind : std::int32_t {

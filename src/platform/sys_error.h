@@ -32,6 +32,9 @@ inline constexpr int kErrorNotRegular = -1002;
 // follow (another account's link to what that account does not own, or a link in a folder
 // another account may write).
 inline constexpr int kErrorUnsafeLink = -1003;
+// Not a system code: a file the run must be able to trust (the owner-from-prefix table) belongs
+// to another account, or another account may change it.
+inline constexpr int kErrorNotTrusted = -1004;
 
 // The system's own text for an error code, ending with a line break
 // ("No such file or directory\n"), or ours for the codes above; empty when there is none.

@@ -23,6 +23,7 @@ bool IsSameDirectory(const std::u16string& a, const std::u16string& b) {
 
 std::optional<Result> ConvertSingleFile(CRun& run) {
   const RunSettings& settings = run.settings;
+  if (settings.ownerFromPrefix && !run.handOver.LoadTable()) return Result::Abandoned;
   const std::u16string sourcePath = CanonicalizePath(settings.sourceSpec);
   std::u16string sourceDir(DirectoryOf(sourcePath));
   if (sourceDir.empty()) sourceDir = platform::Files().CurrentDirectory();

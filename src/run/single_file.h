@@ -9,9 +9,9 @@
 
 namespace glyphshift {
 
-// Converts the run's source; nothing, or an early exit code: a wildcard in the output, or a
-// source (2) or destination (1) named through a link the run may not follow. The counts are
-// left in the run's summary.
+// Converts the run's source; nothing, or an early exit code: a wildcard in the output, a source
+// (2) or destination (1) named through a link the run may not follow, or an owner-from-prefix
+// table others may change (255). The counts are left in the run's summary.
 std::optional<Result> ConvertSingleFile(CRun& run);
 
 }  // namespace glyphshift

@@ -357,7 +357,10 @@ std::optional<Result> ConvertMatchingFiles(CRun& run) {
     return std::nullopt;
   }
   walk.sources = std::make_unique<CDirectoryHandles>(root, std::move(base), OpenListedSubdirectory);
-  if (settings.ownerFromPrefix) run.handOver.Prepare();
+  if (settings.ownerFromPrefix) {
+    if (!run.handOver.LoadTable()) return Result::Abandoned;
+    run.handOver.Prepare();
+  }
 
   DirectoryStack stack;
   if (!Push(stack, std::move(root), run.summary)) return std::nullopt;

@@ -182,6 +182,33 @@ TEST_F(TreeAttack, APlantedDestinationDoesNotDecideWhoReadsTheCopy) {
   }
 }
 
+// The owner-from-prefix table names who gets each file: one the attacker owns or may change,
+// or one named through the attacker's link, is refused before anything is converted.
+TEST_F(TreeAttack, ATableOthersMayChangeHandsNothingOver) {
+  Plant("tree/nobody-a.txt", "a");
+  support::WriteFileBytes(P("mode.csv"), "nobody;root\n");
+  ASSERT_EQ(::chmod(P("mode.csv").c_str(), 0666), 0);
+  support::WriteFileBytes(P("roots.csv"), "nobody;root\n");
+  Plant("tree/owned.csv", "nobody;root\n");
+  PlantLink(P("roots.csv"), "tree/link.csv");
+  const FileState before = StateOf(P("tree/nobody-a.txt"));
+  for (const char* table : {"tree/owned.csv", "mode.csv", "tree/link.csv"}) {
+    for (const char* source : {"tree/nobody-a.txt", "tree/*.txt"}) {
+      const e2e::RunResult r =
+          RunMorfex({source, "/scs=ansi", "/replace", "/private.ofp", "/private.utt=" + P(table)}, dir_.path(), 60);
+      EXPECT_EQ(r.status, 255) << table << " " << source;
+      EXPECT_NE(r.out.find("The user translation table \"" + P(table) + "\" is not used: "), std::string::npos)
+          << r.out;
+      EXPECT_EQ(r.out.find("Success"), std::string::npos) << r.out;
+    }
+  }
+  EXPECT_EQ(StateOf(P("tree/nobody-a.txt")), before);
+
+  // root's own table, that nobody else may change, is used.
+  EXPECT_EQ(Run({"tree/nobody-a.txt", "/scs=ansi", "/replace", "/private.ofp", "/private.utt=" + P("roots.csv")}), 0);
+  EXPECT_EQ(StateOf(P("tree/a.txt")).uid, 0u);
+}
+
 // Links on the paths root names (source, /output=, /log=, a pattern's folder) are followed only
 // when they belong to root or to the owner of what they lead to, through folders no other
 // account may write (a sticky folder of root's aside); otherwise the run stops before it reads

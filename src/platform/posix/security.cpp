@@ -479,6 +479,15 @@ SysError GrantsMoreThan(const FileRef& file, const FileRef& than, bool& more) {
   return {};
 }
 
+SysError OthersMayChange(const FileRef& file, bool& others) {
+  others = true;
+  struct stat st {};
+  if (fstat(Fd(file), &st) != 0) return {errno, "fstat"};
+  // With an access list, the group bits are its mask, which bounds every named entry.
+  others = (st.st_uid != ::geteuid() && st.st_uid != 0) || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+  return {};
+}
+
 SecurityServices& NativeSecurity() {
   static PosixSecurityServices posix;
   return posix;
