@@ -179,6 +179,18 @@ void MoveSource(const CConvertedFile& converted, ConversionReport& report) {
 
 }  // namespace
 
+InPlaceClaim ClaimInPlace(const FileLocation& location, const platform::FileId& found, const platform::CFile& source) {
+  platform::FileSystem& files = platform::Files();
+  if (files.LockFile(source).code == platform::kErrorLocked) return InPlaceClaim::Locked;
+  // Checked with the lock held: a run that held it before has given the name its output by now.
+  platform::FileStatus named;
+  if (location.error || files.Status(*location.directory, location.name, named) || named.id != source.status.id ||
+      named.id != found) {
+    return InPlaceClaim::Replaced;
+  }
+  return InPlaceClaim::Taken;
+}
+
 Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source, const FileLocation& sourceLocation,
                        const FileLocation& destination, CharsetCode sourceCharset,
                        const std::u16string& destinationCharsetName, CharsetCode destinationCharset,

@@ -82,6 +82,15 @@ struct CConvertedFile {
   bool NeedsFlush(const ConversionSettings& settings) const { return replaces || settings.moveSource; }
 };
 
+// Whether the in-place conversion of `source`, opened at `location`, may go ahead: of two runs
+// that convert one tree in place, only one may convert a file, or the other converts the first
+// one's output again. The run that holds the file's lock converts it (Locked: another does);
+// a name that no longer holds the file the run found there (`found`) or opened has been
+// replaced, by another run's output most likely (Replaced). Taken: the lock is this run's until
+// `source` is closed.
+enum class InPlaceClaim { Taken, Locked, Replaced };
+InPlaceClaim ClaimInPlace(const FileLocation& location, const platform::FileId& found, const platform::CFile& source);
+
 // The first part of ProcessFile: reading, decoding, rewriting line breaks,
 // dropping a leading byte order mark, rewriting markup declarations, encoding and writing,
 // piece by piece in memory that does not grow with the file, into a staged file in the

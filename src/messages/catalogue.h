@@ -134,6 +134,9 @@ inline constexpr Message<Name, Wide> kTableRefused{u"The user translation table 
 // A temporary file whose run is gone (killed): removed by a later run over its folder.
 inline constexpr Message<Name> kRemovedLeftover{
     u"Removed: \"%s\" was a temporary file of a conversion that did not finish.\n"};
+// Two runs converting one tree in place: the one that holds a file's lock converts it.
+inline constexpr Message<Name> kSkippedLocked{u"Skipped: \"%s\" is being converted in place by another run.\n"};
+inline constexpr Message<Name> kSkippedReplaced{u"Skipped: \"%s\" was replaced since this run found it.\n"};
 // A path the person named that leads through a link the run may not follow: the run stops.
 inline constexpr Message<Name, Wide> kNamedSourceRefused{u"Error 2: The source \"%s\" is not read: %s"};
 inline constexpr Message<Name, Wide> kNamedDestinationRefused{u"Error 1: The destination \"%s\" is not written: %s"};

@@ -186,6 +186,10 @@ class FileSystem {
   // Reads up to `size` bytes at `offset`; fewer only at the end of the file.
   virtual SysError ReadFile(const CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
                             std::size_t& got) = 0;
+  // Takes the advisory lock runs take on a file they convert in place, held until the file is
+  // closed: kErrorLocked when another run (or program) holds it. A file system without such
+  // locks gives success, as nothing can be held there.
+  virtual SysError LockFile(const CFile& file) = 0;
   // Maps `size` bytes at `offset` (within the file's size) for reading, read in at once. Only a
   // file of the process's own user that no other account may write: another user could cut it
   // short while it is mapped; that is EPERM, and the caller reads it instead. A window cut short

@@ -20,6 +20,7 @@ extern const int kErrorNotFound;     // ENOENT, ERROR_FILE_NOT_FOUND
 extern const int kErrorIsDirectory;  // EISDIR, ERROR_DIRECTORY_NOT_SUPPORTED
 extern const int kErrorInvalid;      // EINVAL, ERROR_INVALID_PARAMETER
 extern const int kErrorTooLarge;     // EFBIG, ERROR_FILE_TOO_LARGE
+extern const int kErrorLocked;       // EWOULDBLOCK, ERROR_LOCK_VIOLATION
 
 // Not a system code: the name no longer holds the file or directory the run found there
 // (another user replaced it meanwhile).

@@ -19,6 +19,13 @@ bool IsSameDirectory(const std::u16string& a, const std::u16string& b) {
   return !files.OpenDirectory(a, first) && !files.OpenDirectory(b, second) && first.id == second.id;
 }
 
+// Whether the destination's name holds the source itself: /replace, or an output named so.
+bool IsInPlace(const platform::CFile& source, const FileLocation& destination) {
+  platform::FileStatus status;
+  return !destination.error && !platform::Files().Status(*destination.directory, destination.name, status) &&
+         status.type == platform::EntryType::Regular && status.id == source.status.id;
+}
+
 }  // namespace
 
 std::optional<Result> ConvertSingleFile(CRun& run) {
@@ -74,6 +81,13 @@ std::optional<Result> ConvertSingleFile(CRun& run) {
   if (destination.location.error.code == platform::kErrorUnsafeLink) {
     Print(msg::kNamedDestinationRefused, destination.location.path, ReasonOf(destination.location.error));
     return Result::WriteError;
+  }
+  if (!source.source.error && IsInPlace(source.source.file, destination.location)) {
+    const InPlaceClaim claim = ClaimInPlace(source.target, source.source.file.status.id, source.source.file);
+    if (claim != InPlaceClaim::Taken) {
+      Print(claim == InPlaceClaim::Locked ? msg::kSkippedLocked : msg::kSkippedReplaced, sourceName);
+      return std::nullopt;
+    }
   }
   ConvertFile(run, source.source, source.location, destination.location, sourceName);
   return std::nullopt;

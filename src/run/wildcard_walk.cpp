@@ -255,6 +255,14 @@ void CDirectoryScan::Convert(std::size_t index) {
     Print(msg::kSkippedWrittenByRun, entry.name);
     return;
   }
+  if (!opened.error && settings_.replaceSource) {
+    const InPlaceClaim claim = ClaimInPlace(source, entry.id, opened.file);
+    if (claim != InPlaceClaim::Taken) {
+      states_[index] = State::Done;  // the other run's to convert: nothing here waits for it
+      Print(claim == InPlaceClaim::Locked ? msg::kSkippedLocked : msg::kSkippedReplaced, entry.name);
+      return;
+    }
+  }
 
   std::u16string destinationDir = node_->path;
   if (!settings_.replaceSource && !settings_.outputPath.empty()) {

@@ -186,6 +186,28 @@ TEST_F(TreeSafety, ASourceIsNeverOverwrittenBeforeItIsConverted) {
   EXPECT_EQ(Read("stuck/c.utf-8.txt"), "kept");
 }
 
+// Two runs converting one tree in place: a file another run holds locked is its to convert,
+// in a walk and named alone; the rest are converted.
+TEST_F(TreeSafety, AFileAnotherRunConvertsInPlaceIsSkipped) {
+  MakeDir("tree");
+  Write("tree/a.txt", "\xE9");
+  Write("tree/b.txt", "\xE9");
+  const int held = ::open(P("tree/a.txt").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  const RunResult walk = Run({"tree/*.txt", "/scs=ansi", "/replace"});
+  const RunResult single = Run({"tree/a.txt", "/scs=ansi", "/replace"});
+  ::close(held);
+  for (const RunResult* r : {&walk, &single}) {
+    EXPECT_EQ(r->status, 0);
+    EXPECT_TRUE(Has(r->out, "Skipped: \"a.txt\" is being converted in place by another run.\n")) << r->out;
+  }
+  EXPECT_TRUE(walk.out.ends_with(Summary(1, 1, 0))) << walk.out;
+  EXPECT_TRUE(single.out.ends_with(Summary(0, 0, 0))) << single.out;
+  EXPECT_EQ(Read("tree/a.txt"), "\xE9");
+  EXPECT_EQ(Read("tree/b.txt"), kBom + "\xC3\xA9");
+}
+
 // Depth is limited by nothing but memory: a tree of 5,000 levels, whose paths are far beyond
 // what any single system call takes, is converted whole.
 TEST_F(TreeSafety, TreesDeeperThanAnyPathAreWalkedWhole) {

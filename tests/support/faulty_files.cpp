@@ -128,6 +128,8 @@ platform::SysError FaultyFiles::ReadFile(const platform::CFile& file, std::uint6
                          got);
 }
 
+platform::SysError FaultyFiles::LockFile(const platform::CFile& file) { return real_->LockFile(file); }
+
 platform::SysError FaultyFiles::MapFile(const platform::CFile& file, std::uint64_t offset, std::size_t size,
                                         platform::CMappedBytes& view) {
   if (auto fault = Take(FileOp::Read)) return fault;

@@ -72,6 +72,7 @@ class FaultyFiles final : public platform::FileSystem {
                                       platform::CFile& file) override;
   platform::SysError ReadFile(const platform::CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
                               std::size_t& got) override;
+  platform::SysError LockFile(const platform::CFile& file) override;
   platform::SysError MapFile(const platform::CFile& file, std::uint64_t offset, std::size_t size,
                              platform::CMappedBytes& view) override;
   platform::SysError OpenNamedParent(const std::u16string& path, bool followLinks, platform::CDirectory& directory,

@@ -139,6 +139,7 @@ class CPosixFileSystem final : public FileSystem {
   SysError ReadFile(const CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
                     std::size_t& got) override;
   SysError OpenForReplacing(const CDirectory& directory, const std::u16string& name, CFile& file) override;
+  SysError LockFile(const CFile& file) override;
   SysError MapFile(const CFile& file, std::uint64_t offset, std::size_t size, CMappedBytes& view) override;
   SysError OpenNamedParent(const std::u16string& path, bool followLinks, CDirectory& directory,
                            std::u16string& name) override;
@@ -308,6 +309,13 @@ SysError CPosixFileSystem::OpenFile(const CDirectory& directory, const std::u16s
 SysError CPosixFileSystem::ReadFile(const CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
                                     std::size_t& got) {
   return ReadFullyAt(Fd(file.handle), offset, data, size, got);
+}
+
+SysError CPosixFileSystem::LockFile(const CFile& file) {
+  // flock, not fcntl: its lock belongs to the open file, so closing another descriptor of the
+  // same file elsewhere in the process does not drop it.
+  if (::flock(Fd(file.handle), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) return {};
+  return {kErrorLocked, "flock"};
 }
 
 SysError CPosixFileSystem::MapFile(const CFile& file, std::uint64_t offset, std::size_t size, CMappedBytes& view) {

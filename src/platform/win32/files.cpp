@@ -248,6 +248,7 @@ class CWin32FileSystem final : public FileSystem {
     return ReadFullyAt(Native(file.handle), offset, data, size, got);
   }
   SysError OpenForReplacing(const CDirectory& directory, const std::u16string& name, CFile& file) override;
+  SysError LockFile(const CFile& file) override;
   // Mapping saves a copy on Linux; here the caller simply reads, which is also what keeps a
   // file another process shortens from taking the run down.
   SysError MapFile(const CFile&, std::uint64_t, std::size_t, CMappedBytes& view) override {
@@ -509,6 +510,17 @@ SysError CWin32FileSystem::RemoveEntry(const CDirectory& directory, const std::u
     if (found.id != *expected) return {kErrorReplaced, "unlink"};
   }
   return DeleteByHandle(handle);
+}
+
+SysError CWin32FileSystem::LockFile(const CFile& file) {
+  // Windows locks are mandatory: one byte far past any content is locked, so the runs exclude
+  // each other while every reader still reads the whole file.
+  OVERLAPPED at{};
+  at.Offset = 0xFFFFFFFFu;
+  at.OffsetHigh = 0x7FFFFFFFu;
+  if (LockFileEx(Native(file.handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) return {};
+  if (GetLastError() == ERROR_LOCK_VIOLATION || GetLastError() == ERROR_IO_PENDING) return {kErrorLocked, "lock"};
+  return {};
 }
 
 SysError CWin32FileSystem::ReclaimTemporary(const CDirectory& directory, const std::u16string& name, bool& removed) {
