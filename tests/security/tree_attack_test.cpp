@@ -257,6 +257,57 @@ TEST_F(TreeAttack, NamedLinksAreFollowedOnlyByTheRuleForSharedFolders) {
   EXPECT_EQ(support::ReadFileText(P("tree/own.txt")), "\xEF\xBB\xBFnobody's text");
 }
 
+// Names the attacker chose reach root's console and log escaped: no line feed forges a
+// summary line, no escape sequence drives the reader's terminal, no invalid UTF-8 goes out;
+// a name in another script prints as it is.
+TEST_F(TreeAttack, NamesArePrintedEscaped) {
+  const struct {
+    std::string name;
+    std::string printed;
+  } cases[] = {
+      {"a\n0 file(s) failed to convert\n.txt", "a\\n0 file(s) failed to convert\\n.txt"},
+      {"\x1b]0;owned\x07\x1b[2J.txt", "\\x1b]0;owned\\x07\\x1b[2J.txt"},
+      {"caf\xE9.txt", "caf\\xe9.txt"},
+      {"\xC3\xA9t\xC3\xA9.txt", "\xC3\xA9t\xC3\xA9.txt"},
+  };
+  for (const auto& c : cases) Plant("tree/" + c.name, "x");
+  const e2e::RunResult r = RunMorfex({"tree/*.txt", "/scs=ansi", "/log=" + P("run.log")}, dir_.path(), 60);
+  EXPECT_EQ(r.status, 0);
+  const std::string log = support::ReadFileText(P("run.log"));
+  for (const auto& c : cases) EXPECT_NE(log.find("Bytes] " + c.printed + "\n"), std::string::npos) << c.printed << log;
+  int summaries = 0;
+  for (const std::string& line : e2e::Lines(log)) {
+    EXPECT_EQ(line.find_first_of(std::string("\x1b\x07\r\xE9", 4)), std::string::npos) << line;
+    summaries += line.starts_with("0 file(s) failed") ? 1 : 0;
+  }
+  EXPECT_EQ(summaries, 1) << "no name forges a summary line";
+  EXPECT_TRUE(log.ends_with(e2e::Lines(log).back() + "\n") && e2e::Lines(log).back() == "0 file(s) failed to convert");
+}
+
+// A source another account may write is never mapped: the attacker cutting it short again and
+// again while root reads it ends no run; each one leaves it as it is or converts it whole, and
+// goes on to the next file.
+TEST_F(TreeAttack, CuttingASourceShortEndsNoRun) {
+  constexpr off_t kSize = 8 << 20;
+  support::WriteFileBytes(P("tree/big.txt"), std::string(kSize, 'a'));
+  ASSERT_EQ(::chmod(P("tree/big.txt").c_str(), 0666), 0);
+  for (int i = 0; i < 5; ++i) Plant("tree/f" + std::to_string(i) + ".txt", "f");
+  MakeDir("out", 0);
+  const std::string big = P("tree/big.txt");
+  const CAttacker attacker(attacker_, [&] {
+    ::truncate(big.c_str(), 4096);
+    ::usleep(500);
+    ::truncate(big.c_str(), kSize);
+    ::usleep(500);
+  });
+  for (int run = 0; run < 8; ++run) {
+    const e2e::RunResult r = RunMorfex({"tree/*.txt", "/scs=ansi", "/output=" + P("out")}, dir_.path(), 60);
+    EXPECT_TRUE(r.status == 0 || r.status == 7) << r.status << r.out.substr(0, 2000);
+    EXPECT_NE(r.out.find("file(s) failed to convert"), std::string::npos) << "the run's summary";
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(support::PathExists(P("out/f" + std::to_string(i) + ".txt"))) << i;
+  }
+}
+
 // The attacker swaps a subdirectory for a link to root's vault, and back, while root converts
 // the tree in place, again and again.
 TEST_F(TreeAttack, DirectorySwappedForALinkIsNeverWalked) {
