@@ -466,10 +466,20 @@ SysError CWin32FileSystem::OpenNamedParent(const std::u16string& path, bool foll
     if (hops == kMaxHops) return {ERROR_CANT_RESOLVE_FILENAME, "open"};
     // The person named this link: its target is what they meant. A link to nothing has no
     // place to write to that Windows would show, so it is refused rather than guessed.
-    const HANDLE target = CreateFileW(Wide(ToWin32Path(current)), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE target = CreateFileW(Wide(ToWin32Path(current)), FILE_READ_ATTRIBUTES | READ_CONTROL, kShareAll,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (target == INVALID_HANDLE_VALUE) return {kErrorIsLink, "open"};
     const CHandle held(Wrap(target));
+    if (RunsWithPrivileges()) {
+      // An elevated run follows another account's link only to what that account owns, and
+      // only out of a folder no other account may change.
+      HANDLE link = nullptr;
+      const NTSTATUS opening = OpenRelative(Native(opened.handle), namePart, READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                            kShareAll, FILE_OPEN, 0, link);
+      if (!NT_SUCCESS(opening)) return StatusError(opening, "open");
+      const CHandle heldLink(Wrap(link));
+      if (auto error = CheckNamedLink(Native(opened.handle), link, target)) return error;
+    }
     DWORD size = GetFinalPathNameByHandleW(target, nullptr, 0, FILE_NAME_NORMALIZED);
     std::wstring resolved(size, L'\0');
     if (size == 0 || (size = GetFinalPathNameByHandleW(target, resolved.data(), size, FILE_NAME_NORMALIZED)) == 0) {
