@@ -7,6 +7,7 @@
 #include <pwd.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -123,6 +124,41 @@ TEST_F(PosixSecurity, GrantsMoreThanComparesEveryAccountsReadingAndWriting) {
     bool more = !c.more;
     ASSERT_FALSE(platform::GrantsMoreThan(Ref(file), Ref(than), more));
     EXPECT_EQ(more, c.more) << c.file.acl << " against " << c.than.acl << " (case " << index - 1 << ")";
+  }
+}
+
+// Without privileges a named path's links are followed by the kernel's rule for sticky folders
+// everyone may write, which reading them ourselves would bypass: another account's link there is
+// followed only when the folder is that account's.
+TEST_F(PosixSecurity, WithoutPrivilegesNamedLinksFollowTheKernelsRuleForStickyFolders) {
+  const uid_t nobody = UidOf("nobody");
+  ASSERT_EQ(chmod(dir_.path().c_str(), 0755), 0);
+  const std::string pub = dir_.Native("pub");
+  ASSERT_EQ(mkdir(pub.c_str(), 0755), 0);
+  ASSERT_EQ(chmod(pub.c_str(), 01777), 0);
+  support::WriteFileBytes(pub + "/t.txt", "t");
+  const struct {
+    const char* name;
+    uid_t owner;
+    int code;
+  } cases[] = {{"daemons", UidOf("daemon"), platform::kErrorUnsafeLink}, {"own", nobody, 0}, {"roots", 0, 0}};
+  for (const auto& c : cases) {
+    ASSERT_EQ(symlink("t.txt", (pub + "/" + c.name).c_str()), 0);
+    ASSERT_EQ(lchown((pub + "/" + c.name).c_str(), c.owner, c.owner), 0);
+  }
+  for (const auto& c : cases) {
+    const pid_t child = fork();
+    if (child == 0) {
+      if (setgid(nobody) != 0 || setuid(nobody) != 0) _exit(99);
+      platform::CDirectory directory;
+      std::u16string name;
+      const platform::SysError error =
+          platform::Files().OpenNamedParent(platform::FromNative(pub + "/" + c.name), true, directory, name);
+      _exit(error.code == c.code && (error || name == u"t.txt") ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name << " " << status;
   }
 }
 
