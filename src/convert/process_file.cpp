@@ -135,14 +135,18 @@ Result Stream(const platform::CFile& source, CStreamConversion& stream, const CS
 platform::SysError GiveAttributes(const platform::CFile& source, const platform::CFile& replaced,
                                   platform::CStagedFile& staged, bool& notKept) {
   platform::FileSystem& files = platform::Files();
-  if (const platform::SysError error = files.SetNewFilePermissions(staged, source.status.permissions)) return error;
-  if (!replaced.handle.IsValid()) return {};
+  const auto newFile = [&] { return files.SetNewFilePermissions(staged, source.status.permissions); };
+  if (!replaced.handle.IsValid()) return newFile();
+  // In place, the file replaced is the source: it grants what the source does.
+  bool wider = replaced.status.id != source.status.id;
   const platform::FileRef old{replaced.handle.Get(), replaced.path};
-  bool wider = false;
-  if (const platform::SysError error = platform::GrantsMoreThan(old, {source.handle.Get(), source.path}, wider)) {
-    return error;
+  if (wider) {
+    if (const platform::SysError error = platform::GrantsMoreThan(old, {source.handle.Get(), source.path}, wider)) {
+      return error;
+    }
   }
   if (wider) {
+    if (const platform::SysError error = newFile()) return error;
     if (const platform::SysError error = platform::GrantsMoreThan(old, {staged.handle.Get(), staged.path}, wider)) {
       return error;
     }

@@ -171,6 +171,9 @@ class FileSystem {
                                       std::uint32_t permissions) = 0;
   // A snapshot of the entries, without "." and "..", in the file system's order.
   virtual SysError ListDirectory(const CDirectory& directory, std::vector<DirectoryEntry>& entries) = 0;
+  // The names in `directory` that are temporary names (IsTemporaryName), found without looking
+  // at any entry: cheap also in a folder of many files.
+  virtual SysError ListTemporaryNames(const CDirectory& directory, std::vector<std::u16string>& names) = 0;
   // Whether `outer` is an ancestor of `inner` (not `inner` itself), by walking up from `inner`.
   virtual SysError IsBelow(const CDirectory& inner, const FileId& outer, bool& below) = 0;
 

@@ -98,13 +98,9 @@ void ReclaimTemporary(const platform::CDirectory& directory, const std::u16strin
 // The leftovers of killed runs in an output folder the walk writes in: no listing of the tree
 // shows them.
 void ReclaimInOutputFolder(const platform::CDirectory& directory) {
-  std::vector<platform::DirectoryEntry> entries;
-  if (platform::Files().ListDirectory(directory, entries)) return;
-  for (const platform::DirectoryEntry& entry : entries) {
-    if (platform::IsTemporaryName(entry.name)) {
-      ReclaimTemporary(directory, entry.name, JoinPath(directory.path, entry.name), false);
-    }
-  }
+  std::vector<std::u16string> names;
+  if (platform::Files().ListTemporaryNames(directory, names)) return;
+  for (const std::u16string& name : names) ReclaimTemporary(directory, name, JoinPath(directory.path, name), false);
 }
 
 // One directory's listing and the conversions of its matching files, in listing order. A file

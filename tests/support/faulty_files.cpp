@@ -95,6 +95,15 @@ platform::SysError FaultyFiles::ListDirectory(const platform::CDirectory& direct
   return real_->ListDirectory(directory, entries);
 }
 
+platform::SysError FaultyFiles::ListTemporaryNames(const platform::CDirectory& directory,
+                                                   std::vector<std::u16string>& names) {
+  if (auto fault = Take(FileOp::List)) {
+    names.clear();
+    return fault;
+  }
+  return real_->ListTemporaryNames(directory, names);
+}
+
 platform::SysError FaultyFiles::IsBelow(const platform::CDirectory& inner, const platform::FileId& outer, bool& below) {
   return real_->IsBelow(inner, outer, below);
 }

@@ -29,7 +29,7 @@ enum class FileOp {
   Rename,           // RenameEntry
   CreateDirectory,  // CreateSubdirectory
   OpenDirectory,    // OpenDirectory, OpenSubdirectory, OpenNamedParent
-  List,             // ListDirectory
+  List,             // ListDirectory, ListTemporaryNames
   Count
 };
 
@@ -63,6 +63,8 @@ class FaultyFiles final : public platform::FileSystem {
                                         std::uint32_t permissions) override;
   platform::SysError ListDirectory(const platform::CDirectory& directory,
                                    std::vector<platform::DirectoryEntry>& entries) override;
+  platform::SysError ListTemporaryNames(const platform::CDirectory& directory,
+                                        std::vector<std::u16string>& names) override;
   platform::SysError IsBelow(const platform::CDirectory& inner, const platform::FileId& outer, bool& below) override;
   platform::SysError Status(const platform::CDirectory& directory, const std::u16string& name,
                             platform::FileStatus& status) override;

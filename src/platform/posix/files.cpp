@@ -17,6 +17,7 @@
 #include "platform/native_side.h"
 #include "platform/native_text.h"
 #include "platform/posix/posix_calls.h"
+#include "platform/temporary_names.h"
 
 namespace glyphshift::platform {
 
@@ -132,6 +133,7 @@ class CPosixFileSystem final : public FileSystem {
                             CDirectory& directory) override;
   SysError CreateSubdirectory(const CDirectory& parent, const std::u16string& name, std::uint32_t permissions) override;
   SysError ListDirectory(const CDirectory& directory, std::vector<DirectoryEntry>& entries) override;
+  SysError ListTemporaryNames(const CDirectory& directory, std::vector<std::u16string>& names) override;
   SysError IsBelow(const CDirectory& inner, const FileId& outer, bool& below) override;
 
   SysError Status(const CDirectory& directory, const std::u16string& name, FileStatus& status) override;
@@ -222,9 +224,11 @@ SysError CPosixFileSystem::CreateSubdirectory(const CDirectory& parent, const st
   return {};
 }
 
-SysError CPosixFileSystem::ListDirectory(const CDirectory& directory, std::vector<DirectoryEntry>& entries) {
-  entries.clear();
-  // A descriptor of its own: reading a directory moves a position the caller's handle shares.
+// Every name of the directory but "." and "..", read through a descriptor of its own (reading a
+// directory moves a position the caller's handle shares); with `keep`, only those it accepts.
+template <class Keep>
+SysError ReadNames(const CDirectory& directory, std::vector<std::string>& names, Keep keep) {
+  names.clear();
   const int fd = RetryOnEintr([&] { return ::openat(Fd(directory.handle), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
   if (fd < 0) return Errno("opendir");
   const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(fd), ::closedir);
@@ -233,19 +237,36 @@ SysError CPosixFileSystem::ListDirectory(const CDirectory& directory, std::vecto
     ::close(fd);
     return error;
   }
-  // Every name first, then their types: files created while the caller works through the list
-  // (its own output) are never part of it.
-  std::vector<std::string> names;
   for (;;) {
     errno = 0;
     const dirent* entry = ::readdir(dir.get());
     if (entry == nullptr) {
       if (errno != 0) return Errno("readdir");
-      break;
+      return {};
     }
     const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") names.emplace_back(name);
+    if (name != "." && name != ".." && keep(name)) names.emplace_back(name);
   }
+}
+
+SysError CPosixFileSystem::ListTemporaryNames(const CDirectory& directory, std::vector<std::u16string>& names) {
+  names.clear();
+  std::vector<std::string> found;
+  const auto temporary = [](std::string_view name) {
+    return name.starts_with(kTemporaryPrefix) && IsTemporaryName(FromNative(name));
+  };
+  if (auto error = ReadNames(directory, found, temporary)) return error;
+  for (const std::string& name : found) names.push_back(FromNative(name));
+  return {};
+}
+
+SysError CPosixFileSystem::ListDirectory(const CDirectory& directory, std::vector<DirectoryEntry>& entries) {
+  entries.clear();
+  // Every name first, then their types: files created while the caller works through the list
+  // (its own output) are never part of it.
+  std::vector<std::string> names;
+  if (auto error = ReadNames(directory, names, [](std::string_view) { return true; })) return error;
+  const int fd = Fd(directory.handle);
   entries.reserve(names.size());
   for (const std::string& name : names) {
     struct stat st;

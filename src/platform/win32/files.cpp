@@ -239,6 +239,16 @@ class CWin32FileSystem final : public FileSystem {
                             CDirectory& directory) override;
   SysError CreateSubdirectory(const CDirectory& parent, const std::u16string& name, std::uint32_t permissions) override;
   SysError ListDirectory(const CDirectory& directory, std::vector<DirectoryEntry>& entries) override;
+  // A listing here carries the types anyway: it costs no more than the names.
+  SysError ListTemporaryNames(const CDirectory& directory, std::vector<std::u16string>& names) override {
+    names.clear();
+    std::vector<DirectoryEntry> entries;
+    if (auto error = ListDirectory(directory, entries)) return error;
+    for (DirectoryEntry& entry : entries) {
+      if (IsTemporaryName(entry.name)) names.push_back(std::move(entry.name));
+    }
+    return {};
+  }
   SysError IsBelow(const CDirectory& inner, const FileId& outer, bool& below) override;
 
   SysError Status(const CDirectory& directory, const std::u16string& name, FileStatus& status) override;
