@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "messages/catalogue.h"
+#include "messages/print_message.h"
 #include "platform/display.h"
 #include "platform/native_text.h"
 #include "platform/streams.h"
@@ -128,6 +130,8 @@ const GuiModule* LoadModule() {
 
 }  // namespace
 
+void ReportNoDisplay() { platform::WriteToConsole(platform::StdStream::Error, Format(msg::kNoDisplayForDialog)); }
+
 bool ShowHelpWindow(std::u16string_view usageText) {
   if (!platform::IsDisplayAvailable()) return false;
   const GuiModule* module = LoadModule();
@@ -139,7 +143,10 @@ bool ShowHelpWindow(std::u16string_view usageText) {
 }
 
 int RunMainDialog(RunSettings& settings) {
-  if (!platform::IsDisplayAvailable()) return kDialogUnavailable;
+  if (!platform::IsDisplayAvailable()) {
+    ReportNoDisplay();
+    return kDialogUnavailable;
+  }
   const GuiModule* module = LoadModule();
   if (module == nullptr) return kDialogUnavailable;
   std::u16string why;

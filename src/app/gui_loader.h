@@ -13,7 +13,11 @@ namespace glyphshift::app {
 // when no display or GUI module is available.
 bool ShowHelpWindow(std::u16string_view usageText);
 
-// Runs the main dialog modally; on ui::kDialogConvert it has filled `settings`.
+// Runs the main dialog modally; on ui::kDialogConvert it has filled `settings`. On
+// ui::kDialogUnavailable it has said why on standard error.
 int RunMainDialog(RunSettings& settings);
+
+// The last words of a dialog that could not be had for want of a display.
+void ReportNoDisplay();
 
 }  // namespace glyphshift::app

@@ -1,6 +1,9 @@
 // The graphical modes on Windows: the native dialog and help window are part of the program.
 #include "app/gui_loader.h"
+#include "messages/catalogue.h"
+#include "messages/print_message.h"
 #include "platform/display.h"
+#include "platform/streams.h"
 #include "ui/win32/help_window.h"
 #include "ui/win32/main_dialog.h"
 
@@ -15,9 +18,14 @@ bool ShowHelpWindow(std::u16string_view usageText) {
   return true;
 }
 
+void ReportNoDisplay() { platform::WriteToConsole(platform::StdStream::Error, Format(msg::kNoDisplayForDialog)); }
+
 int RunMainDialog(RunSettings& settings) {
-  if (!platform::IsDisplayAvailable()) return ui::kDialogUnavailable;
-  return ui::win32::RunMainDialog(settings);
+  // Without a desktop to own it no dialog can be made, whatever the screen metrics say (Wine
+  // without an X display reports a screen).
+  const int end = platform::IsDisplayAvailable() ? ui::win32::RunMainDialog(settings) : ui::kDialogUnavailable;
+  if (end == ui::kDialogUnavailable) ReportNoDisplay();
+  return end;
 }
 
 }  // namespace glyphshift::app

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "messages/output_routing.h"
 #include "messages/print_message.h"
 #include "messages/results.h"
 #include "platform/native_text.h"
-#include "platform/streams.h"
 
 int main(int argc, char** argv) {
   using namespace glyphshift;
@@ -23,6 +23,5 @@ int main(int argc, char** argv) {
     PrintOutOfMemory();
     code = Code(Result::Abandoned);
   }
-  platform::FlushStreams();
-  return code & 0xFF;  // -1 is status 255
+  return EndOutput(code) & 0xFF;  // -1 is status 255
 }

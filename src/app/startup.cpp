@@ -12,7 +12,6 @@
 #include "messages/catalogue.h"
 #include "messages/output_routing.h"
 #include "messages/progress.h"
-#include "platform/display.h"
 #include "platform/files.h"
 #include "platform/streams.h"
 #include "run/file_report.h"
@@ -56,7 +55,8 @@ Result RunWithOptions(RunSettings settings) {
   if (const platform::SysError error = RouteOutput(settings.output)) {
     platform::WriteToConsole(platform::StdStream::Error,
                              Format(msg::kLogNotOpened, settings.output.logFilePath, ReasonOf(error)));
-    return Result::Abandoned;
+    // A log named through a link the run may not follow is refused as a destination is.
+    return error.code == platform::kErrorUnsafeLink ? Result::WriteError : Result::Abandoned;
   }
   platform::RemoveStagedFilesOnInterrupt();
   if (!ResolveDetectionMethod(settings.detectionMethodName, settings.detectionMethod)) {
@@ -116,14 +116,7 @@ int RunProgram(std::span<const std::u16string> arguments) {
     settings.output.noConsole = true;
     if (arguments.size() == 2) settings.sources = {arguments[1]};
     const int end = app::RunMainDialog(settings);
-    if (end == ui::kDialogUnavailable) {
-      // With a display the loader has said why the dialog could not be had.
-      if (!platform::IsDisplayAvailable()) {
-        platform::WriteToConsole(platform::StdStream::Error, Format(msg::kNoDisplayForDialog));
-      }
-      return Code(Result::Abandoned);
-    }
-    if (end == ui::kDialogCancel) return Code(Result::Abandoned);
+    if (end == ui::kDialogUnavailable || end == ui::kDialogCancel) return Code(Result::Abandoned);
     settings.autoDetectSource = false;  // the dialog has chosen the source set
   } else if (const std::optional<std::u16string> problem = ParseCommandLine(arguments, settings)) {
     // Not through the routing: the options that would route it are themselves in doubt.

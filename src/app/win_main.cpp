@@ -10,8 +10,8 @@
 #include <string>
 
 #include "app/startup.h"
+#include "messages/output_routing.h"
 #include "messages/print_message.h"
-#include "platform/streams.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   using namespace glyphshift;
@@ -31,6 +31,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     PrintOutOfMemory();
     code = Code(Result::Abandoned);
   }
-  platform::FlushStreams();
-  return code;
+  return EndOutput(code);
 }

@@ -13,11 +13,12 @@ namespace glyphshift {
 
 Result ConversionReport::FileResult() const {
   switch (problem) {
-    case Problem::None:
-    case Problem::SourceNotDeleted: return Result::Converted;
+    case Problem::None: return Result::Converted;
     case Problem::SourceUnreadable: return Result::ReadError;
     case Problem::DestinationUnwritable:
-    case Problem::NoTemporaryFile: return Result::WriteError;
+    case Problem::NoTemporaryFile:
+    // The person asked for the source to go: a copy left beside it is not what was asked.
+    case Problem::SourceNotDeleted: return Result::WriteError;
     case Problem::OutOfMemory: return Result::Abandoned;
     case Problem::NotText:
     case Problem::WouldLose:
@@ -109,6 +110,13 @@ class CNullSink final : public CByteSink {
 constexpr std::uint64_t kMapFrom = 4ull << 20;
 constexpr std::size_t kMapWindow = 16u << 20;
 
+// A source cut short while it was read gave the conversion less than the file held (or zeros,
+// from a mapped window): the output is no conversion of the file, which is left as it is.
+Result CutShort(ConversionReport& report, const platform::CFile& source) {
+  report.where = source.path;
+  return Fail(report, Problem::SourceChanged, {});
+}
+
 // Reads the source piece by piece through the conversion.
 // A conversion the observer stopped (binary data) answers Converted: the caller reads why.
 Result Stream(const platform::CFile& source, CStreamConversion& stream, const platform::SysError& sinkError,
@@ -119,7 +127,9 @@ Result Stream(const platform::CFile& source, CStreamConversion& stream, const pl
     for (platform::CMappedBytes view; total < source.status.size; total += view.size) {
       const auto window = static_cast<std::size_t>(std::min<std::uint64_t>(kMapWindow, source.status.size - total));
       if (files.MapFile(source, total, window, view)) break;  // read from here on
-      if (!stream.Add({view.data, view.size})) return Halted(stream, report, sinkError);
+      const bool added = stream.Add({view.data, view.size});
+      if (view.WasCut()) return CutShort(report, source);
+      if (!added) return Halted(stream, report, sinkError);
       RunProgress().Advance(view.size);
     }
   }
@@ -135,8 +145,37 @@ Result Stream(const platform::CFile& source, CStreamConversion& stream, const pl
     if (!stream.Add({room.data(), got})) return Halted(stream, report, sinkError);
     RunProgress().Advance(got);
   }
+  if (total < source.status.size) return CutShort(report, source);
   if (!stream.Finish()) return Halted(stream, report, sinkError);
   return Result::Converted;
+}
+
+// The staged file's owner, mode and access list: a new file's (the source's permission bits
+// less the umask), or those of the file it replaces, but only where they let no account read or
+// write the output that could not do the same to the source or to the new file: a file another
+// user planted at the destination's name must not decide who reads the copy. `notKept` says a
+// replaced file's were refused.
+platform::SysError GiveAttributes(const platform::CFile& source, const platform::CFile& replaced,
+                                  platform::CStagedFile& staged, bool& notKept) {
+  platform::FileSystem& files = platform::Files();
+  const auto newFile = [&] { return files.SetNewFilePermissions(staged, source.status.permissions); };
+  if (!replaced.handle.IsValid()) return newFile();
+  // In place, the file replaced is the source: it grants what the source does.
+  bool wider = replaced.status.id != source.status.id;
+  const platform::FileRef old{replaced.handle.Get(), replaced.path};
+  if (wider) {
+    if (const platform::SysError error = platform::GrantsMoreThan(old, {source.handle.Get(), source.path}, wider)) {
+      return error;
+    }
+  }
+  if (wider) {
+    if (const platform::SysError error = newFile()) return error;
+    if (const platform::SysError error = platform::GrantsMoreThan(old, {staged.handle.Get(), staged.path}, wider)) {
+      return error;
+    }
+  }
+  notKept = wider;
+  return wider ? platform::SysError{} : files.CopyAttributes(staged, replaced);
 }
 
 // On the staged file, before it takes its name: a name swapped meanwhile cannot redirect the
@@ -233,6 +272,18 @@ Result JudgeConversion(const ConversionSettings& settings, const CLossCheck& che
 
 }  // namespace
 
+InPlaceClaim ClaimInPlace(const FileLocation& location, const platform::FileId& found, const platform::CFile& source) {
+  platform::FileSystem& files = platform::Files();
+  if (files.LockFile(source).code == platform::kErrorLocked) return InPlaceClaim::Locked;
+  // Checked with the lock held: a run that held it before has given the name its output by now.
+  platform::FileStatus named;
+  if (location.error || files.Status(*location.directory, location.name, named) || named.id != source.status.id ||
+      named.id != found) {
+    return InPlaceClaim::Replaced;
+  }
+  return InPlaceClaim::Taken;
+}
+
 Result ConvertToSink(const ConversionSettings& settings, OpenedSource& source, CharsetCode sourceCharset,
                      const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
                      CDestinationSink& sink, std::uint64_t* sourceFileSize, ConversionReport& report,
@@ -286,10 +337,12 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
     result = JudgeConversion(settings, check, source, &sourceLocation, streamSettings, inPlace, report);
   }
   if (result == Result::Converted) {
-    const platform::SysError error =
-        replaced.handle.IsValid() ? files.CopyAttributes(converted.staged, replaced)
-                                  : files.SetNewFilePermissions(converted.staged, source.file.status.permissions);
-    if (error) result = Fail(report, Problem::DestinationUnwritable, error);
+    bool notKept = false;
+    if (const platform::SysError error = GiveAttributes(source.file, replaced, converted.staged, notKept)) {
+      result = Fail(report, Problem::DestinationUnwritable, error);
+    } else if (notKept) {
+      report.attributesNotKeptAt = destination.path;
+    }
   }
   if (result != Result::Converted) {
     files.Discard(converted.staged);
@@ -333,7 +386,7 @@ Result CompleteConversion(const ConversionSettings& settings, CConvertedFile& co
   if (destinationFileSize) *destinationFileSize = converted.staged.written;
   if (written) *written = {std::move(converted.staged.handle), converted.staged.id};
   if (settings.moveSource) MoveSource(converted, report);
-  return Result::Converted;
+  return report.FileResult();
 }
 
 Result ProcessFile(const ConversionSettings& settings, OpenedSource& source, const FileLocation& sourceLocation,

@@ -22,10 +22,10 @@ struct ConversionReport {
     DestinationUnwritable,  // `error`: the destination could not be written, flushed or named
     NoTemporaryFile,        // `error`: no temporary file in the directory at `where`
     OutOfMemory,            // in `step`
-    SourceNotDeleted,       // `error`: a move left its source at `where` (the file still converted)
+    SourceNotDeleted,       // `error`: a move left its source at `where` (its destination stays)
     NotText,                // the source holds binary data (`losses.binaryAt`): nothing was written
     WouldLose,              // the conversion would lose text (`losses`) where that is refused
-    SourceChanged,          // the source changed while it was converted: nothing was written
+    SourceChanged,          // the source changed or was cut short while it was read: nothing was written
   };
   Problem problem = Problem::None;
   platform::SysError error;
@@ -34,6 +34,9 @@ struct ConversionReport {
   // What the conversion could not carry over: the warnings of a converted file, the reasons of
   // a refused one.
   LossReport losses;
+  // Besides any problem: the file replaced at this destination let other accounts read or write
+  // more than the source did, so the output has the owner and mode of a new file instead.
+  std::u16string attributesNotKeptAt;
 
   // The result a problem gives the file.
   Result FileResult() const;
@@ -111,6 +114,14 @@ Result ConvertToSink(const ConversionSettings& settings, OpenedSource& source, C
                      const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
                      CDestinationSink& sink, std::uint64_t* sourceFileSize, ConversionReport& report,
                      bool guessedLatin1 = false);
+// Whether the in-place conversion of `source`, opened at `location`, may go ahead: of two runs
+// that convert one tree in place, only one may convert a file, or the other converts the first
+// one's output again. The run that holds the file's lock converts it (Locked: another does);
+// a name that no longer holds the file the run found there (`found`) or opened has been
+// replaced, by another run's output most likely (Replaced). Taken: the lock is this run's until
+// `source` is closed.
+enum class InPlaceClaim { Taken, Locked, Replaced };
+InPlaceClaim ClaimInPlace(const FileLocation& location, const platform::FileId& found, const platform::CFile& source);
 
 // The first part of ProcessFile: reading, decoding, rewriting line breaks,
 // dropping a leading byte order mark, rewriting markup declarations, encoding and writing,
@@ -132,8 +143,9 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
 
 // The rest of ProcessFile for a converted ConvertToStaged: the flush where due (unless the
 // caller did it), the rename to the destination's name, the move of the source.
-// `destinationFileSize` and `written` (may be null) receive the result after success; `report`
-// says what failed, or what of the move was not done.
+// `destinationFileSize` and `written` (may be null) receive the result once the destination has
+// its name; `report` says what failed. A source a move could not delete is a write error, its
+// destination left in place.
 Result CompleteConversion(const ConversionSettings& settings, CConvertedFile& converted,
                           std::uint64_t* destinationFileSize, WrittenFile* written, ConversionReport& report);
 

@@ -14,6 +14,8 @@
 namespace glyphshift::msg {
 
 using Wide = std::u16string_view;
+// A file name, path or other name from outside the program: printed escaped (PrintedName).
+using Name = PrintedName;
 using Narrow = std::string_view;
 using Int = std::int32_t;
 using Int64 = std::int64_t;
@@ -23,18 +25,18 @@ inline constexpr Message<Wide, Int> kDestinationCharset{u"Destination character 
 inline constexpr Message<Wide, Int> kSourceCharset{u"Source character set: \"%s\" (Internal code %d)\n"};
 inline constexpr Message<> kSourceAutoDetect{u"Source character set: Auto detect\n"};
 inline constexpr Message<> kEndOfHeading{u"\n"};
-inline constexpr Message<Wide> kUnknownCharset{u"Error 6: Character set \"%s\" is unknown."};
-inline constexpr Message<Wide> kUnknownDetectionMethod{
+inline constexpr Message<Name> kUnknownCharset{u"Error 6: Character set \"%s\" is unknown."};
+inline constexpr Message<Name> kUnknownDetectionMethod{
     u"Error 6: Detection method \"%s\" is unknown; it is simple or statistical.\n"};
 inline constexpr Message<> kNoStatisticalDetector{
     u"Statistical detection is not part of this build: the byte rules decide.\n"};
 // Written straight to the console: the run has no other place for them.
-inline constexpr Message<Wide, Wide> kLogNotOpened{u"morfex: cannot open the log file \"%s\": %s"};
+inline constexpr Message<Name, Wide> kLogNotOpened{u"morfex: cannot open the log file \"%s\": %s"};
 inline constexpr Message<> kNoDisplayForDialog{
     u"morfex: no display for the dialog; give a source file, or see \"morfex --help\".\n"};
 
 // What the source and output arguments cannot be.
-inline constexpr Message<Wide> kSourceIsDirectory{
+inline constexpr Message<Name> kSourceIsDirectory{
     u"Invalid argument: %s is a directory. Use wildcards like *.txt instead!"};
 inline constexpr Message<> kWildcardInOutput{u"Invalid argument: Wildcard in destination file is not allowed!"};
 inline constexpr Message<> kOutputNotADirectory{
@@ -43,9 +45,9 @@ inline constexpr Message<> kOutputInsideTree{
     u"Invalid argument: Output directory inside the source tree is not allowed!"};
 
 // One file: its trace at a log level, its result line, and the summary of the run.
-inline constexpr Message<Narrow, Wide, Wide, Wide, Wide> kProcessFileTrace{u"%S(%s, %s, %s, %s)\n"};
-inline constexpr Message<Wide, Int64, Wide> kSuccess{u"Success: [%s + %I64d Bytes] %s\n"};
-inline constexpr Message<Result, Wide> kConversionFailed{u"Error %d: Conversion of \"%s\" failed.\n"};
+inline constexpr Message<Narrow, Name, Name, Name, Name> kProcessFileTrace{u"%S(%s, %s, %s, %s)\n"};
+inline constexpr Message<Wide, Int64, Name> kSuccess{u"Success: [%s + %I64d Bytes] %s\n"};
+inline constexpr Message<Result, Name> kConversionFailed{u"Error %d: Conversion of \"%s\" failed.\n"};
 inline constexpr Message<Int, Int64> kConvertedCount{
     u"%d file(s) successfully converted with total size of %I64d Bytes\n"};
 inline constexpr Message<Int> kFailedCount{u"%d file(s) failed to convert\n"};
@@ -54,48 +56,48 @@ inline constexpr Message<Int> kFailedCount{u"%d file(s) failed to convert\n"};
 // its line break; an error without a text is named by its code.
 inline constexpr Message<Wide> kSystemErrorText{u"%s"};
 inline constexpr Message<Int> kUnnamedError{u"error %d\n"};
-inline constexpr Message<Wide, Wide> kNoTemporaryFile{u"Cannot create a temporary file in \"%s\": %s"};
-inline constexpr Message<Wide, Wide> kSourceNotDeleted{u"The source \"%s\" was not deleted: %s"};
+inline constexpr Message<Name, Wide> kNoTemporaryFile{u"Cannot create a temporary file in \"%s\": %s"};
+inline constexpr Message<Name, Wide> kSourceNotDeleted{u"The source \"%s\" was not deleted: %s"};
 inline constexpr std::u16string_view kOutOfMemoryText = u"The system is out of memory. The operation failed.";
 inline constexpr Message<Wide> kOutOfMemory{u"Error: %s"};
 inline constexpr Message<Wide> kOutOfMemoryInMarkup{u"%s"};
 
 // Files the run does not convert, and why.
-inline constexpr Message<Wide> kNotARegularSource{u"\"%s\" is not a regular file; it is not converted.\n"};
-inline constexpr Message<Wide> kSourceIsTheLog{u"\"%s\" is the log file of this run; it is not converted.\n"};
-inline constexpr Message<Wide> kDestinationIsTheLog{
+inline constexpr Message<Name> kNotARegularSource{u"\"%s\" is not a regular file; it is not converted.\n"};
+inline constexpr Message<Name> kSourceIsTheLog{u"\"%s\" is the log file of this run; it is not converted.\n"};
+inline constexpr Message<Name> kDestinationIsTheLog{
     u"\"%s\" is the log file of this run; nothing is converted into it.\n"};
-inline constexpr Message<Wide, Wide> kDestinationNotConverted{
+inline constexpr Message<Name, Name> kDestinationNotConverted{
     u"\"%s\" is not converted: its destination \"%s\" is a source of this run that was not converted.\n"};
-inline constexpr Message<Wide> kSkippedLink{u"Skipped: \"%s\" is a symbolic link.\n"};
-inline constexpr Message<Wide> kSkippedTemporary{u"Skipped: \"%s\" is a temporary file of an unfinished conversion.\n"};
-inline constexpr Message<Wide> kSkippedNotRegular{u"Skipped: \"%s\" is not a regular file.\n"};
-inline constexpr Message<Wide> kSkippedLog{u"Skipped: \"%s\" is the log file of this run.\n"};
-inline constexpr Message<Wide> kSkippedWrittenByRun{u"Skipped: \"%s\" was written by this run.\n"};
-inline constexpr Message<Result, Wide, Wide> kDirectoryUnreadable{u"Error %d: The directory \"%s\" cannot be read: %s"};
-inline constexpr Message<Wide> kBaseDirectory{u"Base Source Directory: %s\n"};
+inline constexpr Message<Name> kSkippedLink{u"Skipped: \"%s\" is a symbolic link.\n"};
+inline constexpr Message<Name> kSkippedTemporary{u"Skipped: \"%s\" is a temporary file of an unfinished conversion.\n"};
+inline constexpr Message<Name> kSkippedNotRegular{u"Skipped: \"%s\" is not a regular file.\n"};
+inline constexpr Message<Name> kSkippedLog{u"Skipped: \"%s\" is the log file of this run.\n"};
+inline constexpr Message<Name> kSkippedWrittenByRun{u"Skipped: \"%s\" was written by this run.\n"};
+inline constexpr Message<Result, Name, Wide> kDirectoryUnreadable{u"Error %d: The directory \"%s\" cannot be read: %s"};
+inline constexpr Message<Name> kBaseDirectory{u"Base Source Directory: %s\n"};
 
 // What the detection of a source's set found.
-inline constexpr Message<Wide, Narrow> kUnconvertibleCharset{
+inline constexpr Message<Name, Narrow> kUnconvertibleCharset{
     u"The character set of \"%s\" was detected as \"%S\", which cannot be converted; the file is left as it is.\n"};
-inline constexpr Message<Wide, Narrow, Wide> kStatisticalAnswer{
+inline constexpr Message<Name, Narrow, Wide> kStatisticalAnswer{
     u"Statistical detection: \"%s\" is \"%S\", converted as \"%s\".\n"};
-inline constexpr Message<Wide, Wide> kStatisticalNoAnswer{
+inline constexpr Message<Name, Wide> kStatisticalNoAnswer{
     u"Statistical detection: no confident answer for \"%s\"; converted as \"%s\".\n"};
-inline constexpr Message<Narrow, Wide, Wide> kStatisticalDoesNotFit{
+inline constexpr Message<Narrow, Name, Wide> kStatisticalDoesNotFit{
     u"Statistical detection: \"%S\" does not fit the bytes of \"%s\"; converted as \"%s\".\n"};
 
 // Owner-from-prefix, the rights of the process and the hand-over of a file (diagnostics on
 // standard error, but for the rename line).
-inline constexpr Message<Wide, Wide> kKeepsItsName{u"\"%s\" keeps its name: \"%s\" already exists.\n"};
-inline constexpr Message<Wide, Int> kLookupFailed{u"LookupAccountName for user \"%s\" failed with error code %d\n"};
-inline constexpr Message<Wide, Wide> kSidOfAccount{u"SID for user \"%s\" is \"%s\"\n"};
+inline constexpr Message<Name, Name> kKeepsItsName{u"\"%s\" keeps its name: \"%s\" already exists.\n"};
+inline constexpr Message<Name, Int> kLookupFailed{u"LookupAccountName for user \"%s\" failed with error code %d\n"};
+inline constexpr Message<Name, Wide> kSidOfAccount{u"SID for user \"%s\" is \"%s\"\n"};
 inline constexpr Message<Int, Int> kAccessListSize{u"Entries in ACL: %d, Size of ACL: %d Bytes\n"};
 inline constexpr Message<Int> kAccessEntry{u"ACE Entry %d\n"};
 inline constexpr Message<Wide> kAccessEntryFlags{u"\tFlags: %s\n"};
 inline constexpr Message<Int> kAccessEntryType{u"\tType: %#x\n"};
-inline constexpr Message<Wide, Wide, Wide> kAccessAllowedFor{u"Access Allowed for \"%s@%s\" (%s)\n\t"};
-inline constexpr Message<Wide, Wide, Wide> kAccessDeniedFor{u"Access Denied for \"%s@%s\" (%s)\n\t"};
+inline constexpr Message<Name, Name, Wide> kAccessAllowedFor{u"Access Allowed for \"%s@%s\" (%s)\n\t"};
+inline constexpr Message<Name, Name, Wide> kAccessDeniedFor{u"Access Denied for \"%s@%s\" (%s)\n\t"};
 inline constexpr Message<Wide, Int> kAccessMask{u"%s%04x\n"};
 inline constexpr Message<Int> kAdjustRightsFailed{u"AdjustTokenPrivileges failed with error code %d\n"};
 inline constexpr Message<Int> kListRightsFailed{u"GetTokenInformation: Failed with error code %d\n"};
@@ -115,56 +117,56 @@ inline constexpr Message<Narrow, Narrow, Int, Int> kSetOwnerFailed{
 // What a conversion could not carry over: warnings after the result line of a converted file,
 // and the reasons of a file left unchanged to protect its content (then counted as failed). The
 // "One" forms are for a count of 1.
-inline constexpr Message<Int64, Wide, Wide, Int64, Int64> kUnencodable{
+inline constexpr Message<Int64, Name, Wide, Int64, Int64> kUnencodable{
     u"Warning: %I64d characters of \"%s\" have no equivalent in %s and were written as \"?\" (first at line %I64d, "
     u"column %I64d).\n"};
-inline constexpr Message<Wide, Wide, Int64, Int64> kUnencodableOne{
+inline constexpr Message<Name, Wide, Int64, Int64> kUnencodableOne{
     u"Warning: 1 character of \"%s\" has no equivalent in %s and was written as \"?\" (at line %I64d, column "
     u"%I64d).\n"};
-inline constexpr Message<Int64, Wide, Wide, Wide, Int64, Int64> kInvalid{
+inline constexpr Message<Int64, Name, Wide, Wide, Int64, Int64> kInvalid{
     u"Warning: %I64d bytes of \"%s\" are not valid %s and were written as %s (first at line %I64d, column %I64d).\n"};
-inline constexpr Message<Wide, Wide, Wide, Int64, Int64> kInvalidOne{
+inline constexpr Message<Name, Wide, Wide, Int64, Int64> kInvalidOne{
     u"Warning: 1 byte of \"%s\" is not valid %s and was written as %s (at line %I64d, column %I64d).\n"};
-inline constexpr Message<Int64, Wide, Wide, Wide, Int64, Int64> kUndefined{
+inline constexpr Message<Int64, Name, Wide, Wide, Int64, Int64> kUndefined{
     u"Warning: %I64d bytes of \"%s\" are not defined in %s and were written as %s (first at line %I64d, column "
     u"%I64d).\n"};
-inline constexpr Message<Wide, Wide, Wide, Int64, Int64> kUndefinedOne{
+inline constexpr Message<Name, Wide, Wide, Int64, Int64> kUndefinedOne{
     u"Warning: 1 byte of \"%s\" is not defined in %s and was written as %s (at line %I64d, column %I64d).\n"};
-inline constexpr Message<Wide> kHalfUnit{
+inline constexpr Message<Name> kHalfUnit{
     u"Warning: the last byte of \"%s\" is half a UTF-16 unit and was not converted.\n"};
-inline constexpr Message<Wide> kReadAsLatin1{
+inline constexpr Message<Name> kReadAsLatin1{
     u"Warning: \"%s\" was read as ISO-8859-1 but uses bytes 0x80-0x9F; its character set is probably another one "
     u"(see /detect=statistical or /scs=).\n"};
-inline constexpr Message<Wide> kReadsAsUtf16{
+inline constexpr Message<Name> kReadsAsUtf16{
     u"Warning: \"%s\" was read as ISO-8859-1 but looks like UTF-16 without a byte order mark; its character set is "
     u"probably another one (see /detect=statistical or /scs=).\n"};
 inline constexpr std::u16string_view kWrittenAsReplacement = u"U+FFFD";
 inline constexpr std::u16string_view kWrittenAsQuestionMark = u"\"?\"";
 
-inline constexpr Message<Wide, Wide, Int64, Int64, Int64> kWouldLose{
+inline constexpr Message<Name, Wide, Int64, Int64, Int64> kWouldLose{
     u"Left unchanged: converting \"%s\" to %s would lose %I64d characters (first at line %I64d, column %I64d); "
     u"/lossy converts it anyway.\n"};
-inline constexpr Message<Wide, Wide, Int64, Int64> kWouldLoseOne{
+inline constexpr Message<Name, Wide, Int64, Int64> kWouldLoseOne{
     u"Left unchanged: converting \"%s\" to %s would lose 1 character (at line %I64d, column %I64d); /lossy converts "
     u"it anyway.\n"};
-inline constexpr Message<Int64, Wide, Wide, Int64, Int64> kHoldsInvalid{
+inline constexpr Message<Int64, Name, Wide, Int64, Int64> kHoldsInvalid{
     u"Left unchanged: %I64d bytes of \"%s\" are not valid %s (first at line %I64d, column %I64d); /lossy converts it "
     u"anyway.\n"};
-inline constexpr Message<Wide, Wide, Int64, Int64> kHoldsInvalidOne{
+inline constexpr Message<Name, Wide, Int64, Int64> kHoldsInvalidOne{
     u"Left unchanged: 1 byte of \"%s\" is not valid %s (at line %I64d, column %I64d); /lossy converts it anyway.\n"};
-inline constexpr Message<Int64, Wide, Wide, Int64, Int64> kHoldsUndefined{
+inline constexpr Message<Int64, Name, Wide, Int64, Int64> kHoldsUndefined{
     u"Left unchanged: %I64d bytes of \"%s\" are not defined in %s (first at line %I64d, column %I64d); /lossy "
     u"converts it anyway.\n"};
-inline constexpr Message<Wide, Wide, Int64, Int64> kHoldsUndefinedOne{
+inline constexpr Message<Name, Wide, Int64, Int64> kHoldsUndefinedOne{
     u"Left unchanged: 1 byte of \"%s\" is not defined in %s (at line %I64d, column %I64d); /lossy converts it "
     u"anyway.\n"};
-inline constexpr Message<Wide> kHoldsHalfUnit{
+inline constexpr Message<Name> kHoldsHalfUnit{
     u"Left unchanged: the last byte of \"%s\" is half a UTF-16 unit; /lossy converts it anyway.\n"};
-inline constexpr Message<Wide, Int64> kSkippedNotText{
+inline constexpr Message<Name, Int64> kSkippedNotText{
     u"Skipped: \"%s\" is not a text file (binary data at byte %I64d).\n"};
-inline constexpr Message<Wide, Int64> kNotText{
+inline constexpr Message<Name, Int64> kNotText{
     u"Left unchanged: \"%s\" is not a text file (binary data at byte %I64d); /binary converts it anyway.\n"};
-inline constexpr Message<Wide> kSourceChanged{u"Left unchanged: \"%s\" changed while it was being converted.\n"};
+inline constexpr Message<Name> kSourceChanged{u"Left unchanged: \"%s\" changed while it was being converted.\n"};
 
 // The message boxes of the dialog: text and caption.
 struct BoxText {
@@ -217,12 +219,32 @@ inline constexpr std::u16string_view kStandardInputName = u"(standard input)";
 inline constexpr std::u16string_view kStandardOutputName = u"(standard output)";
 
 // Several sources into one output folder: a later one never writes over an earlier one's file.
-inline constexpr Message<Wide, Wide> kDestinationWrittenByRun{
+inline constexpr Message<Name, Name> kDestinationWrittenByRun{
     u"\"%s\" is not converted: its destination \"%s\" was written by this run.\n"};
 
 // The progress line on a terminal: files done, bytes read, the rate, the current file, and how
 // far into a large file the run is.
 inline constexpr Message<Int, Wide, Wide, Wide> kProgress{u"%d file(s) done, %s at %s/s: %s"};
 inline constexpr Message<Int, Wide, Wide, Wide, Int> kProgressInFile{u"%d file(s) done, %s at %s/s: %s %d%%"};
+
+// Trees and paths others can write: what the run refuses, reclaims or does differently there.
+// The log that lost lines, written straight to the console's standard error at the end.
+// A file planted at a destination's name does not decide who may read the output.
+inline constexpr Message<Name> kReplacedGrantedMore{
+    u"\"%s\" replaced a file that let other accounts read or write more than its source did: it has the owner "
+    u"and mode of a new file.\n"};
+// The owner-from-prefix table names who gets each file: one others may change is not used.
+inline constexpr Message<Name, Wide> kTableRefused{u"The user translation table \"%s\" is not used: %s"};
+// A temporary file whose run is gone (killed): removed by a later run over its folder.
+inline constexpr Message<Name> kRemovedLeftover{
+    u"Removed: \"%s\" was a temporary file of a conversion that did not finish.\n"};
+// Two runs converting one tree in place: the one that holds a file's lock converts it.
+inline constexpr Message<Name> kSkippedLocked{u"Skipped: \"%s\" is being converted in place by another run.\n"};
+inline constexpr Message<Name> kSkippedReplaced{u"Skipped: \"%s\" was replaced since this run found it.\n"};
+// A path the person named that leads through a link the run may not follow: the run stops.
+inline constexpr Message<Name, Wide> kNamedSourceRefused{u"Error 2: The source \"%s\" is not read: %s"};
+inline constexpr Message<Name, Wide> kNamedDestinationRefused{u"Error 1: The destination \"%s\" is not written: %s"};
+// A source cut short while it was read (by another account, or under a mapped window).
+inline constexpr Message<Name, Wide> kLogIncomplete{u"morfex: the log file \"%s\" could not be written to the end: %s"};
 
 }  // namespace glyphshift::msg

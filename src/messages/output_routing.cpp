@@ -1,6 +1,8 @@
 #include "messages/output_routing.h"
 
+#include "messages/catalogue.h"
 #include "messages/print_message.h"
+#include "messages/results.h"
 #include "platform/clock.h"
 #include "platform/streams.h"
 
@@ -10,6 +12,8 @@ using platform::StdStream;
 using platform::StreamTarget;
 
 namespace {
+
+std::u16string gLogPath;  // the log the run writes to, if any
 
 // Routing to the null device, the console or the terminal: where that fails, the stream keeps
 // going where it went, which is the best left to do (no terminal, say, for a job started by cron).
@@ -30,6 +34,7 @@ platform::SysError RouteOutput(const OutputSettings& options) {
 
   const bool levelEnabled = options.logLevel != 0;
   if (!options.logFilePath.empty()) {
+    gLogPath = options.logFilePath;
     if (const platform::SysError error =
             platform::RouteStream(StdStream::Output, StreamTarget::LogFile, options.logFilePath)) {
       return error;
@@ -58,5 +63,14 @@ platform::SysError RouteOutput(const OutputSettings& options) {
 }
 
 void ReleaseConsole() { platform::FlushStreams(); }
+
+int EndOutput(int exitCode) {
+  platform::FlushStreams();
+  platform::SysError lost = platform::LogWriteError(StdStream::Output);
+  if (!lost) lost = platform::LogWriteError(StdStream::Error);
+  if (!lost) return exitCode;
+  platform::WriteToConsole(StdStream::Error, Format(msg::kLogIncomplete, gLogPath, ReasonOf(lost)));
+  return exitCode == Code(Result::Converted) ? Code(Result::WriteError) : exitCode;
+}
 
 }  // namespace glyphshift

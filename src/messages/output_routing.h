@@ -30,4 +30,9 @@ struct OutputSettings {
 // The end of the run's output: everything written reaches its target.
 void ReleaseConsole();
 
+// The end of the program's output, with its exit code: everything written reaches its target.
+// A log that could not be written to the end gets one line on the standard error the program was
+// started with, and a run that would have ended with 0 ends with the write error's 1 instead.
+[[nodiscard]] int EndOutput(int exitCode);
+
 }  // namespace glyphshift

@@ -48,7 +48,13 @@ void AppendHex(std::u16string& out, std::uint32_t value, std::size_t minDigits, 
 void AppendArgument(std::u16string& out, Conversion conversion, const FormatArg& arg) {
   const auto as32 = static_cast<std::uint32_t>(arg.Integer());  // hex shows the 32-bit pattern
   switch (conversion) {
-    case Conversion::Wide: out += arg.Wide(); break;
+    case Conversion::Wide:
+      if (arg.Escaped()) {
+        AppendEscapedName(out, arg.Wide());
+      } else {
+        out += arg.Wide();
+      }
+      break;
     case Conversion::Narrow: out += platform::FromNative(arg.Narrow()); break;
     case Conversion::Decimal: AppendDecimal(out, arg.Integer(), 1); break;
     case Conversion::Decimal2: AppendDecimal(out, arg.Integer(), 2); break;
@@ -65,7 +71,41 @@ void AppendArgument(std::u16string& out, Conversion conversion, const FormatArg&
   }
 }
 
+constexpr bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+constexpr bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// Characters of Unicode's Bidi_Control property: they reorder the text around them on screen,
+// so a name holding one can show as another name.
+constexpr bool IsBidiControl(char16_t c) {
+  return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 }  // namespace
+
+void AppendEscapedName(std::u16string& out, std::u16string_view name) {
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char16_t c = name[i];
+    if (IsHighSurrogate(c) && i + 1 < name.size() && IsLowSurrogate(name[i + 1])) {
+      out += c;
+      out += name[++i];
+    } else if (c >= 0xDC80 && c <= 0xDCFF) {
+      out += u"\\x";  // a byte that is no UTF-8, as the platform carries it (native_text.h)
+      AppendHex(out, c - 0xDC00u, 2, false);
+    } else if (c == u'\n' || c == u'\r' || c == u'\t') {
+      out += u'\\';
+      out += c == u'\n' ? u'n' : c == u'\r' ? u'r' : u't';
+    } else if (c < 0x20 || c == 0x7F) {
+      out += u"\\x";
+      AppendHex(out, c, 2, false);
+    } else if ((c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029 || IsBidiControl(c) || IsHighSurrogate(c) ||
+               IsLowSurrogate(c)) {
+      out += u"\\u";
+      AppendHex(out, c, 4, false);
+    } else {
+      out += c;
+    }
+  }
+}
 
 std::u16string FormatText(std::u16string_view format, std::initializer_list<FormatArg> args) {
   std::u16string out;
@@ -114,6 +154,12 @@ void Write(platform::StdStream stream, std::u16string_view text) {
 }  // namespace
 
 void PrintMessageText(std::u16string_view text) { Write(platform::StdStream::Output, text); }
+
+std::u16string ReasonOf(const platform::SysError& error) {
+  std::u16string reason = platform::ErrorText(error.code);
+  if (reason.empty()) reason = Format(msg::kUnnamedError, error.code);
+  return reason;
+}
 
 void PrintOutOfMemory() { Print(msg::kOutOfMemory, msg::kOutOfMemoryText); }
 

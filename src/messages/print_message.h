@@ -25,13 +25,26 @@
 
 #include "messages/results.h"
 #include "platform/streams.h"
+#include "platform/sys_error.h"
 
 namespace glyphshift {
+
+// A file name, a path, or another name that comes from outside the program (an account, a set
+// name someone typed): printed as "%s" with its control characters and invalid UTF-8 escaped
+// ("\n", "\x1b", "\xff"), so that no name can forge a message line or drive a terminal. Every
+// other character, non-ASCII ones included, prints as it is.
+struct PrintedName {
+  std::u16string_view text;
+  PrintedName(std::u16string_view name) : text(name) {}
+  PrintedName(const std::u16string& name) : text(name) {}
+  PrintedName(const char16_t* name) : text(name ? name : u"") {}
+};
 
 // One formatting argument; the formatter checks it against its specifier.
 class FormatArg {
  public:
   enum class Kind { Wide, Narrow, Int32, Int64 };
+  FormatArg(PrintedName name) : kind_(Kind::Wide), wide_(name.text), escaped_(true) {}
   FormatArg(std::u16string_view s) : kind_(Kind::Wide), wide_(s) {}
   FormatArg(const std::u16string& s) : kind_(Kind::Wide), wide_(s) {}
   FormatArg(const char16_t* s) : kind_(Kind::Wide), wide_(s ? s : u"") {}
@@ -44,6 +57,7 @@ class FormatArg {
   FormatArg(Result r) : kind_(Kind::Int32), int_(Code(r)) {}
   Kind ArgKind() const { return kind_; }
   std::u16string_view Wide() const { return wide_; }
+  bool Escaped() const { return escaped_; }  // a PrintedName
   std::string_view Narrow() const { return narrow_; }
   std::int64_t Integer() const { return int_; }
 
@@ -52,6 +66,7 @@ class FormatArg {
   std::u16string_view wide_;
   std::string_view narrow_;
   std::int64_t int_ = 0;
+  bool escaped_ = false;
 };
 
 namespace format_detail {
@@ -105,6 +120,7 @@ constexpr FormatArg::Kind ArgumentKind(Conversion c) {
 
 // The kind FormatArg gives a T: these declarations mirror its constructors, so overload
 // resolution picks the same one (a test holds them together).
+std::integral_constant<FormatArg::Kind, FormatArg::Kind::Wide> KindTag(PrintedName);
 std::integral_constant<FormatArg::Kind, FormatArg::Kind::Wide> KindTag(std::u16string_view);
 std::integral_constant<FormatArg::Kind, FormatArg::Kind::Wide> KindTag(const std::u16string&);
 std::integral_constant<FormatArg::Kind, FormatArg::Kind::Wide> KindTag(const char16_t*);
@@ -157,6 +173,12 @@ class CheckedFormat {
   std::u16string_view text_;
 };
 
+// Appends `name` with the characters a message line may not carry from a name escaped: C0 and
+// C1 controls and DEL ("\n", "\r", "\t", else "\x1b" or "\u0085"), the line and paragraph
+// separators and the bidirectional controls, which reorder what a reader sees ("\u202e"), and
+// lone surrogates: a byte of invalid UTF-8 (U+DC80..U+DCFF) as "\xff", any other as "\ud800".
+void AppendEscapedName(std::u16string& out, std::u16string_view name);
+
 // Formats with the conventions above. A specifier whose argument is missing or of the wrong
 // kind, and a specifier not listed above, is written as "<?>" (and fails an assertion in debug
 // builds), never undefined behaviour. Narrow strings are read as native text (UTF-8).
@@ -166,6 +188,9 @@ template <class... Args>
 void PrintMessage(CheckedFormat<std::type_identity_t<Args>...> format, const Args&... args);
 template <class... Args>
 void PrintDiagnostic(CheckedFormat<std::type_identity_t<Args>...> format, const Args&... args);
+
+// The system's text for an error, or "error <code>" and a line break when it has none.
+std::u16string ReasonOf(const platform::SysError& error);
 
 // Reports a failed allocation as a run reports a failed step: "Error: " and the text, without a
 // line break.

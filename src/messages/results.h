@@ -19,7 +19,8 @@ enum class [[nodiscard]] Result : std::int32_t {
                             // recursive run converts
   UnknownCharset = 6,       // a character-set name no entry has, or a "/detect=" method that does not exist
   // Status 255: out of memory, and the ends without a conversion: the help window closed, the
-  // dialog cancelled or unavailable, a log that cannot be opened.
+  // dialog cancelled or unavailable, a log that cannot be opened, an owner-from-prefix table
+  // another account may change.
   Abandoned = -1,
   LeftUnchanged = 7,        // not converted, to protect its content: the conversion would lose text, the
                             // file is not text, or it changed while it was converted

@@ -123,17 +123,22 @@ struct FileRef {
 struct CMappedBytes {
   const std::uint8_t* data = nullptr;
   std::size_t size = 0;
+  int slot = -1;  // the record that tells a cut window (see WasCut)
 
   CMappedBytes() = default;
   CMappedBytes(CMappedBytes&&) = delete;
   ~CMappedBytes();  // unmaps
   void Release();
+  // Whether the file was cut short while the window was read: the bytes past the cut read as
+  // zeros, so what was read is not the file's content.
+  bool WasCut() const;
 };
 
 // A destination being written: a temporary file in the destination's directory, which takes
 // the destination's name only when it is complete (Commit). A staged file that is never
 // committed is removed, also when an interrupt ends the process (see
-// RemoveStagedFilesOnInterrupt).
+// RemoveStagedFilesOnInterrupt); one a kill leaves behind, a later run removes
+// (ReclaimTemporary), as it is locked only while its run lives.
 struct CStagedFile {
   CHandle handle;
   FileId id;
@@ -175,6 +180,9 @@ class FileSystem {
                                       std::uint32_t permissions) = 0;
   // A snapshot of the entries, without "." and "..", in the file system's order.
   virtual SysError ListDirectory(const CDirectory& directory, std::vector<DirectoryEntry>& entries) = 0;
+  // The names in `directory` that are temporary names (IsTemporaryName), found without looking
+  // at any entry: cheap also in a folder of many files.
+  virtual SysError ListTemporaryNames(const CDirectory& directory, std::vector<std::u16string>& names) = 0;
   // Whether `outer` is an ancestor of `inner` (not `inner` itself), by walking up from `inner`.
   virtual SysError IsBelow(const CDirectory& inner, const FileId& outer, bool& below) = 0;
 
@@ -192,9 +200,14 @@ class FileSystem {
   // Reads up to `size` bytes at `offset`; fewer only at the end of the file.
   virtual SysError ReadFile(const CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
                             std::size_t& got) = 0;
+  // Takes the advisory lock runs take on a file they convert in place, held until the file is
+  // closed: kErrorLocked when another run (or program) holds it. A file system without such
+  // locks gives success, as nothing can be held there.
+  virtual SysError LockFile(const CFile& file) = 0;
   // Maps `size` bytes at `offset` (within the file's size) for reading, read in at once. Only a
-  // file of the process's own user: a file another user may cut short while it is mapped would
-  // end the process (SIGBUS); that is EPERM, and the caller reads it instead.
+  // file of the process's own user that no other account may write: another user could cut it
+  // short while it is mapped; that is EPERM, and the caller reads it instead. A window cut short
+  // all the same (by the user's own hand) reads as zeros past the cut and says so (WasCut).
   virtual SysError MapFile(const CFile& file, std::uint64_t offset, std::size_t size, CMappedBytes& view) = 0;
   // Opens the directory of a path the person named (links on the way followed) and gives the
   // path's last component. With `followLinks`, links at the name are followed too, to the
@@ -230,6 +243,11 @@ class FileSystem {
   virtual SysError Commit(CStagedFile& staged, const std::u16string& name, Replace replace) = 0;
   // Removes an uncommitted staged file.
   virtual void Discard(CStagedFile& staged) = 0;
+  // Removes `name`, a temporary file of a conversion (IsTemporaryName), when the run that wrote
+  // it is gone: every staged file is locked by its run for as long as the run holds it, and a
+  // kill ends the lock too. One still locked, or that is no regular file of a single name, stays
+  // (`removed` false). Anything else is EINVAL.
+  virtual SysError ReclaimTemporary(const CDirectory& directory, const std::u16string& name, bool& removed) = 0;
 
   // Renames within one directory, never over an existing entry (EEXIST). With `expected`, the
   // entry must still be that file (kErrorReplaced otherwise).
@@ -252,8 +270,7 @@ FileSystem* SetFilesForTesting(FileSystem* files);
 
 // From now on SIGINT, SIGTERM and SIGHUP remove every staged file in progress, then end the
 // process as the signal would have: a file being converted keeps its old content and no
-// temporary is left behind. So does SIGBUS, which a mapped file of the process's own user cut
-// short while it is read raises.
+// temporary is left behind.
 void RemoveStagedFilesOnInterrupt();
 
 // The permission bits a new file gets from `permissions` under the process's umask.

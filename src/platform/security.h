@@ -28,6 +28,17 @@ SysError ApplyFileAccessList(const FileRef& file, const FileSecurity& security);
 // Applies the owner of `security` to `file`.
 SysError ApplyFileOwner(const FileRef& file, const FileSecurity& security);
 
+// Whether `file` lets some account read or write it that `than` does not let do the same: its
+// owner (who may change its mode: counted as reading and writing), owning group, others and
+// access-list entries, each against what `than` grants that account (root, which may do
+// anything anyway, does not count). Read through the open files.
+SysError GrantsMoreThan(const FileRef& file, const FileRef& than, bool& more);
+
+// Whether an account other than the process's user may change the open file: it belongs to
+// another account (root, which may change anything anyway, aside), or its group, others or an
+// access-list entry for another account may write it.
+SysError OthersMayChange(const FileRef& file, bool& others);
+
 // What an account or SID stands for. The numbers are the Windows SID_NAME_USE values, which the
 // ownership diagnostics print as texts.
 enum class SidKind : std::int32_t {

@@ -31,6 +31,10 @@ SysError RouteStream(StdStream stream, StreamTarget target, const std::u16string
 // The identity of the log file a stream writes to; ENOENT when it writes to none.
 SysError GetLogFileId(StdStream stream, FileId& id);
 
+// The first write to a log file that failed (a full disk, a file-size limit) since the stream
+// was routed there, or success: the text of that write and perhaps of later ones is missing.
+SysError LogWriteError(StdStream stream);
+
 // Writes straight to what the stream was when the program started, whatever it is routed to
 // now: for the last words of a run that could not set its streams up.
 void WriteToConsole(StdStream stream, std::u16string_view text);

@@ -20,6 +20,7 @@ extern const int kErrorNotFound;     // ENOENT, ERROR_FILE_NOT_FOUND
 extern const int kErrorIsDirectory;  // EISDIR, ERROR_DIRECTORY_NOT_SUPPORTED
 extern const int kErrorInvalid;      // EINVAL, ERROR_INVALID_PARAMETER
 extern const int kErrorTooLarge;     // EFBIG, ERROR_FILE_TOO_LARGE
+extern const int kErrorLocked;       // EWOULDBLOCK, ERROR_LOCK_VIOLATION
 
 // Not a system code: the name no longer holds the file or directory the run found there
 // (another user replaced it meanwhile).
@@ -28,6 +29,13 @@ inline constexpr int kErrorReplaced = -1000;
 inline constexpr int kErrorIsLink = -1001;
 // Not a system code: a name that must be a regular file is a FIFO, device, socket or directory.
 inline constexpr int kErrorNotRegular = -1002;
+// Not a system code: a path the person named leads through a symbolic link the run may not
+// follow (another account's link to what that account does not own, or a link in a folder
+// another account may write).
+inline constexpr int kErrorUnsafeLink = -1003;
+// Not a system code: a file the run must be able to trust (the owner-from-prefix table) belongs
+// to another account, or another account may change it.
+inline constexpr int kErrorNotTrusted = -1004;
 
 // The system's own text for an error code, ending with a line break
 // ("No such file or directory\n"), or ours for the codes above; empty when there is none.

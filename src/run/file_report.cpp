@@ -48,8 +48,8 @@ Place PlaceOf(const LossTally& tally) {
 // the warning form (with what they were written as) or the refusal's.
 template <class... Many, class... One>
 std::u16string BytesText(const LossTally& tally, const ReportedFile& file, std::u16string_view writtenAs,
-                         const Message<msg::Int64, msg::Wide, msg::Wide, Many...>& many,
-                         const Message<msg::Wide, msg::Wide, One...>& one) {
+                         const Message<msg::Int64, msg::Name, msg::Wide, Many...>& many,
+                         const Message<msg::Name, msg::Wide, One...>& one) {
   const auto count = static_cast<std::int64_t>(tally.count);
   const Place at = PlaceOf(tally);
   const std::u16string_view set = NameOf(file.sourceCharset);
@@ -129,14 +129,9 @@ std::u16string RefusalText(const ConversionReport& report, const ReportedFile& f
   }
 }
 
-std::u16string ReasonOf(const platform::SysError& error) {
-  std::u16string reason = platform::ErrorText(error.code);
-  if (reason.empty()) reason = Format(msg::kUnnamedError, error.code);
-  return reason;
-}
-
 void ReportProblem(const RunSettings& settings, const ConversionReport& report, const ReportedFile& file) {
   using Problem = ConversionReport::Problem;
+  if (!report.attributesNotKeptAt.empty()) Print(msg::kReplacedGrantedMore, report.attributesNotKeptAt);
   switch (report.problem) {
     case Problem::NotText:
     case Problem::WouldLose:

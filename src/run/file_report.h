@@ -17,7 +17,8 @@ struct ReportedFile {
   bool listed = false;  // found in a listing (a file that is no text is skipped there)
 };
 
-// What went wrong with a conversion, or what of it was not done (nothing for Problem::None).
+// What went wrong with a conversion, or what of it was not done (nothing for Problem::None),
+// and what it did otherwise than asked (a replaced file's owner and mode not kept).
 void ReportProblem(const RunSettings& settings, const ConversionReport& report, const ReportedFile& file);
 
 // What a converted file could not carry over: the warning lines that follow its result line
@@ -35,8 +36,5 @@ bool AskToConvertAnyway(const RunSettings& settings, const ConversionReport& rep
 
 // Whether a report skips its file rather than failing it (counted in neither total).
 bool SkipsFile(const ConversionReport& report, const ReportedFile& file);
-
-// The system's text for an error, or "error <code>" and a line break when it has none.
-std::u16string ReasonOf(const platform::SysError& error);
 
 }  // namespace glyphshift

@@ -1,17 +1,29 @@
 #include "run/owner_handover.h"
 
+#include "messages/catalogue.h"
 #include "security/privileges.h"
 
 namespace glyphshift {
 
+bool COwnerHandOver::LoadTable() {
+  if (table_) return true;
+  auto table = std::make_unique<CUserTranslationTable>();
+  if (const platform::SysError error = table->LoadTrustedTable(settings_.userTranslationTablePath)) {
+    Print(msg::kTableRefused, settings_.userTranslationTablePath, ReasonOf(error));
+    return false;
+  }
+  table_ = std::move(table);
+  return true;
+}
+
 void COwnerHandOver::Prepare() {
-  if (table_) return;
+  if (prepared_) return;
+  prepared_ = true;
   EnableSecurityPrivileges();
-  table_ = std::make_unique<CUserTranslationTable>(settings_.userTranslationTablePath, nullptr);
 }
 
 void COwnerHandOver::Apply(const FileLocation& destination, const WrittenFile& written) {
-  if (!settings_.ownerFromPrefix) return;
+  if (!settings_.ownerFromPrefix || !LoadTable()) return;
   Prepare();
   std::u16string path = destination.path;
   COwnerTarget target{destination.directory, destination.name, written.handle.Get(), written.id};

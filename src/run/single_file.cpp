@@ -20,10 +20,18 @@ bool IsSameDirectory(const std::u16string& a, const std::u16string& b) {
   return !files.OpenDirectory(a, first) && !files.OpenDirectory(b, second) && first.id == second.id;
 }
 
-}  // namespace
+// Whether the destination's name holds the source itself: /replace, or an output named so.
+bool IsInPlace(const platform::CFile& source, const FileLocation& destination) {
+  platform::FileStatus status;
+  return !destination.error && !platform::Files().Status(*destination.directory, destination.name, status) &&
+         status.type == platform::EntryType::Regular && status.id == source.status.id;
+}
 
-std::optional<Result> ConvertSingleFile(CRun& run, const std::u16string& sourceSpec) {
+// The conversion of one named file; `file` receives its record when it got that far. Everything
+// the file holds (its lock in place) is let go on return.
+std::optional<Result> ConvertNamedFile(CRun& run, const std::u16string& sourceSpec, std::unique_ptr<CFileRun>& file) {
   const RunSettings& settings = run.settings;
+  if (settings.ownerFromPrefix && !run.handOver.LoadTable()) return Result::Abandoned;
   const std::u16string sourcePath = CanonicalizePath(sourceSpec);
   std::u16string sourceDir(DirectoryOf(sourcePath));
   if (sourceDir.empty()) sourceDir = platform::Files().CurrentDirectory();
@@ -48,6 +56,12 @@ std::optional<Result> ConvertSingleFile(CRun& run, const std::u16string& sourceS
   }
 
   CNamedSource source(sourcePath);
+  for (const platform::SysError& error : {source.location.error, source.target.error}) {
+    if (error.code == platform::kErrorUnsafeLink) {
+      Print(msg::kNamedSourceRefused, sourcePath, ReasonOf(error));
+      return Result::ReadError;
+    }
+  }
   if (!source.source.error && run.log.Is(source.source.file.status.id)) {
     Print(msg::kSourceIsTheLog, sourcePath);
     CountFailure(run.summary, Result::ReadError, sourceName);
@@ -58,7 +72,7 @@ std::optional<Result> ConvertSingleFile(CRun& run, const std::u16string& sourceS
     return std::nullopt;
   }
   if (settings.standardOutput) {
-    const std::unique_ptr<CFileRun> file = StartFileForStandardOutput(run, source.source, source.location, sourceName);
+    file = StartFileForStandardOutput(run, source.source, source.location, sourceName);
     FinishFile(run, *file);
     return std::nullopt;
   }
@@ -74,25 +88,45 @@ std::optional<Result> ConvertSingleFile(CRun& run, const std::u16string& sourceS
     const std::u16string name = DestinationName(sourceName, settings.destinationCharsetName, insertName);
     destination.LocateDerived(directory, name, JoinPath(directory, name));
   }
+  if (destination.location.error.code == platform::kErrorUnsafeLink) {
+    Print(msg::kNamedDestinationRefused, destination.location.path, ReasonOf(destination.location.error));
+    return Result::WriteError;
+  }
+  if (!source.source.error && IsInPlace(source.source.file, destination.location)) {
+    const InPlaceClaim claim = ClaimInPlace(source.target, source.source.file.status.id, source.source.file);
+    if (claim != InPlaceClaim::Taken) {
+      Print(claim == InPlaceClaim::Locked ? msg::kSkippedLocked : msg::kSkippedReplaced, sourceName);
+      return std::nullopt;
+    }
+  }
+  file = ConvertFile(run, source.source, source.location, destination.location, sourceName);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Result> ConvertSingleFile(CRun& run, const std::u16string& sourceSpec) {
   const RunSummary before = run.summary;
-  const std::unique_ptr<CFileRun> file =
-      ConvertFile(run, source.source, source.location, destination.location, sourceName);
+  std::unique_ptr<CFileRun> file;
+  const std::optional<Result> early = ConvertNamedFile(run, sourceSpec, file);
   // The dialog's run asks about a file it left unchanged to protect its content, and converts
   // it anyway when the person says so: in place of the refused attempt.
-  if (file->result == Result::LeftUnchanged && AskToConvertAnyway(settings, file->report, Reported(settings, *file))) {
-    RunSettings anyway = settings;
-    anyway.conversion.lossPolicy = LossPolicy::Lossy;
-    anyway.conversion.binaryAllowed = true;
-    CRun again(anyway);
-    const std::optional<Result> early = ConvertSingleFile(again, sourceSpec);
-    run.summary = before;
-    run.summary.convertedCount += again.summary.convertedCount;
-    run.summary.failedCount += again.summary.failedCount;
-    run.summary.totalSourceBytes += again.summary.totalSourceBytes;
-    if (again.summary.failedCount != 0) run.summary.lastResult = again.summary.lastResult;
+  if (early || !file || file->result != Result::LeftUnchanged ||
+      !AskToConvertAnyway(run.settings, file->report, Reported(run.settings, *file))) {
     return early;
   }
-  return std::nullopt;
+  RunSettings anyway = run.settings;
+  anyway.conversion.lossPolicy = LossPolicy::Lossy;
+  anyway.conversion.binaryAllowed = true;
+  CRun again(anyway);
+  std::unique_ptr<CFileRun> retried;
+  const std::optional<Result> againEarly = ConvertNamedFile(again, sourceSpec, retried);
+  run.summary = before;
+  run.summary.convertedCount += again.summary.convertedCount;
+  run.summary.failedCount += again.summary.failedCount;
+  run.summary.totalSourceBytes += again.summary.totalSourceBytes;
+  if (again.summary.failedCount != 0) run.summary.lastResult = again.summary.lastResult;
+  return againEarly;
 }
 
 }  // namespace glyphshift

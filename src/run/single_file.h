@@ -10,8 +10,9 @@
 namespace glyphshift {
 
 // Converts one source of the run, a file: into its destination, or to standard output when the
-// run says so; nothing, or the early exit code kWildcardInOutput. The counts are left in the
-// run's summary.
+// run says so; nothing, or an early exit code: a wildcard in the output, a source (2) or
+// destination (1) named through a link the run may not follow, or an owner-from-prefix table
+// others may change (255). The counts are left in the run's summary.
 std::optional<Result> ConvertSingleFile(CRun& run, const std::u16string& sourceSpec);
 
 }  // namespace glyphshift

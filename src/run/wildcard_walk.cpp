@@ -61,7 +61,7 @@ bool Push(DirectoryStack& stack, WalkNodePtr node, RunSummary& summary) {
 }
 
 // What a listed entry is to the walk: the one rule for which entries are sources.
-enum class EntryRole { Ignored, Source, SkippedLink, SkippedTemporary, SkippedNotRegular, SkippedLog };
+enum class EntryRole { Ignored, Source, SkippedLink, Temporary, SkippedNotRegular, SkippedLog };
 
 EntryRole RoleOf(const WalkContext& walk, const platform::DirectoryEntry& entry) {
   const bool matches = PathMatchSpec(entry.name, walk.pattern);
@@ -74,13 +74,34 @@ EntryRole RoleOf(const WalkContext& walk, const platform::DirectoryEntry& entry)
     case platform::EntryType::Directory: return EntryRole::Ignored;
     default: break;
   }
+  // What an interrupted run left, or another run's work in progress: never a source, whatever
+  // the pattern says, and removed once its run is gone.
+  if (platform::IsTemporaryName(entry.name)) return EntryRole::Temporary;
   if (!matches) return EntryRole::Ignored;
-  // What an interrupted run left: never a source, and maybe another run's work in progress.
-  if (platform::IsTemporaryName(entry.name)) return EntryRole::SkippedTemporary;
   // A FIFO would block the run and a device may never end.
   if (entry.type != platform::EntryType::Regular) return EntryRole::SkippedNotRegular;
   if (walk.run.log.Is(entry.id)) return EntryRole::SkippedLog;
   return EntryRole::Source;
+}
+
+// Removes a temporary file of a conversion whose run is gone, with a line (named by `shown`); one
+// still in use is skipped, with a line where the pattern matches it.
+void ReclaimTemporary(const platform::CDirectory& directory, const std::u16string& name, const std::u16string& shown,
+                      bool matches) {
+  bool removed = false;
+  if (!platform::Files().ReclaimTemporary(directory, name, removed) && removed) {
+    Print(msg::kRemovedLeftover, shown);
+  } else if (matches) {
+    Print(msg::kSkippedTemporary, name);
+  }
+}
+
+// The leftovers of killed runs in an output folder the walk writes in: no listing of the tree
+// shows them.
+void ReclaimInOutputFolder(const platform::CDirectory& directory) {
+  std::vector<std::u16string> names;
+  if (platform::Files().ListTemporaryNames(directory, names)) return;
+  for (const std::u16string& name : names) ReclaimTemporary(directory, name, JoinPath(directory.path, name), false);
 }
 
 // One directory's listing and the conversions of its matching files, in listing order. A file
@@ -175,7 +196,9 @@ bool CDirectoryScan::Visit(std::size_t index) {
     case EntryRole::Ignored: break;
     case EntryRole::Source: Convert(index); break;
     case EntryRole::SkippedLink: Print(msg::kSkippedLink, entry.name); break;
-    case EntryRole::SkippedTemporary: Print(msg::kSkippedTemporary, entry.name); break;
+    case EntryRole::Temporary:
+      ReclaimTemporary(directory_, entry.name, entry.name, PathMatchSpec(entry.name, walk_.pattern));
+      break;
     case EntryRole::SkippedNotRegular: Print(msg::kSkippedNotRegular, entry.name); break;
     case EntryRole::SkippedLog: Print(msg::kSkippedLog, entry.name); break;
   }
@@ -189,6 +212,7 @@ bool CDirectoryScan::PrepareDestinations() {
     destinationDirectory_ = &directory_;
   } else {
     destinationError_ = walk_.outputs->Open(node_, destinationDirectory_);
+    if (!destinationError_) ReclaimInOutputFolder(*destinationDirectory_);
   }
   insertName_ = !destinationError_ && destinationDirectory_->id == directory_.id;
   return !destinationError_;
@@ -239,6 +263,14 @@ void CDirectoryScan::Convert(std::size_t index) {
     states_[index] = State::Done;
     Print(msg::kSkippedWrittenByRun, entry.name);
     return;
+  }
+  if (!opened.error && settings_.replaceSource) {
+    const InPlaceClaim claim = ClaimInPlace(source, entry.id, opened.file);
+    if (claim != InPlaceClaim::Taken) {
+      states_[index] = State::Done;  // the other run's to convert: nothing here waits for it
+      Print(claim == InPlaceClaim::Locked ? msg::kSkippedLocked : msg::kSkippedReplaced, entry.name);
+      return;
+    }
   }
 
   std::u16string destinationDir = node_->path;
@@ -292,7 +324,11 @@ std::optional<Result> CheckOutput(const RunSettings& settings, const platform::C
     case PathKind::Directory: break;
   }
   if (settings.replaceSource) return std::nullopt;
-  if (platform::Files().OpenDirectory(settings.outputPath, output)) {
+  if (const platform::SysError error = platform::Files().OpenDirectory(settings.outputPath, output)) {
+    if (error.code == platform::kErrorUnsafeLink) {
+      Print(msg::kNamedDestinationRefused, settings.outputPath, ReasonOf(error));
+      return Result::WriteError;
+    }
     Print(msg::kOutputNotADirectory);
     return Result::OutputNotADirectory;
   }
@@ -330,6 +366,10 @@ std::optional<Result> ConvertMatchingFiles(CRun& run, const std::u16string& sour
   // The pattern's directory is the one the person named: links on the way are followed there.
   platform::CDirectory base;
   const platform::SysError baseError = platform::Files().OpenDirectory(walk.base, base);
+  if (baseError.code == platform::kErrorUnsafeLink) {
+    Print(msg::kNamedSourceRefused, sourceSpec, ReasonOf(baseError));
+    return Result::ReadError;
+  }
   auto root = std::make_shared<CWalkNode>();
   root->path = walk.base;
   root->id = base.id;
@@ -348,7 +388,10 @@ std::optional<Result> ConvertMatchingFiles(CRun& run, const std::u16string& sour
     return std::nullopt;
   }
   walk.sources = std::make_unique<CDirectoryHandles>(root, std::move(base), OpenListedSubdirectory);
-  if (settings.ownerFromPrefix) run.handOver.Prepare();
+  if (settings.ownerFromPrefix) {
+    if (!run.handOver.LoadTable()) return Result::Abandoned;
+    run.handOver.Prepare();
+  }
 
   DirectoryStack stack;
   if (!Push(stack, std::move(root), run.summary)) return std::nullopt;

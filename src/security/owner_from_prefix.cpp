@@ -62,7 +62,7 @@ void PrintEntryFlags(std::uint8_t flags) {
   PrintToError(msg::kAccessEntryFlags, names);
 }
 
-void PrintAccountHeading(const Message<msg::Wide, msg::Wide, msg::Wide>& heading, const platform::Sid& sid) {
+void PrintAccountHeading(const Message<msg::Name, msg::Name, msg::Wide>& heading, const platform::Sid& sid) {
   std::u16string name;
   std::u16string domain;
   auto kind = platform::SidKind::User;

@@ -6,6 +6,7 @@
 
 #include "engine/engine.h"
 #include "platform/files.h"
+#include "platform/security.h"
 
 namespace glyphshift {
 namespace {
@@ -54,6 +55,28 @@ bool CUserTranslationTable::LoadTable(const std::u16string& tableFileName) {
     count = 0;
   }
   return true;
+}
+
+platform::SysError CUserTranslationTable::LoadTrustedTable(const std::u16string& tableFileName) {
+  try {
+    platform::CFile file;
+    if (const platform::SysError error = platform::Files().OpenNamedFile(tableFileName, file)) {
+      return error.code == platform::kErrorUnsafeLink ? error : platform::SysError{};
+    }
+    bool others = true;
+    if (const platform::SysError error = platform::OthersMayChange({file.handle.Get(), file.path}, others)) {
+      return error;
+    }
+    if (others) return {platform::kErrorNotTrusted, "open"};
+    std::vector<std::uint8_t> bytes;
+    if (platform::ReadWholeFile(file, bytes)) return {};
+    LoadTableBytes(bytes);
+  } catch (const std::bad_alloc&) {
+    prefixes.clear();
+    accounts.clear();
+    count = 0;
+  }
+  return {};
 }
 
 void CUserTranslationTable::LoadTableBytes(std::span<const std::uint8_t> bytes) {

@@ -22,6 +22,8 @@ struct COwnerTarget {
 
 class CUserTranslationTable {
  public:
+  // An empty table, to be loaded by LoadTrustedTable.
+  CUserTranslationTable() = default;
   // Loads the table file at once; a file that cannot be read gives an empty table.
   // `path` (may be null) is the caller's buffer holding the path of the file to work on.
   CUserTranslationTable(const std::u16string& tableFileName, std::u16string* path);
@@ -30,6 +32,12 @@ class CUserTranslationTable {
   // fields end at TAB, ';' and ','; the first field is the prefix, the last the account; the
   // first line with an empty first field ends the table. Always returns true.
   bool LoadTable(const std::u16string& tableFileName);
+  // The table as a run hands files over by it: read only when the process's user (or root)
+  // owns the file and no other account may change it, since the table names who gets each
+  // file. kErrorNotTrusted otherwise, and kErrorUnsafeLink for a table named through a link the
+  // run may not follow; the table then stays empty. A table that cannot be read gives an empty
+  // table, as LoadTable does.
+  platform::SysError LoadTrustedTable(const std::u16string& tableFileName);
   // The same for the bytes of a table file; throws std::bad_alloc when memory runs out.
   void LoadTableBytes(std::span<const std::uint8_t> bytes);
 

@@ -119,6 +119,27 @@ TEST_F(ProcessFileSafetyTest, MissingDirectoryOrFifoSourceIsAReadErrorWithoutSiz
   EXPECT_FALSE(PathExists(dir_.Native("out")));
 }
 
+// A source cut short while it is read (another account truncates it) is left as it is, also
+// when it would have been replaced or moved, and nothing is written for it.
+TEST_F(ProcessFileSafetyTest, SourceCutShortWhileReadIsLeftAsItIs) {
+  const std::string text(100000, 'x');
+  for (const char* destination : {"out", "a.txt"}) {
+    for (bool move : {false, true}) {
+      settings_.moveSource = move;
+      WriteFileBytes(dir_.Native("a.txt"), text);
+      FaultyFiles files;
+      files.CutReadsAt(70000);
+      const Outcome o = ConvertTo(dir_.Path(destination));
+      EXPECT_EQ(o.result, Result::LeftUnchanged) << destination << move;
+      EXPECT_EQ(o.report.problem, Problem::SourceChanged);
+      EXPECT_EQ(platform::ToNative(o.report.where), dir_.Native("a.txt"));
+      EXPECT_EQ(o.destinationSize, kUntouched);
+      EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), text);
+      EXPECT_EQ(support::ListNames(dir_.path()), std::vector<std::string>{"a.txt"}) << destination << move;
+    }
+  }
+}
+
 // --- Destinations that cannot be written -----------------------------------------------------
 
 TEST_F(ProcessFileSafetyTest, MissingDestinationDirectoryKeepsTheSourceWhenMoving) {
@@ -189,7 +210,7 @@ TEST_F(ProcessFileSafetyTest, NewDestinationTakesTheSourcePermissionBits) {
 }
 
 // Failures around the write name what failed; a source that cannot be removed after the move
-// stays, and the conversion, which was done, still counts.
+// stays and fails the move, its destination kept.
 TEST_F(ProcessFileSafetyTest, FailuresAroundTheWriteSayWhatFailed) {
   FaultyFiles files;
   files.Fail(support::FileOp::CreateStaged, EACCES);
@@ -202,7 +223,7 @@ TEST_F(ProcessFileSafetyTest, FailuresAroundTheWriteSayWhatFailed) {
   files.Fail(support::FileOp::Delete, EBUSY);
   settings_.moveSource = true;
   o = ConvertTo(dir_.Path("out"));
-  EXPECT_EQ(o.result, Result::Converted);
+  EXPECT_EQ(o.result, Result::WriteError);
   EXPECT_EQ(o.report.problem, Problem::SourceNotDeleted);
   EXPECT_EQ(platform::ToNative(o.report.where), dir_.Native("a.txt"));
   EXPECT_EQ(Reason(o), "Device or resource busy\n");

@@ -1,10 +1,14 @@
 // Faults the run must survive without losing data: names too long for the file system, sources
-// that are not regular files. (A full disk is the conversion's to survive: tests/convert.)
+// that are not regular files, a file-size limit, a log that cannot take every line, a move
+// whose source cannot go. (A full disk is the conversion's to survive: tests/convert.)
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 #include "e2e/e2e_fixture.h"
 
@@ -12,6 +16,72 @@ namespace glyphshift::e2e {
 namespace {
 
 using Faults = MorfexTest;
+
+// The file-size limit (ulimit -f) of the programs started while it lives.
+class CFileSizeLimit {
+ public:
+  explicit CFileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &previous_);
+    const rlimit limit{bytes, previous_.rlim_max};
+    EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+  }
+  ~CFileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &previous_); }
+  CFileSizeLimit(const CFileSizeLimit&) = delete;
+  CFileSizeLimit& operator=(const CFileSizeLimit&) = delete;
+
+ private:
+  rlimit previous_{};
+};
+
+// A limit is an ordinary write error: the output that passes it fails alone and leaves no
+// temporary file; a log that passes it says so on standard error and fails the run.
+TEST_F(Faults, AFileSizeLimitIsAWriteError) {
+  Write("big.txt", std::string(200000, 'a'));
+  Write("small.txt", "abc");
+  RunResult r;
+  {
+    const CFileSizeLimit limit(64 * 1024);
+    r = Run({"*.txt", "/scs=ansi"});
+  }
+  EXPECT_EQ(r.status, 1) << "the run ends normally";
+  EXPECT_NE(r.out.find("File too large\nError 1: Conversion of \"big.txt\" failed.\n"), std::string::npos) << r.out;
+  EXPECT_TRUE(r.out.ends_with(Summary(1, 3, 1))) << r.out;
+  EXPECT_EQ(Names(), (std::vector<std::string>{"big.txt", "small.txt", "small.utf-8.txt"}));
+
+  {
+    const CFileSizeLimit limit(120);
+    r = Run({"small.txt", "/scs=ansi", "/log=run.log"});
+  }
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "morfex: the log file \"run.log\" could not be written to the end: File too large\n");
+  EXPECT_EQ(Read("run.log").size(), 120u);
+  EXPECT_EQ(Read("small.utf-8.txt"),
+            "\xEF\xBB\xBF"
+            "abc");
+}
+
+// A move whose source stays is a failure, with the reason; the converted copy stays.
+TEST_F(Faults, AMoveWhoseSourceStaysFails) {
+  MakeDir("in");
+  MakeDir("out");
+  Write("in/a.txt", "abc");
+  if (std::system(("chattr +i '" + P("in") + "' 2>/dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "no immutable folders on this file system";
+  }
+  const RunResult r = Run({"in/*.txt", "/scs=ansi", "/move", "/output=" + P("out")});
+  ASSERT_EQ(std::system(("chattr -i '" + P("in") + "'").c_str()), 0);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("The source \"" + P("in") +
+                       "/a.txt\" was not deleted: Operation not permitted\n"
+                       "Error 1: Conversion of \"a.txt\" failed.\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_TRUE(r.out.ends_with(Summary(0, 0, 1))) << r.out;
+  EXPECT_EQ(Read("in/a.txt"), "abc");
+  EXPECT_EQ(Read("out/a.txt"),
+            "\xEF\xBB\xBF"
+            "abc");
+}
 
 TEST_F(Faults, NameTooLongForTheFileSystemIsAPerFileError) {
   const std::string name = std::string(250, 'n') + ".txt";  // fits; its destination does not

@@ -2,6 +2,7 @@
 // names, the log, sources that are each other's destinations, trees deeper than any path, and
 // runs that are killed. (The same attacks by another account against root: tests/security.)
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -185,6 +186,28 @@ TEST_F(TreeSafety, ASourceIsNeverOverwrittenBeforeItIsConverted) {
   EXPECT_EQ(Read("stuck/c.utf-8.txt"), "kept");
 }
 
+// Two runs converting one tree in place: a file another run holds locked is its to convert,
+// in a walk and named alone; the rest are converted.
+TEST_F(TreeSafety, AFileAnotherRunConvertsInPlaceIsSkipped) {
+  MakeDir("tree");
+  Write("tree/a.txt", "\xE9");
+  Write("tree/b.txt", "\xE9");
+  const int held = ::open(P("tree/a.txt").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  const RunResult walk = Run({"tree/*.txt", "/scs=ansi", "/replace"});
+  const RunResult single = Run({"tree/a.txt", "/scs=ansi", "/replace"});
+  ::close(held);
+  for (const RunResult* r : {&walk, &single}) {
+    EXPECT_EQ(r->status, 0);
+    EXPECT_TRUE(Has(r->out, "Skipped: \"a.txt\" is being converted in place by another run.\n")) << r->out;
+  }
+  EXPECT_TRUE(walk.out.ends_with(Summary(1, 1, 0))) << walk.out;
+  EXPECT_TRUE(single.out.ends_with(Summary(0, 0, 0))) << single.out;
+  EXPECT_EQ(Read("tree/a.txt"), "\xE9");
+  EXPECT_EQ(Read("tree/b.txt"), kBom + "\xC3\xA9");
+}
+
 // Depth is limited by nothing but memory: a tree of 5,000 levels, whose paths are far beyond
 // what any single system call takes, is converted whole.
 TEST_F(TreeSafety, TreesDeeperThanAnyPathAreWalkedWhole) {
@@ -292,11 +315,28 @@ TEST_P(KilledRun, EveryFileStaysWholeAndNoLeftoverIsConverted) {
     EXPECT_EQ(leftovers, 0u) << "an interrupt removes its temporary files";
   }
 
-  // A later run over the same folders never takes a temporary for a source.
-  const RunResult again = Run({"out/.morfex-*", "/replace", "/r"});
+  // A later run over the same folders removes what the kill left, a line for each, and never
+  // takes a temporary for a source; one that another run still holds stays. The in-place
+  // folders are only walked; the move is made again and finishes.
+  const int held = ::open(P("inplace/d0/.morfex-InUse7").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  const std::size_t left = Leftovers("inplace") + Leftovers("out") - 1;
+  const RunResult walked = Run({"inplace/.morfex-*", "/r"});
+  const RunResult again = Run({"src/*.txt", "/scs=ansi", "/move", "/output=" + P("out"), "/r"});
+  ::close(held);
+  EXPECT_EQ(walked.status, 0);
   EXPECT_EQ(again.status, 0);
-  EXPECT_EQ(Has(again.out, "is a temporary file of an unfinished conversion.\n"), Leftovers("out") != 0) << again.out;
-  EXPECT_TRUE(again.out.ends_with(Summary(0, 0, 0))) << again.out;
+  EXPECT_TRUE(walked.out.ends_with(Summary(0, 0, 0))) << walked.out;
+  std::size_t removed = 0;
+  for (const std::string& text : {walked.out, again.out}) {
+    for (auto at = text.find("Removed: \""); at != std::string::npos; at = text.find("Removed: \"", at + 1)) ++removed;
+  }
+  EXPECT_EQ(removed, left) << walked.out << again.out;
+  EXPECT_TRUE(Has(walked.out, "Skipped: \".morfex-InUse7\" is a temporary file of an unfinished conversion.\n"))
+      << walked.out;
+  EXPECT_EQ(Leftovers("inplace") + Leftovers("out"), 1u);
+  for (int i = 0; i < kFiles; ++i) EXPECT_EQ(Read("out/" + Name(i)), New(i)) << Name(i);
 }
 
 INSTANTIATE_TEST_SUITE_P(

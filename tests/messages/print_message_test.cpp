@@ -11,6 +11,12 @@ namespace {
 
 using Kind = FormatArg::Kind;
 
+// The kind FormatArg gives a value at run time.
+template <class T>
+Kind RuntimeKind(const T& value) {
+  return FormatArg(value).ArgKind();
+}
+
 TEST(FormatText, StringsWideAndNarrow) {
   const std::u16string owned = u"owned";
   EXPECT_EQ(FormatText(u"[%s|%s|%s]", {u"literal", owned, std::u16string_view(u"view")}), u"[literal|owned|view]");
@@ -21,6 +27,34 @@ TEST(FormatText, StringsWideAndNarrow) {
   // A percent sign inside an argument is text, not a specifier.
   EXPECT_EQ(FormatText(u"%s", {u"100%d"}), u"100%d");
   EXPECT_EQ(FormatText(u"%s%s", {u"", u"\xDCE9"}), u"\xDCE9");  // escaped bytes pass unchanged
+}
+
+// A name is printed with what could forge a line or drive a terminal escaped; the format's own
+// text, a plain wide argument and every other character of the name stay as they are.
+TEST(FormatText, NamesAreEscapedAndNothingElseIs) {
+  const struct {
+    std::u16string_view name;
+    std::u16string_view printed;
+  } cases[] = {
+      {u"plain.txt", u"plain.txt"},
+      {u"caf\u00E9 \u65E5\u672C.txt", u"caf\u00E9 \u65E5\u672C.txt"},  // non-ASCII text prints as it is
+      {u"\U0001F600", u"\U0001F600"},                                  // a pair of surrogates is one character
+      {u"a\n0 file(s) failed to convert\n", u"a\\n0 file(s) failed to convert\\n"},
+      {u"\r\t", u"\\r\\t"},
+      {u"\x1B[2J\x07\x7F", u"\\x1b[2J\\x07\\x7f"},
+      {std::u16string_view(u"nul\0", 4), u"nul\\x00"},
+      {u"\u0085\u009B31m", u"\\u0085\\u009b31m"},  // C1 controls: NEL, CSI
+      {u"x\u2028y\u2029", u"x\\u2028y\\u2029"},
+      {u"txt.\u202Eexe\u2066", u"txt.\\u202eexe\\u2066"},  // bidirectional controls
+      {u"\xDCFF\xDC80", u"\\xff\\x80"},                    // bytes that are no UTF-8
+      {u"\xD800x\xDFFF", u"\\ud800x\\udfff"},              // other lone surrogates
+      {u"back\\slash %d", u"back\\slash %d"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FormatText(u"[%s]\n", {PrintedName(c.name)}), u"[" + std::u16string(c.printed) + u"]\n");
+  }
+  EXPECT_EQ(FormatText(u"%s|%s", {u"a\nb", PrintedName(u"a\nb")}), u"a\nb|a\\nb");
+  EXPECT_EQ(format_detail::kKindOf<PrintedName>, RuntimeKind(PrintedName(u"n")));
 }
 
 TEST(FormatText, Decimals) {
@@ -83,10 +117,6 @@ TEST(FormatTextDeathTest, MismatchesPrintPlaceholderAndAssertInDebug) {
 
 // The compile-time check learns an argument's kind from declarations that must pick the same
 // FormatArg constructor; a constructor added without its twin shows up here.
-template <class T>
-Kind RuntimeKind(const T& value) {
-  return FormatArg(value).ArgKind();
-}
 
 TEST(CheckedFormat, CompileTimeKindsAgreeWithFormatArg) {
   const std::u16string wide = u"w";

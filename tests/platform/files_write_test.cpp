@@ -72,6 +72,42 @@ TEST_F(StagedFiles, UncommittedFilesAreRemovedAndNamesAreRecognised) {
   EXPECT_TRUE(IsTemporaryName(u".morfex-aZ09xy"));
 }
 
+// A temporary file is reclaimed only once its run is gone (nobody holds its lock) and only if it
+// is one a run of ours leaves: a regular file of a single name. The lock a run takes on a file
+// it converts in place excludes a second one until the first file is closed.
+TEST_F(StagedFiles, LeftoversAreReclaimedOnlyOnceTheirRunIsGoneAndLocksExcludeEachOther) {
+  const CDirectory directory = OpenDir(FromNative(dir_.path()));
+  CStagedFile inProgress;
+  ASSERT_FALSE(Files().CreateStaged(directory, inProgress));
+  WriteFileBytes(dir_.Native(".morfex-Left01"), "left by a kill");
+  WriteFileBytes(dir_.Native(".morfex-Two001"), "x");
+  ASSERT_EQ(::link(dir_.Native(".morfex-Two001").c_str(), dir_.Native("second").c_str()), 0);
+  WriteFileBytes(dir_.Native("plain.txt"), "x");
+  const struct {
+    std::u16string name;
+    bool removed;
+    int code;
+  } cases[] = {{inProgress.temporaryName, false, 0},
+               {u".morfex-Left01", true, 0},
+               {u".morfex-Two001", false, 0},
+               {u"plain.txt", false, EINVAL},
+               {u".morfex-Gone00", false, ENOENT}};
+  for (const auto& c : cases) {
+    bool removed = !c.removed;
+    EXPECT_EQ(Files().ReclaimTemporary(directory, c.name, removed).code, c.code) << ToNative(c.name);
+    EXPECT_EQ(removed, c.removed) << ToNative(c.name);
+  }
+  ExpectOnly({ToNative(inProgress.temporaryName), ".morfex-Two001", "plain.txt", "second"});
+
+  CFile first, second;
+  ASSERT_FALSE(Files().OpenFile(directory, u"plain.txt", first));
+  ASSERT_FALSE(Files().OpenFile(directory, u"plain.txt", second));
+  EXPECT_FALSE(Files().LockFile(first));
+  EXPECT_EQ(Files().LockFile(second).code, kErrorLocked);
+  first = {};
+  EXPECT_FALSE(Files().LockFile(second));
+}
+
 TEST_F(StagedFiles, ReplacingKeepsModeOwnerAclAndAttributesButNoRightsToRunAsAnyone) {
   const std::string path = dir_.Native("f.txt");
   WriteFileBytes(path, "old content, longer than the new one");

@@ -7,6 +7,7 @@
 #include <pwd.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -83,6 +84,83 @@ class PosixSecurity : public support::TempDirTest {
  private:
   std::list<platform::CFile> files_;
 };
+
+// A file grants more than another when some account may read or write it that may not do the
+// same to the other; an owner counts as reading and writing (it may change the mode), root
+// never counts.
+TEST_F(PosixSecurity, GrantsMoreThanComparesEveryAccountsReadingAndWriting) {
+  struct Side {
+    const char* owner;
+    gid_t group;
+    const char* acl;
+  };
+  const struct {
+    Side file, than;
+    bool more;
+  } cases[] = {
+      {{"nobody", 1, "u::rw-,g::r--,o::---"}, {"nobody", 1, "u::rw-,g::r--,o::---"}, false},
+      {{"nobody", 1, "u::rw-,g::rw-,o::rw-"}, {"root", 0, "u::rw-,g::---,o::---"}, true},  // a planted 0666
+      {{"nobody", 1, "u::---,g::---,o::---"}, {"root", 0, "u::rw-,g::r--,o::r--"}, true},  // its owner may chmod
+      {{"root", 0, "u::rw-,g::r--,o::r--"}, {"nobody", 1, "u::rw-,g::---,o::r--"}, false},
+      {{"root", 0, "u::rw-,g::r--,o::---"}, {"nobody", 1, "u::rw-,g::---,o::---"}, true},
+      {{"root", 1, "u::rw-,g::-w-,o::---"}, {"root", 1, "u::rw-,g::r--,o::---"}, true},
+      {{"root", 1, "u::rw-,g::---,o::r--"}, {"root", 1, "u::rw-,g::r--,o::---"}, true},
+      {{"root", 0, "u::rw-,u:daemon:r--,g::---,m::r--,o::---"}, {"root", 0, "u::rw-,g::---,o::---"}, true},
+      {{"root", 0, "u::rw-,u:daemon:r--,g::---,m::r--,o::---"},
+       {"root", 0, "u::rw-,u:daemon:rw-,g::---,m::rw-,o::---"},
+       false},
+      {{"root", 0, "u::rw-,u:daemon:rw-,g::---,m::---,o::---"}, {"root", 0, "u::rw-,g::---,o::---"}, false},
+      {{"root", 0, "u::rw-,g:daemon:r--,g::---,m::r--,o::---"}, {"root", 1, "u::rw-,g::r--,o::---"}, false},
+      {{"daemon", 0, "u::rw-,g::---,o::---"}, {"root", 0, "u::rw-,u:daemon:rw-,g::---,m::rw-,o::---"}, false},
+  };
+  int index = 0;
+  for (const auto& c : cases) {
+    const std::string file = MakeFile(("f" + std::to_string(index)).c_str());
+    const std::string than = MakeFile(("t" + std::to_string(index++)).c_str());
+    for (const auto& [path, side] : {std::pair{file, c.file}, std::pair{than, c.than}}) {
+      ASSERT_EQ(chown(path.c_str(), UidOf(side.owner), side.group), 0);
+      SetAcl(path, side.acl);
+    }
+    bool more = !c.more;
+    ASSERT_FALSE(platform::GrantsMoreThan(Ref(file), Ref(than), more));
+    EXPECT_EQ(more, c.more) << c.file.acl << " against " << c.than.acl << " (case " << index - 1 << ")";
+  }
+}
+
+// Without privileges a named path's links are followed by the kernel's rule for sticky folders
+// everyone may write, which reading them ourselves would bypass: another account's link there is
+// followed only when the folder is that account's.
+TEST_F(PosixSecurity, WithoutPrivilegesNamedLinksFollowTheKernelsRuleForStickyFolders) {
+  const uid_t nobody = UidOf("nobody");
+  ASSERT_EQ(chmod(dir_.path().c_str(), 0755), 0);
+  const std::string pub = dir_.Native("pub");
+  ASSERT_EQ(mkdir(pub.c_str(), 0755), 0);
+  ASSERT_EQ(chmod(pub.c_str(), 01777), 0);
+  support::WriteFileBytes(pub + "/t.txt", "t");
+  const struct {
+    const char* name;
+    uid_t owner;
+    int code;
+  } cases[] = {{"daemons", UidOf("daemon"), platform::kErrorUnsafeLink}, {"own", nobody, 0}, {"roots", 0, 0}};
+  for (const auto& c : cases) {
+    ASSERT_EQ(symlink("t.txt", (pub + "/" + c.name).c_str()), 0);
+    ASSERT_EQ(lchown((pub + "/" + c.name).c_str(), c.owner, c.owner), 0);
+  }
+  for (const auto& c : cases) {
+    const pid_t child = fork();
+    if (child == 0) {
+      if (setgid(nobody) != 0 || setuid(nobody) != 0) _exit(99);
+      platform::CDirectory directory;
+      std::u16string name;
+      const platform::SysError error =
+          platform::Files().OpenNamedParent(platform::FromNative(pub + "/" + c.name), true, directory, name);
+      _exit(error.code == c.code && (error || name == u"t.txt") ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name << " " << status;
+  }
+}
 
 TEST_F(PosixSecurity, ClosedFilesReportErrors) {
   const platform::FileRef closed{platform::CHandle::kInvalid, u"closed"};

@@ -150,6 +150,164 @@ TEST_F(TreeAttack, PlantedLinksLeadNowhere) {
   EXPECT_EQ(Run({"tree/notes.txt", "/scs=ansi", "/log=" + P("tree/run.log")}), 255);
 }
 
+// A file the attacker planted at a destination's name, beside the source or in an output
+// folder, does not decide who may read root's copy: that gets a new file's owner and mode.
+TEST_F(TreeAttack, APlantedDestinationDoesNotDecideWhoReadsTheCopy) {
+  MakeDir("tree/out", attacker_);
+  support::WriteFileBytes(P("s.txt"), kSecret);
+  support::WriteFileBytes(P("tree/t.txt"), kSecret);
+  for (const char* name : {"s.txt", "tree/t.txt"}) ASSERT_EQ(::chmod(P(name).c_str(), 0600), 0);
+  for (const char* name : {"tree/out/s.txt", "tree/t.utf-8.txt"}) {
+    Plant(name, "planted");
+    ASSERT_EQ(::chmod(P(name).c_str(), 0666), 0);
+  }
+  const struct {
+    std::vector<std::string> arguments;
+    const char* output;
+  } cases[] = {{{P("s.txt"), "/output=" + P("tree/out")}, "tree/out/s.txt"}, {{P("tree/t.txt")}, "tree/t.utf-8.txt"}};
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = c.arguments;
+    arguments.push_back("/scs=ansi");
+    const e2e::RunResult r = RunMorfex(arguments, dir_.path(), 60);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("\"" + P(c.output) +
+                         "\" replaced a file that let other accounts read or write more than its "
+                         "source did: it has the owner and mode of a new file.\n"),
+              std::string::npos)
+        << r.out;
+    const FileState state = StateOf(P(c.output));
+    EXPECT_EQ(state.uid, 0u) << c.output;
+    EXPECT_EQ(state.mode & 07777, 0600u) << c.output;
+    EXPECT_EQ(state.acl, "u::rw-,g::---,o::---") << c.output;
+  }
+}
+
+// The owner-from-prefix table names who gets each file: one the attacker owns or may change,
+// or one named through the attacker's link, is refused before anything is converted.
+TEST_F(TreeAttack, ATableOthersMayChangeHandsNothingOver) {
+  Plant("tree/nobody-a.txt", "a");
+  support::WriteFileBytes(P("mode.csv"), "nobody;root\n");
+  ASSERT_EQ(::chmod(P("mode.csv").c_str(), 0666), 0);
+  support::WriteFileBytes(P("roots.csv"), "nobody;root\n");
+  Plant("tree/owned.csv", "nobody;root\n");
+  PlantLink(P("roots.csv"), "tree/link.csv");
+  const FileState before = StateOf(P("tree/nobody-a.txt"));
+  for (const char* table : {"tree/owned.csv", "mode.csv", "tree/link.csv"}) {
+    for (const char* source : {"tree/nobody-a.txt", "tree/*.txt"}) {
+      const e2e::RunResult r =
+          RunMorfex({source, "/scs=ansi", "/replace", "/private.ofp", "/private.utt=" + P(table)}, dir_.path(), 60);
+      EXPECT_EQ(r.status, 255) << table << " " << source;
+      EXPECT_NE(r.out.find("The user translation table \"" + P(table) + "\" is not used: "), std::string::npos)
+          << r.out;
+      EXPECT_EQ(r.out.find("Success"), std::string::npos) << r.out;
+    }
+  }
+  EXPECT_EQ(StateOf(P("tree/nobody-a.txt")), before);
+
+  // root's own table, that nobody else may change, is used.
+  EXPECT_EQ(Run({"tree/nobody-a.txt", "/scs=ansi", "/replace", "/private.ofp", "/private.utt=" + P("roots.csv")}), 0);
+  EXPECT_EQ(StateOf(P("tree/a.txt")).uid, 0u);
+}
+
+// Links on the paths root names (source, /output=, /log=, a pattern's folder) are followed only
+// when they belong to root or to the owner of what they lead to, through folders no other
+// account may write (a sticky folder of root's aside); otherwise the run stops before it reads
+// or writes anything.
+TEST_F(TreeAttack, NamedLinksAreFollowedOnlyByTheRuleForSharedFolders) {
+  ASSERT_EQ(::mkdir(P("pub").c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(P("pub").c_str(), 01777), 0);
+  support::WriteFileBytes(P("notes.txt"), "root's notes");
+  Plant("tree/own.txt", "nobody's text");
+  PlantLink(P("victim.txt"), "tree/grab.txt");
+  PlantLink(P("vault"), "tree/logs");
+  PlantLink(P("victim.txt"), "pub/grab.txt");
+  PlantLink(P("tree/own.txt"), "pub/own.txt");
+  ASSERT_EQ(::symlink(P("victim.txt").c_str(), P("tree/roots.txt").c_str()), 0);  // root's, in nobody's folder
+  const std::string refusedSource = "Error 2: The source \"";
+  const std::string refusedDestination = "Error 1: The destination \"";
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    std::string out;  // the start of the refusal
+  } cases[] = {
+      {{"tree/grab.txt", "/replace"}, 2, refusedSource},
+      {{"tree/roots.txt", "/replace"}, 2, refusedSource},
+      {{"pub/grab.txt", "/replace"}, 2, refusedSource},
+      {{"tree/logs/*.txt", "/replace"}, 2, refusedSource},
+      {{"notes.txt", "/output=" + P("tree/grab.txt")}, 1, refusedDestination},
+      {{"notes.txt", "/output=" + P("pub/grab.txt")}, 1, refusedDestination},
+      {{"notes.txt", "/output=" + P("tree/logs")}, 1, refusedDestination},
+      {{"tree/*.txt", "/output=" + P("tree/logs")}, 1, refusedDestination},
+      {{"notes.txt", "/log=" + P("tree/logs/run.log")}, 1, ""},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = c.arguments;
+    arguments.push_back("/scs=ansi");
+    const e2e::RunResult r = RunMorfex(arguments, dir_.path(), 60);
+    EXPECT_EQ(r.status, c.status) << arguments[0] << " " << arguments[1] << r.out;
+    const std::string& shown = c.out.empty() ? r.err : r.out;
+    EXPECT_NE(shown.find("A symbolic link on its way belongs to another account"), std::string::npos) << shown;
+    EXPECT_EQ(r.out.find("Success"), std::string::npos) << r.out;
+  }
+  EXPECT_EQ(support::ListNames(P("vault")), (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(support::ReadFileText(P("notes.txt")), "root's notes");
+
+  // nobody's link to nobody's own file in a sticky folder of root's is followed.
+  EXPECT_EQ(Run({"pub/own.txt", "/scs=ansi", "/replace"}), 0);
+  EXPECT_EQ(support::ReadFileText(P("tree/own.txt")), "\xEF\xBB\xBFnobody's text");
+}
+
+// Names the attacker chose reach root's console and log escaped: no line feed forges a
+// summary line, no escape sequence drives the reader's terminal, no invalid UTF-8 goes out;
+// a name in another script prints as it is.
+TEST_F(TreeAttack, NamesArePrintedEscaped) {
+  const struct {
+    std::string name;
+    std::string printed;
+  } cases[] = {
+      {"a\n0 file(s) failed to convert\n.txt", "a\\n0 file(s) failed to convert\\n.txt"},
+      {"\x1b]0;owned\x07\x1b[2J.txt", "\\x1b]0;owned\\x07\\x1b[2J.txt"},
+      {"caf\xE9.txt", "caf\\xe9.txt"},
+      {"\xC3\xA9t\xC3\xA9.txt", "\xC3\xA9t\xC3\xA9.txt"},
+  };
+  for (const auto& c : cases) Plant("tree/" + c.name, "x");
+  const e2e::RunResult r = RunMorfex({"tree/*.txt", "/scs=ansi", "/log=" + P("run.log")}, dir_.path(), 60);
+  EXPECT_EQ(r.status, 0);
+  const std::string log = support::ReadFileText(P("run.log"));
+  for (const auto& c : cases) EXPECT_NE(log.find("Bytes] " + c.printed + "\n"), std::string::npos) << c.printed << log;
+  int summaries = 0;
+  for (const std::string& line : e2e::Lines(log)) {
+    EXPECT_EQ(line.find_first_of(std::string("\x1b\x07\r\xE9", 4)), std::string::npos) << line;
+    summaries += line.starts_with("0 file(s) failed") ? 1 : 0;
+  }
+  EXPECT_EQ(summaries, 1) << "no name forges a summary line";
+  EXPECT_TRUE(log.ends_with(e2e::Lines(log).back() + "\n") && e2e::Lines(log).back() == "0 file(s) failed to convert");
+}
+
+// A source another account may write is never mapped: the attacker cutting it short again and
+// again while root reads it ends no run; each one leaves it as it is or converts it whole, and
+// goes on to the next file.
+TEST_F(TreeAttack, CuttingASourceShortEndsNoRun) {
+  constexpr off_t kSize = 8 << 20;
+  support::WriteFileBytes(P("tree/big.txt"), std::string(kSize, 'a'));
+  ASSERT_EQ(::chmod(P("tree/big.txt").c_str(), 0666), 0);
+  for (int i = 0; i < 5; ++i) Plant("tree/f" + std::to_string(i) + ".txt", "f");
+  MakeDir("out", 0);
+  const std::string big = P("tree/big.txt");
+  const CAttacker attacker(attacker_, [&] {
+    ::truncate(big.c_str(), 4096);
+    ::usleep(500);
+    ::truncate(big.c_str(), kSize);
+    ::usleep(500);
+  });
+  for (int run = 0; run < 8; ++run) {
+    const e2e::RunResult r = RunMorfex({"tree/*.txt", "/scs=ansi", "/output=" + P("out")}, dir_.path(), 60);
+    EXPECT_TRUE(r.status == 0 || r.status == 7) << r.status << r.out.substr(0, 2000);
+    EXPECT_NE(r.out.find("file(s) failed to convert"), std::string::npos) << "the run's summary";
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(support::PathExists(P("out/f" + std::to_string(i) + ".txt"))) << i;
+  }
+}
+
 // The attacker swaps a subdirectory for a link to root's vault, and back, while root converts
 // the tree in place, again and again.
 TEST_F(TreeAttack, DirectorySwappedForALinkIsNeverWalked) {

@@ -50,6 +50,7 @@ void FaultyFiles::FailWrite(int code, std::uint64_t afterBytes, int afterCalls) 
 
 void FaultyFiles::Heal() {
   for (Slot& s : slots_) s.code = 0;
+  cutAt_ = UINT64_MAX;
 }
 
 platform::SysError FaultyFiles::Take(FileOp op) {
@@ -94,6 +95,15 @@ platform::SysError FaultyFiles::ListDirectory(const platform::CDirectory& direct
   return real_->ListDirectory(directory, entries);
 }
 
+platform::SysError FaultyFiles::ListTemporaryNames(const platform::CDirectory& directory,
+                                                   std::vector<std::u16string>& names) {
+  if (auto fault = Take(FileOp::List)) {
+    names.clear();
+    return fault;
+  }
+  return real_->ListTemporaryNames(directory, names);
+}
+
 platform::SysError FaultyFiles::IsBelow(const platform::CDirectory& inner, const platform::FileId& outer, bool& below) {
   return real_->IsBelow(inner, outer, below);
 }
@@ -125,14 +135,22 @@ platform::SysError FaultyFiles::ReadFile(const platform::CFile& file, std::uint6
     got = 0;
     return fault;
   }
-  const platform::SysError error = real_->ReadFile(file, offset, data, size, got);
+  got = 0;
+  platform::SysError error;
+  if (offset < cutAt_) {
+    error = real_->ReadFile(file, offset, data, static_cast<std::size_t>(std::min<std::uint64_t>(size, cutAt_ - offset)),
+                            got);
+  }
   if (afterRead_) afterRead_(file);
   return error;
 }
 
+platform::SysError FaultyFiles::LockFile(const platform::CFile& file) { return real_->LockFile(file); }
+
 platform::SysError FaultyFiles::MapFile(const platform::CFile& file, std::uint64_t offset, std::size_t size,
                                         platform::CMappedBytes& view) {
   if (auto fault = Take(FileOp::Read)) return fault;
+  if (cutAt_ != UINT64_MAX) return {EPERM, "mmap"};
   return real_->MapFile(file, offset, size, view);
 }
 
@@ -195,6 +213,13 @@ platform::SysError FaultyFiles::Commit(platform::CStagedFile& staged, const std:
 }
 
 void FaultyFiles::Discard(platform::CStagedFile& staged) { real_->Discard(staged); }
+
+platform::SysError FaultyFiles::ReclaimTemporary(const platform::CDirectory& directory, const std::u16string& name,
+                                                 bool& removed) {
+  removed = false;
+  if (auto fault = Take(FileOp::Delete)) return fault;
+  return real_->ReclaimTemporary(directory, name, removed);
+}
 
 platform::SysError FaultyFiles::RenameEntry(const platform::CDirectory& directory, const std::u16string& from,
                                             const std::u16string& to, const platform::FileId* expected) {

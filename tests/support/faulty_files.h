@@ -26,11 +26,11 @@ enum class FileOp {
   FlushFileSystem,  // FlushFileSystem
   Commit,           // Commit (the rename of a staged file)
   CreateStaged,     // CreateStaged
-  Delete,           // RemoveEntry
+  Delete,           // RemoveEntry, ReclaimTemporary
   Rename,           // RenameEntry
   CreateDirectory,  // CreateSubdirectory
   OpenDirectory,    // OpenDirectory, OpenSubdirectory, OpenNamedParent
-  List,             // ListDirectory
+  List,             // ListDirectory, ListTemporaryNames
   Count
 };
 
@@ -47,6 +47,9 @@ class FaultyFiles final : public platform::FileSystem {
   // Writes fail as a full disk does: `afterBytes` more bytes get out, then `code` ("write").
   void FailWrite(int code, std::uint64_t afterBytes = 0, int afterCalls = 0);
   void FailRead(int code, int afterCalls = 0) { Fail(FileOp::Read, code, afterCalls, "read"); }
+  // Every file read ends at `size` bytes, as when another account cut the file to that size
+  // after it was opened: nothing past it is read, and no window is mapped.
+  void CutReadsAt(std::uint64_t size) { cutAt_ = size; }
   // Ends every fault; later calls forward again.
   void Heal();
   // Runs `action` after every read of a file (not after a mapping): to change a file while the
@@ -64,6 +67,8 @@ class FaultyFiles final : public platform::FileSystem {
                                         std::uint32_t permissions) override;
   platform::SysError ListDirectory(const platform::CDirectory& directory,
                                    std::vector<platform::DirectoryEntry>& entries) override;
+  platform::SysError ListTemporaryNames(const platform::CDirectory& directory,
+                                        std::vector<std::u16string>& names) override;
   platform::SysError IsBelow(const platform::CDirectory& inner, const platform::FileId& outer, bool& below) override;
   platform::SysError Status(const platform::CDirectory& directory, const std::u16string& name,
                             platform::FileStatus& status) override;
@@ -74,6 +79,7 @@ class FaultyFiles final : public platform::FileSystem {
                                       platform::CFile& file) override;
   platform::SysError ReadFile(const platform::CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
                               std::size_t& got) override;
+  platform::SysError LockFile(const platform::CFile& file) override;
   platform::SysError MapFile(const platform::CFile& file, std::uint64_t offset, std::size_t size,
                              platform::CMappedBytes& view) override;
   platform::SysError OpenNamedParent(const std::u16string& path, bool followLinks, platform::CDirectory& directory,
@@ -90,6 +96,8 @@ class FaultyFiles final : public platform::FileSystem {
   platform::SysError Commit(platform::CStagedFile& staged, const std::u16string& name,
                             platform::Replace replace) override;
   void Discard(platform::CStagedFile& staged) override;
+  platform::SysError ReclaimTemporary(const platform::CDirectory& directory, const std::u16string& name,
+                                      bool& removed) override;
   platform::SysError RenameEntry(const platform::CDirectory& directory, const std::u16string& from,
                                  const std::u16string& to, const platform::FileId* expected) override;
   platform::SysError RemoveEntry(const platform::CDirectory& directory, const std::u16string& name,
@@ -111,6 +119,7 @@ class FaultyFiles final : public platform::FileSystem {
   platform::SysError Take(FileOp op);
 
   std::array<Slot, static_cast<std::size_t>(FileOp::Count)> slots_{};
+  std::uint64_t cutAt_ = UINT64_MAX;
   platform::FileSystem* real_;
   platform::FileSystem* previous_;
   std::function<void(const platform::CFile&)> afterRead_;

@@ -6,7 +6,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/mman.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +17,7 @@
 #include "platform/native_side.h"
 #include "platform/native_text.h"
 #include "platform/posix/posix_calls.h"
+#include "platform/temporary_names.h"
 
 namespace glyphshift::platform {
 
@@ -67,18 +68,6 @@ std::u16string JoinForMessages(const std::u16string& directory, const std::u16st
 }  // namespace posix
 
 using namespace posix;
-
-CMappedBytes::~CMappedBytes() { Release(); }
-
-void CMappedBytes::Release() {
-  if (data == nullptr) return;
-  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const auto address = reinterpret_cast<std::uintptr_t>(data);
-  const std::uintptr_t start = address / page * page;
-  ::munmap(reinterpret_cast<void*>(start), size + (address - start));
-  data = nullptr;
-  size = 0;
-}
 
 void CHandle::Reset(Native native) {
   if (native_ != kInvalid) ::close(static_cast<int>(native_));
@@ -141,19 +130,6 @@ SysError FillDirectory(int fd, std::u16string path, CDirectory& directory) {
   return {};
 }
 
-// The directory part of a native path and its last component: "a/b" gives "a" and "b", "b"
-// gives "." and "b", "/b" gives "/" and "b".
-void SplitNative(const std::string& path, std::string& directory, std::string& name) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    directory = ".";
-    name = path;
-  } else {
-    directory = slash == 0 ? "/" : path.substr(0, slash);
-    name = path.substr(slash + 1);
-  }
-}
-
 class CPosixFileSystem final : public FileSystem {
  public:
   SysError OpenNamedFile(const std::u16string& path, CFile& file) override;
@@ -163,6 +139,7 @@ class CPosixFileSystem final : public FileSystem {
                             CDirectory& directory) override;
   SysError CreateSubdirectory(const CDirectory& parent, const std::u16string& name, std::uint32_t permissions) override;
   SysError ListDirectory(const CDirectory& directory, std::vector<DirectoryEntry>& entries) override;
+  SysError ListTemporaryNames(const CDirectory& directory, std::vector<std::u16string>& names) override;
   SysError IsBelow(const CDirectory& inner, const FileId& outer, bool& below) override;
 
   SysError Status(const CDirectory& directory, const std::u16string& name, FileStatus& status) override;
@@ -171,6 +148,7 @@ class CPosixFileSystem final : public FileSystem {
   SysError ReadFile(const CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
                     std::size_t& got) override;
   SysError OpenForReplacing(const CDirectory& directory, const std::u16string& name, CFile& file) override;
+  SysError LockFile(const CFile& file) override;
   SysError MapFile(const CFile& file, std::uint64_t offset, std::size_t size, CMappedBytes& view) override;
   SysError OpenNamedParent(const std::u16string& path, bool followLinks, CDirectory& directory,
                            std::u16string& name) override;
@@ -198,6 +176,7 @@ class CPosixFileSystem final : public FileSystem {
     return posix::Commit(staged, name, replace);
   }
   void Discard(CStagedFile& staged) override { posix::Discard(staged); }
+  SysError ReclaimTemporary(const CDirectory& directory, const std::u16string& name, bool& removed) override;
   SysError RenameEntry(const CDirectory& directory, const std::u16string& from, const std::u16string& to,
                        const FileId* expected) override;
   SysError RemoveEntry(const CDirectory& directory, const std::u16string& name, const FileId* expected) override;
@@ -209,18 +188,23 @@ class CPosixFileSystem final : public FileSystem {
 SysError CPosixFileSystem::OpenNamedFile(const std::u16string& path, CFile& file) {
   std::string native;
   if (auto error = ToNativePath(path, native)) return error;
+  CHandle folder;
+  std::string name, where;
+  if (auto error = OpenNamedFolder(native, true, folder, name, where)) return error;
   // O_NONBLOCK: opening a FIFO without a writer must not hang the run; it is refused below.
-  const int fd = RetryOnEintr([&] { return ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); });
-  if (fd < 0) return Errno("open");
+  // O_NOFOLLOW: the links were followed by the rule; one swapped in since is refused.
+  const int fd = RetryOnEintr(
+      [&] { return ::openat(Fd(folder), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); });
+  if (fd < 0) return OpenError(Fd(folder), name);
   return TakeRegularFile(fd, path, file);
 }
 
 SysError CPosixFileSystem::OpenDirectory(const std::u16string& path, CDirectory& directory) {
   std::string native;
   if (auto error = ToNativePath(path, native)) return error;
-  const int fd = RetryOnEintr([&] { return ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
-  if (fd < 0) return Errno("open");
-  return FillDirectory(fd, path, directory);
+  CHandle opened;
+  if (auto error = OpenNamedDirectory(native, opened)) return error;
+  return FillDirectory(static_cast<int>(opened.Release()), path, directory);
 }
 
 SysError CPosixFileSystem::OpenSubdirectory(const CDirectory& parent, const std::u16string& name,
@@ -247,9 +231,11 @@ SysError CPosixFileSystem::CreateSubdirectory(const CDirectory& parent, const st
   return {};
 }
 
-SysError CPosixFileSystem::ListDirectory(const CDirectory& directory, std::vector<DirectoryEntry>& entries) {
-  entries.clear();
-  // A descriptor of its own: reading a directory moves a position the caller's handle shares.
+// Every name of the directory but "." and "..", read through a descriptor of its own (reading a
+// directory moves a position the caller's handle shares); with `keep`, only those it accepts.
+template <class Keep>
+SysError ReadNames(const CDirectory& directory, std::vector<std::string>& names, Keep keep) {
+  names.clear();
   const int fd = RetryOnEintr([&] { return ::openat(Fd(directory.handle), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
   if (fd < 0) return Errno("opendir");
   const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(fd), ::closedir);
@@ -258,19 +244,36 @@ SysError CPosixFileSystem::ListDirectory(const CDirectory& directory, std::vecto
     ::close(fd);
     return error;
   }
-  // Every name first, then their types: files created while the caller works through the list
-  // (its own output) are never part of it.
-  std::vector<std::string> names;
   for (;;) {
     errno = 0;
     const dirent* entry = ::readdir(dir.get());
     if (entry == nullptr) {
       if (errno != 0) return Errno("readdir");
-      break;
+      return {};
     }
     const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") names.emplace_back(name);
+    if (name != "." && name != ".." && keep(name)) names.emplace_back(name);
   }
+}
+
+SysError CPosixFileSystem::ListTemporaryNames(const CDirectory& directory, std::vector<std::u16string>& names) {
+  names.clear();
+  std::vector<std::string> found;
+  const auto temporary = [](std::string_view name) {
+    return name.starts_with(kTemporaryPrefix) && IsTemporaryName(FromNative(name));
+  };
+  if (auto error = ReadNames(directory, found, temporary)) return error;
+  for (const std::string& name : found) names.push_back(FromNative(name));
+  return {};
+}
+
+SysError CPosixFileSystem::ListDirectory(const CDirectory& directory, std::vector<DirectoryEntry>& entries) {
+  entries.clear();
+  // Every name first, then their types: files created while the caller works through the list
+  // (its own output) are never part of it.
+  std::vector<std::string> names;
+  if (auto error = ReadNames(directory, names, [](std::string_view) { return true; })) return error;
+  const int fd = Fd(directory.handle);
   entries.reserve(names.size());
   for (const std::string& name : names) {
     struct stat st;
@@ -343,22 +346,24 @@ SysError CPosixFileSystem::ReadFile(const CFile& file, std::uint64_t offset, std
   return ReadFullyAt(Fd(file.handle), offset, data, size, got);
 }
 
+SysError CPosixFileSystem::LockFile(const CFile& file) {
+  // flock, not fcntl: its lock belongs to the open file, so closing another descriptor of the
+  // same file elsewhere in the process does not drop it.
+  if (::flock(Fd(file.handle), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) return {};
+  return {kErrorLocked, "flock"};
+}
+
 SysError CPosixFileSystem::MapFile(const CFile& file, std::uint64_t offset, std::size_t size, CMappedBytes& view) {
   view.Release();
   struct stat st;
   if (::fstat(Fd(file.handle), &st) != 0) return Errno("fstat");
-  if (st.st_uid != ::geteuid()) return {EPERM, "mmap"};
+  // Only a file nobody else may cut short: its owner is the process's user and neither its
+  // group nor others may write it (with an access list, the group bits are its mask, which
+  // bounds every named entry). A file cut short while mapped would raise SIGBUS, which
+  // MapWindow turns into zeros and a cut window; reading is the better answer for the rest.
+  if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) return {EPERM, "mmap"};
   if (size == 0 || offset + size > static_cast<std::uint64_t>(st.st_size)) return {EINVAL, "mmap"};
-  const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
-  const std::uint64_t start = offset / page * page;
-  const auto length = static_cast<std::size_t>(offset - start + size);
-  // MAP_POPULATE reads the window in with one call instead of a page fault every few pages.
-  void* mapped =
-      ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, Fd(file.handle), static_cast<off_t>(start));
-  if (mapped == MAP_FAILED) return Errno("mmap");
-  view.data = static_cast<const std::uint8_t*>(mapped) + (offset - start);
-  view.size = size;
-  return {};
+  return MapWindow(Fd(file.handle), offset, size, view);
 }
 
 SysError CPosixFileSystem::OpenForReplacing(const CDirectory& directory, const std::u16string& name, CFile& file) {
@@ -374,42 +379,16 @@ SysError CPosixFileSystem::OpenForReplacing(const CDirectory& directory, const s
 
 SysError CPosixFileSystem::OpenNamedParent(const std::u16string& path, bool followLinks, CDirectory& directory,
                                            std::u16string& name) {
-  std::string current;
-  if (auto error = ToNativePath(path, current)) return error;
-  constexpr int kMaxHops = 40;  // the kernel's own limit for a path walk
-  for (int hops = 0;; ++hops) {
-    std::string directoryPart, namePart;
-    SplitNative(current, directoryPart, namePart);
-    if (namePart.empty() || namePart == "." || namePart == "..") return {EISDIR, "open"};
-    CDirectory opened;
-    if (auto error = OpenDirectory(FromNative(directoryPart), opened)) return error;
-    struct stat st;
-    const bool isLink = followLinks && ::fstatat(Fd(opened.handle), namePart.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                        S_ISLNK(st.st_mode);
-    if (!isLink) {
-      directory = std::move(opened);
-      name = FromNative(namePart);
-      return {};
-    }
-    if (hops == kMaxHops) return {ELOOP, "open"};
-    std::string target(static_cast<std::size_t>(st.st_size) + 1, '\0');
-    for (;;) {
-      const ssize_t n = ::readlinkat(Fd(opened.handle), namePart.c_str(), target.data(), target.size());
-      if (n < 0) return Errno("readlink");
-      if (static_cast<std::size_t>(n) < target.size()) {
-        target.resize(static_cast<std::size_t>(n));
-        break;
-      }
-      target.resize(target.size() * 2);  // the link changed since fstatat
-    }
-    if (target.starts_with('/')) {
-      current = target;
-    } else {
-      current = directoryPart;
-      current += '/';
-      current += target;
-    }
-  }
+  std::string native;
+  if (auto error = ToNativePath(path, native)) return error;
+  CHandle folder;
+  std::string last, where;
+  if (auto error = OpenNamedFolder(native, followLinks, folder, last, where)) return error;
+  CDirectory opened;
+  if (auto error = FillDirectory(static_cast<int>(folder.Release()), FromNative(where), opened)) return error;
+  directory = std::move(opened);
+  name = FromNative(last);
+  return {};
 }
 
 SysError CPosixFileSystem::FlushFileSystem(const CDirectory& directory) {
@@ -450,6 +429,28 @@ SysError CPosixFileSystem::RemoveEntry(const CDirectory& directory, const std::u
   const int fd = Fd(directory.handle);
   if (auto error = CheckEntryIs(fd, native, expected, "unlink")) return error;
   if (::unlinkat(fd, native.c_str(), 0) != 0) return Errno("unlink");
+  return {};
+}
+
+SysError CPosixFileSystem::ReclaimTemporary(const CDirectory& directory, const std::u16string& name, bool& removed) {
+  removed = false;
+  if (!IsTemporaryName(name)) return {EINVAL, "unlink"};
+  std::string native;
+  if (auto error = ToNativeName(name, native)) return error;
+  const int dirFd = Fd(directory.handle);
+  const CHandle file(RetryOnEintr(
+      [&] { return ::openat(dirFd, native.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); }));
+  if (!file.IsValid()) return OpenError(dirFd, native);
+  struct stat st;
+  if (::fstat(Fd(file), &st) != 0) return Errno("fstat");
+  if (!S_ISREG(st.st_mode) || st.st_nlink != 1) return {};  // not one a run of ours left
+  // The lock is free: its run is gone, or it has only just made the file and gives it up when
+  // it finds the lock taken (CreateStaged).
+  if (::flock(Fd(file), LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? SysError{} : Errno("flock");
+  const FileId id = StatusOf(st).id;
+  if (auto error = CheckEntryIs(dirFd, native, &id, "unlink")) return error;
+  if (::unlinkat(dirFd, native.c_str(), 0) != 0) return Errno("unlink");
+  removed = true;
   return {};
 }
 

@@ -37,6 +37,29 @@ FileStatus StatusOf(const struct stat& st);
 // `directory` and `name` joined by one separator, for messages.
 std::u16string JoinForMessages(const std::u16string& directory, const std::u16string& name);
 
+// Paths the person named (named_paths.cpp), walked one component at a time: a link on the way is
+// followed only by the rule for links in shared folders (see there), else kErrorUnsafeLink.
+// The directory `path` names, open for reading.
+SysError OpenNamedDirectory(const std::string& path, CHandle& directory);
+// The directory that holds the last component of `path`, open for reading, that component
+// (EISDIR when the path ends in a separator, "." or "..") and the folder's path, for messages.
+// With `followLast`, a link there is followed, by the same rule, to the folder and name of what
+// it leads to (which may not exist).
+SysError OpenNamedFolder(const std::string& path, bool followLast, CHandle& directory, std::string& name,
+                         std::string& where);
+
+// Whether the process runs with privileges: as root, or with an ownership capability it may
+// raise (security.cpp). Such a run follows links only by the stricter rule.
+bool RunsWithPrivileges();
+
+// Maps `size` bytes at `offset` of the open file `fd` for reading (mapped_reads.cpp). Should the
+// file be cut short while the window is read, the pages past its new end read as zeros and the
+// window reports the cut (CMappedBytes::WasCut): the process goes on instead of ending by SIGBUS.
+SysError MapWindow(int fd, std::uint64_t offset, std::size_t size, CMappedBytes& view);
+
+// Removes every staged file in progress; async-signal-safe (staged_files.cpp).
+void RemoveStagedFilesNow();
+
 // Staged files (staged_files.cpp).
 SysError CreateStaged(const CDirectory& directory, CStagedFile& staged);
 SysError WriteStaged(CStagedFile& staged, std::span<const std::uint8_t> data);

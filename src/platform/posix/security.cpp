@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "platform/native_text.h"
+#include "platform/posix/posix_calls.h"
 
 namespace glyphshift::platform {
 namespace {
@@ -176,6 +177,111 @@ SysError SetAccessAcl(int fd, acl_t acl) {
   return {};
 }
 
+// The entries of a file's access list as they take effect: the mask, which Windows and our
+// comparisons do not know, folded into the entries it limits (the owning group and the named
+// entries), and dropped. `id` is the named entry's user or group.
+struct EffectiveEntry {
+  acl_tag_t tag = ACL_UNDEFINED_TAG;
+  id_t id = 0;
+  unsigned permissions = 0;  // 4 r, 2 w, 1 x
+};
+
+SysError ReadEffectiveEntries(int fd, struct stat& st, std::vector<EffectiveEntry>& entries) {
+  entries.clear();
+  if (fstat(fd, &st) != 0) return {errno, "fstat"};
+  AclPtr acl;
+  if (const SysError error = GetAccessAcl(fd, st, acl)) return error;
+  unsigned mask = 7;
+  acl_entry_t entry = nullptr;
+  for (int which = ACL_FIRST_ENTRY; acl_get_entry(acl.get(), which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+    acl_tag_t tag{};
+    if (acl_get_tag_type(entry, &tag) == 0 && tag == ACL_MASK) mask = PermissionsOf(entry);
+  }
+  for (int which = ACL_FIRST_ENTRY; acl_get_entry(acl.get(), which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+    EffectiveEntry effective;
+    if (acl_get_tag_type(entry, &effective.tag) != 0) return {errno, "acl_get_tag_type"};
+    if (effective.tag == ACL_MASK) continue;
+    effective.permissions = PermissionsOf(entry);
+    if (effective.tag == ACL_GROUP_OBJ || effective.tag == ACL_USER || effective.tag == ACL_GROUP) {
+      effective.permissions &= mask;
+    }
+    if (effective.tag == ACL_USER || effective.tag == ACL_GROUP) {
+      void* qualifier = acl_get_qualifier(entry);
+      if (!qualifier) return {errno, "acl_get_qualifier"};
+      effective.id = *static_cast<const id_t*>(qualifier);
+      acl_free(qualifier);
+    }
+    entries.push_back(effective);
+  }
+  return {};
+}
+
+// Who may read (4) and write (2) a file, as its mode and access list say.
+struct Grants {
+  uid_t owner = 0;
+  gid_t group = 0;
+  unsigned groupBits = 0;
+  unsigned otherBits = 0;
+  std::vector<std::pair<id_t, unsigned>> users;  // named entries
+  std::vector<std::pair<id_t, unsigned>> groups;
+};
+
+constexpr unsigned kReadWrite = 6;
+
+SysError ReadGrants(int fd, Grants& grants) {
+  struct stat st {};
+  // Most files have no access list beyond their mode: then the mode says it all, and the list
+  // is not built (a replacement pays this for the file it replaces and for its source).
+  if (acl_extended_fd(fd) == 0) {
+    if (fstat(fd, &st) != 0) return {errno, "fstat"};
+    grants = {st.st_uid,
+              st.st_gid,
+              (static_cast<unsigned>(st.st_mode) >> 3) & kReadWrite,
+              static_cast<unsigned>(st.st_mode) & kReadWrite,
+              {},
+              {}};
+    return {};
+  }
+  std::vector<EffectiveEntry> entries;
+  if (const SysError error = ReadEffectiveEntries(fd, st, entries)) return error;
+  grants = {st.st_uid, st.st_gid, 0, 0, {}, {}};
+  for (const EffectiveEntry& entry : entries) {
+    const unsigned bits = entry.permissions & kReadWrite;
+    if (entry.tag == ACL_GROUP_OBJ) grants.groupBits = bits;
+    if (entry.tag == ACL_OTHER) grants.otherBits = bits;
+    if (entry.tag == ACL_USER) grants.users.emplace_back(entry.id, bits);
+    if (entry.tag == ACL_GROUP) grants.groups.emplace_back(entry.id, bits);
+  }
+  return {};
+}
+
+// What `grants` let the user `uid` do, as far as they tell (a group the user belongs to is not
+// looked up: that errs toward granting less).
+unsigned UserGrants(const Grants& grants, id_t uid) {
+  if (uid == 0 || uid == grants.owner) return kReadWrite;
+  unsigned bits = grants.otherBits;
+  for (const auto& [id, b] : grants.users) bits |= id == uid ? b : 0;
+  return bits;
+}
+
+unsigned GroupGrants(const Grants& grants, id_t gid) {
+  unsigned bits = grants.otherBits | (gid == grants.group ? grants.groupBits : 0);
+  for (const auto& [id, b] : grants.groups) bits |= id == gid ? b : 0;
+  return bits;
+}
+
+bool GrantsMore(const Grants& file, const Grants& than) {
+  if ((UserGrants(than, file.owner) & kReadWrite) != kReadWrite) return true;
+  for (const auto& [uid, bits] : file.users) {
+    if (bits & ~UserGrants(than, uid)) return true;
+  }
+  if (file.groupBits & ~GroupGrants(than, file.group)) return true;
+  for (const auto& [gid, bits] : file.groups) {
+    if (bits & ~GroupGrants(than, gid)) return true;
+  }
+  return (file.otherBits & ~than.otherBits) != 0;
+}
+
 class PosixFileSecurity final : public FileSecurity {
  public:
   uid_t uid = 0;
@@ -277,41 +383,20 @@ class PosixSecurityServices final : public SecurityServices {
 SysError PosixSecurityServices::ReadAccessList(const FileRef& file, AccessList& list) {
   list.entries.clear();
   struct stat st {};
-  if (fstat(Fd(file), &st) != 0) return {errno, "fstat"};
-  AclPtr acl;
-  if (const SysError error = GetAccessAcl(Fd(file), st, acl)) return error;
-  // Windows has no mask entry: the mask limits what named entries and the owning group really
-  // get, so the list shows those effective rights.
-  unsigned mask = 7;
-  acl_entry_t entry = nullptr;
-  for (int which = ACL_FIRST_ENTRY; acl_get_entry(acl.get(), which, &entry) == 1; which = ACL_NEXT_ENTRY) {
-    acl_tag_t tag{};
-    if (acl_get_tag_type(entry, &tag) == 0 && tag == ACL_MASK) mask = PermissionsOf(entry);
-  }
-  for (int which = ACL_FIRST_ENTRY; acl_get_entry(acl.get(), which, &entry) == 1; which = ACL_NEXT_ENTRY) {
-    acl_tag_t tag{};
-    if (acl_get_tag_type(entry, &tag) != 0) return {errno, "acl_get_tag_type"};
-    unsigned permissions = PermissionsOf(entry);
+  // Windows has no mask entry: the list shows the effective rights of the entries it limits.
+  std::vector<EffectiveEntry> entries;
+  if (const SysError error = ReadEffectiveEntries(Fd(file), st, entries)) return error;
+  for (const EffectiveEntry& entry : entries) {
     Sid sid;
-    if (tag == ACL_USER_OBJ) {
-      sid = UserSid(st.st_uid);
-    } else if (tag == ACL_OTHER) {
-      sid = EveryoneSid();
-    } else if (tag == ACL_GROUP_OBJ || tag == ACL_USER || tag == ACL_GROUP) {
-      permissions &= mask;
-      if (tag == ACL_GROUP_OBJ) {
-        sid = GroupSid(st.st_gid);
-      } else {
-        void* qualifier = acl_get_qualifier(entry);
-        if (!qualifier) return {errno, "acl_get_qualifier"};
-        const std::uint32_t id = *static_cast<const id_t*>(qualifier);
-        acl_free(qualifier);
-        sid = tag == ACL_USER ? UserSid(id) : GroupSid(id);
-      }
-    } else {
-      continue;  // the mask, folded in above
+    switch (entry.tag) {
+      case ACL_USER_OBJ: sid = UserSid(st.st_uid); break;
+      case ACL_GROUP_OBJ: sid = GroupSid(st.st_gid); break;
+      case ACL_USER: sid = UserSid(entry.id); break;
+      case ACL_GROUP: sid = GroupSid(entry.id); break;
+      case ACL_OTHER: sid = EveryoneSid(); break;
+      default: continue;
     }
-    list.entries.push_back({kAccessAllowedType, 0, AccessMaskForPermissions(permissions), std::move(sid)});
+    list.entries.push_back({kAccessAllowedType, 0, AccessMaskForPermissions(entry.permissions), std::move(sid)});
   }
   return {};
 }
@@ -373,6 +458,16 @@ SysError PosixSecurityServices::ListProcessRights(std::vector<ProcessRight>& rig
 
 // ---- free functions --------------------------------------------------------------------------
 
+bool posix::RunsWithPrivileges() {
+  if (::geteuid() == 0) return true;
+  const CapPtr caps(cap_get_proc());
+  if (!caps) return false;
+  for (cap_value_t value : kOwnershipCapabilities) {
+    if (HasFlag(caps.get(), value, CAP_PERMITTED)) return true;
+  }
+  return false;
+}
+
 SysError SidToText(const Sid& sid, std::u16string& text) {
   const auto parsed = ParseSid(sid);
   if (!parsed) return {EINVAL, "ConvertSidToStringSid"};
@@ -389,6 +484,24 @@ SysError SidToText(const Sid& sid, std::u16string& text) {
     out += std::to_string(sub);
   }
   text = FromNative(out);
+  return {};
+}
+
+SysError GrantsMoreThan(const FileRef& file, const FileRef& than, bool& more) {
+  more = true;
+  Grants fileGrants, thanGrants;
+  if (const SysError error = ReadGrants(Fd(file), fileGrants)) return error;
+  if (const SysError error = ReadGrants(Fd(than), thanGrants)) return error;
+  more = GrantsMore(fileGrants, thanGrants);
+  return {};
+}
+
+SysError OthersMayChange(const FileRef& file, bool& others) {
+  others = true;
+  struct stat st {};
+  if (fstat(Fd(file), &st) != 0) return {errno, "fstat"};
+  // With an access list, the group bits are its mask, which bounds every named entry.
+  others = (st.st_uid != ::geteuid() && st.st_uid != 0) || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
   return {};
 }
 

@@ -3,6 +3,7 @@
 // failure, a kill or an interrupt at any moment leaves the old file whole and no partial file
 // under a final name.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -63,15 +64,9 @@ constexpr int kSlotCount = 1024;
 StagedSlot gSlots[kSlotCount];
 
 constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
-// Raised by a mapped file cut short while it is read: the same clean-up, never held back.
-constexpr int kCleanedUpSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGBUS};
 
 void RemoveStagedAndEnd(int signal) {
-  const int saved = errno;
-  for (StagedSlot& slot : gSlots) {
-    if (slot.used) ::unlinkat(slot.directory, slot.name, 0);
-  }
-  errno = saved;
+  posix::RemoveStagedFilesNow();
   // The handler was installed with SA_RESETHAND: once it returns, the signal ends the process
   // as it would have without us.
   ::raise(signal);
@@ -184,7 +179,7 @@ void RemoveStagedFilesOnInterrupt() {
   action.sa_flags = static_cast<int>(SA_RESETHAND);
   sigemptyset(&action.sa_mask);
   for (int signal : kInterruptSignals) sigaddset(&action.sa_mask, signal);
-  for (int signal : kCleanedUpSignals) {
+  for (int signal : kInterruptSignals) {
     struct sigaction previous {};
     // A signal the caller ignores (nohup) stays ignored.
     if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
@@ -197,6 +192,14 @@ std::uint32_t NewFilePermissions(std::uint32_t permissions) {
 }
 
 namespace posix {
+
+void RemoveStagedFilesNow() {
+  const int saved = errno;
+  for (StagedSlot& slot : gSlots) {
+    if (slot.used) ::unlinkat(slot.directory, slot.name, 0);
+  }
+  errno = saved;
+}
 
 SysError CreateStaged(const CDirectory& directory, CStagedFile& staged) {
   RemoveTemporary(staged);
@@ -218,9 +221,20 @@ SysError CreateStaged(const CDirectory& directory, CStagedFile& staged) {
       if (errno == EEXIST) continue;
       return Errno("open");
     }
-    staged.handle.Reset(fd);
-    struct stat st;
-    if (::fstat(fd, &st) == 0) staged.id = posix::StatusOf(st).id;
+    CHandle created(fd);
+    // Locked for as long as the run holds it, so a later run tells a leftover of a run that was
+    // killed from a file in progress (ReclaimTemporary). Between the creation and the lock such
+    // a run may take the lock first: the file is then left to it, and another name is tried.
+    // Where the file system has no locks, nobody can take one, and nothing is reclaimed.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) continue;
+    struct stat st, named;
+    if (::fstat(fd, &st) != 0) return Errno("fstat");
+    if (::fstatat(Fd(directory.handle), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        posix::StatusOf(named).id != posix::StatusOf(st).id) {
+      continue;  // reclaimed just before the lock was taken
+    }
+    staged.handle = std::move(created);
+    staged.id = posix::StatusOf(st).id;
     staged.directory = &directory;
     staged.temporaryName = FromNative(name);
     staged.slot = RegisterStaged(Fd(directory.handle), name);

@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "platform/native_text.h"
+#include "platform/posix/posix_calls.h"
 
 namespace glyphshift::platform {
 
@@ -32,6 +33,7 @@ struct CStream {
   bool terminal = false;   // flushed at each line end, so a person sees progress
   std::u16string logPath;  // for a LogFile target
   std::string pending;
+  SysError lost;  // the first failed write to a log file
 };
 
 CStream gStreams[] = {CStream(STDOUT_FILENO), CStream(STDERR_FILENO)};
@@ -60,7 +62,11 @@ SysError WriteAll(int fd, std::string_view bytes) {
 void Flush(CStream& s) {
   if (s.pending.empty()) return;
   EraseStatusLine();
-  if (s.target != StreamTarget::Closed) (void)WriteAll(s.fd, s.pending);
+  if (s.target != StreamTarget::Closed) {
+    const SysError error = WriteAll(s.fd, s.pending);
+    // A console whose reader went away may lose its text; a log must say it is incomplete.
+    if (error && s.target == StreamTarget::LogFile && !s.lost) s.lost = error;
+  }
   s.pending.clear();
 }
 
@@ -80,8 +86,10 @@ void Initialise() {
   static bool done = false;
   if (done) return;
   done = true;
-  // A closed pipe must not end the run: its text is dropped instead.
+  // A closed pipe must not end the run: its text is dropped instead. Nor must a file-size limit
+  // (ulimit -f): a write beyond it fails with EFBIG, an ordinary write error.
   std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
   for (CStream& s : gStreams) {
     s.console = ::fcntl(s.fd, F_DUPFD_CLOEXEC, 3);
     if (s.console < 0) {  // started without this descriptor: the console is nowhere
@@ -111,7 +119,8 @@ CStream& OtherOf(const CStream& s) { return &s == &gStreams[0] ? gStreams[1] : g
 
 // The log is named by the person, but its directory may be writable by others: a link planted
 // at its name would make the run append to a file it was never meant to touch, and a FIFO
-// would hold the run forever. New logs are private: they name every file of the run.
+// would hold the run forever. Its folders are walked as every named path is (links only by the
+// rule for shared folders). New logs are private: they name every file of the run.
 int OpenLogFile(const CStream& s, const std::u16string& logPath) {
   if (logPath.find(u'\0') != std::u16string::npos) {
     errno = EINVAL;
@@ -119,14 +128,22 @@ int OpenLogFile(const CStream& s, const std::u16string& logPath) {
   }
   const CStream& other = OtherOf(s);
   if (other.target == StreamTarget::LogFile && other.logPath == logPath) return ::fcntl(other.fd, F_DUPFD_CLOEXEC, 0);
-  const std::string native = ToNative(logPath);
-  const int fd =
-      ::open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
+  CHandle folder;
+  std::string name, where;
+  if (const SysError error = posix::OpenNamedFolder(ToNative(logPath), false, folder, name, where)) {
+    errno = error.code;
+    return -1;
+  }
+  const int dirFd = posix::Fd(folder);
+  const int fd = posix::RetryOnEintr([&] {
+    return ::openat(dirFd, name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
+                    0600);
+  });
   if (fd < 0) {
     const int saved = errno;
     struct stat st;
     // O_NOFOLLOW says ELOOP and a FIFO without a reader ENXIO: tell the person what is there.
-    if (::lstat(native.c_str(), &st) == 0) {
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
       if (S_ISLNK(st.st_mode)) {
         errno = kErrorIsLink;
         return -1;
@@ -190,6 +207,11 @@ SysError GetLogFileId(StdStream stream, FileId& id) {
   if (::fstat(s.fd, &st) != 0) return {errno, "fstat"};
   id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
   return {};
+}
+
+SysError LogWriteError(StdStream stream) {
+  Initialise();
+  return StreamOf(stream).lost;
 }
 
 void WriteToConsole(StdStream stream, std::u16string_view text) {

@@ -14,6 +14,7 @@ const int kErrorNotFound = ENOENT;
 const int kErrorIsDirectory = EISDIR;
 const int kErrorInvalid = EINVAL;
 const int kErrorTooLarge = EFBIG;
+const int kErrorLocked = EWOULDBLOCK;
 
 std::u16string SystemErrorText(int code) {
   // strerrordesc_np answers null for an unknown code, where strerror would invent

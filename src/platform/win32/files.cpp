@@ -30,6 +30,7 @@ constexpr NTSTATUS kStatusObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034)
 constexpr NTSTATUS kStatusObjectPathNotFound = static_cast<NTSTATUS>(0xC000003A);
 constexpr NTSTATUS kStatusFileIsADirectory = static_cast<NTSTATUS>(0xC00000BA);
 constexpr NTSTATUS kStatusNotADirectory = static_cast<NTSTATUS>(0xC0000103);
+constexpr NTSTATUS kStatusSharingViolation = static_cast<NTSTATUS>(0xC0000043);
 
 // Paths this long need the "\\?\" form (directories must leave room for an 8.3 name).
 constexpr std::size_t kShortPathLimit = MAX_PATH - 12;
@@ -141,6 +142,8 @@ void CMappedBytes::Release() {
   size = 0;
 }
 
+bool CMappedBytes::WasCut() const { return false; }  // nothing is mapped here
+
 void CHandle::Reset(Native native) {
   if (native_ != kInvalid) CloseHandle(reinterpret_cast<HANDLE>(native_));
   native_ = native;
@@ -243,6 +246,16 @@ class CWin32FileSystem final : public FileSystem {
                             CDirectory& directory) override;
   SysError CreateSubdirectory(const CDirectory& parent, const std::u16string& name, std::uint32_t permissions) override;
   SysError ListDirectory(const CDirectory& directory, std::vector<DirectoryEntry>& entries) override;
+  // A listing here carries the types anyway: it costs no more than the names.
+  SysError ListTemporaryNames(const CDirectory& directory, std::vector<std::u16string>& names) override {
+    names.clear();
+    std::vector<DirectoryEntry> entries;
+    if (auto error = ListDirectory(directory, entries)) return error;
+    for (DirectoryEntry& entry : entries) {
+      if (IsTemporaryName(entry.name)) names.push_back(std::move(entry.name));
+    }
+    return {};
+  }
   SysError IsBelow(const CDirectory& inner, const FileId& outer, bool& below) override;
 
   SysError Status(const CDirectory& directory, const std::u16string& name, FileStatus& status) override;
@@ -255,6 +268,7 @@ class CWin32FileSystem final : public FileSystem {
     return ReadFullyAt(Native(file.handle), offset, data, size, got);
   }
   SysError OpenForReplacing(const CDirectory& directory, const std::u16string& name, CFile& file) override;
+  SysError LockFile(const CFile& file) override;
   // Mapping saves a copy on Linux; here the caller simply reads, which is also what keeps a
   // file another process shortens from taking the run down.
   SysError MapFile(const CFile&, std::uint64_t, std::size_t, CMappedBytes& view) override {
@@ -287,6 +301,7 @@ class CWin32FileSystem final : public FileSystem {
     return win32::Commit(staged, name, replace);
   }
   void Discard(CStagedFile& staged) override { win32::Discard(staged); }
+  SysError ReclaimTemporary(const CDirectory& directory, const std::u16string& name, bool& removed) override;
   SysError RenameEntry(const CDirectory& directory, const std::u16string& from, const std::u16string& to,
                        const FileId* expected) override;
   SysError RemoveEntry(const CDirectory& directory, const std::u16string& name, const FileId* expected) override;
@@ -469,10 +484,20 @@ SysError CWin32FileSystem::OpenNamedParent(const std::u16string& path, bool foll
     if (hops == kMaxHops) return {ERROR_CANT_RESOLVE_FILENAME, "open"};
     // The person named this link: its target is what they meant. A link to nothing has no
     // place to write to that Windows would show, so it is refused rather than guessed.
-    const HANDLE target = CreateFileW(Wide(ToWin32Path(current)), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE target = CreateFileW(Wide(ToWin32Path(current)), FILE_READ_ATTRIBUTES | READ_CONTROL, kShareAll,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (target == INVALID_HANDLE_VALUE) return {kErrorIsLink, "open"};
     const CHandle held(Wrap(target));
+    if (RunsWithPrivileges()) {
+      // An elevated run follows another account's link only to what that account owns, and
+      // only out of a folder no other account may change.
+      HANDLE link = nullptr;
+      const NTSTATUS opening = OpenRelative(Native(opened.handle), namePart, READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                            kShareAll, FILE_OPEN, 0, link);
+      if (!NT_SUCCESS(opening)) return StatusError(opening, "open");
+      const CHandle heldLink(Wrap(link));
+      if (auto error = CheckNamedLink(Native(opened.handle), link, target)) return error;
+    }
     DWORD size = GetFinalPathNameByHandleW(target, nullptr, 0, FILE_NAME_NORMALIZED);
     std::wstring resolved(size, L'\0');
     if (size == 0 || (size = GetFinalPathNameByHandleW(target, resolved.data(), size, FILE_NAME_NORMALIZED)) == 0) {
@@ -513,6 +538,38 @@ SysError CWin32FileSystem::RemoveEntry(const CDirectory& directory, const std::u
     if (found.id != *expected) return {kErrorReplaced, "unlink"};
   }
   return DeleteByHandle(handle);
+}
+
+SysError CWin32FileSystem::LockFile(const CFile& file) {
+  // Windows locks are mandatory: one byte far past any content is locked, so the runs exclude
+  // each other while every reader still reads the whole file.
+  OVERLAPPED at{};
+  at.Offset = 0xFFFFFFFFu;
+  at.OffsetHigh = 0x7FFFFFFFu;
+  if (LockFileEx(Native(file.handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) return {};
+  if (GetLastError() == ERROR_LOCK_VIOLATION || GetLastError() == ERROR_IO_PENDING) return {kErrorLocked, "lock"};
+  return {};
+}
+
+SysError CWin32FileSystem::ReclaimTemporary(const CDirectory& directory, const std::u16string& name, bool& removed) {
+  removed = false;
+  if (!IsTemporaryName(name)) return {ERROR_INVALID_PARAMETER, "unlink"};
+  if (auto error = CheckEntryName(name)) return error;
+  // A run holds its staged file open sharing nothing but deletion: while it lives, an open for
+  // reading fails with a sharing violation. Once it is gone (a kill closes its handles too),
+  // the open succeeds, and the file goes through this handle.
+  HANDLE handle = nullptr;
+  const NTSTATUS status = OpenRelative(Native(directory.handle), name, FILE_READ_DATA | DELETE | FILE_READ_ATTRIBUTES,
+                                       0, FILE_OPEN, FILE_NON_DIRECTORY_FILE, handle);
+  if (status == kStatusSharingViolation) return {};
+  if (!NT_SUCCESS(status)) return OpenError(status, "unlink");
+  const CHandle opened(Wrap(handle));
+  FileStatus found;
+  if (auto error = StatusOfHandle(handle, found)) return error;
+  if (found.type != EntryType::Regular) return {};
+  if (auto error = DeleteByHandle(handle)) return error;
+  removed = true;
+  return {};
 }
 
 EntryType CWin32FileSystem::GetEntryType(const std::u16string& path) {

@@ -12,8 +12,10 @@
 #undef LookupAccountName
 #undef LookupAccountSid
 
+#include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "platform/win32/win32_calls.h"
 
@@ -245,7 +247,143 @@ SysError CWin32SecurityServices::ListProcessRights(std::vector<ProcessRight>& ri
   return {};
 }
 
+// ---- who may read and write a file ------------------------------------------------------------
+
+constexpr unsigned kRead = 4;
+constexpr unsigned kWrite = 2;
+
+// The reading (4) and writing (2) a mask grants; changing the list or the owner counts as both.
+unsigned BitsOf(ACCESS_MASK mask) {
+  unsigned bits = 0;
+  if (mask & (FILE_READ_DATA | GENERIC_READ | GENERIC_ALL)) bits |= kRead;
+  // In a folder: adding and removing entries.
+  if (mask & (FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | GENERIC_WRITE | GENERIC_ALL)) bits |= kWrite;
+  if (mask & (WRITE_DAC | WRITE_OWNER)) bits |= kRead | kWrite;
+  return bits;
+}
+
+// A file's owner and the allowed entries of its list that apply to it (not inherit-only).
+struct Grants {
+  std::unique_ptr<void, LocalDeleter> descriptor;
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  bool denies = false;  // a denied entry: what the list grants is then not read off the entries
+  std::vector<std::pair<PSID, unsigned>> allowed;
+};
+
+SysError ReadGrants(HANDLE handle, Grants& grants) {
+  PSECURITY_DESCRIPTOR raw = nullptr;
+  const DWORD result = GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                       &grants.owner, nullptr, &grants.dacl, nullptr, &raw);
+  if (result != ERROR_SUCCESS) return Result(result, "GetSecurityInfo");
+  grants.descriptor.reset(raw);
+  if (grants.dacl == nullptr) return {};  // no list: everyone may do everything
+  for (DWORD i = 0; i < grants.dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!GetAce(grants.dacl, i, &ace)) return win32::LastError("GetAce");
+    const auto* header = static_cast<const ACE_HEADER*>(ace);
+    if (header->AceFlags & INHERIT_ONLY_ACE) continue;
+    if (header->AceType == ACCESS_DENIED_ACE_TYPE) grants.denies = true;
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+    const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    grants.allowed.emplace_back(const_cast<DWORD*>(&allowed->SidStart), BitsOf(allowed->Mask));
+  }
+  return {};
+}
+
+bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) { return IsWellKnownSid(sid, type) != FALSE; }
+
+// The process's user, the administrators and the system may do anything anyway.
+bool IsTrusted(PSID sid) {
+  if (IsWellKnown(sid, WinLocalSystemSid) || IsWellKnown(sid, WinBuiltinAdministratorsSid)) return true;
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+  const CTokenHandle token(raw);
+  std::vector<std::uint64_t> buffer(64);
+  DWORD size = 0;
+  if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), static_cast<DWORD>(buffer.size() * 8), &size)) {
+    return false;
+  }
+  return EqualSid(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, sid) != FALSE;
+}
+
+// What `grants` let `sid` do, as far as its own entries, everyone's and ownership tell (groups
+// the account belongs to are not looked up: that errs toward granting less).
+unsigned GrantsTo(const Grants& grants, PSID sid) {
+  if (grants.dacl == nullptr || (grants.owner != nullptr && EqualSid(grants.owner, sid))) return kRead | kWrite;
+  unsigned bits = 0;
+  for (const auto& [entry, entryBits] : grants.allowed) {
+    if (EqualSid(entry, sid) || IsWellKnown(entry, WinWorldSid)) bits |= entryBits;
+  }
+  return bits;
+}
+
+bool GrantsMore(const Grants& file, const Grants& than) {
+  if (than.denies) {
+    // Denied entries take away what the others grant: only the same list is known to grant no more.
+    const bool same = file.dacl != nullptr && than.dacl != nullptr && file.dacl->AclSize == than.dacl->AclSize &&
+                      std::memcmp(file.dacl, than.dacl, file.dacl->AclSize) == 0 && file.owner != nullptr &&
+                      than.owner != nullptr && EqualSid(file.owner, than.owner);
+    return !same;
+  }
+  if (file.owner != nullptr && !IsTrusted(file.owner) && GrantsTo(than, file.owner) != (kRead | kWrite)) return true;
+  if (file.dacl == nullptr) return than.dacl != nullptr;
+  for (const auto& [sid, bits] : file.allowed) {
+    if (!IsTrusted(sid) && (bits & ~GrantsTo(than, sid)) != 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+SysError GrantsMoreThan(const FileRef& file, const FileRef& than, bool& more) {
+  more = true;
+  Grants fileGrants, thanGrants;
+  if (auto error = ReadGrants(Native(file.handle), fileGrants)) return error;
+  if (auto error = ReadGrants(Native(than.handle), thanGrants)) return error;
+  more = GrantsMore(fileGrants, thanGrants);
+  return {};
+}
+
+SysError OthersMayChange(const FileRef& file, bool& others) {
+  others = true;
+  Grants grants;
+  if (auto error = ReadGrants(Native(file.handle), grants)) return error;
+  if (grants.dacl == nullptr || grants.owner == nullptr || !IsTrusted(grants.owner)) return {};
+  for (const auto& [sid, bits] : grants.allowed) {
+    if ((bits & kWrite) != 0 && !IsTrusted(sid)) return {};
+  }
+  others = false;
+  return {};
+}
+
+namespace win32 {
+
+bool RunsWithPrivileges() {
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+  const CTokenHandle token(raw);
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+         elevation.TokenIsElevated != 0;
+}
+
+SysError CheckNamedLink(HANDLE folder, HANDLE link, HANDLE target) {
+  bool shared = true;
+  if (auto error = OthersMayChange({Wrap(folder), u""}, shared)) return error;
+  if (shared) return {kErrorUnsafeLink, "open"};
+  Grants linkGrants, targetGrants;
+  if (auto error = ReadGrants(link, linkGrants)) return error;
+  if (linkGrants.owner != nullptr && IsTrusted(linkGrants.owner)) return {};
+  if (auto error = ReadGrants(target, targetGrants)) return error;
+  if (linkGrants.owner != nullptr && targetGrants.owner != nullptr && EqualSid(linkGrants.owner, targetGrants.owner)) {
+    return {};
+  }
+  return {kErrorUnsafeLink, "open"};
+}
+
+}  // namespace win32
 
 SecurityServices& NativeSecurity() {
   static CWin32SecurityServices services;

@@ -32,6 +32,7 @@ struct CStream {
   bool console = false;  // a console buffer: written as UTF-16, flushed at each line end
   std::u16string logPath;
   std::u16string pending;
+  SysError lost;  // the first failed write to a log file
 };
 
 CStream g_streams[] = {CStream(STD_OUTPUT_HANDLE), CStream(STD_ERROR_HANDLE)};
@@ -53,33 +54,38 @@ bool IsConsole(HANDLE handle) {
 
 // Writes everything or gives up on the first error: a reader that went away or a full disk
 // loses the text, never the run.
-void WriteBytes(HANDLE handle, std::string_view bytes) {
+SysError WriteBytes(HANDLE handle, std::string_view bytes) {
   while (!bytes.empty()) {
     DWORD n = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
-    if (!WriteFile(handle, bytes.data(), want, &n, nullptr) || n == 0) return;
+    if (!WriteFile(handle, bytes.data(), want, &n, nullptr)) return win32::LastError("write");
+    if (n == 0) return {ERROR_DISK_FULL, "write"};
     bytes.remove_prefix(n);
   }
+  return {};
 }
 
-void WriteWide(HANDLE handle, std::u16string_view text, bool console) {
-  if (!console) {
-    WriteBytes(handle, ToNative(text));
-    return;
-  }
+SysError WriteWide(HANDLE handle, std::u16string_view text, bool console) {
+  if (!console) return WriteBytes(handle, ToNative(text));
   while (!text.empty()) {
     DWORD n = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(text.size(), 8192));
-    if (!WriteConsoleW(handle, text.data(), want, &n, nullptr) || n == 0) return;
+    if (!WriteConsoleW(handle, text.data(), want, &n, nullptr)) return win32::LastError("write");
+    if (n == 0) return {ERROR_WRITE_FAULT, "write"};
     text.remove_prefix(n);
   }
+  return {};
 }
 
 void Flush(CStream& s) {
   if (s.pending.empty()) return;
   EraseStatusLine();
   const HANDLE handle = GetStdHandle(s.stdId);
-  if (s.target != StreamTarget::Closed && IsUsable(handle)) WriteWide(handle, s.pending, IsConsole(handle));
+  if (s.target != StreamTarget::Closed && IsUsable(handle)) {
+    const SysError error = WriteWide(handle, s.pending, IsConsole(handle));
+    // A console whose reader went away may lose its text; a log must say it is incomplete.
+    if (error && s.target == StreamTarget::LogFile && !s.lost) s.lost = error;
+  }
   s.pending.clear();
 }
 
@@ -200,6 +206,11 @@ SysError GetLogFileId(StdStream stream, FileId& id) {
   return {};
 }
 
+SysError LogWriteError(StdStream stream) {
+  Initialise();
+  return StreamOf(stream).lost;
+}
+
 // A GUI program started from a console has no standard handles: its last words go to the
 // console of the program that started it, where one exists.
 void WriteToConsole(StdStream stream, std::u16string_view text) {
@@ -218,7 +229,7 @@ void WriteToConsole(StdStream stream, std::u16string_view text) {
     if (c == u'\n') lines += u'\r';
     lines += c;
   }
-  WriteWide(target, lines, IsConsole(target));
+  (void)WriteWide(target, lines, IsConsole(target));
   if (opened != nullptr) CloseHandle(opened);
 }
 
@@ -264,7 +275,7 @@ void ShowStatusLine(std::u16string_view text) {
   if (console == nullptr) return;
   std::u16string line = u"\r" + std::u16string(text);
   if (text.size() < g_statusShown) line.append(g_statusShown - text.size(), u' ');
-  WriteWide(console, line, true);
+  (void)WriteWide(console, line, true);
   g_statusShown = std::max(text.size(), g_statusShown);
 }
 
@@ -272,7 +283,7 @@ void EraseStatusLine() {
   if (g_statusShown == 0) return;
   std::u16string blank = u"\r" + std::u16string(g_statusShown, u' ') + u"\r";
   g_statusShown = 0;
-  WriteWide(g_streams[1].started, blank, true);
+  (void)WriteWide(g_streams[1].started, blank, true);
 }
 
 SysError CopyToStandardOutput(const CSpool& spool) {

@@ -18,6 +18,7 @@ const int kErrorNotFound = ERROR_FILE_NOT_FOUND;
 const int kErrorIsDirectory = kErrorDirectoryNotSupported;
 const int kErrorInvalid = ERROR_INVALID_PARAMETER;
 const int kErrorTooLarge = ERROR_FILE_TOO_LARGE;
+const int kErrorLocked = ERROR_LOCK_VIOLATION;
 
 std::u16string SystemErrorText(int code) {
   // The system's text, into a cleared buffer of 512 characters, in the user's language.

@@ -67,6 +67,14 @@ SysError RenameByHandle(HANDLE file, HANDLE directory, const std::u16string& nam
 // Marks the file behind `file` for deletion (it goes when its last handle closes).
 SysError DeleteByHandle(HANDLE file);
 
+// Whether the process runs elevated (security.cpp): such a run follows a link the person named
+// only by the rule for shared folders.
+bool RunsWithPrivileges();
+// That rule for one link (a reparse point, `link` opened as itself) in `folder`, leading to
+// `target`: the link belongs to the process's user, the administrators or the system, or to
+// the owner of its target, and no other account may change the folder; else kErrorUnsafeLink.
+SysError CheckNamedLink(HANDLE folder, HANDLE link, HANDLE target);
+
 // Staged files (staged_files.cpp).
 SysError CreateStaged(const CDirectory& directory, CStagedFile& staged);
 SysError WriteStaged(CStagedFile& staged, std::span<const std::uint8_t> data);

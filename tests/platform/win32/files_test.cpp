@@ -41,6 +41,33 @@ class Win32Files : public support::TempDirTest {
   CDirectory root_;
 };
 
+// A staged file shares nothing but deletion while its run holds it: then it is not reclaimed;
+// one no handle holds (its run killed) is. The lock of an in-place conversion excludes a second
+// handle's, not its readers.
+TEST_F(Win32Files, LeftoversAreReclaimedOnlyOnceTheirRunIsGoneAndLocksExcludeEachOther) {
+  CStagedFile inProgress;
+  ASSERT_FALSE(Files().CreateStaged(root_, inProgress));
+  support::WriteFileBytes(dir_.Native(".morfex-Left01"), "left by a kill");
+  for (const auto& [name, expected] :
+       {std::pair{inProgress.temporaryName, false}, std::pair{std::u16string(u".morfex-Left01"), true}}) {
+    bool removed = !expected;
+    EXPECT_FALSE(Files().ReclaimTemporary(root_, name, removed));
+    EXPECT_EQ(removed, expected);
+  }
+  EXPECT_FALSE(support::PathExists(dir_.Native(".morfex-Left01")));
+  bool removed = true;
+  EXPECT_TRUE(Files().ReclaimTemporary(root_, u"a.txt", removed)) << "only temporary names";
+
+  CFile first, second;
+  ASSERT_FALSE(Files().OpenFile(root_, u"a.txt", first));
+  ASSERT_FALSE(Files().OpenFile(root_, u"a.txt", second));
+  EXPECT_FALSE(Files().LockFile(first));
+  EXPECT_EQ(Files().LockFile(second).code, kErrorLocked);
+  EXPECT_EQ(support::ReadFileText(dir_.Native("a.txt")), "alpha") << "readers read on";
+  first = {};
+  EXPECT_FALSE(Files().LockFile(second));
+}
+
 TEST_F(Win32Files, ListingIdentitiesMatchTheOpenedFiles) {
   std::vector<DirectoryEntry> entries;
   ASSERT_FALSE(Files().ListDirectory(root_, entries));
