@@ -138,8 +138,8 @@ platform::SysError FaultyFiles::ReadFile(const platform::CFile& file, std::uint6
   got = 0;
   platform::SysError error;
   if (offset < cutAt_) {
-    error = real_->ReadFile(file, offset, data, static_cast<std::size_t>(std::min<std::uint64_t>(size, cutAt_ - offset)),
-                            got);
+    error = real_->ReadFile(file, offset, data,
+                            static_cast<std::size_t>(std::min<std::uint64_t>(size, cutAt_ - offset)), got);
   }
   if (afterRead_) afterRead_(file);
   return error;
