@@ -28,12 +28,12 @@ extern "C" {
 
 /* Results of the conversion functions; the high bit marks failure. */
 #define CONVERT_OK ((int32_t)0)
-#define CONVERT_INVALID_INPUT ((int32_t)(-2147483647))    /* 0x80000001: input that cannot be represented */
+/* 0x80000001: input that cannot be represented, or arguments that are themselves unusable (a set
+ * code outside 0..59, a null pointer where the function must read or write); for the latter the
+ * function reads and writes nothing. */
+#define CONVERT_INVALID_INPUT ((int32_t)(-2147483647))
 #define CONVERT_BUFFER_TOO_SMALL ((int32_t)(-2147483646)) /* 0x80000002: destination capacity ended first */
 #define CONVERT_FLAG_MULTIBYTE ((int32_t)0x08000000) /* UTF-8 decoder: a well-formed multi-byte sequence was seen */
-/* 0x80000003: the arguments themselves are unusable (a set code outside 0..59, a null pointer
- * where the function must read or write). The function then reads and writes nothing. */
-#define CONVERT_INVALID_ARGUMENT ((int32_t)(-2147483645))
 
 /* Lengths are counts of bytes, also for UTF-16 buffers. A size query whose answer does not fit
  * 32 bits (possible from inputs of 2 GiB and more) answers 0xFFFFFFFF in *destinationSize with
@@ -54,7 +54,7 @@ extern "C" {
  * *destinationSize = 0 on entry asks for the size (sourceLength * 2) and touches nothing else;
  * otherwise it is the capacity and stays unchanged. Undefined bytes become 0xFFFF and give
  * CONVERT_INVALID_INPUT after a complete conversion; a short capacity gives
- * CONVERT_BUFFER_TOO_SMALL after writing the units that fit. CONVERT_INVALID_ARGUMENT: a code
+ * CONVERT_BUFFER_TOO_SMALL after writing the units that fit. CONVERT_INVALID_INPUT: a code
  * outside 0..59, a null destinationSize, a null source with a non-zero sourceLength, or a null
  * destination with a non-zero capacity. */
 GLYPHSHIFT_API int32_t ConvertSingleByteToDoubleByte(int32_t code, const uint8_t* source, uint32_t sourceLength,
@@ -62,39 +62,39 @@ GLYPHSHIFT_API int32_t ConvertSingleByteToDoubleByte(int32_t code, const uint8_t
 
 /* Encodes UTF-16 to single-byte text of table `code`, one byte per unit; characters the table
  * lacks become 0x3F. A null destination asks for the size (sourceLength / 2). Returns CONVERT_OK
- * or CONVERT_BUFFER_TOO_SMALL (after writing *destinationSize bytes); CONVERT_INVALID_ARGUMENT
+ * or CONVERT_BUFFER_TOO_SMALL (after writing *destinationSize bytes); CONVERT_INVALID_INPUT
  * for a code outside 0..59, a null destinationSize or a null source with a non-zero sourceLength. */
 GLYPHSHIFT_API int32_t ConvertDoubleByteToSingleByte(int32_t code, const uint16_t* source, uint32_t sourceLength,
                                                      uint8_t* destination, uint32_t* destinationSize);
 
 /* Decodes UTF-8 to UTF-16. A null destination asks for an upper bound of the output size.
  * There is no capacity: the destination must hold what a size query reported.
- * Result: 0, CONVERT_FLAG_MULTIBYTE, CONVERT_INVALID_INPUT, or both bits; CONVERT_INVALID_ARGUMENT
+ * Result: 0, CONVERT_FLAG_MULTIBYTE, CONVERT_INVALID_INPUT, or both bits; CONVERT_INVALID_INPUT
  * for a null destinationSize or a null source with a non-zero sourceLength. */
 GLYPHSHIFT_API int32_t ConvertUtf8ToDoubleByte(const uint8_t* source, uint32_t sourceLength, uint16_t* destination,
                                                uint32_t* destinationSize);
 
 /* Encodes UTF-16 to UTF-8. *destinationSize = 0 on entry asks for an upper bound; otherwise it is
  * the capacity, and on return the number of bytes written. CONVERT_OK or CONVERT_BUFFER_TOO_SMALL;
- * CONVERT_INVALID_ARGUMENT for a null destinationSize, a null source with a non-zero sourceLength,
+ * CONVERT_INVALID_INPUT for a null destinationSize, a null source with a non-zero sourceLength,
  * or a null destination with a non-zero capacity. */
 GLYPHSHIFT_API int32_t ConvertDoubleByteToUtf8(const uint16_t* source, uint32_t sourceLength, uint8_t* destination,
                                                uint32_t* destinationSize);
 
-/* Swaps the two bytes of every whole unit in place. Returns 1, or CONVERT_INVALID_ARGUMENT for a
+/* Swaps the two bytes of every whole unit in place. Returns 1, or CONVERT_INVALID_INPUT for a
  * null data with a non-zero dataLength. */
 GLYPHSHIFT_API int32_t TransformEndianess(uint16_t* data, uint32_t dataLength);
 
 /* Rewrites every line break (CR LF, lone CR, lone LF) into the form of `type`, or removes it.
  * A null destination asks for the size; the destination must hold that size. Returns 0, or
  * CONVERT_BUFFER_TOO_SMALL as said above for an output beyond 32 bits (only DOS breaks grow a
- * text); CONVERT_INVALID_ARGUMENT for a null destinationSize or a null source with a non-zero
+ * text); CONVERT_INVALID_INPUT for a null destinationSize or a null source with a non-zero
  * sourceLength. */
 GLYPHSHIFT_API int32_t TransformNewLineCharacter(int32_t type, const uint16_t* source, uint32_t sourceLength,
                                                  uint16_t* destination, uint32_t* destinationSize);
 
 /* Guesses the character set of text as stored in a file: 100, 101, 102 or a single-byte code;
- * CONVERT_INVALID_ARGUMENT for a null data with a non-zero dataLength. */
+ * CONVERT_INVALID_INPUT for a null data with a non-zero dataLength. */
 GLYPHSHIFT_API int32_t DetectCharacterSet(const uint8_t* data, uint32_t dataLength);
 
 /* Reads a whole file (NUL-terminated UTF-16 path) and detects its character set;
