@@ -116,7 +116,6 @@ CLossCheck::CLossCheck(CharsetCode source, CharsetCode destination, const LossCh
     : source_(source),
       destination_(destination),
       singleByteDestination_(IsSingleByteCode(destination)),
-      binaryAllowed_(settings.binaryAllowed),
       binaryControls_(settings.binaryAllowed ? 0 : kBinaryControls),
       noteC1_(settings.noteC1Bytes && IsSingleByteCode(source)) {
   if (IsSingleByteCode(source)) {

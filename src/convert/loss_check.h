@@ -117,7 +117,6 @@ class CLossCheck final : public CStreamObserver {
   CharsetCode source_;
   CharsetCode destination_;
   bool singleByteDestination_;
-  bool binaryAllowed_;
   std::uint32_t binaryControls_;  // bit u set for a unit u below 0x20 that is no text
   engine::CByteScanner watched_;  // source bytes a chunk is looked at closely for
   engine::ByteSet binaryBytes_;   // those that are (or decode to) binary data
