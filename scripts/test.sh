@@ -32,6 +32,12 @@ for arch in x64 x86; do
   cmake --build --preset "windows-$arch" -j "$jobs"
 done
 for arch in x64 x86; do
+  # The 32-bit tests need a kernel that runs 32-bit programs; without one they cannot start.
+  if [ "$arch" = x86 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "Windows tests (x86) under Wine: NOT RUN - this kernel cannot start 32-bit programs" \
+         "(/usr/lib/wine/wine: exec format error); the x86 build was compiled only" >&2
+    continue
+  fi
   start=$SECONDS
   ctest --preset "windows-$arch" -j "$jobs"
   echo "Windows tests ($arch) under Wine: $((SECONDS - start)) s"

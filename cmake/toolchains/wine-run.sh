@@ -13,6 +13,11 @@ wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver64
 [ -x "$wineserver" ] || wineserver=$(command -v wineserver)
 wine32=/usr/lib/wine/wine
+# A kernel without 32-bit support cannot start the 32-bit loader even when it is installed: the
+# prefix is then made without it, and 32-bit programs fail at once instead of waiting on it.
+if [ -x "$wine32" ] && ! "$wine32" --version >/dev/null 2>&1; then
+  wine32=
+fi
 
 prefix=${WINEPREFIX:-${TMPDIR:-/tmp}/glyphshift-wine-$(id -u)}
 [ "${GLYPHSHIFT_WINE_DISPLAY:-0}" = 1 ] && prefix=$prefix-display
@@ -26,7 +31,7 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe,
 # date once, which adds it.
 prefix_ready() {
   [ -f "$WINEPREFIX/system.reg" ] &&
-    { [ ! -x "$wine32" ] || [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; }
+    { [ -z "$wine32" ] || [ ! -x "$wine32" ] || [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; }
 }
 if ! prefix_ready; then
   mkdir -p "$(dirname "$WINEPREFIX")"
@@ -52,7 +57,7 @@ pe_machine() {
   [ -n "$offset" ] && od -An -tx2 -j$((offset + 4)) -N2 "$1" 2>/dev/null | tr -d ' '
 }
 program=$wine
-if [ -x "$wine32" ] && [ -f "${1:-}" ] && [ "$(pe_machine "$1")" = 014c ]; then
+if [ -n "$wine32" ] && [ -x "$wine32" ] && [ -f "${1:-}" ] && [ "$(pe_machine "$1")" = 014c ]; then
   program=$wine32
 fi
 
