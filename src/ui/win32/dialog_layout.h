@@ -8,6 +8,11 @@
 
 namespace glyphshift::ui::win32 {
 
+// Widens each one-line label and check box of the main dialog (template 101) whose text is wider
+// in the dialog's font than its template allows, as far as TextGrowthLimit lets it: a font
+// other than the template's would otherwise cut its last words off. Before the layout is recorded.
+void FitTextControls(HWND dialog);
+
 // Records every control of `table` at its place in `dialog`'s client area.
 void CaptureDialogLayout(HWND dialog, ControlLayout* table);
 
