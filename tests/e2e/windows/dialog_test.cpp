@@ -84,6 +84,17 @@ std::wstring BoxText(HWND box) {
   return text;
 }
 
+// The system's own text for an error code, without its line break.
+std::wstring SystemText(DWORD code) {
+  wchar_t text[512] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, 512, nullptr);
+  std::wstring result = text;
+  while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' ')) {
+    result.pop_back();
+  }
+  return result;
+}
+
 void Select(HWND dialog, int list, std::size_t index) {
   const HWND control = GetDlgItem(dialog, list);
   SendMessageW(control, CB_SETCURSEL, index, 0);
@@ -186,7 +197,10 @@ TEST_F(MorfexWindowsGui, HelpWindowShowsTheUsageTextAndEndsWithMinusOne) {
   RECT editRect{};
   GetWindowRect(edit, &editRect);
   EXPECT_EQ(editRect.right - editRect.left, client.right - 10);
-  EXPECT_EQ(editRect.bottom - editRect.top, client.bottom - 10);
+  const RECT close = ClientRectOf(help, 2);
+  EXPECT_EQ(close.right, client.right - 5) << "the Close button at the bottom right";
+  EXPECT_EQ(close.bottom, client.bottom - 5);
+  EXPECT_EQ(ClientRectOf(help, 1009).bottom, close.top - 5) << "the text above it";
   const std::wstring text = TextOf(edit);
   EXPECT_TRUE(text.starts_with(L"Glyphshift \"1, 3, 15, 2\"\r\n\r\nUsage: morfex")) << "CR LF for the edit control";
   PostMessageW(help, WM_CLOSE, 0, 0);
@@ -232,7 +246,10 @@ TEST_F(MorfexWindowsGui, HelpWindowClosesWithEscapeCtrlWAndItsCloseButton) {
 // and, answered No, it writes nothing and ends with 7.
 TEST_F(MorfexWindowsGui, TheRunsBoxesNameTheFileAndWhy) {
   support::WriteFileBytes(dir_.Native("plain.txt"), "text\r\n");
-  std::filesystem::create_directory(dir_.Native("plain.2.txt"));  // the proposed destination
+  // The proposed destination, held open without sharing: it cannot be replaced.
+  support::WriteFileBytes(dir_.Native("plain.2.txt"), "old");
+  const HANDLE held = CreateFileW(Path("plain.2.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
   support::WriteFileBytes(dir_.Native("data.txt"), std::string("ab\x01\x02\x03"
                                                                "cd\r\n"));
   const struct {
@@ -244,8 +261,7 @@ TEST_F(MorfexWindowsGui, TheRunsBoxesNameTheFileAndWhy) {
   } cases[] = {
       {"plain.txt",
        L"Error",
-       {L"An Error occured during file creation.\n\n\"",
-        L"plain.2.txt\"\nThe operation is not supported on a directory."},
+       {L"An Error occured during file creation.\n\n\"", L"plain.2.txt\"\n" + SystemText(ERROR_SHARING_VIOLATION)},
        IDOK,
        1},
       {"data.txt",
@@ -262,6 +278,7 @@ TEST_F(MorfexWindowsGui, TheRunsBoxesNameTheFileAndWhy) {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1)));
     const HWND box = WaitForWindow(c.caption, morfex.ProcessId());
     ASSERT_NE(box, nullptr) << c.source;
+
     const std::wstring text = BoxText(box);
     for (const std::wstring& line : c.lines) {
       EXPECT_NE(text.find(line), std::wstring::npos) << c.source << ": " << std::string(text.begin(), text.end());
@@ -269,6 +286,8 @@ TEST_F(MorfexWindowsGui, TheRunsBoxesNameTheFileAndWhy) {
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(c.answer, BN_CLICKED), 0);
     EXPECT_EQ(morfex.Wait(kPatience), c.exitCode) << c.source;
   }
+  CloseHandle(held);
+  EXPECT_EQ(support::ReadFileText(dir_.Native("plain.2.txt")), "old");
   EXPECT_FALSE(support::PathExists(dir_.Native("data.2.txt"))) << "nothing written for the refused file";
 }
 
