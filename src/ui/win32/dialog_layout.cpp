@@ -122,8 +122,9 @@ void ExcludeControlsFromErase(HDC dc, const ControlLayout* table) {
       Exclude(dc, CreateRectRgn(r.left, r.top, r.right, r.bottom));
       continue;
     }
+    // The caption is erased with the inside: where the box paints it differs between systems by
+    // a few pixels, and what is cut out but not painted stays as it was (black on a new window).
     const SIZE text = CaptionSize(control);
-    Exclude(dc, CreateRectRgn(r.left + 7, r.top, r.left + 7 + text.cx + edgeX, r.top + text.cy + edgeY));
     // The band along the frame line: the box less its inside.
     const HRGN band = CreateRectRgn(r.left, r.top + text.cy / 2, r.right, r.bottom);
     const HRGN inside = CreateRectRgn(r.left + edgeX, r.top + text.cy / 2 + edgeY, r.right - edgeX, r.bottom - edgeY);

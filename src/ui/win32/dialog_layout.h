@@ -26,7 +26,7 @@ void ApplySizeLimits(MINMAXINFO& limits);
 
 // WM_ERASEBKGND: cuts the controls out of the clipping region of `dc`, so the default erase
 // paints only the empty parts of the dialog (no flicker while it is dragged). Of a group box
-// only its caption and its frame band are cut out; its empty inside is erased.
+// only its frame band is cut out; its caption and its empty inside are erased.
 void ExcludeControlsFromErase(HDC dc, const ControlLayout* table);
 
 }  // namespace glyphshift::ui::win32
