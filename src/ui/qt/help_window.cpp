@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "ui/layout.h"
 #include "ui/qt/window_frame.h"
 
 namespace glyphshift::ui {

@@ -5,7 +5,6 @@
 #include <QWidget>
 #include <string_view>
 
-#include "ui/layout.h"
 #include "ui/qt/dialog_units.h"
 
 class QEventLoop;
