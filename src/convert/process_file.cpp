@@ -322,6 +322,7 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
   platform::FileSystem& files = platform::Files();
   platform::CFile replaced;
   if (const platform::SysError error = InspectDestination(destination, replaced)) {
+    report.where = destination.path;
     return Fail(report, Problem::DestinationUnwritable, error);
   }
   if (const platform::SysError error = files.CreateStaged(*destination.directory, converted.staged)) {
@@ -345,6 +346,7 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
     }
   }
   if (result != Result::Converted) {
+    if (report.problem == Problem::DestinationUnwritable) report.where = destination.path;
     files.Discard(converted.staged);
     return result;
   }
@@ -381,6 +383,7 @@ Result CompleteConversion(const ConversionSettings& settings, CConvertedFile& co
   if (!error) error = files.Commit(converted.staged, converted.destination.name, platform::Replace::Allowed);
   if (error) {
     files.Discard(converted.staged);
+    report.where = converted.destination.path;
     return Fail(report, Problem::DestinationUnwritable, error);
   }
   if (destinationFileSize) *destinationFileSize = converted.staged.written;

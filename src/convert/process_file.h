@@ -19,7 +19,7 @@ struct ConversionReport {
   enum class Problem {
     None,
     SourceUnreadable,       // `error`: the source could not be opened or read
-    DestinationUnwritable,  // `error`: the destination could not be written, flushed or named
+    DestinationUnwritable,  // `error`: the destination at `where` could not be written, flushed or named
     NoTemporaryFile,        // `error`: no temporary file in the directory at `where`
     OutOfMemory,            // in `step`
     SourceNotDeleted,       // `error`: a move left its source at `where` (its destination stays)

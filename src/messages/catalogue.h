@@ -176,6 +176,9 @@ struct BoxText {
 inline constexpr BoxText kWriteErrorBox{u"An Error occured during file creation.", u"Error"};
 inline constexpr BoxText kFinishedBox{u"Conversion finished!", u"Finished"};
 inline constexpr BoxText kOutOfMemoryBox{kOutOfMemoryText, u"Out of memory"};
+// The error box of a file that could not be written: its fixed text, an empty line, the file
+// (or the folder where its temporary could not be made) and the system's reason.
+inline constexpr Message<Wide, Name, Wide> kWriteErrorDetail{u"%s\n\n\"%s\"\n%s"};
 // A finished conversion with warnings: the box's text, an empty line, the warning lines.
 inline constexpr Message<Wide, Wide> kFinishedWithWarnings{u"%s\n\n%s"};
 // A file left unchanged in the dialog's run: why, and the question whether to convert anyway.

@@ -12,6 +12,15 @@ void ShowBox(const msg::BoxText& box, platform::MessageBoxIcon icon) {
   platform::ShowMessageBox(box.text, box.caption, icon);
 }
 
+// The box alone would not say which file failed, nor why: both go below its text.
+void ShowWriteErrorBox(const ConversionReport& report, const ReportedFile& file) {
+  std::u16string reason = platform::ErrorText(report.error.code);
+  while (!reason.empty() && (reason.back() == u'\n' || reason.back() == u'\r')) reason.pop_back();
+  const std::u16string_view where = report.where.empty() ? file.name : std::u16string_view(report.where);
+  platform::ShowMessageBox(Format(msg::kWriteErrorDetail, msg::kWriteErrorBox.text, where, reason),
+                           msg::kWriteErrorBox.caption, platform::MessageBoxIcon::Error);
+}
+
 // Short memory in the line-break or markup step is reported in the dialog's box, or in words
 // of its own for each step; a failed decoding block says nothing.
 void ReportOutOfMemory(const RunSettings& settings, StreamStep step) {
@@ -140,11 +149,11 @@ void ReportProblem(const RunSettings& settings, const ConversionReport& report, 
     case Problem::SourceUnreadable: Print(msg::kSystemErrorText, platform::ErrorText(report.error.code)); return;
     case Problem::DestinationUnwritable:
       Print(msg::kSystemErrorText, platform::ErrorText(report.error.code));
-      if (settings.ShowsBoxes()) ShowBox(msg::kWriteErrorBox, platform::MessageBoxIcon::Error);
+      if (settings.ShowsBoxes()) ShowWriteErrorBox(report, file);
       return;
     case Problem::NoTemporaryFile:
       Print(msg::kNoTemporaryFile, report.where, platform::ErrorText(report.error.code));
-      if (settings.ShowsBoxes()) ShowBox(msg::kWriteErrorBox, platform::MessageBoxIcon::Error);
+      if (settings.ShowsBoxes()) ShowWriteErrorBox(report, file);
       return;
     case Problem::OutOfMemory: ReportOutOfMemory(settings, report.step); return;
     case Problem::SourceNotDeleted:

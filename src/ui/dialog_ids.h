@@ -19,6 +19,8 @@
 #define IDC_LINE_BREAK_LIST 1007
 #define IDC_NO_BOM 1008
 #define IDC_HELP_TEXT 1009
+/* The help window's Close button is its cancel command: Escape presses it. */
+#define IDC_HELP_CLOSE 2
 #define IDC_MODIFY_XML 1010
 #define IDC_MODIFY_HTML 1011
 #define IDC_OPTIONS_GROUP 1012

@@ -59,7 +59,8 @@ inline constexpr ControlTemplate kMainDialogControls[] = {
 
 inline constexpr DialogTemplate kHelpWindow{u"Help", 278, 209};
 inline constexpr ControlTemplate kHelpWindowControls[] = {
-    {ControlKind::MultiLineEdit, IDC_HELP_TEXT, u"", 3, 3, 272, 203},
+    {ControlKind::MultiLineEdit, IDC_HELP_TEXT, u"", 3, 3, 272, 186},
+    {ControlKind::Button, IDC_HELP_CLOSE, u"Close", 225, 192, 50, 14},
 };
 
 // The control of a template with this id, or null.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ui/dialog_ids.h"
+#include "ui/dialog_templates.h"
 
 namespace glyphshift::ui {
 
@@ -91,6 +92,40 @@ std::vector<ControlPlacement> ApplyLayout(const ControlLayout* table, ClientSize
     placements.push_back({entry->controlId, x.start, y.start, x.length, y.length});
   }
   return placements;
+}
+
+LayoutRect FitTextWidth(const LayoutRect& rect, std::int32_t needed, std::int32_t limitRight) {
+  LayoutRect fitted = rect;
+  const std::int32_t wanted = rect.left + needed;
+  if (wanted > rect.right) fitted.right = std::max(rect.right, std::min(wanted, limitRight));
+  return fitted;
+}
+
+std::optional<std::int32_t> TextGrowthLimit(const ControlTemplate& control) {
+  // A label taller than one line wraps its text: it has all the lines it needs.
+  constexpr std::int32_t kOneLine = 8;
+  const bool oneLine =
+      control.kind == ControlKind::CheckBox || (control.kind == ControlKind::Label && control.height <= kOneLine);
+  if (!oneLine) return std::nullopt;
+  for (const ControlTemplate& box : kMainDialogControls) {
+    if (box.kind != ControlKind::GroupBox) continue;
+    const bool inside = control.x >= box.x && control.y >= box.y && control.x + control.width <= box.x + box.width &&
+                        control.y + control.height <= box.y + box.height;
+    if (inside) return box.x + box.width - (control.x - box.x);
+  }
+  return kMainDialog.width - control.x;
+}
+
+HelpWindowPlacement PlaceHelpWindow(ClientSize client, std::int32_t textLeft, std::int32_t textTop,
+                                    ClientSize closeButton) {
+  constexpr std::int32_t kGap = kHelpEditMargin / 2;
+  HelpWindowPlacement placed;
+  const std::int32_t textWidth = std::max(0, client.width - kHelpEditMargin);
+  const std::int32_t buttonTop = std::max(textTop, client.height - kGap - closeButton.height);
+  placed.close = {IDC_HELP_CLOSE, std::max(0, textLeft + textWidth - closeButton.width), buttonTop, closeButton.width,
+                  closeButton.height};
+  placed.text = {IDC_HELP_TEXT, textLeft, textTop, textWidth, std::max(0, buttonTop - kGap - textTop)};
+  return placed;
 }
 
 ClientSizeLimits MainDialogClientLimits(std::int32_t frameWidth, std::int32_t frameHeight) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace glyphshift::ui {
@@ -69,6 +70,30 @@ void CaptureLayout(ControlLayout* table, ClientSize client,
 
 // The placement of every control of a recorded table for a client area of `client`, in table order.
 std::vector<ControlPlacement> ApplyLayout(const ControlLayout* table, ClientSize client);
+
+// A one-line text control (a label, a check box) placed at `rect`, whose text needs `needed`
+// pixels of width in the dialog's own font (a check box's box and gap included): widened to
+// show it whole, but never past `limitRight`. A font wider than the template's own would
+// otherwise cut the text off at the template's width.
+LayoutRect FitTextWidth(const LayoutRect& rect, std::int32_t needed, std::int32_t limitRight);
+
+struct ControlTemplate;
+// Whether a control of the main dialog's template shows its text on one line that must show
+// whole (the labels of one line, the check boxes), and how far right it may grow then, in
+// dialog units: to the dialog's margin, or inside the group box that holds it, as far from the
+// box's right side as it is from its left. Nothing for the other controls.
+std::optional<std::int32_t> TextGrowthLimit(const ControlTemplate& control);
+
+// The help window: its text fills the client area less kHelpEditMargin in width, from where the
+// template put it; the Close button sits below it at the right, half the margin from the
+// client's edges and from the text.
+inline constexpr std::int32_t kHelpEditMargin = 10;
+struct HelpWindowPlacement {
+  ControlPlacement text;
+  ControlPlacement close;
+};
+HelpWindowPlacement PlaceHelpWindow(ClientSize client, std::int32_t textLeft, std::int32_t textTop,
+                                    ClientSize closeButton);
 
 // Size limits of the main dialog, in pixels of the whole window (frame included): it cannot be
 // made narrower than 300, and its height is held at 400.

@@ -51,7 +51,12 @@ ConversionReport Report(Problem problem, int code = 0, StreamStep step = StreamS
 
 TEST(FileReport, LinesAndBoxesForEachProblem) {
   const std::string tooLarge = platform::ToNative(platform::ErrorText(platform::kErrorTooLarge));
-  const std::u16string errorBox = u"Error: An Error occured during file creation.";
+  // The error box names where and why below its fixed text; without a place, the file.
+  const std::u16string reason = platform::FromNative(tooLarge.substr(0, tooLarge.find_last_not_of('\n') + 1));
+  const std::u16string errorBox = u"Error: An Error occured during file creation.\n\n\"/d/x\"\n" + reason;
+  const std::u16string errorBoxOfFile = u"Error: An Error occured during file creation.\n\n\"x.txt\"\n" + reason;
+  ConversionReport nowhere = Report(Problem::DestinationUnwritable, platform::kErrorTooLarge);
+  nowhere.where.clear();
   const std::u16string memoryBox = u"Out of memory: The system is out of memory. The operation failed.";
   const struct {
     ConversionReport report;
@@ -68,6 +73,7 @@ TEST(FileReport, LinesAndBoxesForEachProblem) {
        {}},
       {Report(Problem::DestinationUnwritable, platform::kErrorTooLarge), Mode::Console, tooLarge, {}},
       {Report(Problem::DestinationUnwritable, platform::kErrorTooLarge), Mode::Dialog, tooLarge, {errorBox}},
+      {nowhere, Mode::Dialog, tooLarge, {errorBoxOfFile}},
       {Report(Problem::NoTemporaryFile, platform::kErrorTooLarge),
        Mode::Dialog,
        "Cannot create a temporary file in \"/d/x\": " + tooLarge,

@@ -11,6 +11,7 @@
 #include "app/gui_loader.h"
 #include "app/startup.h"
 #include "platform/display.h"
+#include "platform/native_text.h"
 #include "platform/streams.h"
 #include "support/temp_dir.h"
 #include "ui/qt/main_dialog.h"
@@ -94,7 +95,10 @@ TEST_F(DialogRun, AnUnwritableDestinationIsReportedByAnErrorBox) {
   ASSERT_EQ(RunDialogDoing([this] { Click(kIdConvert); }), kDialogConvert);
   EXPECT_NE(RunConversion(), 0);
   ASSERT_EQ(g_boxes.size(), 1u);
-  EXPECT_EQ(g_boxes[0].first, u"An Error occured during file creation.");
+  // Below the fixed text: where, and the system's reason.
+  EXPECT_EQ(platform::ToNative(g_boxes[0].first), "An Error occured during file creation.\n\n\"" +
+                                                      (directory_ / "missing" / "out.txt").string() + "\"\n" +
+                                                      "No such file or directory");
   EXPECT_EQ(g_boxes[0].second, platform::MessageBoxIcon::Error);
 }
 

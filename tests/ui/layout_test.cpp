@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <string>
 
 #include "ui/dialog_templates.h"
 
@@ -168,6 +169,51 @@ TEST(SizeLimits, HoldTheWholeWindowAt300WideAnd400High) {
   const ClientSizeLimits absurd = MainDialogClientLimits(1000, 1000);
   EXPECT_EQ(absurd.minWidth, 0);
   EXPECT_EQ(absurd.maxHeight, 0);
+}
+
+// A font wider than the template's: each one-line text measured in it (6 x 13 units, 8 pixels a
+// character) widens its control as far as the text needs, and no further than its limit.
+TEST(FitTextWidth, OneLineTextsGrowToTheirWidthInTheDialogsFont) {
+  const struct {
+    std::u16string_view text;
+    std::int32_t limitUnits;  // where the control may grow to
+    std::int32_t right;       // in pixels: Pixels(x, 6, 4) + the text's width, or the limit
+  } cases[] = {
+      {u"Source character set:", 235, 11 + 21 * 8},
+      {u"Destination character set:", 235, 11 + 26 * 8},
+      {u"Do not write a Byte Order Marker (BOM)", 227, 23 + 38 * 8},
+      {u"Modify HTML META character set if available", 227, Pixels(227, 6, 4)},
+  };
+  for (const auto& c : cases) {
+    const ControlTemplate* control = nullptr;
+    for (const ControlTemplate& t : kMainDialogControls) {
+      if (t.text == c.text) control = &t;
+    }
+    ASSERT_NE(control, nullptr);
+    ASSERT_EQ(TextGrowthLimit(*control), c.limitUnits) << std::string(c.text.begin(), c.text.end());
+    const std::int32_t left = Pixels(control->x, 6, 4);
+    const LayoutRect rect{left, 0, left + Pixels(control->width, 6, 4), 13};
+    const auto needed = static_cast<std::int32_t>(c.text.size()) * 8;
+    const LayoutRect fitted = FitTextWidth(rect, needed, Pixels(*TextGrowthLimit(*control), 6, 4));
+    EXPECT_EQ(fitted, (LayoutRect{left, 0, c.right, 13})) << std::string(c.text.begin(), c.text.end());
+  }
+  // A text that fits keeps the template's width, and a limit left of it takes nothing away.
+  EXPECT_EQ(FitTextWidth({10, 0, 100, 13}, 50, 200), (LayoutRect{10, 0, 100, 13}));
+  EXPECT_EQ(FitTextWidth({10, 0, 100, 13}, 150, 80), (LayoutRect{10, 0, 100, 13}));
+  // Only one-line texts: the note wraps, lists and buttons size themselves.
+  EXPECT_EQ(TextGrowthLimit(*FindControl(IDC_LINE_BREAK_NOTE)), std::nullopt);
+  EXPECT_EQ(TextGrowthLimit(*FindControl(IDC_SOURCE_LIST)), std::nullopt);
+}
+
+// The help window's text fills the client but for the margin, the Close button below it at the
+// right; neither goes negative in a tiny window.
+TEST(PlaceHelpWindow, TextAboveTheCloseButtonAtTheBottomRight) {
+  const HelpWindowPlacement placed = PlaceHelpWindow({624, 441}, 5, 5, {75, 23});
+  EXPECT_EQ(placed.text, (ControlPlacement{IDC_HELP_TEXT, 5, 5, 614, 441 - 5 - 23 - 5 - 5}));
+  EXPECT_EQ(placed.close, (ControlPlacement{IDC_HELP_CLOSE, 5 + 614 - 75, 441 - 5 - 23, 75, 23}));
+  const HelpWindowPlacement tiny = PlaceHelpWindow({4, 4}, 5, 5, {75, 23});
+  EXPECT_EQ(tiny.text, (ControlPlacement{IDC_HELP_TEXT, 5, 5, 0, 0}));
+  EXPECT_EQ(tiny.close, (ControlPlacement{IDC_HELP_CLOSE, 0, 5, 75, 23}));
 }
 
 }  // namespace

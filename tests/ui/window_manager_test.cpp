@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QWindow>
 #include <cerrno>
@@ -211,7 +212,8 @@ TEST_F(WindowManager, TheHelpWindowOpens640By480FrameIncluded) {
   SizesOnScreen resized(window);
   ASSERT_NO_FATAL_FAILURE(ShowFramed(window));
   EXPECT_EQ(window.windowHandle()->frameGeometry().size(), QSize(640, 480));
-  EXPECT_EQ(window.Edit()->size(), window.size() - QSize(10, 10));
+  EXPECT_EQ(window.Edit()->width(), window.width() - 10);
+  EXPECT_EQ(window.CloseButton()->geometry().bottom(), window.height() - 6) << "5 pixels from the bottom";
   EXPECT_TRUE(resized.sizes.empty());
 }
 

@@ -5,19 +5,24 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFontMetricsF>
+#include <QKeySequence>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QTextDocument>
 #include <QTextOption>
 #include <algorithm>
 #include <limits>
 
+#include "ui/layout.h"
 #include "ui/qt/window_frame.h"
 
 namespace glyphshift::ui {
 
-CHelpWindow::CHelpWindow() : units_(DialogFont()), edit_(new QPlainTextEdit(this)) {
+CHelpWindow::CHelpWindow()
+    : units_(DialogFont()), edit_(new QPlainTextEdit(this)), closeButton_(new QPushButton(this)) {
   setWindowTitle(QStringLiteral("Help"));
   setFont(DialogFont());
   edit_->setObjectName(QStringLiteral("1009"));
@@ -31,6 +36,15 @@ CHelpWindow::CHelpWindow() : units_(DialogFont()), edit_(new QPlainTextEdit(this
   edit_->setTabStopDistance(units_.X(32));
   const ControlTemplate& text = kHelpWindowControls[0];
   edit_->setGeometry(units_.Rect(text.x, text.y, text.width, text.height));
+  const ControlTemplate& close = kHelpWindowControls[1];
+  closeButton_->setObjectName(QString::number(close.id));
+  closeButton_->setText(ToQString(close.text));
+  closeButton_->setGeometry(units_.Rect(close.x, close.y, close.width, close.height));
+  connect(closeButton_, &QPushButton::clicked, this, &QWidget::close);
+  // The keys a desktop window closes with; the edit takes neither for itself.
+  for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+    connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
+  }
   resize(units_.X(kHelpWindow.width), units_.Y(kHelpWindow.height));
 }
 
@@ -102,7 +116,10 @@ void CHelpWindow::Run() {
 
 void CHelpWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  edit_->resize(std::max(0, width() - kEditMargin), std::max(0, height() - kEditMargin));
+  const HelpWindowPlacement placed =
+      PlaceHelpWindow({width(), height()}, edit_->x(), edit_->y(), {closeButton_->width(), closeButton_->height()});
+  edit_->resize(placed.text.width, placed.text.height);
+  closeButton_->move(placed.close.x, placed.close.y);
 }
 
 // Placed before it is first mapped, once its frame is known: the template's window centred on

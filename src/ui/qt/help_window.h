@@ -1,5 +1,5 @@
 // The help window (template 106): the usage text in a read-only multi-line edit that follows
-// the window with a 10-pixel margin.
+// the window with a 10-pixel margin, and a Close button below it. Escape and Ctrl+W close it too.
 #pragma once
 
 #include <QWidget>
@@ -9,6 +9,7 @@
 
 class QEventLoop;
 class QPlainTextEdit;
+class QPushButton;
 
 namespace glyphshift::ui {
 
@@ -16,7 +17,6 @@ class CHelpWindow : public QWidget {
  public:
   static constexpr int kStartWidth = 640;
   static constexpr int kStartHeight = 480;
-  static constexpr int kEditMargin = 10;  // client size minus edit size, in each direction
 
   CHelpWindow();
   // Shows `text` (CR LF or LF line breaks).
@@ -24,6 +24,7 @@ class CHelpWindow : public QWidget {
   // Shows the window and returns once it has been closed.
   void Run();
   QPlainTextEdit* Edit() const { return edit_; }
+  QPushButton* CloseButton() const { return closeButton_; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -35,6 +36,7 @@ class CHelpWindow : public QWidget {
 
   DialogUnits units_;
   QPlainTextEdit* edit_;
+  QPushButton* closeButton_;
   QEventLoop* loop_ = nullptr;
   bool shownBefore_ = false;
 };

@@ -116,6 +116,13 @@ QWidget* CMainDialog::CreateControl(const ControlTemplate& control) {
     case ControlKind::GroupBox: widget = new QGroupBox(text, this); break;
     case ControlKind::CheckBox: widget = new QCheckBox(text, this); break;
   }
+  // A text wider in this font than in the template's widens its control, so none is cut off.
+  if (const std::optional<std::int32_t> limit = TextGrowthLimit(control)) {
+    const LayoutRect fitted =
+        FitTextWidth({rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()},
+                     widget->sizeHint().width(), units_.X(*limit));
+    rect.setWidth(fitted.right - fitted.left);
+  }
   widget->setGeometry(rect);
   if (control.id > 0) {
     widget->setObjectName(QString::number(control.id));

@@ -1,6 +1,10 @@
 #include "ui/win32/dialog_layout.h"
 
 #include <cwchar>
+#include <optional>
+#include <string_view>
+
+#include "ui/dialog_templates.h"
 
 namespace glyphshift::ui::win32 {
 
@@ -40,6 +44,32 @@ void Exclude(HDC dc, HRGN region) {
 }
 
 }  // namespace
+
+void FitTextControls(HWND dialog) {
+  const auto pixels = [dialog](std::int32_t units) {
+    RECT r{0, 0, units, 0};
+    MapDialogRect(dialog, &r);
+    return static_cast<std::int32_t>(r.left);
+  };
+  // Controls with id -1 (the labels) have no id to find them by: their text finds them.
+  for (HWND control = GetWindow(dialog, GW_CHILD); control != nullptr; control = GetWindow(control, GW_HWNDNEXT)) {
+    wchar_t text[128] = {};
+    GetWindowTextW(control, text, 128);
+    for (const ControlTemplate& entry : kMainDialogControls) {
+      const std::optional<std::int32_t> limit = TextGrowthLimit(entry);
+      if (!limit || entry.text != std::u16string_view(reinterpret_cast<const char16_t*>(text))) continue;
+      // A check box's text starts after its box and a gap: 12 dialog units.
+      const std::int32_t needed = CaptionSize(control).cx + (entry.kind == ControlKind::CheckBox ? pixels(12) : 0);
+      const RECT r = ControlRect(dialog, control);
+      const LayoutRect fitted = FitTextWidth({r.left, r.top, r.right, r.bottom}, needed, pixels(*limit));
+      if (fitted.right != r.right) {
+        SetWindowPos(control, nullptr, 0, 0, fitted.right - fitted.left, fitted.bottom - fitted.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      }
+      break;
+    }
+  }
+}
 
 void CaptureDialogLayout(HWND dialog, ControlLayout* table) {
   RECT client{};
@@ -92,8 +122,9 @@ void ExcludeControlsFromErase(HDC dc, const ControlLayout* table) {
       Exclude(dc, CreateRectRgn(r.left, r.top, r.right, r.bottom));
       continue;
     }
+    // The caption is erased with the inside: where the box paints it differs between systems by
+    // a few pixels, and what is cut out but not painted stays as it was (black on a new window).
     const SIZE text = CaptionSize(control);
-    Exclude(dc, CreateRectRgn(r.left + 7, r.top, r.left + 7 + text.cx + edgeX, r.top + text.cy + edgeY));
     // The band along the frame line: the box less its inside.
     const HRGN band = CreateRectRgn(r.left, r.top + text.cy / 2, r.right, r.bottom);
     const HRGN inside = CreateRectRgn(r.left + edgeX, r.top + text.cy / 2 + edgeY, r.right - edgeX, r.bottom - edgeY);

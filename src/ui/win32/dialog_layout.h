@@ -8,6 +8,11 @@
 
 namespace glyphshift::ui::win32 {
 
+// Widens each one-line label and check box of the main dialog (template 101) whose text is wider
+// in the dialog's font than its template allows, as far as TextGrowthLimit lets it: a font
+// other than the template's would otherwise cut its last words off. Before the layout is recorded.
+void FitTextControls(HWND dialog);
+
 // Records every control of `table` at its place in `dialog`'s client area.
 void CaptureDialogLayout(HWND dialog, ControlLayout* table);
 
@@ -21,7 +26,7 @@ void ApplySizeLimits(MINMAXINFO& limits);
 
 // WM_ERASEBKGND: cuts the controls out of the clipping region of `dc`, so the default erase
 // paints only the empty parts of the dialog (no flicker while it is dragged). Of a group box
-// only its caption and its frame band are cut out; its empty inside is erased.
+// only its frame band is cut out; its caption and its empty inside are erased.
 void ExcludeControlsFromErase(HDC dc, const ControlLayout* table);
 
 }  // namespace glyphshift::ui::win32

@@ -3,18 +3,39 @@
 #include <string>
 
 #include "ui/dialog_ids.h"
+#include "ui/layout.h"
 #include "ui/win32/window_snapshot.h"
 
 namespace glyphshift::ui::win32 {
 
 namespace {
 
-// The edit control fills the client area less the margin, where the template put its corner.
-void FitEdit(HWND window) {
+RECT ChildRect(HWND window, int id) {
+  RECT rect{};
+  GetWindowRect(GetDlgItem(window, id), &rect);
+  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+// The edit control fills the client area less the margin, where the template put its corner;
+// the Close button keeps to the bottom right corner below it.
+void FitControls(HWND window) {
   RECT client{};
   GetClientRect(window, &client);
-  SetWindowPos(GetDlgItem(window, IDC_HELP_TEXT), nullptr, 0, 0, client.right - CHelpWindow::kEditMargin,
-               client.bottom - CHelpWindow::kEditMargin, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const RECT text = ChildRect(window, IDC_HELP_TEXT);
+  const RECT close = ChildRect(window, IDC_HELP_CLOSE);
+  const HelpWindowPlacement placed = PlaceHelpWindow({client.right, client.bottom}, text.left, text.top,
+                                                     {close.right - close.left, close.bottom - close.top});
+  for (const ControlPlacement& place : {placed.text, placed.close}) {
+    SetWindowPos(GetDlgItem(window, static_cast<int>(place.controlId)), nullptr, place.x, place.y, place.width,
+                 place.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+// A key that closes the window: Escape, or W while Ctrl is held.
+bool IsCloseKey(const MSG& message, bool controlDown) {
+  if (message.message != WM_KEYDOWN) return false;
+  return message.wParam == VK_ESCAPE || (message.wParam == 'W' && controlDown);
 }
 
 }  // namespace
@@ -44,18 +65,29 @@ void CHelpWindow::Run() {
   if (const SnapshotRequest request = SnapshotRequestFromEnvironment()) ScheduleSnapshots(*this, request);
   // Messages of this window only; retrieval fails once it has been destroyed, which ends the loop.
   MSG message;
-  while (GetMessageW(&message, window_, 0, 0) > 0) IsDialogMessageW(window_, &message);
+  // The keys that close it are taken before the edit control, which would keep them.
+  while (GetMessageW(&message, window_, 0, 0) > 0) {
+    if (IsCloseKey(message, GetKeyState(VK_CONTROL) < 0)) {
+      DestroyWindow(window_);
+      continue;
+    }
+    IsDialogMessageW(window_, &message);
+  }
   window_ = nullptr;
 }
 
-INT_PTR CALLBACK CHelpWindow::Procedure(HWND window, UINT message, WPARAM, LPARAM) {
+INT_PTR CALLBACK CHelpWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
       // Centred at the template's size by the template; the start size from the same corner.
       SetWindowPos(window, nullptr, 0, 0, kStartWidth, kStartHeight, SWP_NOMOVE | SWP_NOZORDER);
-      FitEdit(window);
+      FitControls(window);
       break;
-    case WM_SIZE: FitEdit(window); break;
+    case WM_SIZE: FitControls(window); break;
+    // The Close button, or the cancel command the dialog manager makes of Escape.
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDC_HELP_CLOSE) DestroyWindow(window);
+      break;
     case WM_CLOSE: DestroyWindow(window); break;
     default: break;
   }

@@ -1,5 +1,5 @@
 // The help window (template 106) on Win32: the usage text in a read-only edit control that
-// follows the window's size.
+// follows the window's size, and a Close button below it. Escape and Ctrl+W close it too.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +12,6 @@ class CHelpWindow {
  public:
   static constexpr int kStartWidth = 640;
   static constexpr int kStartHeight = 480;
-  static constexpr int kEditMargin = 10;  // client size minus edit size, in each direction
   static constexpr std::size_t kMaxTextLength = 4095;
 
   CHelpWindow() = default;

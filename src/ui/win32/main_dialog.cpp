@@ -110,6 +110,7 @@ void CMainDialog::Initialise(HWND window) {
     SendDlgItemMessageW(window, IDC_LINE_BREAK_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text)));
   }
   SendDlgItemMessageW(window, IDC_LINE_BREAK_LIST, CB_SETCURSEL, 0, 0);
+  FitTextControls(window);
   CaptureDialogLayout(window, layout_.data());
   layoutCaptured_ = true;
   // A source given at the start (morfex --dialog FILE) is taken as if it had been chosen.

@@ -165,6 +165,9 @@ bool SaveWindowPicture(HWND window, const std::u16string& path) {
   const int height = rect.bottom - rect.top;
   if (width <= 0 || height <= 0) return false;
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  // Wine hands what was painted to the display when the thread waits for messages: without a
+  // wait the picture may show the controls erased but not yet drawn again.
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
 
   // What the screen shows at the window's place: the frame as the system draws it too.
   const HDC screen = GetDC(nullptr);

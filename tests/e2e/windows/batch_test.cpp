@@ -164,6 +164,13 @@ TEST_F(MorfexWindows, RawCommandLineQuotesAndBackslashes) {
   run = Run(u"\"in dir\\my file.txt\" \"/output=\\\"out dir\\\"\" /dcs=utf-8 /nobom");
   EXPECT_EQ(run.exitCode, 0u) << run.out;
   EXPECT_EQ(Read("out dir/my file.txt"), "q");
+  // A value quoted with escaped quotes, as a caller writes /output="outdir" into a command line.
+  Write("plain.txt", "p");
+  std::filesystem::create_directory(dir_.Native("outdir"));
+  run = Run(u"plain.txt /output=\\\"outdir\\\" /nobom");
+  EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
+  EXPECT_EQ(Read("outdir/plain.txt"), "p") << "into the folder, not beside the source";
+  EXPECT_FALSE(Exists("plain.2.txt"));
   // Several sources, the options anywhere.
   Write("a.txt", "a");
   Write("b.txt", "b");
@@ -188,6 +195,26 @@ TEST_F(MorfexWindows, FilterModeWritesTheTextAloneToStandardOutput) {
   EXPECT_EQ(run.exitCode, 0u) << run.err;
   EXPECT_EQ(run.out, "\xEF\xBB\xBF");
   EXPECT_THAT(run.err, HasSubstr("Success: [0 bytes + 3 Bytes] (standard input)\r\n"));
+}
+
+// Through a real pipe, as `type a.txt | morfex - ...` runs it: the text in, converted out.
+TEST_F(MorfexWindows, FilterModeConvertsWhatAPipeCarries) {
+  std::string text;
+  for (int line = 0; line < 3000; ++line)
+    text +=
+        "Gr\xFC\xDF"
+        "e " +
+        std::to_string(line) + "\r\n";
+  const WindowsRun run = RunMorfex(u"- /scs=windows-1252 /dcs=utf-8 /nobom", Here(), 60000, &text);
+  EXPECT_EQ(run.exitCode, 0u) << run.err;
+  std::string expected;
+  for (int line = 0; line < 3000; ++line)
+    expected +=
+        "Gr\xC3\xBC\xC3\x9F"
+        "e " +
+        std::to_string(line) + "\r\n";
+  EXPECT_EQ(run.out, expected);
+  EXPECT_THAT(run.err, HasSubstr("(standard input)\r\n"));
 }
 
 // Nothing lost in silence, on Windows as on Linux: a lossy conversion into a new file warns, in

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -66,6 +68,31 @@ RECT ClientRectOf(HWND dialog, int id) {
   GetWindowRect(GetDlgItem(dialog, id), &rect);
   MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
   return rect;
+}
+
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM data) {
+  wchar_t className[32] = {};
+  GetClassNameW(child, className, 32);
+  if (_wcsicmp(className, L"Static") == 0) *reinterpret_cast<std::wstring*>(data) += TextOf(child) + L"\n";
+  return TRUE;
+}
+
+// The text a message box shows: its static controls' texts, one per line.
+std::wstring BoxText(HWND box) {
+  std::wstring text;
+  EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
+  return text;
+}
+
+// The system's own text for an error code, without its line break.
+std::wstring SystemText(DWORD code) {
+  wchar_t text[512] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, 512, nullptr);
+  std::wstring result = text;
+  while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' ')) {
+    result.pop_back();
+  }
+  return result;
 }
 
 void Select(HWND dialog, int list, std::size_t index) {
@@ -170,11 +197,98 @@ TEST_F(MorfexWindowsGui, HelpWindowShowsTheUsageTextAndEndsWithMinusOne) {
   RECT editRect{};
   GetWindowRect(edit, &editRect);
   EXPECT_EQ(editRect.right - editRect.left, client.right - 10);
-  EXPECT_EQ(editRect.bottom - editRect.top, client.bottom - 10);
+  const RECT close = ClientRectOf(help, 2);
+  EXPECT_EQ(close.right, client.right - 5) << "the Close button at the bottom right";
+  EXPECT_EQ(close.bottom, client.bottom - 5);
+  EXPECT_EQ(ClientRectOf(help, 1009).bottom, close.top - 5) << "the text above it";
   const std::wstring text = TextOf(edit);
   EXPECT_TRUE(text.starts_with(L"Glyphshift \"1, 3, 15, 2\"\r\n\r\nUsage: morfex")) << "CR LF for the edit control";
   PostMessageW(help, WM_CLOSE, 0, 0);
   EXPECT_EQ(morfex.Wait(kPatience), 0xFFFFFFFFu);
+}
+
+// The help window closes as desktop windows do: with Escape, with Ctrl+W typed on the keyboard,
+// and with its Close button; each ends the program with -1.
+TEST_F(MorfexWindowsGui, HelpWindowClosesWithEscapeCtrlWAndItsCloseButton) {
+  const struct {
+    const char* name;
+    void (*close)(HWND help);
+  } ways[] = {
+      {"Escape", [](HWND help) { PostMessageW(GetDlgItem(help, 1009), WM_KEYDOWN, VK_ESCAPE, 1); }},
+      {"Ctrl+W",
+       [](HWND help) {
+         SetForegroundWindow(help);
+         INPUT keys[4] = {};
+         const WORD order[4] = {VK_CONTROL, 'W', 'W', VK_CONTROL};
+         for (int i = 0; i < 4; ++i) {
+           keys[i].type = INPUT_KEYBOARD;
+           keys[i].ki.wVk = order[i];
+           keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+         }
+         SendInput(4, keys, sizeof(INPUT));
+       }},
+      {"Close button", [](HWND help) { PostMessageW(GetDlgItem(help, 2), BM_CLICK, 0, 0); }},
+  };
+  for (const auto& way : ways) {
+    CStartedMorfex morfex(u"/?", Here());
+    const HWND help = WaitForWindow(L"Help", morfex.ProcessId());
+    ASSERT_NE(help, nullptr) << way.name;
+    const HWND button = GetDlgItem(help, 2);
+    EXPECT_TRUE(IsWindowVisible(button)) << way.name;
+    EXPECT_EQ(TextOf(button), L"Close");
+    way.close(help);
+    EXPECT_EQ(morfex.Wait(kPatience), 0xFFFFFFFFu) << way.name;
+  }
+}
+
+// The dialog's run reports in boxes: a destination it cannot write by the fixed text, the file
+// and the system's reason; a file that is no text by the question whether to convert it anyway,
+// and, answered No, it writes nothing and ends with 7.
+TEST_F(MorfexWindowsGui, TheRunsBoxesNameTheFileAndWhy) {
+  support::WriteFileBytes(dir_.Native("plain.txt"), "text\r\n");
+  // The proposed destination, held open without sharing: it cannot be replaced.
+  support::WriteFileBytes(dir_.Native("plain.2.txt"), "old");
+  const HANDLE held = CreateFileW(Path("plain.2.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  support::WriteFileBytes(dir_.Native("data.txt"), std::string("ab\x01\x02\x03"
+                                                               "cd\r\n"));
+  const struct {
+    const char* source;
+    const wchar_t* caption;
+    std::vector<std::wstring> lines;
+    WPARAM answer;
+    DWORD exitCode;
+  } cases[] = {
+      {"plain.txt",
+       L"Error",
+       {L"An Error occured during file creation.\n\n\"", L"plain.2.txt\"\n" + SystemText(ERROR_SHARING_VIOLATION)},
+       IDOK,
+       1},
+      {"data.txt",
+       L"Left unchanged",
+       {L"\"data.txt\" is not a text file (binary data at byte 2)", L"Convert it anyway?"},
+       IDNO,
+       7},
+  };
+  for (const auto& c : cases) {
+    CStartedMorfex morfex(u"--dialog " + std::u16string(c.source, c.source + std::strlen(c.source)), Here());
+    const HWND dialog = WaitForWindow(L"Glyphshift", morfex.ProcessId());
+    ASSERT_NE(dialog, nullptr) << c.source;
+    Select(dialog, 1004, EntryIndex(u"UTF-8"));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1)));
+    const HWND box = WaitForWindow(c.caption, morfex.ProcessId());
+    ASSERT_NE(box, nullptr) << c.source;
+
+    const std::wstring text = BoxText(box);
+    for (const std::wstring& line : c.lines) {
+      EXPECT_NE(text.find(line), std::wstring::npos) << c.source << ": " << std::string(text.begin(), text.end());
+    }
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(c.answer, BN_CLICKED), 0);
+    EXPECT_EQ(morfex.Wait(kPatience), c.exitCode) << c.source;
+  }
+  CloseHandle(held);
+  EXPECT_EQ(support::ReadFileText(dir_.Native("plain.2.txt")), "old");
+  EXPECT_FALSE(support::PathExists(dir_.Native("data.2.txt"))) << "nothing written for the refused file";
 }
 
 }  // namespace

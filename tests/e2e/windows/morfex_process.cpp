@@ -1,5 +1,6 @@
 #include "e2e/windows/morfex_process.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -23,13 +24,14 @@ std::string ReadAll(const std::u16string& path) {
 }
 
 // CreateProcessW may write into the command line: a copy of our own.
+// Standard input is `input` when given, else NUL.
 bool Start(const std::u16string& arguments, const std::u16string& directory, HANDLE output, HANDLE error,
-           PROCESS_INFORMATION& started) {
+           PROCESS_INFORMATION& started, HANDLE givenInput = nullptr) {
   std::u16string commandLine = u"\"" + MorfexPath() + u"\"";
   if (!arguments.empty()) commandLine += u" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  HANDLE input = InheritableFile(u"NUL", GENERIC_READ, OPEN_EXISTING);
+  HANDLE input = givenInput != nullptr ? givenInput : InheritableFile(u"NUL", GENERIC_READ, OPEN_EXISTING);
   if (output != nullptr) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = input;
@@ -38,7 +40,7 @@ bool Start(const std::u16string& arguments, const std::u16string& directory, HAN
   }
   const BOOL ok = CreateProcessW(Wide(MorfexPath()), reinterpret_cast<wchar_t*>(commandLine.data()), nullptr, nullptr,
                                  output != nullptr, 0, nullptr, Wide(directory), &startup, &started);
-  CloseHandle(input);
+  if (givenInput == nullptr) CloseHandle(input);
   return ok != 0;
 }
 
@@ -52,22 +54,39 @@ std::u16string MorfexPath() {
   return path;
 }
 
-WindowsRun RunMorfex(const std::u16string& arguments, const std::u16string& directory, DWORD timeoutMilliseconds) {
+WindowsRun RunMorfex(const std::u16string& arguments, const std::u16string& directory, DWORD timeoutMilliseconds,
+                     const std::string* input) {
   WindowsRun run;
   // Beside the run's directory, so a wildcard run never meets them and parallel tests never share them.
   const std::u16string outPath = directory + u".out";
   const std::u16string errPath = directory + u".err";
   const HANDLE output = InheritableFile(outPath, GENERIC_WRITE, CREATE_ALWAYS);
   const HANDLE error = InheritableFile(errPath, GENERIC_WRITE, CREATE_ALWAYS);
-  PROCESS_INFORMATION started{};
-  if (!Start(arguments, directory, output, error, started)) {
-    CloseHandle(output);
-    CloseHandle(error);
+  // The child inherits the pipe's reading end only: it sees the end of input once ours closes.
+  HANDLE pipeRead = nullptr;
+  HANDLE pipeWrite = nullptr;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  if (input != nullptr &&
+      (!CreatePipe(&pipeRead, &pipeWrite, &inherit, 0) || !SetHandleInformation(pipeWrite, HANDLE_FLAG_INHERIT, 0))) {
     return run;
   }
-  CloseHandle(started.hThread);
+  PROCESS_INFORMATION started{};
+  const bool ok = Start(arguments, directory, output, error, started, pipeRead);
   CloseHandle(output);
   CloseHandle(error);
+  if (pipeRead != nullptr) CloseHandle(pipeRead);
+  if (ok && pipeWrite != nullptr) {
+    // Written while the child reads: a pipe holds only a few kilobytes.
+    for (std::size_t done = 0; done < input->size();) {
+      DWORD wrote = 0;
+      const auto piece = static_cast<DWORD>(std::min<std::size_t>(input->size() - done, 4096));
+      if (!WriteFile(pipeWrite, input->data() + done, piece, &wrote, nullptr) || wrote == 0) break;
+      done += wrote;
+    }
+  }
+  if (pipeWrite != nullptr) CloseHandle(pipeWrite);
+  if (!ok) return run;
+  CloseHandle(started.hThread);
   if (WaitForSingleObject(started.hProcess, timeoutMilliseconds) != WAIT_OBJECT_0) {
     TerminateProcess(started.hProcess, 0xDEAD);
     WaitForSingleObject(started.hProcess, INFINITE);

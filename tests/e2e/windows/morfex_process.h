@@ -1,5 +1,6 @@
 // Starts the built morfex.exe the way a script or a shell on Windows does: with one raw
-// command-line text, standard output and error redirected to files, standard input on NUL.
+// command-line text, standard output and error redirected to files, standard input on NUL or a
+// pipe.
 #pragma once
 
 #include <windows.h>
@@ -19,9 +20,10 @@ struct WindowsRun {
 std::u16string MorfexPath();
 
 // Runs morfex with `arguments` as the raw text after the program name, in `directory`; a run
-// still going after `timeoutMilliseconds` is ended (timedOut).
+// still going after `timeoutMilliseconds` is ended (timedOut). Standard input is NUL, or with
+// `input` a pipe that carries those bytes and then ends.
 WindowsRun RunMorfex(const std::u16string& arguments, const std::u16string& directory,
-                     DWORD timeoutMilliseconds = 60000);
+                     DWORD timeoutMilliseconds = 60000, const std::string* input = nullptr);
 
 // A morfex started without waiting, for driving its windows; ended when the object goes.
 class CStartedMorfex {
