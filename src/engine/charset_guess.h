@@ -7,8 +7,9 @@
 // UTF-16 that opens with a character their zero-byte test cannot see, and UTF-32, which the
 // program cannot convert.
 //
-// A caller feeds the pieces of the file that hold a byte above 0x7F first (then others while
-// there is room), at most kGuessSampleBytes in all, and takes Finish(): kCharset with a confidence
+// A caller feeds the pieces of the file that hold a byte above 0x7F first (others only when there
+// are none: many ASCII letters pull the answer towards the Latin scripts), at most
+// kGuessSampleBytes in all, and takes Finish(): kCharset with a confidence
 // of kConfidentFrom or more: convert with `code`; kUnconvertible: refuse the file; anything else:
 // keep the rules' answer. Pure: no allocation but GuessCharset's one, no OS call.
 #pragma once
