@@ -30,12 +30,26 @@ struct SampleReader {
   std::size_t heldSize = 0;
 };
 
+// One reader per thread, kept: a run over many small files would otherwise clear a new guesser
+// of 260 KiB for each (a tenth of what detection cost a file of 1 KiB).
+SampleReader* KeptReader() {
+  thread_local std::unique_ptr<SampleReader> kept;
+  if (!kept) {
+    kept.reset(new (std::nothrow) SampleReader);  // tried again next time when there is no memory
+    if (!kept) return nullptr;
+  } else {
+    kept->guesser.Reset();
+  }
+  kept->heldSize = 0;
+  return kept.get();
+}
+
 }  // namespace
 
 FileGuess GuessFileCharset(const platform::CFile& file) {
   FileGuess result;
-  const std::unique_ptr<SampleReader> reader(new (std::nothrow) SampleReader);
-  if (!reader) return result;
+  SampleReader* const reader = KeptReader();
+  if (reader == nullptr) return result;
   bool found = false;  // a piece with a byte above 0x7F
   bool full = false;
   for (std::uint64_t offset = 0; !full && offset < kGuessReadLimit;) {

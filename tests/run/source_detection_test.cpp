@@ -121,6 +121,8 @@ TEST_F(SourceDetectionTest, FallsBackRefusesFollowsDeclarationsOrLeavesItToTheRu
        DetectionOutcome::Unconvertible, 0, "EUC-KR"},
       {"UTF-32 with its byte order mark", std::string("\0\0\xFE\xFF\0\0\0A\0\0\0\xE9", 12),
        DetectionOutcome::Unconvertible, 0, "UTF-32BE"},
+      {"UTF-32LE, which the rules take for UTF-16", std::string("\xFF\xFE\0\0A\0\0\0\xE9\0\0\0b\0\0\0c\0\0\0", 20),
+       DetectionOutcome::Unconvertible, 0, "UTF-32LE"},
       // A declaration that reads the bytes wins over the model, fitted as the model's answer
       // would be; one that names a set lacking a byte of the text, or one we cannot convert, not.
       {"XML declaring ISO-8859-7",
