@@ -1,10 +1,5 @@
-// Companion of detect_corpus.sh: what the statistical detector says by itself, and how long
-// detection takes on a large file.
+// Companion of detect_corpus.sh: how long detection takes on a large file.
 //
-//   detect_bench alone FILE...   for each file, the detector's answer over the whole file
-//                                (no byte rules, no sample limit, no fitting): the catalogue
-//                                name it maps to ("-" for none, "!" for a set the program
-//                                cannot convert), a tab and the detector's own spelling
 //   detect_bench time FILE [N]   best of N (default 5) wall times of the run's per-file
 //                                detection, simple and statistical, with the file's size in
 //                                MB over that time (detection reads only part of a large file)
@@ -12,16 +7,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
 #include "convert/named_files.h"
 #include "engine/charset_catalogue.h"
 #include "platform/native_text.h"
 #include "run/source_detection.h"
-#include "run/statistical_detector.h"
 
 namespace glyphshift::bench {
 namespace {
@@ -30,20 +21,6 @@ std::string Narrow(const char16_t* text) {
   std::string out;
   for (; text != nullptr && *text != 0; ++text) out += static_cast<char>(*text);
   return out;
-}
-
-int Alone(int count, char** files) {
-  for (int i = 0; i < count; ++i) {
-    std::ifstream in(files[i], std::ios::binary);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    CStatisticalDetector detector;
-    detector.Add(bytes);
-    const std::string name = detector.Finish();
-    const std::optional<CharsetCode> code = CatalogueCodeOfDetectorName(name);
-    const std::string mapped = name.empty() ? "-" : code ? Narrow(CharsetNameFromCode(*code)) : "!";
-    std::printf("%s\t%s\n", mapped.c_str(), name.c_str());
-  }
-  return 0;
 }
 
 int Time(const char* file, int runs) {
@@ -74,8 +51,7 @@ int Time(const char* file, int runs) {
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (mode == "alone") return glyphshift::bench::Alone(argc - 2, argv + 2);
   if (mode == "time" && argc > 2) return glyphshift::bench::Time(argv[2], argc > 3 ? std::atoi(argv[3]) : 5);
-  std::fprintf(stderr, "usage: detect_bench alone FILE... | detect_bench time FILE [RUNS]\n");
+  std::fprintf(stderr, "usage: detect_bench time FILE [RUNS]\n");
   return 2;
 }

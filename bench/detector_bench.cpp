@@ -6,9 +6,8 @@
 //                                  random bytes, the most kinds of pair), against decoding the
 //                                  same bytes with ISO-8859-1 (target: 2 ms)
 //   detector_bench corpus DIR      the shared corpus (DIR/SOURCES.md names each document's set):
-//                                  the byte rules, then our detector for what they leave to their
-//                                  fallback, against the same with libuchardet (as the program
-//                                  consults it today); misses and a table per family
+//                                  the run's detection with /detect=statistical and by default;
+//                                  misses and a table per family
 #include <algorithm>
 #include <chrono>
 #include <cstdio>

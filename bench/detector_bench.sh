@@ -2,7 +2,7 @@
 # The statistical detector of engine/charset_guess.h, measured in one go:
 #   bash bench/detector_bench.sh [corpus-folder]
 # 1. every table: held-out Debian texts encoded through each of the 59 tables (bench/detector_tables.py);
-# 2. the shared corpus (default ../shared/test-corpus beside the repository) against libuchardet;
+# 2. the run's detection on the shared corpus (default ../shared/test-corpus beside the repository);
 # 3. the time for a 64 KiB sample (the held-out samples of step 1, and random bytes).
 set -euo pipefail
 cd "$(dirname "$0")/.."

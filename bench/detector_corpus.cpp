@@ -1,13 +1,6 @@
-// What `morfex /detect=statistical` will answer for each document of the shared corpus, with our
-// detector and with libuchardet as the program consults it today, and whether the answer
+// What `morfex` answers for each document of the shared corpus with /detect=statistical and by
+// default, through the run's own detection (src/run/source_detection.cpp), and whether the answer
 // converts the document as its true set does.
-//
-// Ours: the byte rules (byte order marks, UTF-16's zero bytes, valid UTF-8) decide first; what
-// they leave to their single-byte fallback goes to the detector, as a sample of at most 64 KiB
-// made of the file's 16 KiB pieces with bytes above 0x7F first; an answer below kConfidentFrom
-// leaves the fallback (ISO-8859-1); an unconvertible answer refuses the document.
-// libuchardet: the program's own detection (src/run/source_detection.cpp), answer fitted to the
-// bytes, unconvertible answers refused.
 // A document counts as right when its text decoded with the chosen set equals its text decoded
 // with its true set; a document in a set the program cannot convert, only when refused.
 #include "bench/detector_corpus.h"
@@ -23,8 +16,6 @@
 #include <vector>
 
 #include "convert/named_files.h"
-#include "engine/charset_guess.h"
-#include "engine/detection.h"
 #include "engine/engine.h"
 #include "platform/native_text.h"
 #include "run/source_detection.h"
@@ -33,7 +24,6 @@ namespace glyphshift::bench {
 namespace {
 
 constexpr CharsetCode kRefused = -2;
-constexpr std::size_t kPieceBytes = 16 * 1024;
 
 struct Document {
   std::string file;
@@ -104,42 +94,20 @@ std::u16string Decode(const std::vector<std::uint8_t>& bytes, CharsetCode code) 
   return text;
 }
 
-// The sample the run hands the detector: 16 KiB pieces with a byte above 0x7F first, then the
-// others, 64 KiB at most.
-engine::CharsetGuess GuessLikeTheRun(const std::vector<std::uint8_t>& bytes) {
-  const auto guesser = std::make_unique<engine::CCharsetGuesser>();
-  for (const bool telling : {true, false}) {
-    for (std::size_t at = 0; at < bytes.size(); at += kPieceBytes) {
-      const std::span<const std::uint8_t> piece(bytes.data() + at, std::min(kPieceBytes, bytes.size() - at));
-      const bool high = std::any_of(piece.begin(), piece.end(), [](std::uint8_t b) { return b >= 0x80; });
-      if (high == telling && !guesser->Add(piece)) return guesser->Finish();
-    }
-  }
-  return guesser->Finish();
-}
-
 struct Verdict {
   CharsetCode code = kRefused;
   std::string said;
 };
 
-Verdict Ours(const std::vector<std::uint8_t>& bytes) {
-  const CharsetCode rules = engine::DetectCharset(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-  if (!IsSingleByteCode(rules) || bytes.size() < 3) return {rules, "rules"};
-  const engine::CharsetGuess guess = GuessLikeTheRun(bytes);
-  if (guess.kind == engine::GuessKind::kUnconvertible) return {kRefused, guess.family};
-  if (guess.kind != engine::GuessKind::kCharset) return {rules, "no answer"};
-  const std::string said = SetName(guess.code) + (guess.language != nullptr ? std::string("/") + guess.language : "") +
-                           " " + std::to_string(guess.confidence) + "%";
-  if (guess.confidence < engine::kConfidentFrom) return {rules, "unsure: " + said};
-  return {guess.code, said};
-}
-
-Verdict Today(const std::string& path) {
+// The run's own detection of the document, as `morfex` judges a file.
+Verdict Detect(const std::string& path, DetectionMethod method) {
   const CNamedSource source(platform::FromNative(path));
-  const SourceDetection d = DetectSourceCharset(source.source, DetectionMethod::Statistical);
-  if (d.outcome == DetectionOutcome::Unconvertible) return {kRefused, d.detectorName};
-  return {d.code, d.detectorName.empty() ? "rules" : d.detectorName};
+  const SourceDetection d = DetectSourceCharset(source.source, method);
+  std::string said = d.detectorName.empty() ? "rules" : d.detectorName + " " + std::to_string(d.confidence) + "%";
+  if (d.outcome == DetectionOutcome::Declared) said = "declared";
+  if (d.outcome == DetectionOutcome::NoAnswer) said = "unsure: " + said;
+  if (d.outcome == DetectionOutcome::Unconvertible) return {kRefused, said};
+  return {d.code, said};
 }
 
 const char* Family(CharsetCode code) {
@@ -192,11 +160,11 @@ int ScoreCorpus(const char* folder) {
     return 1;
   }
   struct Tally {
-    int documents = 0, ours = 0, today = 0;
+    int documents = 0, statistical = 0, simple = 0;
   };
   std::map<std::string, Tally> families;
   Tally all;
-  std::vector<std::string> misses, added;
+  std::vector<std::string> misses;
   for (const Document& d : documents) {
     const std::string path = std::string(folder) + "/" + d.file;
     std::ifstream in(path, std::ios::binary);
@@ -205,40 +173,32 @@ int ScoreCorpus(const char* folder) {
       if (d.truth == kRefused || code == kRefused) return d.truth == code;
       return Decode(bytes, code) == Decode(bytes, d.truth);
     };
-    const Verdict ours = Ours(bytes);
-    const Verdict today = Today(path);
-    const bool oursRight = right(ours.code);
-    const bool todayRight = right(today.code);
+    const Verdict statistical = Detect(path, DetectionMethod::Statistical);
+    const bool statisticalRight = right(statistical.code);
+    const bool simpleRight = right(Detect(path, DetectionMethod::Simple).code);
     Tally& family = families[Family(d.truth)];
     for (Tally* t : {&family, &all}) {
       ++t->documents;
-      t->ours += oursRight ? 1 : 0;
-      t->today += todayRight ? 1 : 0;
+      t->statistical += statisticalRight ? 1 : 0;
+      t->simple += simpleRight ? 1 : 0;
     }
-    const std::string line = "  " + d.file + "  true " + d.set + "  ours " + SetName(ours.code) + " (" + ours.said +
-                             ")  libuchardet " + SetName(today.code) + " (" + today.said + ")";
-    if (!oursRight) misses.push_back(line);
-    if (!oursRight && todayRight) added.push_back(line);
+    if (!statisticalRight) {
+      misses.push_back("  " + d.file + "  true " + d.set + "  detected " + SetName(statistical.code) + " (" +
+                       statistical.said + ")");
+    }
   }
   const auto share = [](int n, int of) { return 100.0 * n / of; };
   std::printf("Corpus: %d documents in %s\n", all.documents, folder);
-  std::printf("  ours (rules + detector)            %4d right = %5.1f%%  (target >= 97%%: %s)\n", all.ours,
-              share(all.ours, all.documents), share(all.ours, all.documents) >= 97 ? "ok" : "MISSED");
-  std::printf("  libuchardet (rules + it, today)    %4d right = %5.1f%%\n", all.today, share(all.today, all.documents));
-  std::printf("\nMisses of ours (%zu): document, true set, ours (its answer), libuchardet's\n", misses.size());
+  std::printf("  /detect=statistical  %4d right = %5.1f%%  (target >= 97%%: %s)\n", all.statistical,
+              share(all.statistical, all.documents), share(all.statistical, all.documents) >= 97 ? "ok" : "MISSED");
+  std::printf("  /detect=simple       %4d right = %5.1f%%\n", all.simple, share(all.simple, all.documents));
+  std::printf("\nMisses of /detect=statistical (%zu): document, true set, detected (the model's answer)\n",
+              misses.size());
   for (const std::string& m : misses) std::printf("%s\n", m.c_str());
-  std::printf("\nPer family: documents, ours right, libuchardet right\n");
-  bool everyFamily = true;
+  std::printf("\nPer family: documents, right with /detect=statistical, with /detect=simple\n");
   for (const auto& [name, t] : families) {
-    const bool ok = t.ours >= t.today;
-    everyFamily &= ok;
-    std::printf("  %-20s %4d %6d %6d%s\n", name.c_str(), t.documents, t.ours, t.today,
-                ok ? "" : "   FEWER THAN libuchardet");
+    std::printf("  %-20s %4d %6d %6d\n", name.c_str(), t.documents, t.statistical, t.simple);
   }
-  std::printf("  every family at least as many right as libuchardet: %s\n", everyFamily ? "yes" : "NO");
-  std::printf("\nDocuments libuchardet, consulted as today, gets right and ours not (%zu):\n", added.size());
-  for (const std::string& a : added) std::printf("%s\n", a.c_str());
-  std::printf("  libuchardet would %s\n", added.empty() ? "add no right answer to ours" : "still add right answers");
   return 0;
 }
 

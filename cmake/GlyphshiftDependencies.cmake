@@ -12,13 +12,3 @@ macro(glyphshift_find_package name debian_packages)
   endif()
 endmacro()
 
-# glyphshift_pkg_check_modules(<prefix> <module> <debian-package>) - a required pkg-config
-# module as the imported target PkgConfig::<prefix>.
-macro(glyphshift_pkg_check_modules prefix module debian_package)
-  glyphshift_find_package(PkgConfig pkg-config)
-  pkg_check_modules(${prefix} IMPORTED_TARGET ${module})
-  if(NOT ${prefix}_FOUND)
-    message(FATAL_ERROR "The pkg-config module ${module} was not found: install the Debian package "
-      "${debian_package} (scripts/install-deps.sh installs every package the build needs)")
-  endif()
-endmacro()

@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libxcb1-dev libacl1-dev libcap-dev acl libuchardet-dev
+  qt6-base-dev libxcb1-dev libacl1-dev libcap-dev acl
   clang libclang-rt-14-dev clang-format clang-tidy
   libicu-dev
   xvfb xauth openbox zsh

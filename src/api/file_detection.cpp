@@ -34,6 +34,7 @@ FileDetection DetectFileCharset(const platform::CFile& file) {
     if (got == 0 || !detector.Add(piece.get(), got)) break;
   }
   answer.code = detector.Finish();
+  answer.highBytes = detector.HighBytes();
   return answer;
 }
 

@@ -16,7 +16,6 @@
 #include "platform/streams.h"
 #include "run/file_report.h"
 #include "run/run_conversion.h"
-#include "run/statistical_detector.h"
 #include "security/privileges.h"
 
 namespace glyphshift {
@@ -69,9 +68,6 @@ Result RunWithOptions(RunSettings settings) {
   }
   if (settings.autoDetectSource) {
     Print(msg::kSourceAutoDetect);
-    if (settings.detectionMethod == DetectionMethod::Statistical && !CStatisticalDetector::Available()) {
-      Print(msg::kNoStatisticalDetector);
-    }
   } else if (!ResolveAndReport(settings.sourceCharsetName, settings.sourceCharset, msg::kSourceCharset)) {
     return Result::UnknownCharset;
   }

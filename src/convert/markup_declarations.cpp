@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <locale>
+#include <new>
 
 namespace glyphshift {
 
@@ -50,6 +51,9 @@ class DeclarationScanner {
  public:
   DeclarationScanner(WorkingText& text, std::u16string_view name, bool modifyXml, bool modifyHtml)
       : text_(text), name_(name), modifyXml_(modifyXml), modifyHtml_(modifyHtml) {}
+  // Finds rather than rewrites: the first declared name goes into `found`, and the scan stops.
+  DeclarationScanner(WorkingText& text, std::u16string& found)
+      : text_(text), name_(), modifyXml_(true), modifyHtml_(true), found_(&found) {}
 
   EditResult Run() {
     for (;;) {
@@ -150,6 +154,9 @@ class DeclarationScanner {
         httpEquivSeen_ = true;
       } else if (NameMatches(attributeStart_, attributeEnd_, u"content") && httpEquivSeen_) {
         result = RewriteContentCharset();
+      } else if (found_ != nullptr && NameMatches(attributeStart_, attributeEnd_, u"charset")) {
+        htmlDone_ = true;
+        result = ReplaceValueFrom(valueStart_);
       }
     }
     if (result == EditResult::Ok && modifyXml_ && NameMatches(tagStart_, tagEnd_, u"xml") &&
@@ -175,12 +182,17 @@ class DeclarationScanner {
 
   // Replaces the value from `from` up to its closing quote and moves onto the new closing quote.
   EditResult ReplaceValueFrom(std::uint32_t from) {
+    if (found_ != nullptr) {
+      found_->assign(text_.Text() + from, text_.Text() + std::max(from, valueEnd_));
+      return EditResult::Ok;
+    }
     if (ReplaceTextRange(text_, from, valueEnd_, name_) == EditResult::OutOfMemory) return EditResult::OutOfMemory;
     position_ = from + static_cast<std::uint32_t>(name_.size());
     return EditResult::Ok;
   }
 
   bool ShouldStop() const {
+    if (found_ != nullptr) return xmlDone_ || htmlDone_;
     if (modifyXml_ && modifyHtml_) return xmlDone_ && htmlDone_;
     if (modifyHtml_) return htmlDone_;
     if (modifyXml_) return xmlDone_;
@@ -201,6 +213,7 @@ class DeclarationScanner {
   bool httpEquivSeen_ = false;  // never cleared: one http-equiv opens every later meta content
   bool xmlDone_ = false;
   bool htmlDone_ = false;
+  std::u16string* found_ = nullptr;
 };
 
 }  // namespace
@@ -236,6 +249,25 @@ EditResult ReplaceTextRange(WorkingText& text, std::uint32_t from, std::uint32_t
   text.start = 0;
   text.byteLength = static_cast<std::uint32_t>(newLength);
   return EditResult::Ok;
+}
+
+std::u16string FindCharsetDeclaration(std::span<const std::uint8_t> head) {
+  std::u16string found;
+  WorkingText text;
+  text.buffer = AllocateUnits(head.size() + 1);
+  if (!text.buffer) return found;
+  for (std::size_t i = 0; i < head.size(); ++i) text.buffer.get()[i] = head[i];
+  text.buffer.get()[head.size()] = 0;
+  text.byteLength = static_cast<std::uint32_t>(2 * head.size());
+  try {
+    if (DeclarationScanner(text, found).Run() != EditResult::Ok) return {};
+    // A content value may go on after the name ("charset=koi8-r; foo"); blanks may surround it.
+    const auto blank = [](char16_t c) { return IsMarkupWhitespace(c) || c == u';'; };
+    const auto begin = std::find_if_not(found.begin(), found.end(), blank);
+    return std::u16string(begin, std::find_if(begin, found.end(), blank));
+  } catch (const std::bad_alloc&) {
+  }
+  return {};
 }
 
 EditResult RewriteCharsetDeclarations(WorkingText& text, std::u16string_view name, bool modifyXml, bool modifyHtml) {

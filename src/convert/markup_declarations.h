@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "convert/working_text.h"
@@ -23,6 +25,13 @@ enum class EditResult { Ok, OutOfMemory };
 // requested kind was rewritten once. Markup it does not recognise stays unchanged.
 [[nodiscard]] EditResult RewriteCharsetDeclarations(WorkingText& text, std::u16string_view name, bool modifyXml,
                                                     bool modifyHtml);
+
+// The character set the text declares, found by the same scan: the value of an XML
+// declaration's encoding, or of a meta tag's charset attribute, or what follows "charset=" in a
+// meta tag's content once some meta tag showed http-equiv; the first of them. Empty when the
+// text declares none (or the memory for the scan cannot be had). `head` is read as ASCII: a
+// name is ASCII, and a byte above 0x7F stands for itself.
+std::u16string FindCharsetDeclaration(std::span<const std::uint8_t> head);
 
 // Letters and digits of every script, and "_": what may start or continue a tag or attribute name.
 bool IsMarkupNameCharacter(char16_t unit);

@@ -5,6 +5,7 @@
 #include "engine/charset_guess.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -73,18 +74,40 @@ struct Group {
   int language = -1;
 };
 
-std::uint64_t Signature(const MappingTable& table, const std::uint32_t* counts) noexcept {
+}  // namespace
+
+// A short text holds a few dozen of the 256 byte values: every loop over the tables and models
+// visits only those.
+struct detector::PresentBytes {
+  std::uint8_t values[256];
+  int count = 0;
+  int firstHigh = 0;  // values[firstHigh, count) are above 0x7F
+
+  explicit PresentBytes(const std::uint32_t* counts) noexcept {
+    for (unsigned b = 0; b < 256; ++b) {
+      if (b == 0x80) firstHigh = count;
+      if (counts[b] != 0) values[count++] = static_cast<std::uint8_t>(b);
+    }
+  }
+  const std::uint8_t* begin(bool low) const noexcept { return values + (low ? 0 : firstHigh); }
+  const std::uint8_t* end() const noexcept { return values + count; }
+};
+
+namespace {
+
+using detector::PresentBytes;
+
+std::uint64_t Signature(const MappingTable& table, const PresentBytes& present) noexcept {
   std::uint64_t hash = 14695981039346656037ull;  // FNV-1a over the units of the present bytes
-  for (unsigned b = 0; b < 256; ++b) {
-    if (counts[b] == 0) continue;
-    hash = (hash ^ table.units[b]) * 1099511628211ull;
+  for (const std::uint8_t* b = present.begin(true); b != present.end(); ++b) {
+    hash = (hash ^ table.units[*b]) * 1099511628211ull;
   }
   return hash;
 }
 
-bool ReadAlike(const MappingTable& a, const MappingTable& b, const std::uint32_t* counts) noexcept {
-  for (unsigned byte = 0; byte < 256; ++byte) {
-    if (counts[byte] != 0 && a.units[byte] != b.units[byte]) return false;
+bool ReadAlike(const MappingTable& a, const MappingTable& b, const PresentBytes& present) noexcept {
+  for (const std::uint8_t* byte = present.begin(true); byte != present.end(); ++byte) {
+    if (a.units[*byte] != b.units[*byte]) return false;
   }
   return true;
 }
@@ -106,9 +129,21 @@ struct Candidate {
 // on every benchmark sample (the best 6 lose two).
 constexpr int kFullyScored = 12;
 
-bool Defines(const MappingTable& table, const std::uint32_t* counts) noexcept {
-  for (unsigned b = 0; b < 256; ++b) {
-    if (counts[b] != 0 && table.units[b] == kMappingUndefined) return false;
+// Codes with a catalogue record, looked up once: the catalogue is a list of some 190 names, and
+// searching it for every table of every file was 4% of a run over 4,000 small files.
+bool Listed(CharsetCode code) noexcept {
+  static const auto listed = [] {
+    std::array<bool, kSingleByteTableCount> codes{};
+    for (CharsetCode c = 0; c < kSingleByteTableCount; ++c)
+      codes[static_cast<std::size_t>(c)] = PrimaryRecordFromCode(c) != nullptr;
+    return codes;
+  }();
+  return listed[static_cast<std::size_t>(code)];
+}
+
+bool Defines(const MappingTable& table, const PresentBytes& present) noexcept {
+  for (const std::uint8_t* b = present.begin(true); b != present.end(); ++b) {
+    if (table.units[*b] == kMappingUndefined) return false;
   }
   return true;
 }
@@ -145,7 +180,19 @@ bool CCharsetGuesser::Add(std::span<const std::uint8_t> piece) noexcept {
   return total_ < kGuessSampleBytes;
 }
 
-std::int64_t CCharsetGuesser::Cost(const TableModel& model, bool high, bool low) const noexcept {
+void CCharsetGuesser::Reset() noexcept {
+  for (std::size_t i = 0; i < lowPairs_; ++i) pairCounts_[pairs_[i]] = 0;
+  for (std::size_t i = 0; i < highPairs_; ++i) pairCounts_[pairs_[kGuessSampleBytes - 1 - i]] = 0;
+  std::fill(std::begin(counts_), std::end(counts_), 0u);
+  total_ = 0;
+  previous_ = 0;
+  lowPairs_ = 0;
+  highPairs_ = 0;
+  structure_ = CMultiByteStructure();
+}
+
+std::int64_t CCharsetGuesser::Cost(const TableModel& model, const PresentBytes& present, bool high,
+                                   bool low) const noexcept {
   const LanguageModel& language = kLanguageModels[model.language];
   const int k = language.classCount;
   const std::uint8_t* costs = language.pairCosts;
@@ -159,31 +206,33 @@ std::int64_t CCharsetGuesser::Cost(const TableModel& model, bool high, bool low)
   };
   if (low) add(pairs_, pairs_ + lowPairs_);
   if (high) add(pairs_ + kGuessSampleBytes - highPairs_, pairs_ + kGuessSampleBytes);
-  for (unsigned b = low ? 0 : 0x80; b < (high ? 256u : 0x80u); ++b)
-    sum += std::int64_t{counts_[b]} * model.emissions[b];
+  const std::uint8_t* end = high ? present.end() : present.values + present.firstHigh;
+  for (const std::uint8_t* b = present.begin(low); b < end; ++b) sum += std::int64_t{counts_[*b]} * model.emissions[*b];
   return sum;
 }
 
-std::int64_t CCharsetGuesser::SingleCost(const TableModel& model, bool low) const noexcept {
+std::int64_t CCharsetGuesser::SingleCost(const TableModel& model, const PresentBytes& present,
+                                         bool low) const noexcept {
   const std::uint8_t* single = kLanguageModels[model.language].singleCosts;
   std::int64_t sum = 0;
-  for (unsigned b = low ? 0 : 0x80; b < 256; ++b) {
-    if (counts_[b] != 0) sum += std::int64_t{counts_[b]} * (single[model.classes[b]] + model.emissions[b]);
+  for (const std::uint8_t* b = present.begin(low); b != present.end(); ++b) {
+    sum += std::int64_t{counts_[*b]} * (single[model.classes[*b]] + model.emissions[*b]);
   }
   return sum;
 }
 
 CharsetGuess CCharsetGuesser::GuessTable(double* bitsPerPair) const noexcept {
+  const PresentBytes present(counts_);
   Group groups[kSingleByteTableCount];
   int groupCount = 0;
   int groupOf[kSingleByteTableCount];
   for (CharsetCode code = 0; code < kSingleByteTableCount; ++code) {
     groupOf[code] = -1;
-    if (PrimaryRecordFromCode(code) == nullptr || !Defines(kMappingTables[code], counts_)) continue;
-    const std::uint64_t signature = Signature(kMappingTables[code], counts_);
+    if (!Listed(code) || !Defines(kMappingTables[code], present)) continue;
+    const std::uint64_t signature = Signature(kMappingTables[code], present);
     int g = 0;
     while (g < groupCount && (groups[g].signature != signature ||
-                              !ReadAlike(kMappingTables[groups[g].representative], kMappingTables[code], counts_))) {
+                              !ReadAlike(kMappingTables[groups[g].representative], kMappingTables[code], present))) {
       ++g;
     }
     if (g == groupCount) {
@@ -222,7 +271,7 @@ CharsetGuess CCharsetGuesser::GuessTable(double* bitsPerPair) const noexcept {
     const std::int64_t fixed =
         PriorCost(model.code) +
         (ebcdic ? 0 : asciiLetters * kLanguageModels[model.language].asciiLetterCost * detector::kCostsPerBit / 1024);
-    candidates[candidateCount++] = {m, g, fixed, fixed + SingleCost(model, ebcdic)};
+    candidates[candidateCount++] = {m, g, fixed, fixed + SingleCost(model, present, ebcdic)};
   }
   const auto byBytes = [](const Candidate& a, const Candidate& b) {
     return a.bytesCost != b.bytesCost ? a.bytesCost < b.bytesCost : a.model < b.model;
@@ -243,7 +292,7 @@ CharsetGuess CCharsetGuesser::GuessTable(double* bitsPerPair) const noexcept {
     // The ASCII sets read ASCII alike: only pairs with a byte above 0x7F tell them apart. (The
     // languages' ASCII statistics differ with their sources, manual pages or word lists, more
     // than with the languages.)
-    const std::int64_t pairs = Cost(model, /*high=*/true, /*low=*/ebcdic);
+    const std::int64_t pairs = Cost(model, present, /*high=*/true, /*low=*/ebcdic);
     const std::int64_t cost = pairs + c.fixedCost;
     if (cost < group.cost || (cost == group.cost && model.language < group.language)) {
       group.cost = cost;

@@ -7,8 +7,9 @@
 // UTF-16 that opens with a character their zero-byte test cannot see, and UTF-32, which the
 // program cannot convert.
 //
-// A caller feeds the pieces of the file that hold a byte above 0x7F first (then others while
-// there is room), at most kGuessSampleBytes in all, and takes Finish(): kCharset with a confidence
+// A caller feeds the pieces of the file that hold a byte above 0x7F first (others only when there
+// are none: many ASCII letters pull the answer towards the Latin scripts), at most
+// kGuessSampleBytes in all, and takes Finish(): kCharset with a confidence
 // of kConfidentFrom or more: convert with `code`; kUnconvertible: refuse the file; anything else:
 // keep the rules' answer. Pure: no allocation but GuessCharset's one, no OS call.
 #pragma once
@@ -24,7 +25,8 @@ namespace glyphshift::engine {
 
 namespace detector {
 struct TableModel;
-}
+struct PresentBytes;  // the byte values a sample holds, in ascending order
+}  // namespace detector
 
 enum class GuessKind {
   kNoAnswer,       // nothing to judge by (no byte above 0x7F) or no memory: the caller's rules decide
@@ -60,6 +62,9 @@ class CCharsetGuesser {
   bool Add(std::span<const std::uint8_t> piece) noexcept;
   // The answer for the pieces so far.
   CharsetGuess Finish() const noexcept;
+  // Forgets every piece, as a new guesser would, at the cost of what was counted rather than of
+  // the whole guesser (a caller judging many small files keeps one).
+  void Reset() noexcept;
 
  private:
   // The best table; *bitsPerPair (when given) receives what its reading costs a pair of bytes.
@@ -68,9 +73,11 @@ class CCharsetGuesser {
   CharsetGuess OrdinaryTextTable() const noexcept;
   // The cost of the sample's pairs in one table's reading: of those with a byte above 0x7F
   // (`high`), of those without (`low`).
-  std::int64_t Cost(const detector::TableModel& model, bool high, bool low) const noexcept;
+  std::int64_t Cost(const detector::TableModel& model, const detector::PresentBytes& present, bool high,
+                    bool low) const noexcept;
   // The cost of the sample's bytes one by one in one table's reading (above 0x7F, or all).
-  std::int64_t SingleCost(const detector::TableModel& model, bool low) const noexcept;
+  std::int64_t SingleCost(const detector::TableModel& model, const detector::PresentBytes& present,
+                          bool low) const noexcept;
 
   std::size_t total_ = 0;
   std::uint8_t previous_ = 0;

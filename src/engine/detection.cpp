@@ -158,4 +158,9 @@ CharsetCode CCharsetDetector::Finish() noexcept {
   return needBytes_ ? FirstTableWithout(kMappingTables, kSingleByteTableCount, present_) : FirstTotalTable();
 }
 
+// Only a byte above 0x7F can make UTF-8 malformed, start a multi-byte character or be cut off.
+bool CCharsetDetector::HighBytes() const noexcept {
+  return (utf8Result_ & (kConvertFailureBits | CONVERT_FLAG_MULTIBYTE)) != 0 || carried_ != 0;
+}
+
 }  // namespace glyphshift::engine

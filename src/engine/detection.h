@@ -38,6 +38,9 @@ class CCharsetDetector {
   bool Add(const std::uint8_t* data, std::size_t size) noexcept;
   // The answer, after the last piece.
   CharsetCode Finish() noexcept;
+  // After a single-byte answer: whether the text read holds a byte above 0x7F (else it is
+  // ASCII, which reads alike in every set the answer could be).
+  bool HighBytes() const noexcept;
 
  private:
   void Scan(const std::uint8_t* data, std::size_t size) noexcept;

@@ -1,5 +1,5 @@
-// Which table a text is in, given a character set a statistical detector named for it and the
-// byte values the text holds. Kept here, beside the tables, so that the judgement needs nothing
+// Which table a text is in, given a character set named for it (by its own markup declaration)
+// and the byte values the text holds. Kept here, beside the tables, so that the judgement needs nothing
 // but the catalogue.
 #pragma once
 

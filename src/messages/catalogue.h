@@ -28,8 +28,6 @@ inline constexpr Message<> kEndOfHeading{u"\n"};
 inline constexpr Message<Name> kUnknownCharset{u"Error 6: Character set \"%s\" is unknown."};
 inline constexpr Message<Name> kUnknownDetectionMethod{
     u"Error 6: Detection method \"%s\" is unknown; it is simple or statistical.\n"};
-inline constexpr Message<> kNoStatisticalDetector{
-    u"Statistical detection is not part of this build: the byte rules decide.\n"};
 // Written straight to the console: the run has no other place for them.
 inline constexpr Message<Name, Wide> kLogNotOpened{u"morfex: cannot open the log file \"%s\": %s"};
 inline constexpr Message<> kNoDisplayForDialog{
@@ -80,12 +78,18 @@ inline constexpr Message<Name> kBaseDirectory{u"Base Source Directory: %s\n"};
 // What the detection of a source's set found.
 inline constexpr Message<Name, Narrow> kUnconvertibleCharset{
     u"The character set of \"%s\" was detected as \"%S\", which cannot be converted; the file is left as it is.\n"};
-inline constexpr Message<Name, Narrow, Wide> kStatisticalAnswer{
-    u"Statistical detection: \"%s\" is \"%S\", converted as \"%s\".\n"};
+// At a log level: the model's answer with its confidence (0..100) and runner-up, which is a
+// quoted name or "none".
+inline constexpr Message<Name, Narrow, Int, Narrow> kStatisticalAnswer{
+    u"Statistical detection: \"%s\" is \"%S\" (confidence %d%%, runner-up %S).\n"};
+inline constexpr Message<Name, Narrow, Int, Narrow, Wide> kStatisticalUnsure{
+    u"Statistical detection: no confident answer for \"%s\" (\"%S\" at confidence %d%%, runner-up %S); converted as "
+    u"\"%s\".\n"};
 inline constexpr Message<Name, Wide> kStatisticalNoAnswer{
     u"Statistical detection: no confident answer for \"%s\"; converted as \"%s\".\n"};
-inline constexpr Message<Narrow, Name, Wide> kStatisticalDoesNotFit{
-    u"Statistical detection: \"%S\" does not fit the bytes of \"%s\"; converted as \"%s\".\n"};
+inline constexpr Message<Name, Name, Wide> kStatisticalDeclared{
+    u"Statistical detection: \"%s\" declares \"%s\", which reads its bytes; converted as \"%s\".\n"};
+inline constexpr std::string_view kNoRunnerUp = "none";
 
 // Owner-from-prefix, the rights of the process and the hand-over of a file (diagnostics on
 // standard error, but for the rename line).
@@ -137,6 +141,8 @@ inline constexpr Message<Name> kHalfUnit{
 inline constexpr Message<Name> kReadAsLatin1{
     u"Warning: \"%s\" was read as ISO-8859-1 but uses bytes 0x80-0x9F; its character set is probably another one "
     u"(see /detect=statistical or /scs=).\n"};
+inline constexpr Message<Name, Narrow> kLooksLike{
+    u"Warning: \"%s\" was read as ISO-8859-1 but looks like %S (see /detect=statistical or /scs=).\n"};
 inline constexpr Message<Name> kReadsAsUtf16{
     u"Warning: \"%s\" was read as ISO-8859-1 but looks like UTF-16 without a byte order mark; its character set is "
     u"probably another one (see /detect=statistical or /scs=).\n"};

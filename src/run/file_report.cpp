@@ -116,7 +116,10 @@ std::u16string LossWarnings(const ConversionReport& report, const ReportedFile& 
     text += Format(msg::kUnencodable, static_cast<std::int64_t>(lost.count), file.name, NameOf(file.destinationCharset),
                    at.line, at.column);
   }
-  if (losses.readsAsUtf16) {
+  // The model's answer says more than the byte patterns the loss check saw.
+  if (!file.looksLike.empty()) {
+    text += Format(msg::kLooksLike, file.name, file.looksLike);
+  } else if (losses.readsAsUtf16) {
     text += Format(msg::kReadsAsUtf16, file.name);
   } else if (losses.c1Bytes) {
     text += Format(msg::kReadAsLatin1, file.name);

@@ -15,6 +15,8 @@ struct ReportedFile {
   CharsetCode sourceCharset = 0;
   CharsetCode destinationCharset = 0;
   bool listed = false;  // found in a listing (a file that is no text is skipped there)
+  // Read as the byte rules' ISO-8859-1, but the statistical model is confident of this set.
+  std::string_view looksLike;
 };
 
 // What went wrong with a conversion, or what of it was not done (nothing for Problem::None),

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "engine/charset_catalogue.h"
 #include "messages/byte_size_text.h"
@@ -32,7 +33,16 @@ void CountFailure(RunSummary& summary, Result result, std::u16string_view displa
 
 namespace {
 
-// Says, with a log level, what the statistical detector made of the file; a set that cannot be
+// The model's runner-up as the trace lines name it.
+std::string RunnerUpText(const SourceDetection& detected) {
+  const char16_t* name = CharsetNameFromCode(detected.runnerUp);
+  if (name == nullptr) return std::string(msg::kNoRunnerUp);
+  std::string text = "\"";
+  for (; *name != 0; ++name) text += static_cast<char>(*name);  // catalogue names are ASCII
+  return text + "\"";
+}
+
+// Says, with a log level, what the statistical model made of the file; a set that cannot be
 // converted is always reported. False when the file is not to be converted.
 bool ReportDetection(const RunSettings& settings, const SourceDetection& detected, std::u16string_view path) {
   const char16_t* name = CharsetNameFromCode(detected.code);
@@ -42,13 +52,19 @@ bool ReportDetection(const RunSettings& settings, const SourceDetection& detecte
     case DetectionOutcome::ByRules: return true;
     case DetectionOutcome::Unconvertible: Print(msg::kUnconvertibleCharset, path, detected.detectorName); return false;
     case DetectionOutcome::Statistical:
-      if (traced) Print(msg::kStatisticalAnswer, path, detected.detectorName, used);
+      if (traced)
+        Print(msg::kStatisticalAnswer, path, detected.detectorName, detected.confidence, RunnerUpText(detected));
+      return true;
+    case DetectionOutcome::Declared:
+      if (traced) Print(msg::kStatisticalDeclared, path, detected.declared, used);
       return true;
     case DetectionOutcome::NoAnswer:
-      if (traced) Print(msg::kStatisticalNoAnswer, path, used);
-      return true;
-    case DetectionOutcome::DoesNotFit:
-      if (traced) Print(msg::kStatisticalDoesNotFit, detected.detectorName, path, used);
+      if (!traced) return true;
+      if (detected.detectorName.empty()) {
+        Print(msg::kStatisticalNoAnswer, path, used);
+      } else {
+        Print(msg::kStatisticalUnsure, path, detected.detectorName, detected.confidence, RunnerUpText(detected), used);
+      }
       return true;
   }
   return true;
@@ -72,7 +88,7 @@ std::unique_ptr<CFileRun> RefusedFile(Result result, std::u16string_view display
 }
 
 ReportedFile Reported(const RunSettings& settings, const CFileRun& file) {
-  return {file.displayName, file.facts.charset, settings.destinationCharset, file.listed};
+  return {file.displayName, file.facts.charset, settings.destinationCharset, file.listed, file.looksLike};
 }
 
 std::unique_ptr<CFileRun> PrepareFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
@@ -90,7 +106,10 @@ std::unique_ptr<CFileRun> PrepareFile(CRun& run, OpenedSource& source, const Fil
     file->facts.charset = detected.code;
     if (const char16_t* name = CharsetNameFromCode(detected.code)) file->facts.charsetName = name;
     // The byte rules read what they cannot place as ISO-8859-1, its Windows relatives included.
-    file->guessedLatin1 = detected.code == kCharsetIso88591 && detected.outcome != DetectionOutcome::Statistical;
+    file->guessedLatin1 = detected.code == kCharsetIso88591 && (detected.outcome == DetectionOutcome::ByRules ||
+                                                                detected.outcome == DetectionOutcome::NoAnswer);
+    // By default the model only names what the text looks like instead.
+    if (detected.outcome == DetectionOutcome::ByRules) file->looksLike = detected.detectorName;
   }
   if (settings.output.logLevel != 0) {
     Print(msg::kProcessFileTrace, "ProcessFile", sourceLocation.path, destinationPath, file->facts.charsetName,

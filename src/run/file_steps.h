@@ -36,6 +36,7 @@ struct CFileRun {
   ConversionReport report;  // what the conversion could not carry over
   SourceFacts facts;
   bool guessedLatin1 = false;  // the source's set is the byte rules' fallback
+  std::string looksLike;       // what the statistical model is confident the text is instead
   std::u16string displayName;
   bool listed = false;  // found in a listing, not named
   std::uint64_t sourceSize = 0;

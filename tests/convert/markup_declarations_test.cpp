@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 #include "convert/working_text_builder.h"
 #include "engine/allocation.h"
@@ -222,6 +223,27 @@ TEST(RewriteCharsetDeclarations, OutOfMemoryReportsAndKeepsTheText) {
   AllocationFailureGuard failNext(0);
   EXPECT_EQ(RewriteCharsetDeclarations(text, u"utf-8", true, true), EditResult::OutOfMemory);
   EXPECT_EQ(TextOf(text), u"<?xml encoding=\"a\"?>");
+}
+
+// The first declared name, as the rewriter's scan finds its place; meta's own charset attribute
+// counts too, and a content value is cut after the name.
+TEST(FindCharsetDeclaration, FindsTheFirstDeclaredName) {
+  const struct {
+    std::string_view head;
+    std::u16string_view found;
+  } cases[] = {
+      {"<?xml version=\"1.0\" encoding='ISO-8859-7'?><a/>", u"ISO-8859-7"},
+      {"<html><meta charset=\"koi8-r\"><meta charset=\"cp1251\">", u"koi8-r"},
+      {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset= cp1251 ; x\">", u"cp1251"},
+      {"<meta content=\"text/html; charset=cp1251\">", u""},  // no http-equiv seen: not a declaration
+      {"<p>encoding=\"x\" charset=\"y\"</p>\xE9", u""},
+      {"<?xml encoding=\"unterminated", u""},
+      {"", u""},
+  };
+  for (const auto& c : cases) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(c.head.data());
+    EXPECT_EQ(FindCharsetDeclaration({bytes, c.head.size()}), c.found) << c.head;
+  }
 }
 
 }  // namespace

@@ -205,8 +205,9 @@ TEST_F(SingleFile, DetectsTheSourceSetPerFile) {
   EXPECT_EQ(Read("u8.KOI8-R.txt"), "\xD0\xD2\xC9");
 }
 
-// With /detect=statistical the detector decides what the byte rules leave to ISO-8859-1, says so
-// at a log level, and refuses a set that cannot be converted; an unknown method converts nothing.
+// With /detect=statistical the model decides what the byte rules leave to ISO-8859-1 (a
+// declaration that reads the bytes before it), says so at a log level, and refuses a set that
+// cannot be converted; by default it only warns; an unknown method converts nothing.
 TEST_F(SingleFile, StatisticalDetectionOnRequest) {
   Write("ru.txt",
         "\xD1\xFA\xE5\xF8\xFC \xE6\xE5 \xE5\xF9\xB8 \xFD\xF2\xE8\xF5 \xEC\xFF\xE3\xEA\xE8\xF5 "
@@ -215,11 +216,27 @@ TEST_F(SingleFile, StatisticalDetectionOnRequest) {
   RunResult r = Run({"ru.txt", "/detect=statistical", "/loglevel=1", "/nobom"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, kHeaderAutoDetect +
-                       "Statistical detection: \"ru.txt\" is \"WINDOWS-1251\", converted as \"Windows-1251\".\n"
+                       "Statistical detection: \"ru.txt\" is \"Windows-1251\" (confidence 100%, runner-up "
+                       "\"MSMAC-CYRILLIC\").\n"
                        "ProcessFile(ru.txt, " +
                        dir_.path() + "/ru.utf-8.txt, Windows-1251, utf-8)\nSuccess: [58 bytes + 46 Bytes] ru.txt\n" +
                        Summary(1, 58, 0));
   EXPECT_EQ(Read("ru.utf-8.txt"), "Съешь же ещё этих мягких французских булок, да выпей чаю.\n");
+  r = Run({"ru.txt", "/nobom"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            kHeaderAutoDetect + "Success: [58 bytes + 46 Bytes] ru.txt\n" +
+                "Warning: \"ru.txt\" was read as ISO-8859-1 but looks like Windows-1251 (see /detect=statistical "
+                "or /scs=).\n" +
+                Summary(1, 58, 0));
+
+  // "Η αλεπού πηδά πάνω από το σκυλί." in ISO-8859-7 under the declaration a person would write.
+  Write("el.xml",
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-7\"?>\n<p>\xC7 \xE1\xEB\xE5\xF0\xEF\xFD \xF0\xE7\xE4\xDC "
+        "\xF0\xDC\xED\xF9 \xE1\xF0\xFC \xF4\xEF \xF3\xEA\xF5\xEB\xDF.</p>\n");
+  EXPECT_EQ(Run({"el.xml", "/detect=statistical", "/nobom"}).status, 0);
+  EXPECT_EQ(Read("el.utf-8.xml"),
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-7\"?>\n<p>Η αλεπού πηδά πάνω από το σκυλί.</p>\n");
 
   const std::string shiftJis =
       "\x8D\xA1\x93\xFA\x82\xCD\x97\xC7\x82\xA2\x93V\x8B"
@@ -231,7 +248,7 @@ TEST_F(SingleFile, StatisticalDetectionOnRequest) {
   r = Run({"jp.txt", "/detect=Statistical", "/move"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, kHeaderAutoDetect +
-                       "The character set of \"jp.txt\" was detected as \"SHIFT_JIS\", which cannot be converted; the "
+                       "The character set of \"jp.txt\" was detected as \"Shift_JIS\", which cannot be converted; the "
                        "file is left as it is.\nError 2: Conversion of \"jp.txt\" failed.\n" +
                        Summary(0, 0, 1));
   EXPECT_EQ(Read("jp.txt"), shiftJis) << "a refused source stays, even with /move";

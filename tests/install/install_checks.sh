@@ -235,16 +235,11 @@ check_configure_hints() {
     # Debian package named | how the dependency is hidden (configure arguments)
     "libacl1-dev|-DCMAKE_DISABLE_FIND_PACKAGE_Acl=ON"
     "libcap-dev|-DCMAKE_DISABLE_FIND_PACKAGE_Cap=ON"
-    "pkg-config|-DCMAKE_DISABLE_FIND_PACKAGE_PkgConfig=ON"
-    "libuchardet-dev|-DPKG_CONFIG_EXECUTABLE=$WORK/no-modules-pkg-config"
     "libgtest-dev|-DGLYPHSHIFT_TESTS=ON -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON"
     "libbenchmark-dev|-DGLYPHSHIFT_BENCH=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON"
     "libicu-dev|-DGLYPHSHIFT_BENCH=ON -DCMAKE_DISABLE_FIND_PACKAGE_ICU=ON"
     "qt6-base-dev|-DGLYPHSHIFT_GUI=ON -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON"
   )
-  # A pkg-config that knows no module, for the uchardet case.
-  printf '#!/bin/sh\nPKG_CONFIG_LIBDIR=/nonexistent exec pkg-config "$@"\n' >"$WORK/no-modules-pkg-config"
-  chmod +x "$WORK/no-modules-pkg-config"
   local case package arguments log
   for case in "${cases[@]}"; do
     package=${case%%|*} arguments=${case#*|}
@@ -325,7 +320,7 @@ check_deb_depends() {
   local -A wanted=(
     [libglyphshift1]="libc6"
     [libglyphshift-dev]="libglyphshift1 (= $VERSION)"
-    [glyphshift]="libc6|libacl1|libcap2|libuchardet0"
+    [glyphshift]="libc6|libacl1|libcap2"
     [glyphshift-gui]="glyphshift (= $VERSION)|libqt6widgets6"
   )
   local package depends dependency entry entries

@@ -32,7 +32,7 @@ std::pair<std::string, std::vector<std::u16string>> Shown(const ConversionReport
     Boxes().push_back(std::u16string(caption) + u": " + std::u16string(text));
   });
   ::testing::internal::CaptureStdout();
-  ReportProblem(settings, report, {u"x.txt", kCharsetIso88591, kCharsetUtf8, false});
+  ReportProblem(settings, report, {u"x.txt", kCharsetIso88591, kCharsetUtf8, false, {}});
   if (report.problem == Problem::None) ReportFinished(settings, {});
   platform::FlushStreams();
   const std::string printed = ::testing::internal::GetCapturedStdout();
@@ -112,7 +112,7 @@ TEST(FileReport, DialogShowsWarningsAndAsksWhetherToConvertAnyway) {
   dialog.uiMode = true;
   ConversionReport lossy = Report(Problem::None);
   lossy.losses.unencodable = {2, 5, {3, 4}};
-  const ReportedFile file{u"u.txt", kCharsetUtf8, kCharsetIso88591, false};
+  const ReportedFile file{u"u.txt", kCharsetUtf8, kCharsetIso88591, false, {}};
   Boxes().clear();
   platform::SetMessageBoxHandler([](std::u16string_view text, std::u16string_view, platform::MessageBoxIcon) {
     Boxes().push_back(std::u16string(text));

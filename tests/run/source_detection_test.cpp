@@ -1,57 +1,20 @@
-// A source's set with and without the statistical detector: what the detector's names stand
-// for, our own samples of each script family, the fallbacks, the refusals and the sample bound.
+// A source's set with and without the statistical model: our own samples of each script family,
+// the fallbacks, the refusals, the declarations and the sample bound.
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
+#include "api/file_detection.h"
 #include "convert/named_files.h"
+#include "engine/charset_guess.h"
 #include "engine/engine.h"
 #include "engine/mapping_table.h"
 #include "run/source_detection.h"
-#include "run/statistical_detector.h"
 #include "support/temp_dir.h"
 
 namespace glyphshift {
 namespace {
-
-// ResolveCharsetName for an ASCII name.
-std::optional<CharsetCode> Resolved(std::string_view name) {
-  const std::u16string text(name.begin(), name.end());
-  const char16_t* spelling = text.c_str();
-  CharsetCode code = 0;
-  if (!ResolveCharsetName(&code, &spelling)) return std::nullopt;
-  return code;
-}
-
-// Every name libuchardet 0.0.7 answers: the entry it stands for, or none (the file is refused).
-TEST(CatalogueCodeOfDetectorName, EveryNameTheDetectorAnswers) {
-  const std::string_view asSpelled[] = {"ISO-8859-1",   "ISO-8859-2",   "ISO-8859-3",   "ISO-8859-4",   "ISO-8859-5",
-                                        "ISO-8859-6",   "ISO-8859-7",   "ISO-8859-8",   "ISO-8859-9",   "ISO-8859-10",
-                                        "ISO-8859-11",  "ISO-8859-13",  "ISO-8859-15",  "WINDOWS-1250", "WINDOWS-1251",
-                                        "WINDOWS-1252", "WINDOWS-1253", "WINDOWS-1255", "WINDOWS-1256", "WINDOWS-1257",
-                                        "WINDOWS-1258", "KOI8-R",       "UTF-8",        "UTF-16"};
-  for (const std::string_view name : asSpelled) {
-    ASSERT_TRUE(Resolved(name)) << name;
-    EXPECT_EQ(CatalogueCodeOfDetectorName(name), Resolved(name)) << name;
-  }
-  const std::pair<std::string_view, std::string_view> renamed[] = {{"ASCII", "ISO-8859-1"},
-                                                                   {"TIS-620", "ISO-8859-11"},
-                                                                   {"IBM852", "CP852"},
-                                                                   {"IBM855", "CP855"},
-                                                                   {"IBM866", "CP866"},
-                                                                   {"MAC-CYRILLIC", "MSMAC-CYRILLIC"},
-                                                                   {"MAC-CENTRALEUROPE", "Apple-CENTEURO"}};
-  for (const auto& [detector, entry] : renamed) {
-    EXPECT_EQ(CatalogueCodeOfDetectorName(detector), Resolved(entry)) << detector;
-  }
-  const std::string_view refused[] = {"ISO-8859-16", "VISCII",  "UTF-32",     "SHIFT_JIS",   "EUC-JP",
-                                      "ISO-2022-JP", "GB18030", "HZ-GB-2312", "ISO-2022-CN", "BIG5",
-                                      "EUC-TW",      "EUC-KR",  "UHC",        "ISO-2022-KR", ""};
-  for (const std::string_view name : refused) EXPECT_FALSE(CatalogueCodeOfDetectorName(name)) << name;
-}
 
 std::string Encode(CharsetCode code, std::u16string_view text) {
   std::string bytes(text.size(), '\0');
@@ -76,8 +39,14 @@ class SourceDetectionTest : public support::TempDirTest {
   }
 };
 
+std::string NameOf(CharsetCode code) {
+  const std::u16string_view name = CharsetNameFromCode(code);
+  return {name.begin(), name.end()};
+}
+
 // One sentence or two of our own per script family, as their sets store them: the statistical
-// answer reads them right, and the byte rules alone still give their fallback, ISO-8859-1.
+// answer reads them right, and by default the byte rules' fallback, ISO-8859-1, stands while
+// the model names the set the text looks like.
 TEST_F(SourceDetectionTest, ReadsEachScriptFamilyRightOnRequestOnly) {
   const std::u16string_view russian =
       u"Широкая электрификация южных губерний даст мощный толчок подъёму сельского хозяйства.";
@@ -111,69 +80,104 @@ TEST_F(SourceDetectionTest, ReadsEachScriptFamilyRightOnRequestOnly) {
     const SourceDetection statistical = Detect(bytes, DetectionMethod::Statistical);
     EXPECT_EQ(statistical.outcome, DetectionOutcome::Statistical) << s.family;
     EXPECT_EQ(Decode(statistical.code, bytes), s.text) << s.family << ", detected " << statistical.detectorName;
+    EXPECT_EQ(statistical.detectorName, NameOf(statistical.code)) << s.family;
+    EXPECT_GE(statistical.confidence, engine::kConfidentFrom) << s.family;
+    EXPECT_NE(statistical.runnerUp, statistical.code) << s.family;
     const SourceDetection simple = Detect(bytes, DetectionMethod::Simple);
     EXPECT_EQ(simple.code, 0) << s.family;
-    EXPECT_TRUE(simple.detectorName.empty()) << s.family << ": the detector is not asked";
+    EXPECT_EQ(simple.outcome, DetectionOutcome::ByRules) << s.family;
+    EXPECT_EQ(simple.detectorName, statistical.detectorName) << s.family << ": what it looks like";
   }
 }
 
-TEST_F(SourceDetectionTest, FallsBackRefusesOrLeavesItToTheRules) {
-  std::string everyHighByte;
-  for (int b = 0x80; b < 0x100; ++b) everyHighByte += static_cast<char>(b);
-  // 0xCA has no character in Windows-1255, which the detector still names for this text.
-  const std::string hebrew = Encode(21, u"השועל החום המהיר קופץ מעל הכלב העצלן ורץ אל היער הגדול. ") + "\xCA";
+TEST_F(SourceDetectionTest, FallsBackRefusesFollowsDeclarationsOrLeavesItToTheRules) {
+  // Random bytes above 0x7F read as no language in any table.
+  std::string noise;
+  for (std::uint32_t state = 1; noise.size() < 1000;) {
+    state = (state * 1103515245u + 12345u) & 0x7FFFFFFFu;
+    noise += static_cast<char>(0x80 | ((state >> 16) & 0x7F));
+  }
+  const std::u16string_view greek = u"Η γρήγορη καφέ αλεπού πηδά πάνω από το τεμπέλικο σκυλί.";
+  const std::u16string_view russian = u"Съешь же ещё этих мягких французских булок, да выпей чаю.";
   struct Case {
     const char* what;
     std::string bytes;
     DetectionOutcome outcome;
-    CharsetCode code;  // not checked for a refusal
-    std::string_view detectorName;
+    CharsetCode code;               // not checked for a refusal
+    std::string_view detectorName;  // not checked for a declaration
   };
   const Case cases[] = {
-      {"no confident answer", everyHighByte, DetectionOutcome::NoAnswer, 0, ""},
-      {"a byte the named set lacks", hebrew, DetectionOutcome::DoesNotFit, 0, "WINDOWS-1255"},
+      {"no confident answer", noise, DetectionOutcome::NoAnswer, 0, "Windows-1256"},
       {"Shift_JIS",
        "\x8D\xA1\x93\xFA\x82\xCD\x97\xC7\x82\xA2\x93V\x8B"
        "C\x82\xC5\x82\xB7\x82\xCB\x81"
        "B\x8C\xF6\x89\x80\x82\xD6\x8E"
        "U\x95\xE0\x82\xC9\x8Ds\x82\xAB\x82\xDC\x82\xB5\x82\xBD\x81"
        "B",
-       DetectionOutcome::Unconvertible, 0, "SHIFT_JIS"},
+       DetectionOutcome::Unconvertible, 0, "Shift_JIS"},
       {"EUC-KR",
        "\xBF\xC0\xB4\xC3\xC0\xBA \xB3\xAF\xBE\xBE\xB0\xA1 \xC1\xA4\xB8\xBB \xC1\xC1\xBD\xC0\xB4\xCF\xB4\xD9. "
        "\xB0\xF8\xBF\xF8\xBF\xA1 \xBB\xEA\xC3\xA5\xC0\xBB \xB0\xAC\xBD\xC0\xB4\xCF\xB4\xD9.",
-       DetectionOutcome::Unconvertible, 0, "UHC"},
+       DetectionOutcome::Unconvertible, 0, "EUC-KR"},
       {"UTF-32 with its byte order mark", std::string("\0\0\xFE\xFF\0\0\0A\0\0\0\xE9", 12),
-       DetectionOutcome::Unconvertible, 0, "UTF-32"},
-      // The rules decide these before the detector could be asked.
+       DetectionOutcome::Unconvertible, 0, "UTF-32BE"},
+      {"UTF-32LE, which the rules take for UTF-16", std::string("\xFF\xFE\0\0A\0\0\0\xE9\0\0\0b\0\0\0c\0\0\0", 20),
+       DetectionOutcome::Unconvertible, 0, "UTF-32LE"},
+      // A declaration that reads the bytes wins over the model, fitted as the model's answer
+      // would be; one that names a set lacking a byte of the text, or one we cannot convert, not.
+      {"XML declaring ISO-8859-7",
+       "<?xml version=\"1.0\" encoding=\"ISO-8859-7\"?>\n<p>" + Encode(6, greek),
+       DetectionOutcome::Declared,
+       6,
+       {}},
+      {"HTML meta charset",
+       "<html><head><meta charset='koi8-r'></head><body>" + Encode(50, russian),
+       DetectionOutcome::Declared,
+       50,
+       {}},
+      {"http-equiv content",
+       "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\"><p>\x93" + Encode(18, u"déjà vu") +
+           "\x94",
+       DetectionOutcome::Declared,
+       18,
+       {}},
+      {"a declared set that lacks a byte", "<?xml version=\"1.0\" encoding=\"iso-8859-3\"?>" + Encode(17, russian),
+       DetectionOutcome::Statistical, 17, "Windows-1251"},
+      {"a declared set we cannot convert", "<?xml version=\"1.0\" encoding=\"Big5\"?>" + Encode(17, russian),
+       DetectionOutcome::Statistical, 17, "Windows-1251"},
+      // The rules decide these before the model could be asked.
       {"UTF-16 byte order mark",
        std::string("\xFF\xFE"
                    "a\0\xE9\0",
                    6),
-       DetectionOutcome::ByRules, 101, ""},
-      {"UTF-8", "caf\xC3\xA9", DetectionOutcome::ByRules, 100, ""},
-      {"fewer than 3 bytes", "\xE9\n", DetectionOutcome::ByRules, 0, ""},
+       DetectionOutcome::ByRules,
+       101,
+       {}},
+      {"UTF-8", "caf\xC3\xA9", DetectionOutcome::ByRules, 100, {}},
+      {"fewer than 3 bytes", "\xE9\n", DetectionOutcome::ByRules, 0, {}},
   };
   for (const Case& c : cases) {
     const SourceDetection d = Detect(c.bytes, DetectionMethod::Statistical);
     EXPECT_EQ(d.outcome, c.outcome) << c.what;
-    EXPECT_EQ(d.detectorName, c.detectorName) << c.what;
+    if (c.outcome != DetectionOutcome::Declared) {
+      EXPECT_EQ(d.detectorName, c.detectorName) << c.what;
+    }
     if (c.outcome != DetectionOutcome::Unconvertible) {
-      EXPECT_EQ(d.code, c.code) << c.what;
+      EXPECT_EQ(NameOf(d.code), NameOf(c.code)) << c.what;
     }
   }
 }
 
-// The detector sees a bounded sample: pieces without a byte above 0x7F are skipped, up to a limit.
+// The model sees a bounded sample: pieces without a byte above 0x7F are skipped, up to a limit.
 TEST_F(SourceDetectionTest, SkipsAnAsciiHeadUpToTheReadLimit) {
   const std::string russian =
       Encode(17, u"Широкая электрификация южных губерний даст мощный толчок подъёму хозяйства.\n");
   const std::string head(std::size_t{1} << 20, 'a');
   const SourceDetection afterHead = Detect(head + russian, DetectionMethod::Statistical);
   EXPECT_EQ(afterHead.code, 17) << afterHead.detectorName;
-  const std::string longHead(kStatisticalReadLimit, 'a');
+  const std::string longHead(kGuessReadLimit, 'a');
   const SourceDetection beyond = Detect(longHead + russian, DetectionMethod::Statistical);
-  EXPECT_EQ(beyond.detectorName, "ASCII") << "the text after the limit is not read";
+  EXPECT_EQ(beyond.outcome, DetectionOutcome::NoAnswer) << "the text after the limit is not read";
   EXPECT_EQ(beyond.code, 0);
 }
 

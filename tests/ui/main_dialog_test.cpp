@@ -216,6 +216,28 @@ TEST_F(MainDialog, ABigEndianSourceSelectsUtf16BeInBothLists) {
   EXPECT_EQ(Get<QLineEdit>(kIdDestinationPath)->text().toStdString(), (directory_ / "be.2").string());
 }
 
+// Where the byte rules fall back to ISO-8859-1, the statistical model's confident answer.
+TEST_F(MainDialog, ALegacySourceProposesTheSetItLooksLike) {
+  const struct {
+    const char* bytes;
+    const char* proposed;
+  } cases[] = {
+      // "Съешь же ещё этих мягких французских булок" in Windows-1251
+      {"\xD1\xFA\xE5\xF8\xFC \xE6\xE5 \xE5\xF9\xB8 \xFD\xF2\xE8\xF5 \xEC\xFF\xE3\xEA\xE8\xF5 "
+       "\xF4\xF0\xE0\xED\xF6\xF3\xE7\xF1\xEA\xE8\xF5 \xE1\xF3\xEB\xEE\xEA",
+       "Windows-1251 ("},
+      {"Le caf\xE9 "
+       "est d\xE9j\xE0 pr\xEAt, na\xEFve id\xE9"
+       "e.",
+       "ISO-8859-1 ("},
+  };
+  for (const auto& c : cases) {
+    ChooseSource(Write("legacy.txt", c.bytes));
+    EXPECT_TRUE(Selected(kIdSourceList).startsWith(QString::fromLatin1(c.proposed))) << c.proposed;
+    EXPECT_TRUE(Selected(kIdDestinationList).startsWith(QString::fromLatin1(c.proposed))) << c.proposed;
+  }
+}
+
 TEST_F(MainDialog, AMissingSourceIsAcceptedAndProposesWindows1252) {
   ChooseSource((directory_ / "typed-name.txt").string());
   EXPECT_TRUE(Selected(kIdSourceList).startsWith(QStringLiteral("Windows-1252 (")));

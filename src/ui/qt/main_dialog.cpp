@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "api/file_detection.h"
 #include "engine/charset_catalogue.h"
 #include "glyphshift/glyphshift.h"
 #include "platform/native_text.h"
@@ -231,7 +232,7 @@ void CMainDialog::ChooseDestination() {
 }
 
 void CMainDialog::SelectDetectedCharset(const std::u16string& path) {
-  const CharsetCode code = DetectCharacterSetByFile(reinterpret_cast<const std::uint16_t*>(path.c_str()));
+  const CharsetCode code = ProposeFileCharset(path);
   const char16_t* name = CharsetNameFromCode(code);
   for (QComboBox* list : {sourceList_, destinationList_}) {
     if (const auto entry = SelectCharsetEntry(charsetEntries_, name)) list->setCurrentIndex(static_cast<int>(*entry));

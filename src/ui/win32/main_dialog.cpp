@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include "api/file_detection.h"
 #include "engine/charset_catalogue.h"
 #include "glyphshift/glyphshift.h"
 #include "ui/dialog_ids.h"
@@ -188,7 +189,7 @@ void CMainDialog::ChooseDestination() {
 }
 
 void CMainDialog::SelectDetectedCharset() {
-  const CharsetCode code = DetectCharacterSetByFile(reinterpret_cast<const std::uint16_t*>(sourcePath_.c_str()));
+  const CharsetCode code = ProposeFileCharset(sourcePath_);
   const char16_t* name = CharsetNameFromCode(code);
   // A code without a name in the lists leaves both selections as they were.
   if (const auto entry = SelectCharsetEntry(charsetEntries_, name)) {
