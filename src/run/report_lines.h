@@ -46,8 +46,8 @@ std::u16string ReportTableRow(const ReportEntry& entry);
 std::u16string ReportJsonLine(const ReportEntry& entry);
 
 // `text` as a JSON string with its quotes: `"`, `\` and controls escaped, and every lone
-// surrogate as \uXXXX, so that a name holding bytes of invalid UTF-8 (U+DC80 + byte) stays
-// valid JSON and gives its bytes back (as Python's surrogateescape reads it).
+// surrogate as \uXXXX, so that a name holding bytes of invalid UTF-8 (carried as U+DC80..U+DCFF)
+// stays valid JSON and gives its bytes back (as Python's surrogateescape reads it).
 void AppendJsonString(std::u16string& out, std::u16string_view text);
 
 }  // namespace glyphshift

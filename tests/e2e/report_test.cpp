@@ -69,8 +69,8 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
   for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
     struct stat st {};
     EXPECT_EQ(::lstat(entry.path().c_str(), &st), 0);
-    std::string facts = std::to_string(st.st_mode) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
-                        std::to_string(st.st_mtim.tv_nsec);
+    std::string facts =
+        std::to_string(st.st_mode) + " " + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
     if (entry.is_symlink()) {
       facts += " -> " + std::filesystem::read_symlink(entry.path()).string();
     } else if (entry.is_regular_file()) {
@@ -186,8 +186,7 @@ TEST_F(Report, RefusalsAndUnreadableSources) {
   for (const std::string value : {"/info=xml", "/info=", "/info=json,table"}) {
     const RunResult r = Run({"a.txt", value});
     EXPECT_EQ(r.status, 8) << value;
-    EXPECT_EQ(r.err, "Invalid argument: \"" + value +
-                         "\": the report is /info (a table) or /info=json (JSON Lines)\n");
+    EXPECT_EQ(r.err, "Invalid argument: \"" + value + "\": the report is /info (a table) or /info=json (JSON Lines)\n");
     EXPECT_EQ(r.out, "");
   }
   // A source that cannot be read fails as in a conversion; the others are still reported.
