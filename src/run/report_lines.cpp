@@ -8,14 +8,17 @@
 namespace glyphshift {
 namespace {
 
+bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
 constexpr std::u16string_view kGap = u"  ";
 constexpr std::u16string_view kNone = u"-";
 constexpr std::size_t kFoundByWidth = 11;  // "UTF-8 rules"
 constexpr std::size_t kTextWidth = 6;      // "binary"
-constexpr std::size_t kCountWidth = 8;
+constexpr std::size_t kCountWidth = 10;    // line breaks of a file of 10 GB
 constexpr std::size_t kBomWidth = 3;
 constexpr std::size_t kUndecodableWidth = 11;  // its heading
-constexpr std::size_t kDeclarationWidth = 26;  // xml and html, each with a usual set name
+constexpr std::size_t kDeclarationWidth = 26;  // xml and html, each with a usual set name; longer is cut
 constexpr std::size_t kPercentWidth = 5;       // " 100%"
 
 // The longest name among the sets the program converts: the set columns fit every one.
@@ -94,7 +97,14 @@ std::u16string Declarations(const SourceSurvey& survey) {
     if (!text.empty()) text += u' ';
     text += Declared(u"html", survey.html);
   }
-  return text.empty() ? std::u16string(kNone) : text;
+  if (text.empty()) return std::u16string(kNone);
+  // The whole value is in the JSON form; here it must not push the names out of line.
+  if (text.size() > kDeclarationWidth) {
+    std::size_t keep = kDeclarationWidth - 3;
+    if (IsHigh(text[keep - 1])) --keep;  // never half a pair
+    text.replace(keep, std::u16string::npos, u"...");
+  }
+  return text;
 }
 
 std::u16string_view NotInHeading() { return u"Not in "; }
@@ -144,9 +154,6 @@ void AppendHexUnit(std::u16string& out, char16_t unit) {
   out += u"\\u";
   for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[(unit >> shift) & 0xF];
 }
-
-bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 }  // namespace
 

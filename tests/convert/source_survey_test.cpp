@@ -16,7 +16,10 @@ constexpr CharsetCode kWindows1252 = 18;  // 0x81 is undefined there
 
 // Lines of every break kind, up to `size` bytes.
 std::string Lines(std::size_t size) {
-  static constexpr const char* kLines[] = {"Gr\xFC\xDF" "e\r\n", "line\n", "old mac\r", "\r\n", "caf\xE9 au lait\n"};
+  static constexpr const char* kLines[] = {
+      "Gr\xFC\xDF"
+      "e\r\n",
+      "line\n", "old mac\r", "\r\n", "caf\xE9 au lait\n"};
   std::string text;
   for (std::size_t i = 0; text.size() < size; ++i) text += kLines[i % 5];
   text.resize(size);
