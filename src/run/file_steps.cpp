@@ -30,10 +30,6 @@ void CountFailure(RunSummary& summary, Result result, std::u16string_view displa
   Print(msg::kConversionFailed, result, displayName);
 }
 
-namespace {
-
-// Says, with a log level, what the statistical detector made of the file; a set that cannot be
-// converted is always reported. False when the file is not to be converted.
 bool ReportDetection(const RunSettings& settings, const SourceDetection& detected, std::u16string_view path) {
   const char16_t* name = CharsetNameFromCode(detected.code);
   const std::u16string_view used = name != nullptr ? name : u"";
@@ -53,6 +49,8 @@ bool ReportDetection(const RunSettings& settings, const SourceDetection& detecte
   }
   return true;
 }
+
+namespace {
 
 // A file this run wrote stands at the destination's name.
 bool WrittenByRun(const CRun& run, const FileLocation& destination) {

@@ -97,13 +97,9 @@ CharsetCode FindCharset(const RunSettings& settings, const OpenedSource& source,
   const bool byModel =
       detected.outcome == DetectionOutcome::Statistical || detected.outcome == DetectionOutcome::Unconvertible;
   entry.foundBy = byModel ? FoundBy::Model : RulesFoundBy(source.file, detected.code);
-  if (detected.outcome == DetectionOutcome::Unconvertible) {
-    Print(msg::kUnconvertibleCharset, location.path, detected.detectorName);
-    entry.convertible = false;
-    entry.charset = Widened(detected.detectorName);
-  } else {
-    entry.charset = NameOf(detected.code);
-  }
+  // The lines a conversion gives: the detector's answer at a log level, a set it cannot convert.
+  entry.convertible = ReportDetection(settings, detected, location.path);
+  entry.charset = entry.convertible ? NameOf(detected.code) : Widened(detected.detectorName);
   // Every answer but the rules' own decisions (a mark, zero bytes, UTF-8) came from the fallback.
   if (byModel || entry.foundBy == FoundBy::Fallback) entry.model = AskModel(source.file);
   guessedLatin1 = detected.code == kCharsetIso88591 && !byModel;
