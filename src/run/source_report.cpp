@@ -48,8 +48,8 @@ FoundBy RulesFoundBy(const platform::CFile& file, CharsetCode code) {
   return code == kCharsetUtf8 ? FoundBy::Utf8Rules : FoundBy::ZeroBytes;
 }
 
-// The statistical model's answer (engine/charset_guess.h) for the file, over a sample of its pieces that hold a byte
-// above 0x7F (up to the detection's read limit); nothing when it has none.
+// The statistical model's answer (engine/charset_guess.h) for the file, over a sample of its
+// pieces that hold a byte above 0x7F (up to the detection's read limit); nothing without one.
 std::optional<ModelOpinion> AskModel(const platform::CFile& file) {
   const std::unique_ptr<engine::CCharsetGuesser> guesser(new (std::nothrow) engine::CCharsetGuesser);
   const std::unique_ptr<std::uint8_t[]> piece(new (std::nothrow) std::uint8_t[kPieceBytes]);
