@@ -49,8 +49,8 @@ void WriteToStartStream(platform::StdStream stream, std::u16string_view text) {
 }  // namespace
 
 Result RunWithOptions(RunSettings settings) {
-  // Filter mode: standard output carries the converted text alone.
-  settings.output.messagesToStandardError = settings.standardOutput;
+  // Filter mode: standard output carries the converted text alone; a report, its entries.
+  settings.output.messagesToStandardError = settings.standardOutput || settings.ReportsOnly();
   if (const platform::SysError error = RouteOutput(settings.output)) {
     platform::WriteToConsole(platform::StdStream::Error,
                              Format(msg::kLogNotOpened, settings.output.logFilePath, ReasonOf(error)));
@@ -72,7 +72,7 @@ Result RunWithOptions(RunSettings settings) {
     return Result::UnknownCharset;
   }
   Print(msg::kEndOfHeading);
-  if (settings.conversion.KeepsSecurity()) EnableSecurityPrivileges();
+  if (settings.conversion.KeepsSecurity() && !settings.ReportsOnly()) EnableSecurityPrivileges();
   // A person may be watching: the run shows its messages, and they are not in a log.
   if (!settings.output.noConsole && !settings.uiMode) RunProgress().Start();
   const Result result = RunConversion(settings);

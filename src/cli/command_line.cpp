@@ -58,7 +58,13 @@ constexpr OptionRule kOptionTable[] = {
     {u"/detect=", Match::Prefix,
      [](RunSettings& o, std::u16string_view v) { o.detectionMethodName = RemoveQuotes(v); }},
     {u"/dcs=", Match::Prefix,
-     [](RunSettings& o, std::u16string_view v) { o.destinationCharsetName = RemoveQuotes(v); }},
+     [](RunSettings& o, std::u16string_view v) {
+       o.destinationCharsetName = RemoveQuotes(v);
+       o.destinationCharsetGiven = true;
+     }},
+    {u"/info", Match::Whole, [](RunSettings& o, std::u16string_view) { o.report = ReportFormat::Table; }},
+    {u"/info=", Match::Prefix, [](RunSettings& o, std::u16string_view) { o.report = ReportFormat::JsonLines; },
+     [](std::u16string_view v) { return EqualsIgnoringAsciiCase(v, u"json"); }, &msg::kUnknownReportFormat},
     {u"/output=", Match::Prefix,
      [](RunSettings& o, std::u16string_view v) {
        // "-" is standard output; a file of that name is "./-".

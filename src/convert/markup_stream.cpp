@@ -27,8 +27,12 @@ bool CMarkupStream::Name::Matches(std::u16string_view keyword) const {
   return true;
 }
 
-CMarkupStream::CMarkupStream(std::u16string_view name, bool modifyXml, bool modifyHtml)
-    : name_(name), modifyXml_(modifyXml), modifyHtml_(modifyHtml), stopped_(!modifyXml && !modifyHtml) {}
+CMarkupStream::CMarkupStream(std::u16string_view name, bool modifyXml, bool modifyHtml, CDeclarationListener* listener)
+    : name_(name),
+      modifyXml_(modifyXml),
+      modifyHtml_(modifyHtml),
+      listener_(listener),
+      stopped_(!modifyXml && !modifyHtml) {}
 
 void CMarkupStream::Process(const char16_t* units, std::size_t count, CUnitSink& sink) {
   std::size_t emitted = 0;  // units before this one were passed on
@@ -49,6 +53,14 @@ void CMarkupStream::Process(const char16_t* units, std::size_t count, CUnitSink&
         }
       } else if (!valueOpen && valueStart_ != kUnset) {
         StartValue(sink, units, i, emitted);
+      }
+    }
+    // The closing quote has ended the candidate by now, so it is never kept.
+    if (listener_ != nullptr && replaceFrom_ != kUnset && position_ >= valueFrom_) {
+      if (valueKept_ < kValueKept) {
+        value_[valueKept_++] = c;
+      } else {
+        valueCut_ = true;
       }
     }
     tag_.Keep(c);
@@ -139,6 +151,7 @@ void CMarkupStream::StartValue(CUnitSink& sink, const char16_t* units, std::size
     sink.Emit(units + emitted, index + 1 - emitted);
     emitted = index + 1;
     replaceFrom_ = sink.Mark();
+    StartKeeping();
   } else if (modifyHtml_ && tag_.Matches(u"meta") && !attribute_.Matches(u"http-equiv") &&
              attribute_.Matches(u"content") && httpEquivSeen_) {
     candidate_ = Candidate::HtmlContent;
@@ -156,7 +169,15 @@ void CMarkupStream::TrackCharset(char16_t c, CUnitSink& sink, const char16_t* un
     sink.Emit(units + emitted, index + 1 - emitted);
     emitted = index + 1;
     replaceFrom_ = sink.Mark();
+    StartKeeping();
   }
+}
+
+// The value that may be replaced starts after the unit just seen (a quote, or "charset=").
+void CMarkupStream::StartKeeping() {
+  valueFrom_ = position_ + 1;
+  valueKept_ = 0;
+  valueCut_ = false;
 }
 
 bool CMarkupStream::CheckAttribute(CUnitSink& sink) {
@@ -174,6 +195,9 @@ bool CMarkupStream::CheckAttribute(CUnitSink& sink) {
     replace = true;
   }
   if (replace) {
+    if (listener_ != nullptr) {
+      listener_->Found(candidate_ == Candidate::XmlEncoding, std::u16string_view(value_, valueKept_), valueCut_);
+    }
     sink.Rewind(replaceFrom_);
     sink.Emit(name_.data(), name_.size());
   }

@@ -23,10 +23,22 @@ class CUnitSink {
   virtual void Rewind(std::uint64_t mark) = 0;
 };
 
+// Told about each value the scanner replaces, before it is replaced: a report reads what the
+// declarations name without rewriting anything.
+class CDeclarationListener {
+ public:
+  virtual ~CDeclarationListener() = default;
+  // `value`: its first units (at most CMarkupStream::kValueKept); `cut`: the value is longer.
+  virtual void Found(bool xml, std::u16string_view value, bool cut) = 0;
+};
+
 class CMarkupStream {
  public:
-  // `name` must outlive the scanner.
-  CMarkupStream(std::u16string_view name, bool modifyXml, bool modifyHtml);
+  // Units of a value kept for the listener: more than any set name has.
+  static constexpr std::size_t kValueKept = 64;
+
+  // `name` (and `listener`, when given) must outlive the scanner.
+  CMarkupStream(std::u16string_view name, bool modifyXml, bool modifyHtml, CDeclarationListener* listener = nullptr);
   // Scans `count` units and passes them on.
   void Process(const char16_t* units, std::size_t count, CUnitSink& sink);
 
@@ -62,9 +74,16 @@ class CMarkupStream {
   void TrackCharset(char16_t c, CUnitSink& sink, const char16_t* units, std::size_t index, std::size_t& emitted);
   bool ShouldStop() const;
 
+  void StartKeeping();
+
   const std::u16string_view name_;
   const bool modifyXml_;
   const bool modifyHtml_;
+  CDeclarationListener* const listener_;
+  char16_t value_[kValueKept] = {};  // the value being replaced, for the listener
+  std::size_t valueKept_ = 0;
+  bool valueCut_ = false;
+  std::uint64_t valueFrom_ = kUnset;
 
   bool stopped_ = false;
   std::uint64_t position_ = 0;

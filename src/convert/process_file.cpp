@@ -87,23 +87,6 @@ Result Halted(const CStreamConversion& stream, ConversionReport& report, const p
   return Fail(report, Problem::DestinationUnwritable, sinkError);
 }
 
-// Where a replay of the conversion goes: nowhere.
-class CNullSink final : public CByteSink {
- public:
-  bool Write(std::span<const std::uint8_t> bytes) override {
-    size_ += bytes.size();
-    return true;
-  }
-  std::uint64_t Size() const override { return size_; }
-  bool Truncate(std::uint64_t size) override {
-    size_ = size;
-    return true;
-  }
-
- private:
-  std::uint64_t size_ = 0;
-};
-
 // Large files of the process's own user are mapped a window at a time: their bytes are
 // converted where they lie in the page cache, which saves copying each one into a buffer
 // (a sixth of the time of a 1 GiB conversion). The windows keep the mapped memory small.
@@ -115,39 +98,6 @@ constexpr std::size_t kMapWindow = 16u << 20;
 Result CutShort(ConversionReport& report, const platform::CFile& source) {
   report.where = source.path;
   return Fail(report, Problem::SourceChanged, {});
-}
-
-// Reads the source piece by piece through the conversion.
-// A conversion the observer stopped (binary data) answers Converted: the caller reads why.
-Result Stream(const platform::CFile& source, CStreamConversion& stream, const platform::SysError& sinkError,
-              std::uint64_t& total, ConversionReport& report) {
-  platform::FileSystem& files = platform::Files();
-  total = 0;
-  if (source.status.size >= kMapFrom) {
-    for (platform::CMappedBytes view; total < source.status.size; total += view.size) {
-      const auto window = static_cast<std::size_t>(std::min<std::uint64_t>(kMapWindow, source.status.size - total));
-      if (files.MapFile(source, total, window, view)) break;  // read from here on
-      const bool added = stream.Add({view.data, view.size});
-      if (view.WasCut()) return CutShort(report, source);
-      if (!added) return Halted(stream, report, sinkError);
-      RunProgress().Advance(view.size);
-    }
-  }
-  // The rest (all of a small or another user's file, and whatever a file grew by) is read.
-  for (;;) {
-    const std::span<std::uint8_t> room = stream.Room();
-    std::size_t got = 0;
-    if (const platform::SysError error = files.ReadFile(source, total, room.data(), room.size(), got)) {
-      return ReadFailure(report, error);
-    }
-    if (got == 0) break;
-    total += got;
-    if (!stream.Add({room.data(), got})) return Halted(stream, report, sinkError);
-    RunProgress().Advance(got);
-  }
-  if (total < source.status.size) return CutShort(report, source);
-  if (!stream.Finish()) return Halted(stream, report, sinkError);
-  return Result::Converted;
 }
 
 // The staged file's owner, mode and access list: a new file's (the source's permission bits
@@ -264,13 +214,45 @@ Result JudgeConversion(const ConversionSettings& settings, const CLossCheck& che
     CStreamConversion replay(replaySettings, nowhere);
     ConversionReport ignored;
     std::uint64_t read = 0;
-    if (replay.Begin(source.file.status.size) == StreamStep::None) (void)Stream(source.file, replay, {}, read, ignored);
+    if (replay.Begin(source.file.status.size) == StreamStep::None)
+      (void)StreamSource(source.file, replay, {}, read, ignored);
   });
   if (report.losses.Lossy() && RefusesLoss(settings, replacesSource)) return Fail(report, Problem::WouldLose, {});
   return Result::Converted;
 }
 
 }  // namespace
+
+Result StreamSource(const platform::CFile& source, CStreamConversion& stream, const platform::SysError& sinkError,
+                    std::uint64_t& total, ConversionReport& report) {
+  platform::FileSystem& files = platform::Files();
+  total = 0;
+  if (source.status.size >= kMapFrom) {
+    for (platform::CMappedBytes view; total < source.status.size; total += view.size) {
+      const auto window = static_cast<std::size_t>(std::min<std::uint64_t>(kMapWindow, source.status.size - total));
+      if (files.MapFile(source, total, window, view)) break;  // read from here on
+      const bool added = stream.Add({view.data, view.size});
+      if (view.WasCut()) return CutShort(report, source);
+      if (!added) return Halted(stream, report, sinkError);
+      RunProgress().Advance(view.size);
+    }
+  }
+  // The rest (all of a small or another user's file, and whatever a file grew by) is read.
+  for (;;) {
+    const std::span<std::uint8_t> room = stream.Room();
+    std::size_t got = 0;
+    if (const platform::SysError error = files.ReadFile(source, total, room.data(), room.size(), got)) {
+      return ReadFailure(report, error);
+    }
+    if (got == 0) break;
+    total += got;
+    if (!stream.Add({room.data(), got})) return Halted(stream, report, sinkError);
+    RunProgress().Advance(got);
+  }
+  if (total < source.status.size) return CutShort(report, source);
+  if (!stream.Finish()) return Halted(stream, report, sinkError);
+  return Result::Converted;
+}
 
 InPlaceClaim ClaimInPlace(const FileLocation& location, const platform::FileId& found, const platform::CFile& source) {
   platform::FileSystem& files = platform::Files();
@@ -295,7 +277,7 @@ Result ConvertToSink(const ConversionSettings& settings, OpenedSource& source, C
   CStreamConversion stream(streamSettings, sink);
   if (const Result result = BeginStream(stream, source, report); result != Result::Converted) return result;
   std::uint64_t total = 0;
-  Result result = Stream(source.file, stream, sink.Error(), total, report);
+  Result result = StreamSource(source.file, stream, sink.Error(), total, report);
   if (sourceFileSize) *sourceFileSize = total;
   // Standard output is a new destination: nothing it replaces or deletes.
   if (result == Result::Converted)
@@ -332,7 +314,7 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
   const bool inPlace = replaced.handle.IsValid() && replaced.status.id == source.file.status.id;
 
   std::uint64_t total = 0;
-  Result result = Stream(source.file, stream, sink.Error(), total, report);
+  Result result = StreamSource(source.file, stream, sink.Error(), total, report);
   if (result == Result::Converted) {
     if (sourceFileSize) *sourceFileSize = total;
     result = JudgeConversion(settings, check, source, &sourceLocation, streamSettings, inPlace, report);

@@ -105,6 +105,29 @@ class CDestinationSink : public CByteSink {
   platform::SysError error_;
 };
 
+// Where a conversion that is only read goes: nowhere (a replay, a report).
+class CNullSink final : public CByteSink {
+ public:
+  bool Write(std::span<const std::uint8_t> bytes) override {
+    size_ += bytes.size();
+    return true;
+  }
+  std::uint64_t Size() const override { return size_; }
+  bool Truncate(std::uint64_t size) override {
+    size_ = size;
+    return true;
+  }
+
+ private:
+  std::uint64_t size_ = 0;
+};
+
+// Reads the opened source piece by piece through `stream` (begun) and finishes it; `total`
+// receives the bytes read. A source cut short while it was read is SourceChanged; a stream the
+// observer stopped (binary data) answers Converted: the caller reads why.
+Result StreamSource(const platform::CFile& source, CStreamConversion& stream, const platform::SysError& sinkError,
+                    std::uint64_t& total, ConversionReport& report);
+
 // The conversion alone, into `sink`, for a destination that is no file in a directory (standard
 // output): reading, decoding and every step ConvertToStaged takes, piece by piece in memory that
 // does not grow with the file, the loss check as for a new file. On failure `report` says why;

@@ -200,6 +200,8 @@ inline constexpr Message<Wide, Wide> kUnknownOptionNear{
 inline constexpr Message<Wide> kUnknownOption{u"Invalid argument: unknown option \"%s\"\n"};
 inline constexpr Message<Wide> kUnknownLineBreak{
     u"Invalid argument: \"%s\": the line break type is dos, unix, mac or none\n"};
+inline constexpr Message<Wide> kUnknownReportFormat{
+    u"Invalid argument: \"%s\": the report is /info (a table) or /info=json (JSON Lines)\n"};
 inline constexpr Message<Wide> kGivenAlone{u"Invalid argument: \"%s\" is given alone, without other arguments\n"};
 inline constexpr Message<> kNoSource{u"Invalid argument: no source; name a file, a pattern, or - for standard input\n"};
 inline constexpr Message<> kStandardInputAmongSources{

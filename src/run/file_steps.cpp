@@ -42,8 +42,8 @@ std::string RunnerUpText(const SourceDetection& detected) {
   return text + "\"";
 }
 
-// Says, with a log level, what the statistical model made of the file; a set that cannot be
-// converted is always reported. False when the file is not to be converted.
+}  // namespace
+
 bool ReportDetection(const RunSettings& settings, const SourceDetection& detected, std::u16string_view path) {
   const char16_t* name = CharsetNameFromCode(detected.code);
   const std::u16string_view used = name != nullptr ? name : u"";
@@ -69,6 +69,8 @@ bool ReportDetection(const RunSettings& settings, const SourceDetection& detecte
   }
   return true;
 }
+
+namespace {
 
 // A file this run wrote stands at the destination's name.
 bool WrittenByRun(const CRun& run, const FileLocation& destination) {

@@ -12,6 +12,7 @@
 #include "platform/streams.h"
 #include "run/file_report.h"
 #include "run/run_state.h"
+#include "run/source_detection.h"
 
 namespace glyphshift {
 
@@ -20,6 +21,10 @@ struct SourceFacts {
   CharsetCode charset = 0;
   std::u16string charsetName;
 };
+
+// Says, with a log level, what the statistical model made of the file; a set that cannot be
+// converted is always reported. False when the file is not to be converted.
+bool ReportDetection(const RunSettings& settings, const SourceDetection& detected, std::u16string_view path);
 
 // Counts a converted file and prints its "Success" line.
 void PrintSuccess(RunSummary& summary, std::uint64_t sourceSize, std::uint64_t destinationSize,

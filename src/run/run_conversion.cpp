@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "run/run_state.h"
 #include "run/single_file.h"
+#include "run/source_report.h"
 #include "run/standard_streams.h"
 #include "run/wildcard_walk.h"
 
@@ -77,9 +78,13 @@ PathKind GetPathKind(const std::u16string& path) {
 
 Result RunConversion(const RunSettings& settings) {
   CRun run(settings);
-  const std::optional<Result> early = ConvertSources(run);
+  const std::optional<Result> early = settings.ReportsOnly() ? ReportSources(run) : ConvertSources(run);
   RunProgress().Stop();
   if (early) return *early;
+  if (settings.ReportsOnly()) {
+    ReleaseConsole();
+    return run.summary.lastResult;
+  }
 
   Print(msg::kEndOfHeading);
   Print(msg::kConvertedCount, run.summary.convertedCount, run.summary.totalSourceBytes);

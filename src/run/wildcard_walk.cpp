@@ -4,7 +4,7 @@
 // The tree may belong to other users, so nothing found in it is trusted: a link is never
 // followed (it is skipped with a line), a directory is entered only as its parent listed it,
 // every file is opened without following a link, and the outputs are written through staged
-// files that take their names only when complete.
+// files that take their names only when complete. A report run walks the same way and only reads.
 #include "run/wildcard_walk.h"
 
 #include <algorithm>
@@ -24,6 +24,7 @@
 #include "run/path_rules.h"
 #include "run/pattern_match.h"
 #include "run/run_conversion.h"
+#include "run/source_report.h"
 
 namespace glyphshift {
 namespace {
@@ -36,6 +37,7 @@ struct WalkContext {
   const RunSettings& settings;
   std::u16string pattern;
   std::u16string base;
+  std::u16string shownBase;  // the pattern's folder as typed: a report names files from it
   std::unique_ptr<CDirectoryHandles> sources;
   std::unique_ptr<CDirectoryHandles> outputs;  // the copies below the output folder, if any
   std::unique_ptr<CCommitBatch> batch;
@@ -129,6 +131,7 @@ class CDirectoryScan {
   bool Visit(std::size_t index);
   void StackSubdirectories();
   void Convert(std::size_t index);
+  void Report(std::size_t index);
   void Finished(std::size_t index, WrittenFile* written, bool skipped);
   void AddToBatch(std::size_t index, std::unique_ptr<CFileRun> file);
   bool PrepareDestinations();
@@ -197,7 +200,11 @@ bool CDirectoryScan::Visit(std::size_t index) {
     case EntryRole::Source: Convert(index); break;
     case EntryRole::SkippedLink: Print(msg::kSkippedLink, entry.name); break;
     case EntryRole::Temporary:
-      ReclaimTemporary(directory_, entry.name, entry.name, PathMatchSpec(entry.name, walk_.pattern));
+      if (!settings_.ReportsOnly()) {
+        ReclaimTemporary(directory_, entry.name, entry.name, PathMatchSpec(entry.name, walk_.pattern));
+      } else if (PathMatchSpec(entry.name, walk_.pattern)) {
+        Print(msg::kSkippedTemporary, entry.name);  // a report removes nothing
+      }
       break;
     case EntryRole::SkippedNotRegular: Print(msg::kSkippedNotRegular, entry.name); break;
     case EntryRole::SkippedLog: Print(msg::kSkippedLog, entry.name); break;
@@ -231,8 +238,29 @@ void CDirectoryScan::AddToBatch(std::size_t index, std::unique_ptr<CFileRun> fil
   walk_.batch->Add(std::move(file));
 }
 
+// Reads and describes the file, opened as a conversion opens it: no destination, no lock.
+void CDirectoryScan::Report(std::size_t index) {
+  states_[index] = State::Done;
+  const platform::DirectoryEntry& entry = entries_[index];
+  const std::u16string sourcePath = JoinPath(node_->path, entry.name);
+  const FileLocation source{&directory_, entry.name, sourcePath, {}, false};
+  OpenedSource opened;
+  opened.error = platform::Files().OpenFile(directory_, entry.name, opened.file);
+  // Every walked directory is the base joined with names, so its text starts with the base.
+  std::u16string_view below = std::u16string_view(node_->path).substr(walk_.base.size());
+  while (!below.empty() && platform::IsPathSeparator(below.front())) below.remove_prefix(1);
+  const std::u16string shown = JoinPath(walk_.shownBase, below.empty() ? entry.name : JoinPath(below, entry.name));
+  if (!ReportSource(walk_.run, opened, source, shown) && settings_.errorStop) {
+    stopped_ = true;
+  }
+}
+
 void CDirectoryScan::Convert(std::size_t index) {
   if (stopped_ || states_[index] != State::Pending) return;
+  if (settings_.ReportsOnly()) {
+    Report(index);
+    return;
+  }
   states_[index] = State::Converting;
   const platform::DirectoryEntry& entry = entries_[index];
 
@@ -360,8 +388,14 @@ std::optional<Result> CheckPatternOutput(const RunSettings& settings, const std:
 
 std::optional<Result> ConvertMatchingFiles(CRun& run, const std::u16string& sourceSpec) {
   const RunSettings& settings = run.settings;
-  WalkContext walk{run, settings, std::u16string(FileNameOf(sourceSpec)), BaseOf(sourceSpec),
-                   {},  {},       std::make_unique<CCommitBatch>(run)};
+  WalkContext walk{run,
+                   settings,
+                   std::u16string(FileNameOf(sourceSpec)),
+                   BaseOf(sourceSpec),
+                   std::u16string(DirectoryOf(sourceSpec)),
+                   {},
+                   {},
+                   std::make_unique<CCommitBatch>(run)};
 
   // The pattern's directory is the one the person named: links on the way are followed there.
   platform::CDirectory base;
@@ -375,7 +409,7 @@ std::optional<Result> ConvertMatchingFiles(CRun& run, const std::u16string& sour
   root->id = base.id;
   root->permissions = base.permissions;
 
-  if (!settings.outputPath.empty()) {
+  if (!settings.outputPath.empty() && !settings.ReportsOnly()) {
     platform::CDirectory output;
     if (const std::optional<Result> early = CheckOutput(settings, base, output)) return early;
     if (output.handle.IsValid()) {
@@ -388,7 +422,7 @@ std::optional<Result> ConvertMatchingFiles(CRun& run, const std::u16string& sour
     return std::nullopt;
   }
   walk.sources = std::make_unique<CDirectoryHandles>(root, std::move(base), OpenListedSubdirectory);
-  if (settings.ownerFromPrefix) {
+  if (settings.ownerFromPrefix && !settings.ReportsOnly()) {
     if (!run.handOver.LoadTable()) return Result::Abandoned;
     run.handOver.Prepare();
   }

@@ -12,7 +12,9 @@ namespace glyphshift {
 
 // Converts every file that matches the pattern `sourceSpec`, each listing in name order;
 // nothing, or the early exit code (kWildcardInOutput, kOutputNotADirectory) of an output that
-// cannot serve. The counts are left in the run's summary.
+// cannot serve. The counts are left in the run's summary. A report run (RunSettings::ReportsOnly)
+// walks the same files and describes each (ReportSource) instead: no output folder, no lock, and
+// the temporary files of killed runs are left where they are.
 std::optional<Result> ConvertMatchingFiles(CRun& run, const std::u16string& sourceSpec);
 
 // The output checks ConvertMatchingFiles makes before it converts anything, on their own: a

@@ -17,6 +17,10 @@ namespace glyphshift {
 // detector deciding what the rules leave to their single-byte fallback.
 enum class DetectionMethod { Simple, Statistical };
 
+// "/info" and "/info=json": the run reports what each source holds, as a table or as one JSON
+// object a line, and converts nothing.
+enum class ReportFormat { None, Table, JsonLines };
+
 struct RunSettings {
   std::vector<std::u16string> sources;  // files or patterns, converted in this order
   std::u16string outputPath;
@@ -29,9 +33,11 @@ struct RunSettings {
   CharsetCode sourceCharset = kCharsetWindows1252;  // what "ansi" names
   std::u16string destinationCharsetName = u"utf-8";
   CharsetCode destinationCharset = kCharsetUtf8;
+  bool destinationCharsetGiven = false;            // "/dcs=": a report counts what that set cannot hold
   std::u16string detectionMethodName = u"simple";  // "/detect=", resolved at start-up
   DetectionMethod detectionMethod = DetectionMethod::Simple;
   ConversionSettings conversion;
+  ReportFormat report = ReportFormat::None;
   bool replaceSource = false;
   bool recursive = false;
   bool errorStop = false;
@@ -40,6 +46,9 @@ struct RunSettings {
   OutputSettings output;     // console, log file, log level
   bool ownerFromPrefix = false;
   std::u16string userTranslationTablePath = u"user-to-account.csv";
+
+  // Nothing is converted, written, locked or removed: each source is only read and described.
+  bool ReportsOnly() const { return report != ReportFormat::None; }
 
   // The dialog's run reports each file in a message box.
   bool ShowsBoxes() const { return uiMode && !noStatusBox; }

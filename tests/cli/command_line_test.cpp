@@ -168,6 +168,20 @@ TEST_F(CommandLines, SourcesOptionsAndRefusals) {
        u"Invalid argument: \"/line=\": the line break type is dos, unix, mac or none\n",
        {},
        any},
+      // The report: a table, or JSON Lines in any letter case; nothing else.
+      {{u"a.txt", u"/INFO"}, u"", {u"a.txt"}, [](const RunSettings& o) { return o.report == ReportFormat::Table; }},
+      {{u"/info=Json", u"-"},
+       u"",
+       {},
+       [](const RunSettings& o) { return o.report == ReportFormat::JsonLines && o.standardInput; }},
+      {{u"a.txt", u"/info=xml"},
+       u"Invalid argument: \"/info=xml\": the report is /info (a table) or /info=json (JSON Lines)\n",
+       {},
+       any},
+      {{u"a.txt", u"/info="},
+       u"Invalid argument: \"/info=\": the report is /info (a table) or /info=json (JSON Lines)\n",
+       {},
+       any},
       // Unknown options, with the nearest one suggested where one is near.
       {{u"docs/*.txt", u"/recurse"},
        u"Invalid argument: unknown option \"/recurse\" (did you mean \"/recursive\"?)\n",
@@ -224,6 +238,7 @@ TEST(ParseCommandLine, LaterOptionsOverrideEarlierOnes) {
   EXPECT_TRUE(replaceThenMove.conversion.moveSource);
   EXPECT_TRUE(replaceThenMove.replaceSource);
   EXPECT_EQ(Parse({u"/dcs=a", u"/dcs=b"}).destinationCharsetName, u"b");
+  EXPECT_TRUE(Parse({u"/dcs=b"}).destinationCharsetGiven);
 }
 
 TEST(ParseCommandLine, SettingsTouchedByEachFlag) {
@@ -260,6 +275,8 @@ TEST(ParseCommandLine, NothingChangesWithoutOptions) {
   EXPECT_EQ(o.detectionMethodName, u"simple");
   EXPECT_TRUE(o.conversion.writeBom);
   EXPECT_FALSE(o.conversion.lineBreakType.has_value());
+  EXPECT_FALSE(o.ReportsOnly());
+  EXPECT_FALSE(o.destinationCharsetGiven);
   EXPECT_EQ(o.userTranslationTablePath, u"user-to-account.csv");
 }
 

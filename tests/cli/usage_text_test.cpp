@@ -90,6 +90,8 @@ const std::vector<std::u16string> kExpectedLines = {
     u"/lossy\t\tConvert also where text would be lost, in place and with /move too",
     u"/strict\t\tConvert nothing that would lose text, not even into a new file",
     u"/binary\t\tConvert files that are not text (binary data) too",
+    u"/info\t\tConvert nothing: report each source's set, line breaks and more, as a table",
+    u"/info=json\tThe same report as JSON Lines, one object a line",
 };
 
 std::u16string Described(std::u16string_view version, std::u16string_view charsets, std::u16string_view eol) {

@@ -194,6 +194,7 @@ check_completion() {
     "morfex a.txt /dcs=utf-16|UTF-16 UTF-16BE"
     "morfex a.txt /line=u|UNIX"
     "morfex a.txt /DETECT=st|statistical"
+    "morfex a.txt /INFO=j|json"
     "morfex a.txt /private.|/private.owner-from-prefix /private.user-translation-table="
     "morfex a.txt /output=/tm|"
     "morfex /sc|/scs="

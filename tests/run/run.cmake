@@ -11,3 +11,6 @@ glyphshift_add_test(run_source_detection_test
 glyphshift_add_test(run_file_report_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/file_report_test.cpp
   LIBS glyphshift_run)
+glyphshift_add_test(run_report_lines_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/report_lines_test.cpp
+  LIBS glyphshift_run)
