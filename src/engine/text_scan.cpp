@@ -51,7 +51,12 @@ std::size_t FindByteInSet(const std::uint8_t* data, std::size_t size, const Byte
 std::size_t FindSpecialUnit(const char16_t* units, std::size_t count, std::uint32_t controls) noexcept {
   std::size_t at = 0;
 #if defined(__SSE2__)
-  if (CurrentCodecPath() == CodecPath::kAvx512) at = simd::FindSpecialUnitAvx512(units, count, controls);
+  switch (CurrentCodecPath()) {
+    case CodecPath::kAvx512: at = simd::FindSpecialUnitAvx512(units, count, controls); break;
+    case CodecPath::kSse2:
+    case CodecPath::kSsse3: at = simd::FindSpecialUnitSse2(units, count, controls); break;
+    default: break;
+  }
 #endif
   return at + reference::FindSpecialUnit(units + at, count - at, controls);
 }

@@ -50,6 +50,7 @@ namespace simd {
 // that holds a hit, or the whole blocks it scanned; the caller finishes with the plain loop.
 std::size_t FindByteInSetSsse3(const std::uint8_t* data, std::size_t size, const CByteScanner::Tables& set) noexcept;
 std::size_t FindByteInSetAvx512(const std::uint8_t* data, std::size_t size, const CByteScanner::Tables& set) noexcept;
+std::size_t FindSpecialUnitSse2(const char16_t* units, std::size_t count, std::uint32_t controls) noexcept;
 std::size_t FindSpecialUnitAvx512(const char16_t* units, std::size_t count, std::uint32_t controls) noexcept;
 }  // namespace simd
 

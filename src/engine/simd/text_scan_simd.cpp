@@ -71,6 +71,34 @@ GLYPHSHIFT_AVX512_SCAN std::size_t FindByteInSetAvx512(const std::uint8_t* data,
   return i;
 }
 
+std::size_t FindSpecialUnitSse2(const char16_t* units, std::size_t count, std::uint32_t controls) noexcept {
+  // Without a permute the controls are looked up one by one, but only for units below 0x20: line
+  // breaks and tabs come a few to a line, and every other unit passes in the vector.
+  const __m128i surrogateMask = _mm_set1_epi16(static_cast<short>(0xF800));
+  const __m128i surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
+  const __m128i aboveControls = _mm_set1_epi16(static_cast<short>(0xFFE0));
+  const __m128i zero = _mm_setzero_si128();
+  const auto masks = [&](const char16_t* at, int& surrogates, int& small) {
+    const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    surrogates = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(in, surrogateMask), surrogate));
+    small = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(in, aboveControls), zero));
+  };
+  std::size_t i = 0;
+  for (; count - i >= 16; i += 16) {
+    int surrogatesLow = 0, smallLow = 0, surrogatesHigh = 0, smallHigh = 0;
+    masks(units + i, surrogatesLow, smallLow);
+    masks(units + i + 8, surrogatesHigh, smallHigh);
+    if ((surrogatesLow | surrogatesHigh) != 0) break;
+    // Two mask bits a unit: bit 2k stands for unit k of the 16.
+    auto small = static_cast<std::uint32_t>(smallLow) | (static_cast<std::uint32_t>(smallHigh) << 16);
+    for (; small != 0; small &= small - 1, small &= small - 1) {
+      const auto k = static_cast<unsigned>(__builtin_ctz(small)) / 2;
+      if (((controls >> units[i + k]) & 1u) != 0) return i;
+    }
+  }
+  return i;
+}
+
 GLYPHSHIFT_AVX512_SCAN std::size_t FindSpecialUnitAvx512(const char16_t* units, std::size_t count,
                                                          std::uint32_t controls) noexcept {
   // controls as 32 words, one per value below 0x20, looked up by a permute of the units.
