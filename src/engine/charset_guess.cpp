@@ -370,7 +370,9 @@ CharsetGuess CCharsetGuesser::Finish() const noexcept {
     if (const CharsetGuess table = OrdinaryTextTable(); table.kind == GuessKind::kCharset) return table;
     guess.kind = GuessKind::kCharset;
     guess.code = order;
-    guess.confidence = 90;
+    // A few Latin letters pair up as CJK characters too: a short text is UTF-16 only on other
+    // evidence, the confidence grows with the units seen.
+    guess.confidence = static_cast<int>(std::min<std::uint64_t>(90, total_ / 2));
     return guess;
   }
   bool high = false;

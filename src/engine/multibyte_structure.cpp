@@ -286,7 +286,9 @@ const char* CMultiByteStructure::Family() const noexcept {
 
 std::int32_t CMultiByteStructure::Utf16Order() const noexcept {
   const std::uint64_t units = total_ / 2;
-  if (units < 8) return -1;
+  // A text of an odd number of bytes is no UTF-16 (the sample's pieces are whole units, only a
+  // file's last piece can be odd).
+  if (units < 8 || total_ % 2 != 0) return -1;
   // All but one in 20 high bytes on a script's page, and the low bytes clearly not: ASCII text
   // has both halves there, single-byte text of other scripts neither. ASCII alone is UTF-16 only
   // with zero high bytes; a single-byte text that passes reads as ordinary text in its table,

@@ -231,6 +231,17 @@ TEST(CharsetGuess, NothingToJudgeByGivesNoAnswerAndLittleEvidenceLittleConfidenc
   // Below the threshold the caller keeps the rules' fallback; well above it for a real text.
   const Bytes long_text = Encode(16, std::u16string(kSamples[4].text) + u" " + std::u16string(kSamples[4].text));
   EXPECT_GE(GuessCharset(long_text).confidence, 90);
+  // A few Latin-1 words pair up as CJK characters in UTF-16BE: an odd length rules it out, an
+  // even one leaves too little evidence to be sure.
+  for (const char* latin : {"caf\xE9 cr\xE8me br\xFBl\xE9"
+                            "e\r\n",
+                            "caf\xE9 cr\xE8me br\xFBl\xE9"
+                            "e\n"}) {
+    const CharsetGuess guess = GuessCharset(Raw(latin));
+    EXPECT_FALSE(guess.kind == GuessKind::kCharset && !IsSingleByteCode(guess.code) &&
+                 guess.confidence >= kConfidentFrom)
+        << latin << ": " << guess.code << " at " << guess.confidence;
+  }
 }
 
 TEST(CharsetGuess, PiecesReadAsOneTextUpToTheSampleSize) {
