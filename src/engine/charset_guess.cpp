@@ -89,8 +89,8 @@ struct detector::PresentBytes {
       if (counts[b] != 0) values[count++] = static_cast<std::uint8_t>(b);
     }
   }
-  const std::uint8_t* begin(bool low) const noexcept { return values + (low ? 0 : firstHigh); }
-  const std::uint8_t* end() const noexcept { return values + count; }
+  const std::uint8_t* First(bool low) const noexcept { return values + (low ? 0 : firstHigh); }
+  const std::uint8_t* End() const noexcept { return values + count; }
 };
 
 namespace {
@@ -99,14 +99,14 @@ using detector::PresentBytes;
 
 std::uint64_t Signature(const MappingTable& table, const PresentBytes& present) noexcept {
   std::uint64_t hash = 14695981039346656037ull;  // FNV-1a over the units of the present bytes
-  for (const std::uint8_t* b = present.begin(true); b != present.end(); ++b) {
+  for (const std::uint8_t* b = present.First(true); b != present.End(); ++b) {
     hash = (hash ^ table.units[*b]) * 1099511628211ull;
   }
   return hash;
 }
 
 bool ReadAlike(const MappingTable& a, const MappingTable& b, const PresentBytes& present) noexcept {
-  for (const std::uint8_t* byte = present.begin(true); byte != present.end(); ++byte) {
+  for (const std::uint8_t* byte = present.First(true); byte != present.End(); ++byte) {
     if (a.units[*byte] != b.units[*byte]) return false;
   }
   return true;
@@ -142,7 +142,7 @@ bool Listed(CharsetCode code) noexcept {
 }
 
 bool Defines(const MappingTable& table, const PresentBytes& present) noexcept {
-  for (const std::uint8_t* b = present.begin(true); b != present.end(); ++b) {
+  for (const std::uint8_t* b = present.First(true); b != present.End(); ++b) {
     if (table.units[*b] == kMappingUndefined) return false;
   }
   return true;
@@ -206,8 +206,8 @@ std::int64_t CCharsetGuesser::Cost(const TableModel& model, const PresentBytes& 
   };
   if (low) add(pairs_, pairs_ + lowPairs_);
   if (high) add(pairs_ + kGuessSampleBytes - highPairs_, pairs_ + kGuessSampleBytes);
-  const std::uint8_t* end = high ? present.end() : present.values + present.firstHigh;
-  for (const std::uint8_t* b = present.begin(low); b < end; ++b) sum += std::int64_t{counts_[*b]} * model.emissions[*b];
+  const std::uint8_t* end = high ? present.End() : present.values + present.firstHigh;
+  for (const std::uint8_t* b = present.First(low); b < end; ++b) sum += std::int64_t{counts_[*b]} * model.emissions[*b];
   return sum;
 }
 
@@ -215,7 +215,7 @@ std::int64_t CCharsetGuesser::SingleCost(const TableModel& model, const PresentB
                                          bool low) const noexcept {
   const std::uint8_t* single = kLanguageModels[model.language].singleCosts;
   std::int64_t sum = 0;
-  for (const std::uint8_t* b = present.begin(low); b != present.end(); ++b) {
+  for (const std::uint8_t* b = present.First(low); b != present.End(); ++b) {
     sum += std::int64_t{counts_[*b]} * (single[model.classes[*b]] + model.emissions[*b]);
   }
   return sum;
