@@ -151,6 +151,27 @@ TEST_F(MorfexWindows, StatisticalDetectionAnswersAsOnLinux) {
   EXPECT_EQ(Read("out/dos.txt"), "Съешь же ещё этих мягких французских булок, да выпей чаю.\n");
   EXPECT_FALSE(Exists("out/jp.txt"));
   EXPECT_EQ(Read("jp.txt"), japanese);
+
+  // The report gives the same answers, one JSON line a file in name order, and writes nothing.
+  const auto entries = [&] {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::recursive_directory_iterator(dir_.path())) ++count;
+    return count;
+  };
+  const std::size_t before = entries();
+  const WindowsRun report = Run(u"*.txt /detect=statistical /info=json");
+  EXPECT_EQ(report.exitCode, 0u) << report.err;
+  const std::string lines[] = {
+      "{\"name\":\"dos.txt\",\"charset\":\"DOS-866\",\"convertible\":true,\"found_by\":\"model\"",
+      "{\"name\":\"el.txt\",\"charset\":\"Windows-1253\",\"convertible\":true,\"found_by\":\"model\"",
+      "{\"name\":\"jp.txt\",\"charset\":\"Shift_JIS\",\"convertible\":false,\"found_by\":\"model\"",
+      "{\"name\":\"ru.txt\",\"charset\":\"KOI8-R\",\"convertible\":true,\"found_by\":\"model\""};
+  std::size_t at = 0;
+  for (const std::string& line : lines) {
+    at = report.out.find(line, at);
+    EXPECT_NE(at, std::string::npos) << line << "\nin:\n" << report.out;
+  }
+  EXPECT_EQ(entries(), before);
 }
 
 TEST_F(MorfexWindows, LogFileIsAppendedWithCrLfAndAStartLinePerRun) {
