@@ -42,7 +42,10 @@ TEST(ReportTableRow, NamesStartUnderTheHeading) {
                    u"iso-8859-1"};
   ReportEntry refused{u"sj.txt", u"Shift_JIS", false, FoundBy::Model, std::nullopt, std::nullopt, u"iso-8859-1"};
   for (const bool withDestination : {true, false}) {
-    if (!withDestination) full.destination = refused.destination = std::nullopt;
+    if (!withDestination) {
+      full.destination.reset();
+      refused.destination.reset();
+    }
     const std::u16string header = ReportTableHeader(full.destination);
     const std::size_t nameColumn = header.find(u"Name\n");
     ASSERT_EQ(nameColumn + 5, header.size());
