@@ -48,25 +48,10 @@ std::optional<Result> ConvertNamedFile(CRun& run, const std::u16string& sourceSp
     }
   }
 
-  // Reading a FIFO would block and a device may never end: only regular files are read.
-  if (platform::Files().GetEntryType(sourcePath) == platform::EntryType::Other) {
-    Print(msg::kNotARegularSource, sourcePath);
-    CountFailure(run.summary, Result::ReadError, sourceName);
-    return std::nullopt;
-  }
-
-  CNamedSource source(sourcePath);
-  for (const platform::SysError& error : {source.location.error, source.target.error}) {
-    if (error.code == platform::kErrorUnsafeLink) {
-      Print(msg::kNamedSourceRefused, sourcePath, ReasonOf(error));
-      return Result::ReadError;
-    }
-  }
-  if (!source.source.error && run.log.Is(source.source.file.status.id)) {
-    Print(msg::kSourceIsTheLog, sourcePath);
-    CountFailure(run.summary, Result::ReadError, sourceName);
-    return std::nullopt;
-  }
+  std::optional<Result> refused;
+  const std::unique_ptr<CNamedSource> opened = OpenNamedSource(run, sourcePath, sourceName, refused);
+  if (!opened) return refused;
+  CNamedSource& source = *opened;
   if (!source.source.error && run.written.count(source.source.file.status.id) != 0) {
     Print(msg::kSkippedWrittenByRun, sourceName);
     return std::nullopt;
@@ -104,6 +89,31 @@ std::optional<Result> ConvertNamedFile(CRun& run, const std::u16string& sourceSp
 }
 
 }  // namespace
+
+std::unique_ptr<CNamedSource> OpenNamedSource(CRun& run, const std::u16string& sourcePath,
+                                              std::u16string_view shownName, std::optional<Result>& stop) {
+  stop.reset();
+  // Reading a FIFO would block and a device may never end: only regular files are read.
+  if (platform::Files().GetEntryType(sourcePath) == platform::EntryType::Other) {
+    Print(msg::kNotARegularSource, sourcePath);
+    CountFailure(run.summary, Result::ReadError, shownName);
+    return nullptr;
+  }
+  auto source = std::make_unique<CNamedSource>(sourcePath);
+  for (const platform::SysError& error : {source->location.error, source->target.error}) {
+    if (error.code == platform::kErrorUnsafeLink) {
+      Print(msg::kNamedSourceRefused, sourcePath, ReasonOf(error));
+      stop = Result::ReadError;
+      return nullptr;
+    }
+  }
+  if (!source->source.error && run.log.Is(source->source.file.status.id)) {
+    Print(msg::kSourceIsTheLog, sourcePath);
+    CountFailure(run.summary, Result::ReadError, shownName);
+    return nullptr;
+  }
+  return source;
+}
 
 std::optional<Result> ConvertSingleFile(CRun& run, const std::u16string& sourceSpec) {
   const RunSummary before = run.summary;
