@@ -13,7 +13,9 @@
 #include "run/path_rules.h"
 #include "run/report_lines.h"
 #include "run/run_conversion.h"
+#include "run/single_file.h"
 #include "run/source_detection.h"
+#include "run/standard_streams.h"
 #include "run/wildcard_walk.h"
 
 namespace glyphshift {
@@ -88,39 +90,19 @@ bool Failed(CRun& run, const ConversionReport& report, const ReportedFile& repor
 }
 
 void ReportStandardInput(CRun& run) {
-  RunProgress().BeginFile(msg::kStandardInputName, 0);
   platform::CSpool spool;
   OpenedSource source;
-  source.error = platform::OpenStandardInput(spool, source.file, [](std::size_t read) { RunProgress().Receive(read); });
-  source.file.path = msg::kStandardInputName;
   FileLocation location;
-  location.path = msg::kStandardInputName;
-  location.error = {platform::kErrorInvalid, "open"};
+  OpenStandardInputSource(spool, source, location);
   ReportSource(run, source, location, msg::kStandardInputName);
 }
 
 // One source a person named: links at its name are followed as a conversion follows them.
 std::optional<Result> ReportNamedFile(CRun& run, const std::u16string& sourceSpec) {
-  const std::u16string sourcePath = CanonicalizePath(sourceSpec);
-  // Reading a FIFO would block and a device may never end: only regular files are read.
-  if (platform::Files().GetEntryType(sourcePath) == platform::EntryType::Other) {
-    Print(msg::kNotARegularSource, sourcePath);
-    CountFailure(run.summary, Result::ReadError, sourceSpec);
-    return std::nullopt;
-  }
-  CNamedSource source(sourcePath);
-  for (const platform::SysError& error : {source.location.error, source.target.error}) {
-    if (error.code == platform::kErrorUnsafeLink) {
-      Print(msg::kNamedSourceRefused, sourcePath, ReasonOf(error));
-      return Result::ReadError;
-    }
-  }
-  if (!source.source.error && run.log.Is(source.source.file.status.id)) {
-    Print(msg::kSourceIsTheLog, sourcePath);
-    CountFailure(run.summary, Result::ReadError, sourceSpec);
-    return std::nullopt;
-  }
-  ReportSource(run, source.source, source.location, sourceSpec);
+  std::optional<Result> refused;
+  const std::unique_ptr<CNamedSource> source = OpenNamedSource(run, CanonicalizePath(sourceSpec), sourceSpec, refused);
+  if (!source) return refused;
+  ReportSource(run, source->source, source->location, sourceSpec);
   return std::nullopt;
 }
 

@@ -50,17 +50,21 @@ Result DeliverToStandardOutput(const platform::CSpool& spool, std::uint64_t* des
   return Result::Converted;
 }
 
-void ConvertStandardInput(CRun& run) {
-  const RunSettings& settings = run.settings;
+void OpenStandardInputSource(platform::CSpool& spool, OpenedSource& source, FileLocation& location) {
   RunProgress().BeginFile(msg::kStandardInputName, 0);
-  platform::CSpool spool;
-  OpenedSource source;
   source.error = platform::OpenStandardInput(spool, source.file, [](std::size_t read) { RunProgress().Receive(read); });
   source.file.path = msg::kStandardInputName;
   // No directory holds it: nothing may be done to it but reading (a move is refused earlier).
-  FileLocation location;
   location.path = msg::kStandardInputName;
   location.error = {platform::kErrorInvalid, "open"};
+}
+
+void ConvertStandardInput(CRun& run) {
+  const RunSettings& settings = run.settings;
+  platform::CSpool spool;
+  OpenedSource source;
+  FileLocation location;
+  OpenStandardInputSource(spool, source, location);
 
   if (settings.standardOutput) {
     const std::unique_ptr<CFileRun> file = StartFileForStandardOutput(run, source, location, msg::kStandardInputName);

@@ -17,6 +17,10 @@ namespace glyphshift {
 // checks must be settled before a byte leaves. The counts are left in the run's summary.
 void ConvertStandardInput(CRun& run);
 
+// Standard input as an opened source, spooled into `spool` (which must outlive it), its progress
+// shown; `location` names it and holds no directory.
+void OpenStandardInputSource(platform::CSpool& spool, OpenedSource& source, FileLocation& location);
+
 // Detects and converts an opened source for standard output; FinishFile then hands the text over.
 std::unique_ptr<CFileRun> StartFileForStandardOutput(CRun& run, OpenedSource& source,
                                                      const FileLocation& sourceLocation,
