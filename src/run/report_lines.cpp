@@ -57,30 +57,23 @@ void NumberColumn(std::u16string& out, std::u16string_view text, std::size_t wid
   out += kGap;
 }
 
-std::u16string_view FoundByText(FoundBy foundBy) {
-  switch (foundBy) {
-    case FoundBy::ByteOrderMark: return u"BOM";
-    case FoundBy::ZeroBytes: return u"zero bytes";
-    case FoundBy::Utf8Rules: return u"UTF-8 rules";
-    case FoundBy::Fallback: return u"fallback";
-    case FoundBy::Model: return u"model";
-    case FoundBy::Declaration: return u"declaration";
-    case FoundBy::Given: return u"/scs=";
-  }
-  return kNone;
-}
+// How a set was found, as the table shows it and as the JSON key's value.
+struct FoundByNames {
+  std::u16string_view text;
+  std::u16string_view key;
+};
 
-std::u16string_view FoundByKey(FoundBy foundBy) {
+FoundByNames NamesOf(FoundBy foundBy) {
   switch (foundBy) {
-    case FoundBy::ByteOrderMark: return u"bom";
-    case FoundBy::ZeroBytes: return u"zero-bytes";
-    case FoundBy::Utf8Rules: return u"utf-8";
-    case FoundBy::Fallback: return u"fallback";
-    case FoundBy::Model: return u"model";
-    case FoundBy::Declaration: return u"declaration";
-    case FoundBy::Given: return u"scs";
+    case FoundBy::ByteOrderMark: return {u"BOM", u"bom"};
+    case FoundBy::ZeroBytes: return {u"zero bytes", u"zero-bytes"};
+    case FoundBy::Utf8Rules: return {u"UTF-8 rules", u"utf-8"};
+    case FoundBy::Fallback: return {u"fallback", u"fallback"};
+    case FoundBy::Model: return {u"model", u"model"};
+    case FoundBy::Declaration: return {u"declaration", u"declaration"};
+    case FoundBy::Given: return {u"/scs=", u"scs"};
   }
-  return u"";
+  return {kNone, u""};
 }
 
 // A declared name as the table shows it: escaped, and "..." where it was cut.
@@ -207,7 +200,7 @@ std::u16string ReportTableRow(const ReportEntry& entry) {
   const std::size_t set = SetWidth();
   std::u16string out;
   Column(out, entry.charset, set);
-  Column(out, FoundByText(entry.foundBy), kFoundByWidth);
+  Column(out, NamesOf(entry.foundBy).text, kFoundByWidth);
   if (entry.model) {
     const std::u16string percent = u" " + Decimal(static_cast<std::uint64_t>(entry.model->confidence)) + u"%";
     Column(out, entry.model->charset + percent, set + kPercentWidth);
@@ -243,7 +236,7 @@ std::u16string ReportJsonLine(const ReportEntry& entry) {
   json.String(u"name", entry.name);
   json.String(u"charset", entry.charset);
   json.Boolean(u"convertible", entry.convertible);
-  json.String(u"found_by", FoundByKey(entry.foundBy));
+  json.String(u"found_by", NamesOf(entry.foundBy).key);
   if (entry.model) {
     json.String(u"model", entry.model->charset);
     json.Number(u"confidence", static_cast<std::uint64_t>(entry.model->confidence));
