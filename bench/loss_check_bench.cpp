@@ -9,27 +9,12 @@
 
 #include "bench/bench_inputs.h"
 #include "convert/loss_check.h"
+#include "convert/process_file.h"
 #include "convert/stream_conversion.h"
 #include "engine/codec_path.h"
 
 namespace glyphshift::bench {
 namespace {
-
-class CCountingSink final : public CByteSink {
- public:
-  bool Write(std::span<const std::uint8_t> bytes) override {
-    size_ += bytes.size();
-    return true;
-  }
-  std::uint64_t Size() const override { return size_; }
-  bool Truncate(std::uint64_t size) override {
-    size_ = size;
-    return true;
-  }
-
- private:
-  std::uint64_t size_ = 0;
-};
 
 // Seconds for one conversion of `bytes` from `source` to `destination`, checked or not.
 double Convert(const std::vector<std::uint8_t>& bytes, CharsetCode source, CharsetCode destination, bool checked) {
@@ -39,7 +24,7 @@ double Convert(const std::vector<std::uint8_t>& bytes, CharsetCode source, Chars
   settings.destination = destination;
   settings.writeBom = false;
   settings.observer = checked ? &check : nullptr;
-  CCountingSink sink;
+  CNullSink sink;
   const auto start = std::chrono::steady_clock::now();
   CStreamConversion stream(settings, sink);
   if (stream.Begin(bytes.size()) != StreamStep::None) return 0;
