@@ -36,6 +36,18 @@ std::optional<std::int32_t> LineBreakTypeOf(std::u16string_view value) {
   return std::nullopt;
 }
 
+// "/jobs=": a whole number of workers, 1 to RunSettings::kMaxJobs, as typed (no sign, no spaces).
+std::optional<std::int32_t> JobCountOf(std::u16string_view value) {
+  if (value.empty() || value.size() > 3) return std::nullopt;
+  std::int32_t count = 0;
+  for (const char16_t c : value) {
+    if (c < u'0' || c > u'9') return std::nullopt;
+    count = count * 10 + (c - u'0');
+  }
+  if (count < 1 || count > RunSettings::kMaxJobs) return std::nullopt;
+  return count;
+}
+
 // Tested in this order; the first match wins, so "/r" never shadows "/recursive" (both whole).
 constexpr OptionRule kOptionTable[] = {
     {u"/line=", Match::Prefix,
@@ -71,6 +83,8 @@ constexpr OptionRule kOptionTable[] = {
        o.standardOutput = RemoveQuotes(v) == u"-";
        o.outputPath = o.standardOutput ? std::u16string_view() : RemoveQuotes(v);
      }},
+    {u"/jobs=", Match::Prefix, [](RunSettings& o, std::u16string_view v) { o.jobs = JobCountOf(v).value_or(1); },
+     [](std::u16string_view v) { return JobCountOf(v).has_value(); }, &msg::kBadJobCount},
     {u"/error-stop", Match::Whole, [](RunSettings& o, std::u16string_view) { o.errorStop = true; }},
     {u"/move", Match::Whole, [](RunSettings& o, std::u16string_view) { o.conversion.moveSource = true; }},
     {u"/keep-owner", Match::Whole, [](RunSettings& o, std::u16string_view) { o.conversion.keepOwner = true; }},

@@ -86,7 +86,9 @@ const std::u16string_view kUsageFormat =
     u"/strict\t\tConvert nothing that would lose text, not even into a new file\r\n"
     u"/binary\t\tConvert files that are not text (binary data) too\r\n"
     u"/info\t\tConvert nothing: report each source's set, line breaks and more, as a table\r\n"
-    u"/info=json\tThe same report as JSON Lines, one object a line\r\n";
+    u"/info=json\tThe same report as JSON Lines, one object a line\r\n"
+    u"\r\n"
+    u"/jobs=<n>\tConvert n files at once, 1 to 256 (default: one per processor core)\r\n";
 
 bool GetVersionString(std::u16string_view key, std::u16string& value, std::size_t capacity) {
   const bool found = platform::ReadVersionString(key, value);

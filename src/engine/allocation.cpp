@@ -1,9 +1,12 @@
 #include "engine/allocation.h"
 
+#include <atomic>
+
 namespace glyphshift::engine {
 namespace {
-int gSuccessesLeft = -1;  // negative: never fail
-int gAttempts = 0;
+// Atomic: allocations are asked about from every worker of a run.
+std::atomic<int> gSuccessesLeft{-1};  // negative: never fail
+std::atomic<int> gAttempts{0};
 }  // namespace
 
 void SetAllocationFailureForTesting(int successes) noexcept {
@@ -12,11 +15,11 @@ void SetAllocationFailureForTesting(int successes) noexcept {
 }
 
 bool AllocationFailsForTesting() noexcept {
-  ++gAttempts;
-  if (gSuccessesLeft < 0) return false;
-  if (gSuccessesLeft == 0) return true;
-  --gSuccessesLeft;
-  return false;
+  gAttempts.fetch_add(1, std::memory_order_relaxed);
+  int left = gSuccessesLeft.load(std::memory_order_relaxed);
+  while (left > 0 && !gSuccessesLeft.compare_exchange_weak(left, left - 1, std::memory_order_relaxed)) {
+  }
+  return left == 0;
 }
 
 int AllocationAttemptsForTesting() noexcept { return gAttempts; }

@@ -6,7 +6,7 @@
 namespace glyphshift::engine {
 
 // After `successes` more allocations that ask, every further one fails until this is called
-// again; a negative value never fails (the default). Not synchronised: for single-threaded tests.
+// again; a negative value never fails (the default). Asked from any thread; set while no run goes.
 void SetAllocationFailureForTesting(int successes) noexcept;
 
 // Asked before each such allocation: true when it is to fail.

@@ -202,6 +202,7 @@ inline constexpr Message<Wide> kUnknownLineBreak{
     u"Invalid argument: \"%s\": the line break type is dos, unix, mac or none\n"};
 inline constexpr Message<Wide> kUnknownReportFormat{
     u"Invalid argument: \"%s\": the report is /info (a table) or /info=json (JSON Lines)\n"};
+inline constexpr Message<Wide> kBadJobCount{u"Invalid argument: \"%s\": the number of jobs is 1 to 256\n"};
 inline constexpr Message<Wide> kGivenAlone{u"Invalid argument: \"%s\" is given alone, without other arguments\n"};
 inline constexpr Message<> kNoSource{u"Invalid argument: no source; name a file, a pattern, or - for standard input\n"};
 inline constexpr Message<> kStandardInputAmongSources{

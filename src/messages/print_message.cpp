@@ -140,8 +140,10 @@ std::u16string FormatText(std::u16string_view format, std::initializer_list<Form
 namespace {
 
 // Texts held back while a batch of files waits for its flush, in the order they were printed.
-std::vector<HeldText>* gHeld = nullptr;
-std::size_t gReleased = 0;  // held texts already written
+// Each thread holds its own: a file converted by a worker keeps its lines until the run prints
+// them in the file's turn.
+thread_local std::vector<HeldText>* gHeld = nullptr;
+thread_local std::size_t gReleased = 0;  // held texts already written
 
 void Write(platform::StdStream stream, std::u16string_view text) {
   if (gHeld != nullptr) {
@@ -186,6 +188,14 @@ void CHeldMessages::ReleaseUntil(std::size_t mark) {
   for (; gReleased < mark && gReleased < texts_.size(); ++gReleased) {
     platform::WriteText(texts_[gReleased].stream, texts_[gReleased].text);
   }
+}
+
+CCapturedMessages::CCapturedMessages(std::vector<HeldText>& into) : previous_(gHeld) { gHeld = &into; }
+
+CCapturedMessages::~CCapturedMessages() { gHeld = previous_; }
+
+void PrintHeldTexts(const std::vector<HeldText>& texts) {
+  for (const HeldText& held : texts) Write(held.stream, held.text);
 }
 
 void CHeldMessages::PrintThrough(const std::function<void()>& print) {

@@ -228,6 +228,22 @@ class CHeldMessages {
   bool active_ = false;
 };
 
+// While it lives, everything this thread prints is kept in `into` instead, in order: a file
+// converted on a worker thread, whose lines the run prints in the file's turn (PrintHeldTexts).
+class CCapturedMessages {
+ public:
+  explicit CCapturedMessages(std::vector<HeldText>& into);
+  ~CCapturedMessages();
+  CCapturedMessages(const CCapturedMessages&) = delete;
+  CCapturedMessages& operator=(const CCapturedMessages&) = delete;
+
+ private:
+  std::vector<HeldText>* previous_;
+};
+
+// Prints texts a capture kept, as if they were printed now.
+void PrintHeldTexts(const std::vector<HeldText>& texts);
+
 // A text of the catalogue (messages/catalogue.h) for arguments of the types Args.
 template <class... Args>
 struct Message {

@@ -29,6 +29,7 @@ std::u16string Displayable(std::u16string_view name) {
 }  // namespace
 
 void CProgress::Start() {
+  drawer_ = std::this_thread::get_id();
   active_ = platform::StatusLineColumns() != 0;
   started_ = Clock::now();
   everDrawn_ = false;
@@ -46,6 +47,7 @@ void CProgress::Stop() {
 
 void CProgress::BeginFile(std::u16string_view name, std::uint64_t size) {
   if (!active_) return;
+  const std::lock_guard<std::mutex> locked(mutex_);
   if (!receiving_) earlierBytes_ += read_;
   receiving_ = false;
   name_ = Displayable(name);
@@ -56,12 +58,14 @@ void CProgress::BeginFile(std::u16string_view name, std::uint64_t size) {
 
 void CProgress::Advance(std::uint64_t bytes) {
   if (!active_) return;
+  const std::lock_guard<std::mutex> locked(mutex_);
   read_ += bytes;
   DrawIfDue();
 }
 
 void CProgress::Receive(std::uint64_t bytes) {
   if (!active_) return;
+  const std::lock_guard<std::mutex> locked(mutex_);
   receiving_ = true;
   read_ += bytes;
   DrawIfDue();
@@ -69,6 +73,7 @@ void CProgress::Receive(std::uint64_t bytes) {
 
 void CProgress::EndFile() {
   if (!active_) return;
+  const std::lock_guard<std::mutex> locked(mutex_);
   ++filesDone_;
   DrawIfDue();
 }
@@ -98,7 +103,14 @@ std::u16string CProgress::Line(Clock::time_point now, std::size_t columns) const
   return line;
 }
 
+void CProgress::Redraw() {
+  if (!active_) return;
+  const std::lock_guard<std::mutex> locked(mutex_);
+  DrawIfDue();
+}
+
 void CProgress::DrawIfDue() {
+  if (std::this_thread::get_id() != drawer_) return;
   const Clock::time_point now = Clock::now();
   if (now - started_ < kQuietStart || (everDrawn_ && now - drawn_ < kRedrawEvery)) return;
   const std::size_t columns = platform::StatusLineColumns();

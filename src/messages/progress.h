@@ -5,10 +5,13 @@
 // file.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace glyphshift {
 
@@ -31,6 +34,9 @@ class CProgress {
   void Receive(std::uint64_t bytes);
   // A file is done, converted or not.
   void EndFile();
+  // Draws the line when it is due: the thread that started the progress calls it while it waits
+  // for workers, which count but never draw (only one thread writes to the terminal).
+  void Redraw();
 
   // The line for the state so far, fitted into `columns` (the name shortened from its start).
   std::u16string Line(Clock::time_point now, std::size_t columns) const;
@@ -38,7 +44,9 @@ class CProgress {
  private:
   void DrawIfDue();
 
-  bool active_ = false;
+  std::atomic<bool> active_ = false;
+  std::mutex mutex_;  // workers report their files' progress at once
+  std::thread::id drawer_;
   Clock::time_point started_;
   Clock::time_point drawn_;
   bool everDrawn_ = false;

@@ -156,6 +156,14 @@ struct CStagedFile {
 // The name every temporary file of a conversion has: a later run never takes one for a source.
 bool IsTemporaryName(std::u16string_view name);
 
+// For a worker thread: interrupts are handled on the run's own thread, the one that gives staged
+// files their names, so a name and the end of its clean-up record stay one step.
+void BlockInterruptsOnThisThread();
+
+// How many files the process may hold open at once: a batch of files waiting for their names
+// stays well below it.
+std::size_t OpenHandleLimit();
+
 // What a run may do to an entry it has seen.
 enum class Replace : std::uint8_t { Allowed, Never };
 

@@ -1,26 +1,95 @@
 #include "run/commit_batch.h"
 
 #include <algorithm>
+#include <exception>
+#include <iterator>
 
 #include "platform/files.h"
 
 namespace glyphshift {
 
-void CCommitBatch::Add(std::unique_ptr<CFileRun> file) {
+CCommitBatch::CCommitBatch(CRun& run)
+    : run_(run),
+      jobs_(run, run.settings.uiMode ? 1 : run.settings.jobs),
+      maxFiles_(std::clamp<std::size_t>(platform::OpenHandleLimit() / 4, 8, kMaxFiles)) {}
+
+void CCommitBatch::Enqueue(Pending pending, std::uint64_t bytes) {
   if (!held_) held_ = std::make_unique<CHeldMessages>();
-  if (file->result == Result::Converted) bytes_ += file->converted.staged.written;
-  pending_.push_back({std::move(file), held_->Mark()});
+  bytes_ += bytes;
+  pending.heldMark = held_->Mark();
+  pending_.push_back(std::move(pending));
   // With /error-stop a failure must end the directory before anything later is converted.
-  if (pending_.size() >= kMaxFiles || bytes_ >= kMaxBytes || run_.settings.errorStop) Complete();
+  if (pending_.size() >= maxFiles_ || bytes_ >= kMaxBytes || run_.settings.errorStop) Complete();
 }
 
-bool CCommitBatch::Holds(std::u16string_view name) const {
+void CCommitBatch::Add(std::unique_ptr<CFileRun> file) {
+  const std::uint64_t bytes = file->result == Result::Converted ? file->converted.staged.written : 0;
+  Enqueue({std::move(file), 0, nullptr, nullptr, nullptr}, bytes);
+}
+
+void CCommitBatch::Start(std::shared_ptr<CFileJob> job, std::function<void(WrittenFile* written, bool skipped)> done) {
+  // The source's size stands for what will be written: the batch's bound holds before the
+  // conversion is done.
+  const std::uint64_t bytes = job->source.error ? 0 : job->source.file.status.size;
+  if (!held_) held_ = std::make_unique<CHeldMessages>();
+  jobs_.Submit(job);
+  Enqueue({nullptr, 0, std::move(job), std::move(done), nullptr}, bytes);
+}
+
+void CCommitBatch::Defer(std::function<void()> step) {
+  if (pending_.empty()) {
+    step();
+    return;
+  }
+  Enqueue({nullptr, 0, nullptr, nullptr, std::move(step)}, 0);
+}
+
+namespace {
+
+bool Names(const FileLocation& location, const platform::CDirectory& directory, std::u16string_view name) {
+  return location.directory != nullptr && location.name == name && location.directory->id == directory.id;
+}
+
+}  // namespace
+
+bool CCommitBatch::Holds(const platform::CDirectory& directory, std::u16string_view name) const {
   for (const Pending& p : pending_) {
+    if (p.job) {
+      // Not known yet whether it converts: it may.
+      if (Names(p.job->destination, directory, name) || Names(p.job->sourceLocation, directory, name)) return true;
+      continue;
+    }
+    if (!p.file || p.file->result != Result::Converted) continue;
     const CConvertedFile& c = p.file->converted;
-    if (p.file->result == Result::Converted && (c.destination.name == name || c.sourceLocation.name == name))
-      return true;
+    if (Names(c.destination, directory, name) || Names(c.sourceLocation, directory, name)) return true;
   }
   return false;
+}
+
+void CCommitBatch::CollectJobs() {
+  for (Pending& p : pending_) {
+    if (!p.job) continue;
+    jobs_.Wait(*p.job);
+  }
+  for (std::size_t i = 0; i < pending_.size(); ++i) {
+    Pending& p = pending_[i];
+    if (!p.job || !p.job->failure) continue;
+    // Everything before it is completed as it would have been; what follows is discarded (its
+    // staged files removed), as a run that stops there would never have converted it.
+    std::exception_ptr failure = p.job->failure;
+    std::vector<Pending> before(std::make_move_iterator(pending_.begin()),
+                                std::make_move_iterator(pending_.begin() + static_cast<std::ptrdiff_t>(i)));
+    std::vector<HeldText> texts = std::move(p.job->texts);
+    pending_ = std::move(before);
+    Complete();
+    PrintHeldTexts(texts);
+    std::rethrow_exception(failure);
+  }
+  for (Pending& p : pending_) {
+    if (!p.job) continue;
+    p.file = std::move(p.job->file);
+    p.file->done = std::move(p.done);
+  }
 }
 
 void CCommitBatch::Complete() {
@@ -28,13 +97,15 @@ void CCommitBatch::Complete() {
     held_.reset();
     return;
   }
+  CollectJobs();
   // One wait for all: each file's write-back was started as it was complete; each is waited
   // for (its write errors are its own), then the file systems are flushed once.
   platform::FileSystem& files = platform::Files();
   std::vector<CConvertedFile*> flushed;
   for (Pending& p : pending_) {
+    if (!p.file || p.file->result != Result::Converted) continue;
     CConvertedFile& c = p.file->converted;
-    if (p.file->result != Result::Converted || !c.NeedsFlush(run_.settings.conversion)) continue;
+    if (!c.NeedsFlush(run_.settings.conversion)) continue;
     c.flushError = files.WaitForStaged(c.staged);
     c.flushed = true;
     if (!c.flushError) flushed.push_back(&c);
@@ -56,7 +127,14 @@ void CCommitBatch::Complete() {
   }
   for (Pending& p : pending_) {
     held_->ReleaseUntil(p.heldMark);
-    held_->PrintThrough([&] { FinishFile(run_, *p.file); });
+    held_->PrintThrough([&] {
+      if (p.step) {
+        p.step();
+        return;
+      }
+      if (p.job) PrintHeldTexts(p.job->texts);
+      FinishFile(run_, *p.file);
+    });
   }
   pending_.clear();
   bytes_ = 0;

@@ -3,44 +3,72 @@
 // as soon as it is complete, the batch waits for all of them once, then renames them in order.
 // Every line printed meanwhile is held back, so the lines come out in the order of the files, as
 // they would one file at a time; a file whose flush failed fails alone, its old content kept.
+// The conversions themselves run on the workers (CFileJobs) while the walk goes on; a worker's
+// lines are printed in its file's turn.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
 
 #include "messages/print_message.h"
+#include "run/file_jobs.h"
 #include "run/file_steps.h"
 
 namespace glyphshift {
 
 class CCommitBatch {
  public:
-  // A batch stays below these, so the dirty data and the open files stay bounded.
-  static constexpr std::size_t kMaxFiles = 128;
+  // A batch stays below these, so the dirty data and the open files stay bounded: each waiting
+  // file holds two descriptors, and a converting one four. Large batches matter: each one's flush
+  // costs a sync of the file system, replaced files or not.
+  static constexpr std::size_t kMaxFiles = 1024;
   static constexpr std::uint64_t kMaxBytes = 64ull << 20;
 
-  explicit CCommitBatch(CRun& run) : run_(run) {}
-  ~CCommitBatch() { Complete(); }
+  explicit CCommitBatch(CRun& run);
+  // Completes what is left. While an exception unwinds the walk, a conversion that threw as well
+  // is not thrown again: the first one ends the run.
+  ~CCommitBatch() {
+    try {
+      Complete();
+    } catch (...) {
+    }
+  }
   CCommitBatch(const CCommitBatch&) = delete;
   CCommitBatch& operator=(const CCommitBatch&) = delete;
 
+  // A file refused before its conversion.
   void Add(std::unique_ptr<CFileRun> file);
-  // A file of the batch has this name as its source or destination.
-  bool Holds(std::u16string_view name) const;
+  // A conversion handed to a worker; `done` is the file's, called when it is completed.
+  void Start(std::shared_ptr<CFileJob> job, std::function<void(WrittenFile* written, bool skipped)> done);
+  // A step of the walk that counts in the summary (a directory that could not be read): taken in
+  // its turn, after the files added before it.
+  void Defer(std::function<void()> step);
+  // A file of the batch has this name in `directory` as its source or destination.
+  bool Holds(const platform::CDirectory& directory, std::u16string_view name) const;
   void Complete();
 
  private:
   struct Pending {
-    std::unique_ptr<CFileRun> file;
-    std::size_t heldMark;  // the lines printed before it was added
+    std::unique_ptr<CFileRun> file;  // of a job: once it is done
+    std::size_t heldMark;            // the lines printed before it was added
+    std::shared_ptr<CFileJob> job;
+    std::function<void(WrittenFile* written, bool skipped)> done;
+    std::function<void()> step;  // a deferred step instead of a file
   };
+  void Enqueue(Pending pending, std::uint64_t bytes);
+  // Takes the files of the finished jobs; a conversion that threw is thrown again in its turn.
+  void CollectJobs();
+
   CRun& run_;
+  CFileJobs jobs_;
   std::vector<Pending> pending_;
   std::unique_ptr<CHeldMessages> held_;
   std::uint64_t bytes_ = 0;
+  std::size_t maxFiles_;
 };
 
 }  // namespace glyphshift

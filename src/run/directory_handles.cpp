@@ -35,12 +35,13 @@ CDirectoryHandles::Entry& CDirectoryHandles::Keep(WalkNodePtr node, platform::CD
     }
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(oldest));
   }
-  entries_.push_back(std::make_unique<Entry>(Entry{std::move(node), std::move(directory), ++clock_}));
+  entries_.push_back(std::make_unique<Entry>(
+      Entry{std::move(node), std::make_shared<platform::CDirectory>(std::move(directory)), ++clock_}));
   return *entries_.back();
 }
 
-platform::SysError CDirectoryHandles::Open(const WalkNodePtr& node, const platform::CDirectory*& directory) {
-  directory = nullptr;
+platform::SysError CDirectoryHandles::Open(const WalkNodePtr& node, DirectoryPin& directory) {
+  directory.reset();
   // Up to the nearest open ancestor (the root is always open), then down again step by step.
   std::vector<WalkNodePtr> down;
   Entry* from = nullptr;
@@ -51,10 +52,10 @@ platform::SysError CDirectoryHandles::Open(const WalkNodePtr& node, const platfo
   }
   for (auto it = down.rbegin(); it != down.rend(); ++it) {
     platform::CDirectory opened;
-    if (const platform::SysError error = step_(from->directory, **it, opened)) return error;
+    if (const platform::SysError error = step_(*from->directory, **it, opened)) return error;
     from = &Keep(*it, std::move(opened));
   }
-  directory = &from->directory;
+  directory = from->directory;
   return {};
 }
 

@@ -35,6 +35,10 @@ struct CWalkNode {
 };
 using WalkNodePtr = std::shared_ptr<const CWalkNode>;
 
+// An open directory, open as long as someone holds it: the cache, or a file of a batch that is
+// still to be named in it.
+using DirectoryPin = std::shared_ptr<const platform::CDirectory>;
+
 class CDirectoryHandles {
  public:
   // Opens `node` in its parent's open directory.
@@ -43,9 +47,9 @@ class CDirectoryHandles {
 
   CDirectoryHandles(WalkNodePtr root, platform::CDirectory rootDirectory, Step step);
 
-  // The open directory of `node`, valid until the next Open. On failure the error of the step
-  // that failed (the node's own or an ancestor's).
-  platform::SysError Open(const WalkNodePtr& node, const platform::CDirectory*& directory);
+  // The open directory of `node`. On failure the error of the step that failed (the node's own
+  // or an ancestor's).
+  platform::SysError Open(const WalkNodePtr& node, DirectoryPin& directory);
 
   // Besides the root: enough for the parents along a depth-first walk.
   static constexpr std::size_t kOpenDirectories = 16;
@@ -53,7 +57,7 @@ class CDirectoryHandles {
  private:
   struct Entry {
     WalkNodePtr node;
-    platform::CDirectory directory;
+    std::shared_ptr<platform::CDirectory> directory;
     std::uint64_t lastUse = 0;
   };
   Entry* Find(const CWalkNode* node);

@@ -43,11 +43,15 @@ struct WalkContext {
   std::unique_ptr<CCommitBatch> batch;
 };
 
-// A directory the run cannot open or list counts as a file that could not be read.
-void ReportDirectoryFailure(RunSummary& summary, const std::u16string& path, const platform::SysError& error) {
-  Print(msg::kDirectoryUnreadable, Result::ReadError, path, ReasonOf(error));
-  summary.lastResult = Result::ReadError;
-  ++summary.failedCount;
+// A directory the run cannot open or list counts as a file that could not be read, in its turn
+// among the files of the batch.
+void ReportDirectoryFailure(CCommitBatch& batch, RunSummary& summary, const std::u16string& path,
+                            const platform::SysError& error) {
+  batch.Defer([&summary, path, error] {
+    Print(msg::kDirectoryUnreadable, Result::ReadError, path, ReasonOf(error));
+    summary.lastResult = Result::ReadError;
+    ++summary.failedCount;
+  });
 }
 
 // False (after reporting) when memory ran out.
@@ -106,25 +110,41 @@ void ReclaimInOutputFolder(const platform::CDirectory& directory) {
   for (const std::u16string& name : names) ReclaimTemporary(directory, name, JoinPath(directory.path, name), false);
 }
 
+enum class FileState { Other, Pending, Converting, Done, Failed };
+
+// What a directory's files came to. The batch completes them after the scan has moved on, so its
+// callbacks share this with the scan instead of pointing into it.
+struct ScanOutcome {
+  std::vector<FileState> states;
+  std::unordered_set<platform::FileId, platform::FileIdHash> written;  // by this run, here
+  bool stopped = false;                                                // by /error-stop
+};
+
 // One directory's listing and the conversions of its matching files, in listing order. A file
 // whose destination is another matching file of the listing waits for that one: its text moves
 // on to its own destination first, so no source is overwritten before it was converted.
 class CDirectoryScan {
  public:
-  CDirectoryScan(WalkContext& walk, DirectoryStack& stack, const WalkNodePtr& node,
-                 const platform::CDirectory& directory, std::vector<platform::DirectoryEntry> entries)
+  CDirectoryScan(WalkContext& walk, DirectoryStack& stack, const WalkNodePtr& node, DirectoryPin directory,
+                 std::vector<platform::DirectoryEntry> entries)
       : walk_(walk),
         settings_(walk.settings),
         stack_(stack),
         node_(node),
-        directory_(directory),
+        pin_(std::move(directory)),
+        directory_(*pin_),
         entries_(std::move(entries)),
-        states_(entries_.size(), State::Other) {}
+        outcome_(std::make_shared<ScanOutcome>()),
+        states_(outcome_->states),
+        written_(outcome_->written),
+        stopped_(outcome_->stopped) {
+    states_.assign(entries_.size(), State::Other);
+  }
 
   void Run();
 
  private:
-  enum class State { Other, Pending, Converting, Done, Failed };
+  using State = FileState;
 
   void Classify();
   // False when the walk of this directory ends here (out of memory, /error-stop).
@@ -132,7 +152,8 @@ class CDirectoryScan {
   void StackSubdirectories();
   void Convert(std::size_t index);
   void Report(std::size_t index);
-  void Finished(std::size_t index, WrittenFile* written, bool skipped);
+  using Done = std::function<void(WrittenFile* written, bool skipped)>;
+  Done WhenDone(std::size_t index) const;
   void AddToBatch(std::size_t index, std::unique_ptr<CFileRun> file);
   bool PrepareDestinations();
   void Refuse(std::size_t index, const std::u16string& destination);
@@ -141,18 +162,20 @@ class CDirectoryScan {
   const RunSettings& settings_;
   DirectoryStack& stack_;
   const WalkNodePtr& node_;
+  DirectoryPin pin_;  // open while a file of it waits in the batch
   const platform::CDirectory& directory_;
   std::vector<platform::DirectoryEntry> entries_;
-  std::vector<State> states_;
+  std::shared_ptr<ScanOutcome> outcome_;
+  std::vector<State>& states_;
+  std::unordered_set<platform::FileId, platform::FileIdHash>& written_;
+  bool& stopped_;
   std::unordered_map<std::u16string, std::size_t> pendingByName_;
-  std::unordered_set<platform::FileId, platform::FileIdHash> written_;  // by this run, here
-  std::vector<WalkNodePtr> subdirectories_;                             // in name order
+  std::vector<WalkNodePtr> subdirectories_;  // in name order
 
   bool prepared_ = false;  // settled at the first match: the destination directory exists then
-  const platform::CDirectory* destinationDirectory_ = nullptr;
+  DirectoryPin destinationDirectory_;
   platform::SysError destinationError_;
   bool insertName_ = false;
-  bool stopped_ = false;
 };
 
 void CDirectoryScan::Classify() {
@@ -168,9 +191,8 @@ void CDirectoryScan::Run() {
   for (std::size_t i = 0; i < entries_.size() && !stopped_; ++i) {
     if (!Visit(i)) break;
   }
-  // The directory's files get their names before the walk moves on: the directories the
-  // pending files are written in stay open only while their directory is scanned.
-  walk_.batch->Complete();
+  // The batch goes on into the next directory: its files keep the directories they are written
+  // in open, and a batch's flushes serve files of several directories at once.
   StackSubdirectories();
 }
 
@@ -216,7 +238,7 @@ bool CDirectoryScan::PrepareDestinations() {
   if (prepared_) return !destinationError_;
   prepared_ = true;
   if (settings_.replaceSource || !walk_.outputs) {
-    destinationDirectory_ = &directory_;
+    destinationDirectory_ = pin_;
   } else {
     destinationError_ = walk_.outputs->Open(node_, destinationDirectory_);
     if (!destinationError_) ReclaimInOutputFolder(*destinationDirectory_);
@@ -234,7 +256,7 @@ void CDirectoryScan::Refuse(std::size_t index, const std::u16string& destination
 // Every file goes through the batch, failed ones too, so results are counted in file order.
 void CDirectoryScan::AddToBatch(std::size_t index, std::unique_ptr<CFileRun> file) {
   states_[index] = State::Converting;
-  file->done = [this, index](WrittenFile* written, bool skipped) { Finished(index, written, skipped); };
+  file->done = WhenDone(index);
   walk_.batch->Add(std::move(file));
 }
 
@@ -272,7 +294,7 @@ void CDirectoryScan::Convert(std::size_t index) {
       Convert(other->second);
       if (stopped_) return;
       // Its output must have its name, and its source be gone if moved, before this one is written.
-      if (walk_.batch->Holds(destinationName)) walk_.batch->Complete();
+      if (walk_.batch->Holds(directory_, destinationName)) walk_.batch->Complete();
       if (stopped_) return;
       if (states_[other->second] != State::Done) {
         Refuse(index, destinationName);
@@ -280,7 +302,7 @@ void CDirectoryScan::Convert(std::size_t index) {
       }
     }
   }
-  if (walk_.batch->Holds(destinationName)) walk_.batch->Complete();
+  if (!destinationError_ && walk_.batch->Holds(*destinationDirectory_, destinationName)) walk_.batch->Complete();
 
   const std::u16string sourcePath = JoinPath(node_->path, entry.name);
   FileLocation source{&directory_, entry.name, sourcePath, {}, false};
@@ -306,28 +328,37 @@ void CDirectoryScan::Convert(std::size_t index) {
     // Every walked directory is the base joined with names, so its text starts with the base.
     destinationDir = JoinPath(settings_.outputPath, std::u16string_view(node_->path).substr(walk_.base.size()));
   }
-  FileLocation destination{destinationError_ ? nullptr : destinationDirectory_, destinationName,
+  FileLocation destination{destinationError_ ? nullptr : destinationDirectory_.get(), destinationName,
                            JoinPath(destinationDir, destinationName), destinationError_, false};
 
-  AddToBatch(index, StartFile(walk_.run, opened, source, destination, entry.name, true));
+  auto job = std::make_shared<CFileJob>();
+  job->source = std::move(opened);
+  job->sourceLocation = std::move(source);
+  job->destination = std::move(destination);
+  job->displayName = entry.name;
+  job->pins = {pin_, destinationDirectory_};
+  states_[index] = State::Converting;
+  walk_.batch->Start(std::move(job), WhenDone(index));
 }
 
-// A file's conversion ended: converted and named (`written`), skipped, or failed.
-void CDirectoryScan::Finished(std::size_t index, WrittenFile* written, bool skipped) {
-  if (written == nullptr) {
-    states_[index] = State::Failed;
-    if (settings_.errorStop && !skipped) stopped_ = true;
-    return;
-  }
-  states_[index] = State::Done;
-  written_.insert(written->id);
+// Called when a file's conversion ended: converted and named (`written`), skipped, or failed.
+CDirectoryScan::Done CDirectoryScan::WhenDone(std::size_t index) const {
+  return [outcome = outcome_, index, errorStop = settings_.errorStop](WrittenFile* written, bool skipped) {
+    if (written == nullptr) {
+      outcome->states[index] = FileState::Failed;
+      if (errorStop && !skipped) outcome->stopped = true;
+      return;
+    }
+    outcome->states[index] = FileState::Done;
+    outcome->written.insert(written->id);
+  };
 }
 
 // Lists the node's directory and converts its matching files; stacks its subdirectories.
 void ScanDirectory(WalkContext& walk, DirectoryStack& stack, const WalkNodePtr& node) {
-  const platform::CDirectory* directory = nullptr;
+  DirectoryPin directory;
   if (const platform::SysError error = walk.sources->Open(node, directory)) {
-    ReportDirectoryFailure(walk.run.summary, node->path, error);
+    ReportDirectoryFailure(*walk.batch, walk.run.summary, node->path, error);
     return;
   }
   // The listing is a snapshot taken before converting, so files written into this directory
@@ -335,12 +366,12 @@ void ScanDirectory(WalkContext& walk, DirectoryStack& stack, const WalkNodePtr& 
   // order the file system keeps: runs repeat, and so does which file's failure ends them.
   std::vector<platform::DirectoryEntry> entries;
   if (const platform::SysError error = platform::Files().ListDirectory(*directory, entries)) {
-    ReportDirectoryFailure(walk.run.summary, node->path, error);
+    ReportDirectoryFailure(*walk.batch, walk.run.summary, node->path, error);
     return;
   }
   std::sort(entries.begin(), entries.end(),
             [](const platform::DirectoryEntry& a, const platform::DirectoryEntry& b) { return a.name < b.name; });
-  CDirectoryScan(walk, stack, node, *directory, std::move(entries)).Run();
+  CDirectoryScan(walk, stack, node, std::move(directory), std::move(entries)).Run();
 }
 
 // The early checks of the output folder: an early exit code, or nothing when the run may go on.
@@ -418,7 +449,7 @@ std::optional<Result> ConvertMatchingFiles(CRun& run, const std::u16string& sour
   }
   if (settings.output.logLevel != 0) Print(msg::kBaseDirectory, walk.base);
   if (baseError) {
-    ReportDirectoryFailure(run.summary, walk.base, baseError);
+    ReportDirectoryFailure(*walk.batch, run.summary, walk.base, baseError);
     return std::nullopt;
   }
   walk.sources = std::make_unique<CDirectoryHandles>(root, std::move(base), OpenListedSubdirectory);
@@ -434,6 +465,7 @@ std::optional<Result> ConvertMatchingFiles(CRun& run, const std::u16string& sour
     stack.pop_back();
     ScanDirectory(walk, stack, node);
   }
+  walk.batch->Complete();
   return std::nullopt;
 }
 

@@ -41,6 +41,9 @@ struct RunSettings {
   bool replaceSource = false;
   bool recursive = false;
   bool errorStop = false;
+  // "/jobs=": files of a listing converted at once, 1 to kMaxJobs; 0 is one per core.
+  std::int32_t jobs = 0;
+  static constexpr std::int32_t kMaxJobs = 256;
   bool uiMode = false;       // started as the dialog
   bool noStatusBox = false;  // "/nowait", "/silent": no message box in the dialog's run
   OutputSettings output;     // console, log file, log level

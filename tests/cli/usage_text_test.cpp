@@ -92,6 +92,8 @@ const std::vector<std::u16string> kExpectedLines = {
     u"/binary\t\tConvert files that are not text (binary data) too",
     u"/info\t\tConvert nothing: report each source's set, line breaks and more, as a table",
     u"/info=json\tThe same report as JSON Lines, one object a line",
+    u"",
+    u"/jobs=<n>\tConvert n files at once, 1 to 256 (default: one per processor core)",
 };
 
 std::u16string Described(std::u16string_view version, std::u16string_view charsets, std::u16string_view eol) {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -158,6 +159,10 @@ bool Drain(pid_t pid, int outFd, int errFd, CInputWriter* input, RunResult& resu
 pid_t Start(const std::vector<std::string>& arguments, const std::string& directory, int inFd, int outFd, int errFd) {
   std::vector<std::string> argv = {MORFEX_PATH};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
+  // The same tests again with several workers (registered so by CTest).
+  if (const char* jobs = std::getenv("MORFEX_E2E_JOBS"); jobs != nullptr && *jobs != '\0') {
+    argv.push_back(std::string("/jobs=") + jobs);
+  }
   std::vector<std::string> env = ChildEnvironment();
   std::vector<char*> argvPointers = Pointers(argv);
   std::vector<char*> envPointers = Pointers(env);

@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -475,6 +476,12 @@ std::u16string CPosixFileSystem::CurrentDirectory() {
 FileSystem& NativeFiles() {
   static CPosixFileSystem posix;
   return posix;
+}
+
+std::size_t OpenHandleLimit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1u << 20;
+  return static_cast<std::size_t>(limit.rlim_cur);
 }
 
 }  // namespace glyphshift::platform

@@ -19,22 +19,25 @@ namespace glyphshift::platform {
 namespace {
 
 // A window a signal handler can find: only lock-free fields, filled before `used` is set.
+// Claimed by a compare-and-swap, as workers map windows at once.
+enum WindowState : int { kWindowFree, kWindowFilling, kWindowUsed };
 struct WindowSlot {
-  volatile std::sig_atomic_t used;
+  std::atomic<int> state;
   volatile std::sig_atomic_t cut;
   std::uintptr_t start;
   std::size_t length;
 };
 
-// A run reads one window at a time; a few slots leave room.
-constexpr int kWindowSlots = 8;
+// A worker reads one window at a time; past these a worker reads instead of mapping.
+constexpr int kWindowSlots = 64;
 WindowSlot gWindows[kWindowSlots];
 std::uintptr_t gPageSize = 4096;
 
 void OnBusError(int, siginfo_t* info, void*) {
   const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
   for (WindowSlot& window : gWindows) {
-    if (!window.used || address < window.start || address >= window.start + window.length) continue;
+    if (window.state.load() != kWindowUsed || address < window.start || address >= window.start + window.length)
+      continue;
     const std::uintptr_t page = address / gPageSize * gPageSize;
     void* zeros = ::mmap(reinterpret_cast<void*>(page), window.start + window.length - page, PROT_READ,
                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
@@ -64,12 +67,12 @@ void InstallBusErrorHandler() {
 int TakeWindowSlot(std::uintptr_t start, std::size_t length) {
   for (int i = 0; i < kWindowSlots; ++i) {
     WindowSlot& window = gWindows[i];
-    if (window.used) continue;
+    int expected = kWindowFree;
+    if (!window.state.compare_exchange_strong(expected, kWindowFilling)) continue;
     window.start = start;
     window.length = length;
     window.cut = 0;
-    std::atomic_signal_fence(std::memory_order_seq_cst);  // filled before it counts as used
-    window.used = 1;
+    window.state.store(kWindowUsed);  // filled before it counts as used
     return i;
   }
   return -1;
@@ -85,8 +88,7 @@ void CMappedBytes::Release() {
   const std::uintptr_t start = address / gPageSize * gPageSize;
   ::munmap(reinterpret_cast<void*>(start), size + (address - start));
   if (slot >= 0) {
-    gWindows[slot].used = 0;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
+    gWindows[slot].state.store(kWindowFree);
   }
   data = nullptr;
   size = 0;

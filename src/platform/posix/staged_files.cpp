@@ -3,6 +3,7 @@
 // failure, a kill or an interrupt at any moment leaves the old file whole and no partial file
 // under a final name.
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -33,7 +34,7 @@ std::string RandomTemporaryName() {
   unsigned char random[kTemporarySuffix];
   if (::getrandom(random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
     // Early in boot the pool may be empty: any spread will do, O_EXCL catches collisions.
-    static std::uint64_t counter = 0;
+    static std::atomic<std::uint64_t> counter{0};
     const auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     std::uint64_t mixed = (ticks ^ (static_cast<std::uint64_t>(::getpid()) << 32)) + ++counter * 0x9E3779B97F4A7C15ull;
     for (unsigned char& byte : random) {
@@ -52,11 +53,15 @@ std::string RandomTemporaryName() {
 // The signal handler may only use what is async-signal-safe: a fixed table of the temporary
 // names in progress, each with a descriptor of its directory, and unlinkat().
 
+// Workers create staged files at once: a slot is claimed by one compare-and-swap, filled, and only
+// then marked in use; the handler reads nothing else. A lock-free atomic is safe in a handler.
+enum SlotState : int { kSlotFree, kSlotFilling, kSlotUsed };
 struct StagedSlot {
-  volatile std::sig_atomic_t used;
+  std::atomic<int> state;
   int directory;
   char name[16];
 };
+static_assert(std::atomic<int>::is_always_lock_free);
 static_assert(kTemporaryPrefix.size() + kTemporarySuffix < sizeof(StagedSlot::name));
 
 // Far more than the staged files one run keeps at a time.
@@ -77,12 +82,15 @@ void RemoveStagedAndEnd(int signal) {
 int RegisterStaged(int directory, const std::string& name) {
   for (int i = 0; i < kSlotCount; ++i) {
     StagedSlot& slot = gSlots[i];
-    if (slot.used) continue;
+    int expected = kSlotFree;
+    if (!slot.state.compare_exchange_strong(expected, kSlotFilling)) continue;
     slot.directory = ::fcntl(directory, F_DUPFD_CLOEXEC, 3);
-    if (slot.directory < 0) return -1;
+    if (slot.directory < 0) {
+      slot.state.store(kSlotFree);
+      return -1;
+    }
     std::memcpy(slot.name, name.c_str(), name.size() + 1);
-    std::atomic_signal_fence(std::memory_order_seq_cst);  // filled before it counts as used
-    slot.used = 1;
+    slot.state.store(kSlotUsed);  // filled before it counts as used
     return i;
   }
   return -1;
@@ -91,9 +99,9 @@ int RegisterStaged(int directory, const std::string& name) {
 void UnregisterStaged(int index) {
   if (index < 0) return;
   StagedSlot& slot = gSlots[index];
-  slot.used = 0;
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  ::close(slot.directory);
+  const int directory = slot.directory;  // another thread may claim the slot once it is free
+  slot.state.store(kSlotFree);
+  ::close(directory);
 }
 
 // Holds the interrupt signals back for its lifetime, so a rename and the end of its record are
@@ -122,15 +130,15 @@ void RemoveTemporary(CStagedFile& staged) {
   staged.temporaryName.clear();
 }
 
-mode_t ProcessUmask() {
-  // Read once, while the process is still single-threaded; umask() can only be read by setting it.
-  static const mode_t mask = [] {
-    const mode_t m = ::umask(0);
-    ::umask(m);
-    return m;
-  }();
-  return mask;
-}
+// Read before main(), while the process is single-threaded: umask() can only be read by setting
+// it, and a file another thread created meanwhile would get the wrong mode.
+const mode_t gUmask = [] {
+  const mode_t m = ::umask(0);
+  ::umask(m);
+  return m;
+}();
+
+mode_t ProcessUmask() { return gUmask; }
 
 // Copies the extended attributes of `from` to `to`, the access ACL among them. File
 // capabilities stay behind: converted text must not become a privileged program. Attributes
@@ -196,7 +204,7 @@ namespace posix {
 void RemoveStagedFilesNow() {
   const int saved = errno;
   for (StagedSlot& slot : gSlots) {
-    if (slot.used) ::unlinkat(slot.directory, slot.name, 0);
+    if (slot.state.load() == kSlotUsed) ::unlinkat(slot.directory, slot.name, 0);
   }
   errno = saved;
 }
@@ -327,4 +335,12 @@ void Discard(CStagedFile& staged) {
 }
 
 }  // namespace posix
+
+void BlockInterruptsOnThisThread() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int signal : kInterruptSignals) sigaddset(&set, signal);
+  ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
 }  // namespace glyphshift::platform

@@ -602,4 +602,7 @@ FileSystem& NativeFiles() {
   return files;
 }
 
+// Handles are bounded only by memory on Windows: as many as a batch may hold.
+std::size_t OpenHandleLimit() { return 1u << 16; }
+
 }  // namespace glyphshift::platform

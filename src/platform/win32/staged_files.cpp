@@ -10,6 +10,7 @@
 
 #include <aclapi.h>
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -254,12 +255,13 @@ FlushBuffersFileEx FlushCallWithFlags() {
 
 // For each volume with files written down but not yet synced: a handle of the last of them
 // (a duplicate, so it stays valid whatever becomes of the staged file), through which
-// FlushVolume syncs it. A run converts on one thread.
+// FlushVolume syncs it. Guarded: workers may wait for their files while another volume syncs.
 struct CUnsyncedVolume {
   std::uint64_t volume;
   HANDLE file;
 };
 std::vector<CUnsyncedVolume> g_unsynced;
+std::mutex g_unsyncedLock;
 
 SysError KeepForVolumeSync(CStagedFile& staged) {
   HANDLE duplicate = nullptr;
@@ -268,6 +270,7 @@ SysError KeepForVolumeSync(CStagedFile& staged) {
     return FlushStaged(staged);  // no handle to sync through later: this file on its own
   }
   const std::uint64_t volume = staged.directory->id.device;
+  const std::lock_guard<std::mutex> locked(g_unsyncedLock);
   for (CUnsyncedVolume& unsynced : g_unsynced) {
     if (unsynced.volume != volume) continue;
     CloseHandle(unsynced.file);
@@ -296,10 +299,12 @@ SysError WaitForStaged(CStagedFile& staged) {
 }
 
 SysError FlushVolume(const CDirectory& directory) {
+  std::unique_lock<std::mutex> locked(g_unsyncedLock);
   for (auto unsynced = g_unsynced.begin(); unsynced != g_unsynced.end(); ++unsynced) {
     if (unsynced->volume != directory.id.device) continue;
     const HANDLE file = unsynced->file;
     g_unsynced.erase(unsynced);
+    locked.unlock();
     const BOOL flushed = FlushFileBuffers(file);
     const DWORD error = GetLastError();
     CloseHandle(file);
@@ -329,4 +334,7 @@ void Discard(CStagedFile& staged) {
 }
 
 }  // namespace win32
+// A console control event runs its handler on a thread of its own: nothing to block here.
+void BlockInterruptsOnThisThread() {}
+
 }  // namespace glyphshift::platform
