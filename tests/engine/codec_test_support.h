@@ -117,8 +117,10 @@ inline Bytes AdversarialUtf8(std::size_t size, std::uint32_t seed) {
 
 // Well-formed UTF-8 of 1- to 3-byte characters (with the values at the edges of each length),
 // and about one in `rareEvery` pieces one the vector code must hand to the per-character step:
-// a 4-byte form, a replaced 3-byte value, an overlong form, a stray or missing byte.
-inline Bytes MixedUtf8(std::size_t size, std::uint32_t seed, unsigned rareEvery = 40) {
+// a 4-byte form, a replaced 3-byte value, an overlong form, a stray or missing byte. With
+// `upToTwoBytes` the well-formed pieces are ASCII and 2-byte characters only, as in Latin or
+// Cyrillic text.
+inline Bytes MixedUtf8(std::size_t size, std::uint32_t seed, unsigned rareEvery = 40, bool upToTwoBytes = false) {
   static const std::vector<Bytes> kCommon = {
       {'a'},
       {'Z', ' '},
@@ -156,7 +158,9 @@ inline Bytes MixedUtf8(std::size_t size, std::uint32_t seed, unsigned rareEvery 
       {0xF0, 0x9F, 0x98},
   };
   std::mt19937 rng(seed);
-  std::uniform_int_distribution<std::size_t> common(0, kCommon.size() - 1), rare(0, kRare.size() - 1);
+  constexpr std::size_t kUpToTwoBytes = 8;  // the first pieces of kCommon
+  std::uniform_int_distribution<std::size_t> common(0, (upToTwoBytes ? kUpToTwoBytes : kCommon.size()) - 1);
+  std::uniform_int_distribution<std::size_t> rare(0, kRare.size() - 1);
   std::uniform_int_distribution<unsigned> odds(0, rareEvery - 1);
   Bytes out;
   while (out.size() < size) {

@@ -229,9 +229,11 @@ TEST(FastPaths, Utf8DecodingAndDetectionMatchTheReferenceOnMixedScripts) {
   ForEachLengthAndAlignment([](std::size_t length, std::size_t alignment) {
     const auto seed = static_cast<std::uint32_t>(length * 16 + alignment);
     for (unsigned rareEvery : {8u, 60u}) {
-      const Bytes text = test::MixedUtf8(length, seed, rareEvery);
-      CheckUtf8Decoding(text, alignment);
-      CheckDetection(text, alignment);
+      for (bool upToTwoBytes : {false, true}) {
+        const Bytes text = test::MixedUtf8(length, seed, rareEvery, upToTwoBytes);
+        CheckUtf8Decoding(text, alignment);
+        CheckDetection(text, alignment);
+      }
     }
   });
   CheckUtf8Decoding(test::MixedUtf8(200000, 11, 500), 5);
@@ -367,6 +369,7 @@ TEST(FastPaths, LargeUtf8ConversionsMatchTheReference) {
   for (std::size_t alignment : {0u, 3u, 13u}) {
     const auto seed = static_cast<std::uint32_t>(alignment);
     CheckUtf8Decoding(test::MixedUtf8((4u << 20) + 77, seed, 20000), alignment);
+    CheckUtf8Decoding(test::MixedUtf8((4u << 20) + 77, seed, 20000, true), alignment);
     CheckUtf8Encoding(test::MixedUtf16((2u << 20) + 41, seed, 20000), alignment);
   }
 }
