@@ -6,7 +6,7 @@
 # swamp the figures; (c) is measured on /tmp (disk) as well. Generated folders are removed after.
 # Targets: (a) and (b) at least 3x faster than iconv and within 2.5x of cp; peak memory of (a)
 # at most 3.3x the file size; (c) at least 5000 new files/s, and replacing them at no less than
-# a third of that rate; (d) 1 GiB within 2.5x of cat and 5x faster than iconv, worst of 3 within
+# a third of that rate; (d) 1 GiB within 1.5x of cat and 5x faster than iconv, worst of 3 within
 # 1.5x of the best, peak memory at most 64 MiB; (e) a source of over 4 GiB converts; (f) (a)
 # through pipes, peak memory at most 64 MiB; no GUI library in a batch run; --version under 5 ms.
 set -euo pipefail
@@ -175,6 +175,8 @@ rm -rf "$loop_image" "$loop_dir"
 
 echo
 echo "(d) 1 GiB Windows-1252 -> UTF-8 into a new file on the disk: 3 runs each"
+# cat from a file into a file copies inside the kernel (copy_file_range) where coreutils is 9.0 or
+# newer: no read into memory and no write back out of it, which a conversion cannot skip.
 python3 - "$disk/big-1252.txt" <<'PY'
 import random, sys
 random.seed(11)
@@ -210,7 +212,7 @@ iconv -f CP1252 -t UTF-8 "$big" | cmp -s - "$disk/big-out.txt" && same="identica
 rm -f "$disk/big-out.txt"
 echo "  morfex best ${m_best}s ($(mbps "$m_best" "$size_d") MiB/s), worst ${m_worst}s; cat best ${c_best}s, worst ${c_worst}s;" \
      "iconv best ${i_best}s; output $same"
-echo "  morfex/cat $(ratio "$m_best" "$c_best")x (target <= 2.5: $(verdict "$(ratio "$m_best" "$c_best")" 2.5 "<="))," \
+echo "  morfex/cat $(ratio "$m_best" "$c_best")x (target <= 1.5: $(verdict "$(ratio "$m_best" "$c_best")" 1.5 "<="))," \
      "worst/best $(ratio "$m_worst" "$m_best") (target <= 1.5, or no more than cat's own $(ratio "$c_worst" "$c_best"):" \
      "$(awk -v m="$(ratio "$m_worst" "$m_best")" -v c="$(ratio "$c_worst" "$c_best")" 'BEGIN { print (m <= 1.5 || m <= c) ? "ok" : "MISSED" }'))," \
      "iconv/morfex $(ratio "$i_best" "$m_best")x (target >= 5: $(verdict "$(ratio "$i_best" "$m_best")" 5 ">="))"

@@ -56,6 +56,7 @@ class CStagedSink final : public CDestinationSink {
   }
   std::uint64_t Size() const override { return staged_.written; }
   bool Truncate(std::uint64_t size) override { return Keep(platform::Files().TruncateStaged(staged_, size)); }
+  bool WritesBehind() const override { return true; }
 
  private:
   platform::CStagedFile& staged_;
@@ -226,6 +227,11 @@ Result JudgeConversion(const ConversionSettings& settings, const CLossCheck& che
 Result StreamSource(const platform::CFile& source, CStreamConversion& stream, const platform::SysError& sinkError,
                     std::uint64_t& total, ConversionReport& report) {
   platform::FileSystem& files = platform::Files();
+  // However the reading ends, no write is still in progress when the caller has the sink back.
+  struct CSettled {
+    CStreamConversion& stream;
+    ~CSettled() { stream.Settle(); }
+  } settled{stream};
   total = 0;
   if (source.status.size >= kMapFrom) {
     for (platform::CMappedBytes view; total < source.status.size; total += view.size) {

@@ -1,8 +1,13 @@
 #include "convert/stream_conversion.h"
 
 #include <algorithm>
+#include <array>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
 namespace glyphshift {
 
@@ -24,6 +29,100 @@ std::span<const std::uint8_t> MarkFor(CharsetCode destination) {
 }
 
 }  // namespace
+
+// Writes the filled output buffers into the sink on a thread of its own, in order, while the
+// converting thread fills the next one. It reports nothing: a failed write is kept in the sink
+// and handed back as a refusal of the next buffer, and nothing more is written after it.
+class CStreamConversion::CWriteBehind {
+ public:
+  CWriteBehind(CByteSink& sink, std::span<std::uint8_t* const> spares) : sink_(sink) {
+    for (std::uint8_t* spare : spares) free_[freeCount_++] = spare;
+  }
+  ~CWriteBehind() { Settle(); }
+  CWriteBehind(const CWriteBehind&) = delete;
+  CWriteBehind& operator=(const CWriteBehind&) = delete;
+
+  // False when no thread could be had: the conversion then writes on its own thread.
+  bool Start() {
+    try {
+      thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+      return false;
+    }
+    return true;
+  }
+  // Queues `size` bytes at `data`; the buffer is the writer's until Take gives it back. False
+  // (the buffer stays the caller's) once a write failed.
+  bool Hand(std::uint8_t* data, std::size_t size) {
+    const std::lock_guard lock(mutex_);
+    if (failed_) return false;
+    jobs_[(head_ + queued_) % kOutputBuffers] = {data, size};
+    ++queued_;
+    changed_.notify_all();
+    return true;
+  }
+  // A written buffer to fill again; waits while each is queued or being written.
+  std::uint8_t* Take() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return freeCount_ != 0; });
+    return free_[--freeCount_];
+  }
+  // Waits until all that was handed is written. False when a write failed.
+  bool Drain() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return queued_ == 0; });
+    return !failed_;
+  }
+  // Drains and ends the thread. False when a write failed.
+  bool Settle() {
+    if (thread_.joinable()) {
+      {
+        const std::lock_guard lock(mutex_);
+        quit_ = true;
+        changed_.notify_all();
+      }
+      thread_.join();
+    }
+    return !failed_;
+  }
+
+ private:
+  struct Job {
+    std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+  };
+
+  void Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [&] { return queued_ != 0 || quit_; });
+      if (queued_ == 0) return;
+      const Job job = jobs_[head_];
+      // After a failure the rest is dropped: the output is discarded anyway.
+      const bool skip = failed_;
+      lock.unlock();
+      const bool written = skip || sink_.Write({job.data, job.size});
+      lock.lock();
+      if (!written) failed_ = true;
+      head_ = (head_ + 1) % kOutputBuffers;
+      --queued_;
+      free_[freeCount_++] = job.data;
+      changed_.notify_all();
+    }
+  }
+
+  CByteSink& sink_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::array<Job, kOutputBuffers> jobs_{};  // a ring: `queued_` from `head_` on
+  std::size_t head_ = 0;
+  std::size_t queued_ = 0;
+  std::array<std::uint8_t*, kOutputBuffers> free_{};
+  std::size_t freeCount_ = 0;
+  bool failed_ = false;
+  bool quit_ = false;
+  std::thread thread_;  // last: started once the rest is set up
+};
 
 CStreamConversion::CStreamConversion(const StreamSettings& settings, CByteSink& sink)
     : settings_(settings), sink_(sink), decoder_(settings.source), encoder_(settings.destination) {}
@@ -57,8 +156,13 @@ StreamStep CStreamConversion::Begin(std::uint64_t sourceSize) {
                                                    settings_.modifyXml, settings_.modifyHtml));
     if (!markup_) return StreamStep::Markup;
   }
-  output_ = AllocateBytes(outputBytes_);
-  if (!output_) return StreamStep::Encoding;
+  // A large file written behind gets spare output buffers; a small one would not gain.
+  spareOutputs_ = sink_.WritesBehind() && sourceSize >= kWriteBehindFrom ? kOutputBuffers - 1 : 0;
+  for (std::size_t i = 0; i <= spareOutputs_; ++i) {
+    outputs_[i] = AllocateBytes(outputBytes_);
+    if (!outputs_[i]) return StreamStep::Encoding;
+  }
+  output_ = outputs_[0].get();
   if (settings_.writeBom) Append(MarkFor(settings_.destination));
   return StreamStep::None;
 }
@@ -69,7 +173,10 @@ bool CStreamConversion::Add(std::span<const std::uint8_t> piece) {
     const std::size_t taken = std::min(piece.size(), sizeof carry_ - carried_);
     std::memcpy(carry_ + carried_, piece.data(), taken);
     const std::size_t consumed = Decode(carry_, carried_ + taken, false);
-    if (failed_) return false;
+    if (failed_) {
+      Settle();
+      return false;
+    }
     if (consumed < carried_) {
       // The piece was too short: what was decoded goes, a character still cut off stays.
       carried_ += taken - consumed;
@@ -80,20 +187,26 @@ bool CStreamConversion::Add(std::span<const std::uint8_t> piece) {
     carried_ = 0;
   }
   const std::size_t consumed = Decode(piece.data(), piece.size(), false);
-  if (failed_) return false;           // decoding stopped where the output failed, not at a character
+  if (failed_) {
+    Settle();
+    return false;  // decoding stopped where the output failed, not at a character
+  }
   carried_ = piece.size() - consumed;  // fewer than a character's bytes
   if (carried_ != 0) std::memcpy(carry_, piece.data() + consumed, carried_);
-  return !failed_;
+  return true;
 }
 
 bool CStreamConversion::Finish() {
   Decode(carry_, carried_, true);
   carried_ = 0;
-  if (failed_) return false;
+  if (failed_) {
+    Settle();
+    return false;
+  }
   Push(nullptr, 0, true);
   // A high surrogate still waiting for its partner is encoded alone.
   if (Ensure(CStreamEncoder::MaxBytes(0))) {
-    outputSize_ += encoder_.Encode(nullptr, 0, true, output_.get() + outputSize_);
+    outputSize_ += encoder_.Encode(nullptr, 0, true, output_ + outputSize_);
   }
   // Half a unit at the end of a UTF-16 source stays as a zero byte in a UTF-16 destination,
   // unless a line-break step rewrote the text by whole units.
@@ -103,7 +216,15 @@ bool CStreamConversion::Finish() {
   }
   if (settings_.observer) settings_.observer->Finished(decoder_.OddByte(), sourceOffset_, decodedUnits_);
   FlushOutput();
+  Settle();
   return !failed_;
+}
+
+void CStreamConversion::Settle() {
+  if (!behind_) return;
+  if (!behind_->Settle()) failed_ = true;
+  behind_.reset();
+  spareOutputs_ = 0;  // the sink is written here from now on
 }
 
 std::size_t CStreamConversion::Decode(const std::uint8_t* data, std::size_t size, bool last) {
@@ -158,7 +279,7 @@ void CStreamConversion::Emit(const char16_t* units, std::size_t count) {
       return;
     }
     if (!Ensure(CStreamEncoder::MaxBytes(part))) return;
-    std::uint8_t* bytes = output_.get() + outputSize_;
+    std::uint8_t* bytes = output_ + outputSize_;
     outputSize_ += encoder_.Encode(units, part, false, bytes);
     if (settings_.observer && IsSingleByteCode(settings_.destination)) {
       settings_.observer->EncodedSingleBytes(units, part, bytes, encodedUnits_);
@@ -170,22 +291,29 @@ void CStreamConversion::Emit(const char16_t* units, std::size_t count) {
 }
 
 // Taken only after a quote or "=": no high surrogate waits in the encoder.
-std::uint64_t CStreamConversion::Mark() { return sink_.Size() + outputSize_; }
+// While the sink is written behind, its size is the writer's to change: what was handed counts.
+std::uint64_t CStreamConversion::Mark() { return (behind_ ? handed_ : sink_.Size()) + outputSize_; }
 
 void CStreamConversion::Rewind(std::uint64_t mark) {
   encoder_.Forget();
-  const std::uint64_t written = sink_.Size();
+  const std::uint64_t written = behind_ ? handed_ : sink_.Size();
   if (mark >= written) {
     outputSize_ = static_cast<std::size_t>(mark - written);
   } else {
     outputSize_ = 0;
+
+    if (behind_ && !behind_->Drain()) {
+      failed_ = true;
+      return;
+    }
     if (!sink_.Truncate(mark)) failed_ = true;
+    handed_ = mark;
   }
 }
 
 void CStreamConversion::Append(std::span<const std::uint8_t> bytes) {
   if (bytes.empty() || !Ensure(bytes.size())) return;
-  std::memcpy(output_.get() + outputSize_, bytes.data(), bytes.size());
+  std::memcpy(output_ + outputSize_, bytes.data(), bytes.size());
   outputSize_ += bytes.size();
 }
 
@@ -203,8 +331,29 @@ void CStreamConversion::Stop() {
 
 void CStreamConversion::FlushOutput() {
   if (outputSize_ == 0 || failed_) return;
-  if (!sink_.Write({output_.get(), outputSize_})) failed_ = true;
+  if (!behind_ && spareOutputs_ != 0) StartWriteBehind();
+  if (behind_) {
+    if (behind_->Hand(output_, outputSize_)) {
+      handed_ += outputSize_;
+      output_ = behind_->Take();
+    } else {
+      failed_ = true;
+    }
+  } else if (!sink_.Write({output_, outputSize_})) {
+    failed_ = true;
+  }
   outputSize_ = 0;
+}
+
+// Only from the first write on: a conversion that fails before it (a destination that cannot be
+// created) never had a thread.
+void CStreamConversion::StartWriteBehind() {
+  std::uint8_t* spares[kOutputBuffers - 1] = {};
+  for (std::size_t i = 0; i < spareOutputs_; ++i) spares[i] = outputs_[i + 1].get();
+  handed_ = sink_.Size();
+  behind_.reset(new (std::nothrow) CWriteBehind(sink_, {spares, spareOutputs_}));
+  if (behind_ && !behind_->Start()) behind_.reset();
+  spareOutputs_ = 0;  // tried once; without a thread the sink is written here
 }
 
 }  // namespace glyphshift

@@ -27,6 +27,10 @@ class CByteSink {
   virtual std::uint64_t Size() const = 0;
   // Cuts what was written back to `size` bytes: a markup value is replaced after it was written.
   virtual bool Truncate(std::uint64_t size) = 0;
+  // Whether writing costs enough to be worth a thread of its own (a file does, memory does not).
+  // Such a sink is then written from that thread alone while a conversion runs, and is only
+  // touched again by the conversion's thread once the conversion is settled.
+  virtual bool WritesBehind() const { return false; }
 };
 
 struct StreamSettings {
@@ -52,6 +56,11 @@ class CStreamConversion final : private CUnitSink {
   static constexpr std::size_t kChunkUnits = 16 * 1024;
   // Output collected before it is written.
   static constexpr std::size_t kOutputBytes = 512 * 1024;
+  // From this source size on, a sink that WritesBehind is written on a thread of its own while
+  // the next output fills: the copy into the file system's cache overlaps the conversion. The
+  // output then has this many buffers instead of one.
+  static constexpr std::uint64_t kWriteBehindFrom = 4ull << 20;
+  static constexpr std::size_t kOutputBuffers = 3;
 
   CStreamConversion(const StreamSettings& settings, CByteSink& sink);
   ~CStreamConversion() override;
@@ -69,6 +78,10 @@ class CStreamConversion final : private CUnitSink {
   std::span<std::uint8_t> Room() { return {bytes_, pieceBytes_}; }
   // After the last piece. False when the sink failed.
   bool Finish();
+  // Waits for every write in progress and ends the writing thread: the sink is the caller's
+  // again. Finish, and Add when it fails, do it themselves; a caller that gives up between
+  // them (a source that cannot be read) calls it before it touches the sink.
+  void Settle();
   // The observer stopped the conversion (Add and Finish then answer false, the sink is fine).
   bool Stopped() const { return stopped_; }
 
@@ -82,8 +95,10 @@ class CStreamConversion final : private CUnitSink {
   void Rewind(std::uint64_t mark) override;
   void Append(std::span<const std::uint8_t> bytes);
   void FlushOutput();
+  void StartWriteBehind();
   void Stop();
   bool Ensure(std::size_t bytes);
+  class CWriteBehind;
 
   const StreamSettings settings_;
   CByteSink& sink_;
@@ -110,8 +125,13 @@ class CStreamConversion final : private CUnitSink {
   std::size_t carried_ = 0;
   platform::FileMemory<char16_t> broken_;  // units after the line-break step
   platform::FileMemory<char16_t> name_;    // the markup stage's copy of the name
-  platform::FileMemory<std::uint8_t> output_;
+  platform::FileMemory<std::uint8_t> outputs_[kOutputBuffers];
+  std::size_t spareOutputs_ = 0;    // buffers beyond the first, for a sink written behind
+  std::uint8_t* output_ = nullptr;  // the one filling
   std::size_t outputSize_ = 0;
+  // Written behind: the thread, and the sink's size once all handed to it is written.
+  std::unique_ptr<CWriteBehind> behind_;
+  std::uint64_t handed_ = 0;
 };
 
 }  // namespace glyphshift

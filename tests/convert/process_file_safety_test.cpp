@@ -175,6 +175,27 @@ TEST_F(ProcessFileSafetyTest, FullDiskIsAWriteErrorAndLosesNothing) {
   EXPECT_EQ(files.Calls(support::FileOp::Delete), 0);
 }
 
+// A large file is written on a thread of its own: a full disk met there, early, midway or in
+// the last bytes, is the same write error, and leaves neither a temporary nor a changed file.
+TEST_F(ProcessFileSafetyTest, FullDiskWhileWritingBehindIsAWriteErrorAndLeavesNothing) {
+  std::string big;
+  while (big.size() < CStreamConversion::kWriteBehindFrom + 1000) big += kSourceText;
+  WriteFileBytes(dir_.Native("big"), big);
+  WriteFileBytes(dir_.Native("old"), "old");
+  const std::uint64_t converted = big.size() / 5 * 6;
+  for (const std::uint64_t afterBytes : {std::uint64_t{0}, converted / 2, converted - 1}) {
+    for (const char* destination : {"new", "old"}) {
+      FaultyFiles files;
+      files.FailWrite(ENOSPC, afterBytes);
+      const Outcome o = Convert(dir_.Path("big"), dir_.Path(destination), kWindows1252, kCharsetUtf8);
+      EXPECT_EQ(o.result, Result::WriteError) << afterBytes << " " << destination;
+      EXPECT_EQ(Reason(o), "No space left on device\n");
+      EXPECT_EQ(support::ListNames(dir_.Native(".")), (std::vector<std::string>{"a.txt", "big", "old"}));
+      EXPECT_EQ(ReadFileText(dir_.Native("old")), "old");
+    }
+  }
+}
+
 // A new destination is flushed only when the source is deleted after it, a replaced one always;
 // the fused and the stepwise path (a line-break step) alike.
 TEST_F(ProcessFileSafetyTest, NewDestinationIsFlushedOnlyBeforeAMoveAReplacedOneAlways) {

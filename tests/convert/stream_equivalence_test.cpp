@@ -183,8 +183,10 @@ TEST(StreamStages, MarkupRewritingMatchesTheWholeTextWhereverItIsCut) {
 
 // --- The whole conversion ---------------------------------------------------------------------
 
+// `behind`: written on the conversion's writing thread, as a file is.
 class CMemorySink final : public CByteSink {
  public:
+  explicit CMemorySink(bool behind = false) : behind_(behind) {}
   bool Write(std::span<const std::uint8_t> bytes) override {
     bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
     return true;
@@ -194,16 +196,19 @@ class CMemorySink final : public CByteSink {
     bytes_.resize(static_cast<std::size_t>(size));
     return true;
   }
+  bool WritesBehind() const override { return behind_; }
   const Bytes& bytes() const { return bytes_; }
 
  private:
+  bool behind_;
   Bytes bytes_;
 };
 
 // Converts `raw` in pieces of the given sizes (the last one repeated); `sizeHint` sizes the
-// buffers (a small one makes them small, so chunks and output are cut often too).
+// buffers (a small one makes them small, so chunks and output are cut often too, a large one
+// has the output written behind).
 Bytes ConvertInPieces(const Bytes& raw, const StreamSettings& settings, std::size_t piece, std::uint64_t sizeHint) {
-  CMemorySink sink;
+  CMemorySink sink(true);
   CStreamConversion stream(settings, sink);
   EXPECT_EQ(stream.Begin(sizeHint), StreamStep::None);
   for (std::size_t at = 0; at < raw.size();) {
@@ -284,6 +289,26 @@ TEST(StreamConversion, RandomTextsInPiecesFromOneByteUpGiveTheWholeTextsBytes) {
             << "sample " << sample << ", pieces of " << piece << ", buffers for " << hint;
       }
     }
+  }
+}
+
+// A declaration's value is taken back after the output before it went to the writing thread:
+// a long value, around each point where a buffer may be handed over.
+TEST(StreamConversion, DeclarationsAcrossWrittenBehindBuffersGiveTheWholeTextsBytes) {
+  const StreamSettings settings{18, kCharsetUtf8, std::nullopt, false, false, true, u"a-name"};
+  const std::string head = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1";
+  const std::string tail = "\">";
+  constexpr std::size_t kChunk = CStreamConversion::kChunkUnits;
+  for (std::size_t at = CStreamConversion::kOutputBytes; at < CStreamConversion::kOutputBytes + 8 * kChunk;
+       at += kChunk) {
+    Bytes raw(at, 'x');
+    raw.insert(raw.end(), head.begin(), head.end());
+    raw.resize(raw.size() + 2 * kChunk, ' ');
+    raw.insert(raw.end(), tail.begin(), tail.end());
+    raw.resize(raw.size() + kChunk, 'y');
+    ASSERT_EQ(ConvertInPieces(raw, settings, raw.size(), CStreamConversion::kWriteBehindFrom),
+              ConvertWholeText(raw, settings))
+        << "declaration at " << at;
   }
 }
 
