@@ -5,9 +5,9 @@
 # The default work folder is new under /dev/shm (memory), so the shared disk's noise does not
 # swamp the figures; (c) is measured on /tmp (disk) as well. Generated folders are removed after.
 # Targets: (a) and (b) at least 3x faster than iconv and within 2.5x of cp; peak memory of (a)
-# at most 3.3x the file size; (c) at least 5000 new files/s, and replacing them at no less than
-# a third of that rate; (d) 1 GiB within 1.5x of cat and 5x faster than iconv, worst of 3 within
-# 1.5x of the best, peak memory at most 64 MiB; (e) a source of over 4 GiB converts; (f) (a)
+# at most 3.3x the file size; (c) at least 5000 new files/s, replacing them at no less than
+# half of that rate, and all cores at least 1.7x one worker on 2 cores; (d) 1 GiB within 1.5x
+# of cat and 5x faster than iconv, worst of 3 within 1.5x of the best, peak memory at most 64 MiB; (e) a source of over 4 GiB converts; (f) (a)
 # through pipes, peak memory at most 64 MiB; no GUI library in a batch run; --version under 5 ms.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -144,7 +144,13 @@ measure_tree() {
     t=$(timed "$morfex" 'run-tree/*.txt' /r /scs=windows-1252 /replace)
     best_replace=$(awk -v a="$t" -v m="$best_replace" 'BEGIN { print (m == "" || a < m) ? a : m }')
   done
-  local t_detect
+  local t_detect best_one=""
+  # One worker, as every run converted before /jobs: the yardstick of the pool.
+  for ((i = 0; i < 3; i++)); do
+    fresh_tree "$source"
+    t=$(timed "$morfex" 'run-tree/*.txt' /r /scs=windows-1252 /output=out /jobs=1)
+    best_one=$(awk -v a="$t" -v m="$best_one" 'BEGIN { print (m == "" || a < m) ? a : m }')
+  done
   fresh_tree "$source"
   t_detect=$(timed "$morfex" 'run-tree/*.txt' /r /output=out)
   local worst_replace
@@ -153,7 +159,9 @@ measure_tree() {
        "over them $(rate "$best_over") files/s, in place $(rate "$best_replace") files/s;" \
        "new with detection $(rate "$t_detect") files/s"
   echo "    slower replacement / new $(ratio "$(rate "$worst_replace")" "$(rate "$best_new")")" \
-       "(target >= 0.33: $(verdict "$(ratio "$(rate "$worst_replace")" "$(rate "$best_new")")" 0.33 ">="))"
+       "(target >= 0.5: $(verdict "$(ratio "$(rate "$worst_replace")" "$(rate "$best_new")")" 0.5 ">="))"
+  echo "    new with $(nproc) workers / one worker ($(rate "$best_one") files/s) $(ratio "$(rate "$best_new")" "$(rate "$best_one")")" \
+       "(target >= 1.7 on 2 cores: $(verdict "$(ratio "$(rate "$best_new")" "$(rate "$best_one")")" 1.7 ">="))"
   rm -rf run-tree out
 }
 measure_tree "$(df --output=fstype . | tail -1) $work" "$work/tree"

@@ -22,7 +22,7 @@ TEST_F(Modes, VersionAndHelp) {
   EXPECT_NE(r.out.find("6\t\tInvalid argument: Character set is unknown.\n-1\t\tOut of memory\n7\t\t"),
             std::string::npos)
       << "the exit codes of today after those of old";
-  EXPECT_TRUE(r.out.ends_with("/info=json\tThe same report as JSON Lines, one object a line\n"));
+  EXPECT_TRUE(r.out.ends_with("/jobs=<n>\tConvert n files at once, 1 to 256 (default: one per processor core)\n"));
   EXPECT_EQ(Run({"-h"}).out, r.out);
   EXPECT_EQ(r.out.find('\r'), std::string::npos) << "LF line ends on the console";
   // The listed sets in catalogue order, each followed by ", ", then the three Unicode forms.
