@@ -44,7 +44,8 @@ void Jobs::Lay(const std::string& root) const {
   t.MakeDir(root);
   for (const std::string& d : {root, root + "/a", root + "/a/deep", root + "/b"}) {
     t.MakeDir(d);
-    for (int i = 0; i < 12; ++i) t.Write(d + "/t" + std::to_string(i) + ".txt", "caf\xE9 " + std::to_string(i) + "\r\n");
+    for (int i = 0; i < 12; ++i)
+      t.Write(d + "/t" + std::to_string(i) + ".txt", "caf\xE9 " + std::to_string(i) + "\r\n");
     t.Write(d + "/euro.txt", "price 5\x80\n");
     t.Write(d + "/binary.txt", std::string("\x01\x02\x00\x00\xff\xfe\x00", 7));
   }
@@ -82,7 +83,7 @@ TEST_F(Jobs, OneWorkerAndFourSayAndDoTheSame) {
       trees[which].merge(Snapshot(P("out")));
       if (Exists("run.log")) logs[which] = Read("run.log");
     }
-    const std::string shown = options.back();
+    const std::string& shown = options.back();
     EXPECT_EQ(results[0].status, results[1].status) << shown;
     EXPECT_EQ(results[0].out, results[1].out) << shown;
     EXPECT_EQ(results[0].err, results[1].err) << shown;

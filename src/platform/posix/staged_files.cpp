@@ -132,13 +132,13 @@ void RemoveTemporary(CStagedFile& staged) {
 
 // Read before main(), while the process is single-threaded: umask() can only be read by setting
 // it, and a file another thread created meanwhile would get the wrong mode.
-const mode_t gUmask = [] {
+const mode_t kProcessUmask = [] {
   const mode_t m = ::umask(0);
   ::umask(m);
   return m;
 }();
 
-mode_t ProcessUmask() { return gUmask; }
+mode_t ProcessUmask() { return kProcessUmask; }
 
 // Copies the extended attributes of `from` to `to`, the access ACL among them. File
 // capabilities stay behind: converted text must not become a privileged program. Attributes
