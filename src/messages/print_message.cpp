@@ -190,6 +190,10 @@ void CHeldMessages::ReleaseUntil(std::size_t mark) {
   }
 }
 
+void CHeldMessages::Drop() {
+  if (active_) texts_.resize(gReleased);
+}
+
 CCapturedMessages::CCapturedMessages(std::vector<HeldText>& into) : previous_(gHeld) { gHeld = &into; }
 
 CCapturedMessages::~CCapturedMessages() { gHeld = previous_; }

@@ -222,6 +222,8 @@ class CHeldMessages {
   void ReleaseUntil(std::size_t mark);
   // Runs `print` with its texts written at once, at the place released so far.
   void PrintThrough(const std::function<void()>& print);
+  // Forgets what is held past the release point: lines of files a failed run never reached.
+  void Drop();
 
  private:
   std::vector<HeldText> texts_;

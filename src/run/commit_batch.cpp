@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <iterator>
 
 #include "platform/files.h"
 
@@ -32,6 +31,9 @@ void CCommitBatch::Start(std::shared_ptr<CFileJob> job, std::function<void(Writt
   // conversion is done.
   const std::uint64_t bytes = job->source.error ? 0 : job->source.file.status.size;
   if (!held_) held_ = std::make_unique<CHeldMessages>();
+  // Not known yet whether it converts: it may.
+  AddName(job->destination);
+  AddName(job->sourceLocation);
   jobs_.Submit(job);
   Enqueue({nullptr, 0, std::move(job), std::move(done), nullptr}, bytes);
 }
@@ -44,52 +46,30 @@ void CCommitBatch::Defer(std::function<void()> step) {
   Enqueue({nullptr, 0, nullptr, nullptr, std::move(step)}, 0);
 }
 
-namespace {
-
-bool Names(const FileLocation& location, const platform::CDirectory& directory, std::u16string_view name) {
-  return location.directory != nullptr && location.name == name && location.directory->id == directory.id;
+void CCommitBatch::AddName(const FileLocation& location) {
+  if (location.directory != nullptr) names_.insert({location.directory->id, location.name});
 }
 
-}  // namespace
-
+// Only jobs hold names: a file added is one refused, which writes nothing.
 bool CCommitBatch::Holds(const platform::CDirectory& directory, std::u16string_view name) const {
-  for (const Pending& p : pending_) {
-    if (p.job) {
-      // Not known yet whether it converts: it may.
-      if (Names(p.job->destination, directory, name) || Names(p.job->sourceLocation, directory, name)) return true;
-      continue;
-    }
-    if (!p.file || p.file->result != Result::Converted) continue;
-    const CConvertedFile& c = p.file->converted;
-    if (Names(c.destination, directory, name) || Names(c.sourceLocation, directory, name)) return true;
-  }
-  return false;
+  return names_.count({directory.id, std::u16string(name)}) != 0;
 }
 
-void CCommitBatch::CollectJobs() {
+CCommitBatch::Pending CCommitBatch::CollectJobs() {
   for (Pending& p : pending_) {
-    if (!p.job) continue;
-    jobs_.Wait(*p.job);
+    if (p.job) jobs_.Wait(*p.job);
   }
-  for (std::size_t i = 0; i < pending_.size(); ++i) {
-    Pending& p = pending_[i];
-    if (!p.job || !p.job->failure) continue;
-    // Everything before it is completed as it would have been; what follows is discarded (its
-    // staged files removed), as a run that stops there would never have converted it.
-    std::exception_ptr failure = p.job->failure;
-    std::vector<Pending> before(std::make_move_iterator(pending_.begin()),
-                                std::make_move_iterator(pending_.begin() + static_cast<std::ptrdiff_t>(i)));
-    std::vector<HeldText> texts = std::move(p.job->texts);
-    pending_ = std::move(before);
-    Complete();
-    PrintHeldTexts(texts);
-    std::rethrow_exception(failure);
+  for (auto p = pending_.begin(); p != pending_.end(); ++p) {
+    if (!p->job) continue;
+    if (p->job->failure) {
+      Pending failed = std::move(*p);
+      pending_.erase(p, pending_.end());
+      return failed;
+    }
+    p->file = std::move(p->job->file);
+    p->file->done = std::move(p->done);
   }
-  for (Pending& p : pending_) {
-    if (!p.job) continue;
-    p.file = std::move(p.job->file);
-    p.file->done = std::move(p.done);
-  }
+  return {};
 }
 
 void CCommitBatch::Complete() {
@@ -97,7 +77,7 @@ void CCommitBatch::Complete() {
     held_.reset();
     return;
   }
-  CollectJobs();
+  const Pending failed = CollectJobs();
   // One wait for all: each file's write-back was started as it was complete; each is waited
   // for (its write errors are its own), then the file systems are flushed once.
   platform::FileSystem& files = platform::Files();
@@ -137,7 +117,16 @@ void CCommitBatch::Complete() {
     });
   }
   pending_.clear();
+  names_.clear();
   bytes_ = 0;
+  if (failed.job) {
+    // Its lines end the run's output: nothing printed after it was handed over would have been.
+    held_->ReleaseUntil(failed.heldMark);
+    held_->PrintThrough([&] { PrintHeldTexts(failed.job->texts); });
+    held_->Drop();
+    held_.reset();
+    std::rethrow_exception(failed.job->failure);
+  }
   held_.reset();  // writes the lines printed after the last file
 }
 

@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "messages/print_message.h"
@@ -59,13 +61,29 @@ class CCommitBatch {
     std::function<void(WrittenFile* written, bool skipped)> done;
     std::function<void()> step;  // a deferred step instead of a file
   };
+  // A name in a directory, by the directory's identity.
+  struct Name {
+    platform::FileId directory;
+    std::u16string name;
+    bool operator==(const Name&) const = default;
+  };
+  struct NameHash {
+    std::size_t operator()(const Name& n) const noexcept {
+      return platform::FileIdHash{}(n.directory) ^ (std::hash<std::u16string>{}(n.name) * 31);
+    }
+  };
+
   void Enqueue(Pending pending, std::uint64_t bytes);
-  // Takes the files of the finished jobs; a conversion that threw is thrown again in its turn.
-  void CollectJobs();
+  void AddName(const FileLocation& location);
+  // Takes the files of the finished jobs. From a conversion that threw on, nothing is kept: that
+  // one is returned (its failure thrown again in its turn), and the files after it are dropped,
+  // their staged files removed, as a run that stopped there would never have converted them.
+  Pending CollectJobs();
 
   CRun& run_;
   CFileJobs jobs_;
   std::vector<Pending> pending_;
+  std::unordered_set<Name, NameHash> names_;  // the sources and destinations of pending_'s jobs
   std::unique_ptr<CHeldMessages> held_;
   std::uint64_t bytes_ = 0;
   std::size_t maxFiles_;
