@@ -12,6 +12,7 @@
 #include <immintrin.h>
 
 #define GLYPHSHIFT_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi")))
+#define GLYPHSHIFT_AVX512_VBMI2 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,popcnt")))
 
 namespace glyphshift::engine::simd {
 
@@ -62,7 +63,91 @@ GLYPHSHIFT_AVX512 inline __mmask64 DecodeBlock(const SplitTable& t, const std::u
   return _mm512_cmpeq_epi8_mask(lows, allOnes) & _mm512_cmpeq_epi8_mask(highs, allOnes);
 }
 
+// A 256-byte table in four registers.
+struct ByteTable {
+  __m512i q[4];
+};
+
+GLYPHSHIFT_AVX512_VBMI2 inline ByteTable LoadByteTable(const std::uint8_t* table) {
+  return {{_mm512_loadu_si512(table), _mm512_loadu_si512(table + 64), _mm512_loadu_si512(table + 128),
+           _mm512_loadu_si512(table + 192)}};
+}
+
+// The entries of 64 bytes; with kHighOnly, zero for the bytes below 0x80 (`high` clear).
+template <bool kHighOnly>
+GLYPHSHIFT_AVX512_VBMI2 inline __m512i LookUp(const ByteTable& t, __m512i index, __mmask64 high) {
+  const __m512i upper = _mm512_maskz_permutex2var_epi8(high, t.q[2], index, t.q[3]);
+  if constexpr (kHighOnly) {
+    return upper;
+  } else {
+    return _mm512_mask_blend_epi8(high, _mm512_permutex2var_epi8(t.q[0], index, t.q[1]), upper);
+  }
+}
+
+// Byte 4i of group g's first index is input byte 16g + i (of the leads), byte 4i + 1 the same
+// byte of the second bytes (64 on: the permute's other register); its second index puts the
+// third bytes at 4i + 2. Unused places hold 0 and are masked off.
+struct GroupIndexes {
+  alignas(64) std::uint8_t pairs[4][64];
+  alignas(64) std::uint8_t thirds[4][64];
+};
+constexpr GroupIndexes kGroupIndexes = [] {
+  GroupIndexes g{};
+  for (unsigned group = 0; group < 4; ++group) {
+    for (unsigned i = 0; i < 16; ++i) {
+      g.pairs[group][4 * i] = static_cast<std::uint8_t>(16 * group + i);
+      g.pairs[group][4 * i + 1] = static_cast<std::uint8_t>(64 + 16 * group + i);
+      g.thirds[group][4 * i + 2] = static_cast<std::uint8_t>(16 * group + i);
+    }
+  }
+  return g;
+}();
+
+template <bool kAsciiIdentity>
+GLYPHSHIFT_AVX512_VBMI2 SingleByteUtf8Run SingleBytesToUtf8(const std::uint8_t* planes, const std::uint8_t* source,
+                                                            std::uint32_t count, std::uint8_t* destination,
+                                                            bool& undefined) {
+  const ByteTable leads = LoadByteTable(planes), seconds = LoadByteTable(planes + 256),
+                  thirds = LoadByteTable(planes + 512), undefinedBytes = LoadByteTable(planes + 768);
+  __m512i pairIndex[4], thirdIndex[4];
+  for (int g = 0; g < 4; ++g) {
+    pairIndex[g] = _mm512_loadu_si512(kGroupIndexes.pairs[g]);
+    thirdIndex[g] = _mm512_loadu_si512(kGroupIndexes.thirds[g]);
+  }
+  __m512i seen = _mm512_setzero_si512();
+  std::uint32_t i = 0;
+  std::uint8_t* out = destination;
+  for (; count - i >= 64; i += 64) {
+    const __m512i in = _mm512_loadu_si512(source + i);
+    const __mmask64 high = _mm512_movepi8_mask(in);
+    __m512i lead = LookUp<kAsciiIdentity>(leads, in, high);
+    if constexpr (kAsciiIdentity) lead = _mm512_mask_blend_epi8(high, in, lead);
+    const __m512i second = LookUp<kAsciiIdentity>(seconds, in, high);
+    const __m512i third = LookUp<kAsciiIdentity>(thirds, in, high);
+    seen = _mm512_or_si512(seen, LookUp<kAsciiIdentity>(undefinedBytes, in, high));
+    // Each group of 16 bytes as 16 four-byte lanes (lead, second, third, 0), packed by a
+    // compress down to the bytes that are there: a lane's lead always, the others where not 0
+    // (a continuation byte never is).
+    for (int g = 0; g < 4; ++g) {
+      __m512i lanes = _mm512_maskz_permutex2var_epi8(0x3333'3333'3333'3333ull, lead, pairIndex[g], second);
+      lanes = _mm512_mask_permutexvar_epi8(lanes, 0x4444'4444'4444'4444ull, thirdIndex[g], third);
+      const __mmask64 keep = _mm512_test_epi8_mask(lanes, lanes) | 0x1111'1111'1111'1111ull;
+      _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, lanes));
+      out += _mm_popcnt_u64(keep);
+    }
+  }
+  if (_mm512_test_epi8_mask(seen, seen) != 0) undefined = true;
+  return {i, static_cast<std::uint32_t>(out - destination)};
+}
+
 }  // namespace
+
+GLYPHSHIFT_AVX512_VBMI2 SingleByteUtf8Run SingleBytesToUtf8Avx512(const std::uint8_t* planes, bool asciiIdentity,
+                                                                  const std::uint8_t* source, std::uint32_t count,
+                                                                  std::uint8_t* destination, bool& undefined) noexcept {
+  if (asciiIdentity) return SingleBytesToUtf8<true>(planes, source, count, destination, undefined);
+  return SingleBytesToUtf8<false>(planes, source, count, destination, undefined);
+}
 
 GLYPHSHIFT_AVX512 std::uint32_t DecodeSingleBytesAvx512(const char16_t* table, const std::uint8_t* source,
                                                         std::uint32_t count, char16_t* destination,
