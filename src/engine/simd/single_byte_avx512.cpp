@@ -11,6 +11,8 @@
 #endif
 #include <immintrin.h>
 
+#include "engine/simd/streamed_output.h"
+
 #define GLYPHSHIFT_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi")))
 #define GLYPHSHIFT_AVX512_VBMI2 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,popcnt")))
 
@@ -84,39 +86,61 @@ GLYPHSHIFT_AVX512_VBMI2 inline __m512i LookUp(const ByteTable& t, __m512i index,
   }
 }
 
-// Byte 4i of group g's first index is input byte 16g + i (of the leads), byte 4i + 1 the same
-// byte of the second bytes (64 on: the permute's other register); its second index puts the
-// third bytes at 4i + 2. Unused places hold 0 and are masked off.
-struct GroupIndexes {
-  alignas(64) std::uint8_t pairs[4][64];
-  alignas(64) std::uint8_t thirds[4][64];
+// Index vectors of the lanes below. `tails[h]` interleaves the second and third bytes of input
+// bytes 32h..32h+31; `lanes[g]` makes 16 four-byte lanes of group g's input bytes 16g..16g+15:
+// the lead (from the permute's first register), then the two tail bytes (from the second, at 64
+// on). A lane's fourth byte is masked off.
+struct LaneIndexes {
+  alignas(64) std::uint8_t tails[2][64];
+  alignas(64) std::uint8_t lanes[4][64];
 };
-constexpr GroupIndexes kGroupIndexes = [] {
-  GroupIndexes g{};
-  for (unsigned group = 0; group < 4; ++group) {
-    for (unsigned i = 0; i < 16; ++i) {
-      g.pairs[group][4 * i] = static_cast<std::uint8_t>(16 * group + i);
-      g.pairs[group][4 * i + 1] = static_cast<std::uint8_t>(64 + 16 * group + i);
-      g.thirds[group][4 * i + 2] = static_cast<std::uint8_t>(16 * group + i);
+constexpr LaneIndexes kLaneIndexes = [] {
+  LaneIndexes x{};
+  for (unsigned h = 0; h < 2; ++h) {
+    for (unsigned k = 0; k < 32; ++k) {
+      x.tails[h][2 * k] = static_cast<std::uint8_t>(32 * h + k);
+      x.tails[h][2 * k + 1] = static_cast<std::uint8_t>(64 + 32 * h + k);
     }
   }
-  return g;
+  for (unsigned g = 0; g < 4; ++g) {
+    for (unsigned i = 0; i < 16; ++i) {
+      const unsigned tail = 64 + 2 * (16 * (g % 2) + i);
+      x.lanes[g][4 * i] = static_cast<std::uint8_t>(16 * g + i);
+      x.lanes[g][4 * i + 1] = static_cast<std::uint8_t>(tail);
+      x.lanes[g][4 * i + 2] = static_cast<std::uint8_t>(tail + 1);
+    }
+  }
+  return x;
 }();
 
-template <bool kAsciiIdentity>
+// The destination written as the kernel goes, 64 bytes a store, past a block's own bytes into
+// the room the caller leaves.
+class CSlackOutput {
+ public:
+  explicit CSlackOutput(std::uint8_t* destination) : next_(destination) {}
+  GLYPHSHIFT_AVX512_VBMI2 void Store(__m512i bytes, unsigned count) {
+    _mm512_storeu_si512(next_, bytes);
+    next_ += count;
+  }
+  void Finish() {}
+
+ private:
+  std::uint8_t* next_;
+};
+
+template <bool kAsciiIdentity, class Output>
 GLYPHSHIFT_AVX512_VBMI2 SingleByteUtf8Run SingleBytesToUtf8(const std::uint8_t* planes, const std::uint8_t* source,
                                                             std::uint32_t count, std::uint8_t* destination,
                                                             bool& undefined) {
   const ByteTable leads = LoadByteTable(planes), seconds = LoadByteTable(planes + 256),
                   thirds = LoadByteTable(planes + 512), undefinedBytes = LoadByteTable(planes + 768);
-  __m512i pairIndex[4], thirdIndex[4];
-  for (int g = 0; g < 4; ++g) {
-    pairIndex[g] = _mm512_loadu_si512(kGroupIndexes.pairs[g]);
-    thirdIndex[g] = _mm512_loadu_si512(kGroupIndexes.thirds[g]);
-  }
+  const __m512i tailIndex[2] = {_mm512_load_si512(kLaneIndexes.tails[0]), _mm512_load_si512(kLaneIndexes.tails[1])};
+  __m512i laneIndex[4];
+  for (int g = 0; g < 4; ++g) laneIndex[g] = _mm512_load_si512(kLaneIndexes.lanes[g]);
+  const __m512i leadBits = _mm512_set1_epi32(1);
+  Output output(destination);
   __m512i seen = _mm512_setzero_si512();
-  std::uint32_t i = 0;
-  std::uint8_t* out = destination;
+  std::uint32_t i = 0, written = 0;
   for (; count - i >= 64; i += 64) {
     const __m512i in = _mm512_loadu_si512(source + i);
     const __mmask64 high = _mm512_movepi8_mask(in);
@@ -125,28 +149,37 @@ GLYPHSHIFT_AVX512_VBMI2 SingleByteUtf8Run SingleBytesToUtf8(const std::uint8_t* 
     const __m512i second = LookUp<kAsciiIdentity>(seconds, in, high);
     const __m512i third = LookUp<kAsciiIdentity>(thirds, in, high);
     seen = _mm512_or_si512(seen, LookUp<kAsciiIdentity>(undefinedBytes, in, high));
-    // Each group of 16 bytes as 16 four-byte lanes (lead, second, third, 0), packed by a
-    // compress down to the bytes that are there: a lane's lead always, the others where not 0
-    // (a continuation byte never is).
+    const __m512i tails[2] = {_mm512_permutex2var_epi8(second, tailIndex[0], third),
+                              _mm512_permutex2var_epi8(second, tailIndex[1], third)};
+    // Each group of 16 bytes as 16 four-byte lanes (lead, second, third), packed by a compress
+    // down to the bytes that are there: a lane's lead always (tested with a bit set, as U+0000
+    // is 0), the others where not 0 (a continuation byte never is).
     for (int g = 0; g < 4; ++g) {
-      __m512i lanes = _mm512_maskz_permutex2var_epi8(0x3333'3333'3333'3333ull, lead, pairIndex[g], second);
-      lanes = _mm512_mask_permutexvar_epi8(lanes, 0x4444'4444'4444'4444ull, thirdIndex[g], third);
-      const __mmask64 keep = _mm512_test_epi8_mask(lanes, lanes) | 0x1111'1111'1111'1111ull;
-      _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, lanes));
-      out += _mm_popcnt_u64(keep);
+      const __m512i lanes = _mm512_maskz_permutex2var_epi8(0x7777'7777'7777'7777ull, lead, laneIndex[g], tails[g / 2]);
+      const __m512i marked = _mm512_or_si512(lanes, leadBits);
+      const __mmask64 keep = _mm512_test_epi8_mask(marked, marked);
+      const auto bytes = static_cast<unsigned>(_mm_popcnt_u64(keep));
+      output.Store(_mm512_maskz_compress_epi8(keep, lanes), bytes);
+      written += bytes;
     }
   }
+  output.Finish();
   if (_mm512_test_epi8_mask(seen, seen) != 0) undefined = true;
-  return {i, static_cast<std::uint32_t>(out - destination)};
+  return {i, written};
 }
 
 }  // namespace
 
 GLYPHSHIFT_AVX512_VBMI2 SingleByteUtf8Run SingleBytesToUtf8Avx512(const std::uint8_t* planes, bool asciiIdentity,
                                                                   const std::uint8_t* source, std::uint32_t count,
-                                                                  std::uint8_t* destination, bool& undefined) noexcept {
-  if (asciiIdentity) return SingleBytesToUtf8<true>(planes, source, count, destination, undefined);
-  return SingleBytesToUtf8<false>(planes, source, count, destination, undefined);
+                                                                  std::uint8_t* destination, bool pastCaches,
+                                                                  bool& undefined) noexcept {
+  if (pastCaches) {
+    if (asciiIdentity) return SingleBytesToUtf8<true, CStreamedOutput>(planes, source, count, destination, undefined);
+    return SingleBytesToUtf8<false, CStreamedOutput>(planes, source, count, destination, undefined);
+  }
+  if (asciiIdentity) return SingleBytesToUtf8<true, CSlackOutput>(planes, source, count, destination, undefined);
+  return SingleBytesToUtf8<false, CSlackOutput>(planes, source, count, destination, undefined);
 }
 
 GLYPHSHIFT_AVX512 std::uint32_t DecodeSingleBytesAvx512(const char16_t* table, const std::uint8_t* source,
