@@ -271,10 +271,7 @@ void CStreamConversion::ConvertStraight(const std::uint8_t* data, std::size_t si
     const std::size_t part = std::min(size - at, chunkUnits_);
     if (!Ensure(engine::CSingleByteToUtf8::MaxBytes(part))) return;
     bool undefined = false;
-    // Written behind, the output is read next on the writing thread's core: past the caches, it
-    // need not be fetched back from there each time a buffer is filled again.
-    const std::size_t written =
-        straight_->Convert(data + at, part, output_ + outputSize_, behind_ != nullptr, undefined);
+    const std::size_t written = straight_->Convert(data + at, part, output_ + outputSize_, undefined);
     // Taken into the output only once the observer has accepted the chunk.
     if (!settings_.observer->Decoded(
             {data + at, part, sourceOffset_, nullptr, part, decodedUnits_, undefined, last && at + part == size})) {

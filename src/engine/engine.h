@@ -62,9 +62,8 @@ class CSingleByteToUtf8 {
   static constexpr std::size_t MaxBytes(std::size_t count) { return 3 * count + kSlack; }
   // Converts `count` bytes into `destination` (room for MaxBytes(count)); returns the bytes of
   // UTF-8 written. `undefined` is set when a byte was undefined, and left alone otherwise.
-  // `pastCaches`: the output is read next by another core (or not soon), so the vector path
-  // writes it past the caches; the bytes are the same.
-  std::size_t Convert(const std::uint8_t* source, std::size_t count, std::uint8_t* destination, bool pastCaches,
+  // Calls of 4 MiB and more write their output past the caches, which it would not fit in.
+  std::size_t Convert(const std::uint8_t* source, std::size_t count, std::uint8_t* destination,
                       bool& undefined) const noexcept;
 
   // Each byte's UTF-8 bytes, split by place: a vector kernel looks up 64 bytes at once in each.
