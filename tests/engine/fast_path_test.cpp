@@ -410,7 +410,8 @@ TEST(FastPaths, SingleByteToUtf8MatchesTheTwoSteps) {
     CheckSingleByteToUtf8(code, test::RandomBytes(5000, static_cast<std::uint32_t>(code)), 7);
   }
   // From 4 MiB on the output leaves past the caches, in whole lines from an aligned point on.
-  for (std::size_t alignment : {0u, 13u}) CheckSingleByteToUtf8(18, test::AdversarialUtf8((4u << 20) + 77, 5), alignment);
+  for (std::size_t alignment : {0u, 13u})
+    CheckSingleByteToUtf8(18, test::AdversarialUtf8((4u << 20) + 77, 5), alignment);
 }
 
 TEST(FastPaths, LargeUtf8ConversionsMatchTheReference) {

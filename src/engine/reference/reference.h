@@ -25,8 +25,8 @@ CharsetCode DetectCharset(const std::uint8_t* data, std::uint32_t dataLength) no
 
 // CSingleByteToUtf8::Convert byte by byte: the table's unit (U+FFFD for an undefined byte)
 // through the UTF-8 encoder's per-character step. Writes only its own bytes.
-std::size_t SingleByteToUtf8(CharsetCode code, const std::uint8_t* source, std::size_t count,
-                             std::uint8_t* destination, bool& undefined) noexcept;
+std::size_t SingleByteToUtf8(CharsetCode code, const std::uint8_t* source, std::size_t count, std::uint8_t* destination,
+                             bool& undefined) noexcept;
 
 // The UTF-8 decoder's result over the whole input as a size query, and the units it counts.
 std::int32_t ScanUtf8(const std::uint8_t* source, std::uint32_t sourceLength, std::uint64_t& units) noexcept;

@@ -67,8 +67,8 @@ std::int32_t Utf16ToSingleByte(CharsetCode code, const char16_t* source, std::ui
   return result;
 }
 
-std::size_t SingleByteToUtf8(CharsetCode code, const std::uint8_t* source, std::size_t count,
-                             std::uint8_t* destination, bool& undefined) noexcept {
+std::size_t SingleByteToUtf8(CharsetCode code, const std::uint8_t* source, std::size_t count, std::uint8_t* destination,
+                             bool& undefined) noexcept {
   const char16_t* units = kMappingTables[code].units;
   std::size_t written = 0;
   for (std::size_t i = 0; i < count; ++i) {
