@@ -62,9 +62,10 @@ class CSingleByteToUtf8 {
   static constexpr std::size_t MaxBytes(std::size_t count) { return 3 * count + kSlack; }
   // Converts `count` bytes into `destination` (room for MaxBytes(count)); returns the bytes of
   // UTF-8 written. `undefined` is set when a byte was undefined, and left alone otherwise.
-  // Calls of 4 MiB and more write their output past the caches, which it would not fit in.
-  std::size_t Convert(const std::uint8_t* source, std::size_t count, std::uint8_t* destination,
-                      bool& undefined) const noexcept;
+  // With `pastCaches` (the output is read next on another core), and for calls of 4 MiB and
+  // more (it would not fit), the vector path writes the output past the caches.
+  std::size_t Convert(const std::uint8_t* source, std::size_t count, std::uint8_t* destination, bool& undefined,
+                      bool pastCaches = false) const noexcept;
 
   // Each byte's UTF-8 bytes, split by place: a vector kernel looks up 64 bytes at once in each.
   struct Planes {

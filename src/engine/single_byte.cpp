@@ -202,7 +202,7 @@ CSingleByteToUtf8::CSingleByteToUtf8(CharsetCode code) noexcept
 }
 
 std::size_t CSingleByteToUtf8::Convert(const std::uint8_t* source, std::size_t count, std::uint8_t* destination,
-                                       bool& undefined) const noexcept {
+                                       bool& undefined, [[maybe_unused]] bool pastCaches) const noexcept {
   if (CurrentCodecPath() == CodecPath::kReference) {
     return reference::SingleByteToUtf8(code_, source, count, destination, undefined);
   }
@@ -213,7 +213,7 @@ std::size_t CSingleByteToUtf8::Convert(const std::uint8_t* source, std::size_t c
       part = std::min<std::size_t>(count - i, 0x40000000) / 64 * 64;
       const simd::SingleByteUtf8Run run =
           simd::SingleBytesToUtf8Avx512(reinterpret_cast<const std::uint8_t*>(&planes_), asciiIdentity_, source + i,
-                                        static_cast<std::uint32_t>(part), destination + out, undefined);
+                                        static_cast<std::uint32_t>(part), destination + out, pastCaches, undefined);
       out += run.written;
     }
   }

@@ -380,18 +380,22 @@ void CheckSingleByteToUtf8(CharsetCode code, const Bytes& bytes, std::size_t ali
   const CSingleByteToUtf8 straight(code);
   const std::size_t room = CSingleByteToUtf8::MaxBytes(bytes.size());
   for (CodecPath path : test::AvailablePaths()) {
-    SetCodecPath(path);
-    Bytes out(alignment + room + kGuard, kFill);
-    bool flagged = false;
-    const std::size_t written = straight.Convert(in.data(), bytes.size(), out.data() + alignment, flagged);
-    SetCodecPath(BestCodecPath());
-    EXPECT_EQ(Bytes(out.begin() + static_cast<std::ptrdiff_t>(alignment),
-                    out.begin() + static_cast<std::ptrdiff_t>(alignment + std::min(written, room))),
-              expected)
-        << "code " << code << " length " << length << " path " << static_cast<int>(path);
-    EXPECT_EQ(flagged, undefined) << "code " << code << " length " << length;
-    EXPECT_EQ(std::count(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(alignment), kFill), alignment);
-    EXPECT_EQ(std::count(out.end() - kGuard, out.end(), kFill), kGuard) << "wrote past its room";
+    for (const bool pastCaches : {false, true}) {
+      SetCodecPath(path);
+      Bytes out(alignment + room + kGuard, kFill);
+      bool flagged = false;
+      const std::size_t written =
+          straight.Convert(in.data(), bytes.size(), out.data() + alignment, flagged, pastCaches);
+      SetCodecPath(BestCodecPath());
+      EXPECT_EQ(Bytes(out.begin() + static_cast<std::ptrdiff_t>(alignment),
+                      out.begin() + static_cast<std::ptrdiff_t>(alignment + std::min(written, room))),
+                expected)
+          << "code " << code << " length " << length << " path " << static_cast<int>(path) << " past caches "
+          << pastCaches;
+      EXPECT_EQ(flagged, undefined) << "code " << code << " length " << length;
+      EXPECT_EQ(std::count(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(alignment), kFill), alignment);
+      EXPECT_EQ(std::count(out.end() - kGuard, out.end(), kFill), kGuard) << "wrote past its room";
+    }
   }
 }
 

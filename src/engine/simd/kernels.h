@@ -62,10 +62,12 @@ struct SingleByteUtf8Run {
 // character has fewer) and 0xFF for an undefined byte, 256 of each in that order. With
 // `asciiIdentity` bytes below 0x80 stand for themselves and their entries are not read. Sets
 // `undefined` when a byte was undefined. Each 16 input bytes store 64 bytes of which only their
-// own count: the destination needs room for 3 bytes per input byte and 64 more. Runs over
-// 4 MiB or more of input write only their own bytes, whole lines of them past the caches.
+// own count: the destination needs room for 3 bytes per input byte and 64 more. With
+// `pastCaches`, and for runs over 4 MiB or more of input, only its own bytes are written, whole
+// lines of them past the caches.
 SingleByteUtf8Run SingleBytesToUtf8Avx512(const std::uint8_t* planes, bool asciiIdentity, const std::uint8_t* source,
-                                          std::uint32_t count, std::uint8_t* destination, bool& undefined) noexcept;
+                                          std::uint32_t count, std::uint8_t* destination, bool pastCaches,
+                                          bool& undefined) noexcept;
 
 // Encodes 64-unit blocks through a filled ReverseTable while the units of a block lie in at most
 // four of its 256-unit pages (U+0000..U+00FF, U+0400..U+04FF, ...), as the text of one script

@@ -172,8 +172,9 @@ GLYPHSHIFT_AVX512_VBMI2 SingleByteUtf8Run SingleBytesToUtf8(const std::uint8_t* 
 
 GLYPHSHIFT_AVX512_VBMI2 SingleByteUtf8Run SingleBytesToUtf8Avx512(const std::uint8_t* planes, bool asciiIdentity,
                                                                   const std::uint8_t* source, std::uint32_t count,
-                                                                  std::uint8_t* destination, bool& undefined) noexcept {
-  if (count >= kStreamingBytes) {
+                                                                  std::uint8_t* destination, bool pastCaches,
+                                                                  bool& undefined) noexcept {
+  if (pastCaches || count >= kStreamingBytes) {
     if (asciiIdentity) return SingleBytesToUtf8<true, CStreamedOutput>(planes, source, count, destination, undefined);
     return SingleBytesToUtf8<false, CStreamedOutput>(planes, source, count, destination, undefined);
   }
