@@ -25,6 +25,7 @@
 
 #include "bench_inputs.h"
 #include "engine/codec_path.h"
+#include "engine/engine.h"
 #include "glyphshift/glyphshift.h"
 #include "yardsticks.h"
 
@@ -100,6 +101,26 @@ void RegisterSingleByte(TextKind kind) {
   auto* fromIcu = new CIcu(CIcu::Direction::kFromUtf16, WindowsName(code).c_str());
   Register(encode, "icu", textBytes,
            [=, &text] { return fromIcu->Convert(text.data(), textBytes, out, text.size() + 16); });
+}
+
+// Single-byte text straight to UTF-8, the way of a file's conversion with the loss check (no
+// exported function does it in one call). The yardsticks convert between the same two sets.
+void RegisterSingleByteToUtf8(TextKind kind) {
+  const std::int32_t code = SingleByteCodeOf(kind);
+  const auto& bytes = SingleByteText(kind);
+  auto* out = Buffer<std::uint8_t>(engine::CSingleByteToUtf8::MaxBytes(bytes.size()));
+  const auto* straight = new engine::CSingleByteToUtf8(code);
+  const std::string group = Name("sb_to_utf8", kind);
+  Register(group, "ours", bytes.size(), [=, &bytes] {
+    bool undefined = false;
+    return straight->Convert(bytes.data(), bytes.size(), out, undefined);
+  });
+  auto* iconv = new CIconv("UTF-8", CpName(code).c_str(), 1);
+  Register(group, "iconv", bytes.size(),
+           [=, &bytes] { return iconv->Convert(bytes.data(), bytes.size(), out, bytes.size() * 3 + 32); });
+  auto* icu = new CIcu(CIcu::Direction::kBetween, WindowsName(code).c_str(), "UTF-8");
+  Register(group, "icu", bytes.size(),
+           [=, &bytes] { return icu->Convert(bytes.data(), bytes.size(), out, bytes.size() * 3 + 32); });
 }
 
 void RegisterUtf8(TextKind kind) {
@@ -227,6 +248,7 @@ constexpr double kMinRatio = 8;
 double TargetFor(const std::string& group) {
   if (group.starts_with("sb_to_utf16/")) return 2000;
   if (group.starts_with("utf16_to_sb/")) return 1500;
+  if (group.starts_with("sb_to_utf8/")) return 2000;
   if (group == "utf8_to_utf16/latin") return 3000;
   if (group == "utf8_to_utf16/cyrillic") return 1000;
   if (group == "utf16_to_utf8/latin") return 2000;
@@ -288,6 +310,7 @@ int main(int argc, char** argv) {
   for (bench::TextKind kind :
        {bench::TextKind::kLatin, bench::TextKind::kCyrillic, bench::TextKind::kGreekCjk, bench::TextKind::kRandom}) {
     bench::RegisterSingleByte(kind);
+    bench::RegisterSingleByteToUtf8(kind);
     bench::RegisterUtf8(kind);
     bench::RegisterUtf16(kind);
   }

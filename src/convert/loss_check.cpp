@@ -146,10 +146,13 @@ bool CLossCheck::Decoded(const DecodedChunk& chunk) {
 bool CLossCheck::CheckSingleByte(const DecodedChunk& chunk) {
   // The engine marks an undefined byte U+FFFF, a noncharacter: the text gets the replacement
   // character instead, in any destination.
+  // Without units (converted straight to UTF-8) the table tells the undefined bytes, which the
+  // conversion has replaced already.
   if (chunk.flagged) {
+    const char16_t* table = kMappingTables[source_].units;
     for (std::size_t i = 0; i < chunk.unitCount; ++i) {
-      if (chunk.units[i] != kMappingUndefined) continue;
-      chunk.units[i] = kReplacement;
+      if ((chunk.units != nullptr ? chunk.units[i] : table[chunk.bytes[i]]) != kMappingUndefined) continue;
+      if (chunk.units != nullptr) chunk.units[i] = kReplacement;
       report_.undecodable.Note(chunk.unitIndex + i);
       ++replacements_;
     }

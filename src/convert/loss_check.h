@@ -57,7 +57,9 @@ struct LossReport {
 
 // A chunk the stream has decoded: its bytes, where they start in the source, and its units,
 // which an observer may rewrite (same number). `flagged`: the engine reported undefined or
-// malformed input in it.
+// malformed input in it. `units` is null for a single-byte source converted straight to UTF-8
+// (see CStreamObserver::JudgesBytesAlone): one unit per byte, an undefined byte's already
+// U+FFFD.
 struct DecodedChunk {
   const std::uint8_t* bytes;
   std::size_t byteCount;
@@ -75,6 +77,10 @@ class CStreamObserver {
  public:
   virtual ~CStreamObserver() = default;
   virtual bool Decoded(const DecodedChunk& chunk) = 0;
+  // Whether, for a single-byte source, the observer judges a chunk by its bytes alone and
+  // needs no Encoding calls: the stream may then convert the bytes straight to UTF-8, without
+  // the units between (the chunks it hands over have none).
+  virtual bool JudgesBytesAlone() const { return false; }
   // Units about to be encoded, from `unitIndex` of the encoded text.
   virtual bool Encoding(const char16_t* units, std::size_t count, std::uint64_t unitIndex) {
     static_cast<void>(units), static_cast<void>(count), static_cast<void>(unitIndex);
@@ -101,6 +107,7 @@ class CLossCheck final : public CStreamObserver {
   CLossCheck(CharsetCode source, CharsetCode destination, const LossCheckSettings& settings);
 
   bool Decoded(const DecodedChunk& chunk) override;
+  bool JudgesBytesAlone() const override { return true; }
   void EncodedSingleBytes(const char16_t* units, std::size_t count, const std::uint8_t* bytes,
                           std::uint64_t unitIndex) override;
   void Finished(bool oddByte, std::uint64_t sourceSize, std::uint64_t decodedUnits) override;

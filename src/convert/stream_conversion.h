@@ -16,6 +16,7 @@
 #include "convert/text_stages.h"
 #include "convert/working_text.h"
 #include "engine/charset_catalogue.h"
+#include "engine/engine.h"
 
 namespace glyphshift {
 
@@ -89,6 +90,8 @@ class CStreamConversion final : private CUnitSink {
   // Decodes from `data` in chunks of units; returns the bytes used (all but a cut-off
   // character at the end, unless `last`).
   std::size_t Decode(const std::uint8_t* data, std::size_t size, bool last);
+  // The same for a single-byte source converted straight to UTF-8 (all bytes are used).
+  void ConvertStraight(const std::uint8_t* data, std::size_t size, bool last);
   void Push(const char16_t* units, std::size_t count, bool last);
   void Emit(const char16_t* units, std::size_t count) override;
   std::uint64_t Mark() override;
@@ -112,6 +115,9 @@ class CStreamConversion final : private CUnitSink {
   std::optional<CLineBreakStage> lineBreaks_;
   std::unique_ptr<CMarkupStream> markup_;
   CStreamEncoder encoder_;
+  // Set when nothing between decoding and encoding changes the text (no line breaks, no markup,
+  // no byte order mark to drop) and the observer needs no units: single-byte text to UTF-8.
+  std::optional<engine::CSingleByteToUtf8> straight_;
   bool markChecked_ = false;  // the first unit was looked at for a byte order mark
 
   std::size_t pieceBytes_ = 0;

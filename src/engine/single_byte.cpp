@@ -11,6 +11,7 @@
 #include "engine/reference/reference.h"
 #include "engine/reverse_table.h"
 #include "engine/simd/kernels.h"
+#include "engine/utf8_steps.h"
 
 #if defined(GLYPHSHIFT_HAVE_SSE2)
 #include <emmintrin.h>
@@ -180,6 +181,65 @@ void CSingleByteEncoder::Encode(const char16_t* source, std::uint32_t units, std
   // The reference path, or short of memory: the exported function's own way, which never fails.
   std::uint32_t size = units;
   Utf16ToSingleByte(code_, source, 2 * units, destination, &size);
+}
+
+CSingleByteToUtf8::CSingleByteToUtf8(CharsetCode code) noexcept
+    : code_(code), asciiIdentity_(IsAsciiCompatible(code)), sequences_{}, planes_{} {
+  const char16_t* units = kMappingTables[code].units;
+  for (unsigned b = 0; b < 256; ++b) {
+    const bool undefined = units[b] == kMappingUndefined;
+    const char16_t unit = undefined ? kReplacementCharacter : units[b];
+    std::uint8_t bytes[4] = {};
+    std::uint32_t j = 0, length = 0;
+    EncodeUtf8Character(&unit, 1, j, bytes, length, 3);
+    planes_.lead[b] = bytes[0];
+    planes_.second[b] = bytes[1];
+    planes_.third[b] = bytes[2];
+    planes_.undefined[b] = undefined ? 0xFF : 0;
+    sequences_[b] = std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
+                    length << 24 | (undefined ? 1u << 31 : 0u);
+  }
+}
+
+std::size_t CSingleByteToUtf8::Convert(const std::uint8_t* source, std::size_t count, std::uint8_t* destination,
+                                       bool& undefined, [[maybe_unused]] bool pastCaches) const noexcept {
+  if (CurrentCodecPath() == CodecPath::kReference) {
+    return reference::SingleByteToUtf8(code_, source, count, destination, undefined);
+  }
+  std::size_t i = 0, out = 0;
+#if defined(GLYPHSHIFT_HAVE_SSE2)
+  if (CurrentCodecPath() == CodecPath::kAvx512) {
+    for (std::size_t part = 0; count - i >= 64; i += part) {
+      part = std::min<std::size_t>(count - i, 0x40000000) / 64 * 64;
+      const simd::SingleByteUtf8Run run =
+          simd::SingleBytesToUtf8Avx512(reinterpret_cast<const std::uint8_t*>(&planes_), asciiIdentity_, source + i,
+                                        static_cast<std::uint32_t>(part), destination + out, pastCaches, undefined);
+      out += run.written;
+    }
+  }
+#endif
+  std::uint32_t seen = 0;
+  while (i < count) {
+    // Eight ASCII bytes at once where they stand for themselves.
+    if (asciiIdentity_ && count - i >= 8) {
+      const std::uint64_t word = LoadWord(source + i);
+      if (IsAsciiWord(word)) {
+        StoreWord(destination + out, word);
+        i += 8;
+        out += 8;
+        continue;
+      }
+    }
+    const std::size_t end = std::min(count, i + 8);
+    for (; i < end; ++i) {
+      const std::uint32_t sequence = sequences_[source[i]];
+      std::memcpy(destination + out, &sequence, sizeof sequence);  // the slack takes the rest
+      out += (sequence >> 24) & 3u;
+      seen |= sequence;
+    }
+  }
+  if ((seen >> 31) != 0) undefined = true;
+  return out;
 }
 
 }  // namespace glyphshift::engine

@@ -8,10 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "convert/loss_check.h"
 #include "convert/markup_declarations.h"
 #include "convert/markup_stream.h"
 #include "convert/stream_conversion.h"
@@ -309,6 +311,82 @@ TEST(StreamConversion, DeclarationsAcrossWrittenBehindBuffersGiveTheWholeTextsBy
     ASSERT_EQ(ConvertInPieces(raw, settings, raw.size(), CStreamConversion::kWriteBehindFrom),
               ConvertWholeText(raw, settings))
         << "declaration at " << at;
+  }
+}
+
+// The loss check through an observer that says whether it needs the units (when it does, the
+// stream decodes a single-byte source into them, as it does every other), and notes whether
+// it was handed any.
+class CForwardedCheck final : public CStreamObserver {
+ public:
+  CForwardedCheck(CLossCheck& check, bool bytesAlone) : check_(check), bytesAlone_(bytesAlone) {}
+  bool JudgesBytesAlone() const override { return bytesAlone_; }
+  bool Decoded(const DecodedChunk& chunk) override {
+    sawUnits_ |= chunk.units != nullptr;
+    return check_.Decoded(chunk);
+  }
+  void Finished(bool oddByte, std::uint64_t sourceSize, std::uint64_t decodedUnits) override {
+    check_.Finished(oddByte, sourceSize, decodedUnits);
+  }
+  bool SawUnits() const { return sawUnits_; }
+
+ private:
+  CLossCheck& check_;
+  bool bytesAlone_;
+  bool sawUnits_ = false;
+};
+
+// The output, or nothing when the observer stopped the conversion.
+std::optional<Bytes> ObservedInPieces(const Bytes& raw, const StreamSettings& settings, std::size_t piece,
+                                      std::uint64_t sizeHint) {
+  CMemorySink sink(true);
+  CStreamConversion stream(settings, sink);
+  EXPECT_EQ(stream.Begin(sizeHint), StreamStep::None);
+  for (std::size_t at = 0; at < raw.size(); at += piece) {
+    if (!stream.Add({raw.data() + at, std::min(piece, raw.size() - at)})) return std::nullopt;
+  }
+  if (!stream.Finish()) return std::nullopt;
+  return sink.bytes();
+}
+
+// With the loss check alone riding along, single-byte text goes to UTF-8 without the units
+// between: the same bytes and the same findings as through them, whatever the pieces. Text
+// with undefined bytes (81, 8D, 8F, 90 and 9D in Windows-1252), with C1 bytes for a guessed
+// ISO-8859-1, and with a control code that makes it binary.
+TEST(StreamConversion, SingleByteTextStraightToUtf8GivesWhatTheUnitsGive) {
+  std::mt19937 random(24);
+  constexpr std::size_t kChunk = CStreamConversion::kChunkUnits;
+  for (const CharsetCode source : {18, 0, 37, 11, 56}) {
+    for (int sample = 0; sample < 24; ++sample) {
+      Bytes raw(std::uniform_int_distribution<std::size_t>(0, 3 * kChunk)(random));
+      for (std::uint8_t& b : raw) {
+        const int kind = std::uniform_int_distribution<int>(0, 9)(random);
+        b = static_cast<std::uint8_t>(kind == 0 ? std::uniform_int_distribution<int>(0x80, 0xFF)(random)
+                                                : std::uniform_int_distribution<int>(0x20, 0x7E)(random));
+      }
+      if (sample % 6 == 5 && !raw.empty()) raw[raw.size() * 2 / 3] = 0x01;
+      const bool guessed = sample % 4 >= 2;
+      CLossCheck straight(source, kCharsetUtf8, {false, guessed}), units(source, kCharsetUtf8, {false, guessed});
+      ASSERT_TRUE(straight.JudgesBytesAlone());
+      CForwardedCheck bytesAlone(straight, true), throughUnits(units, false);
+      StreamSettings settings{source, kCharsetUtf8, std::nullopt, sample % 2 == 0, false, false, {}};
+      settings.observer = &bytesAlone;
+      const std::size_t piece = std::uniform_int_distribution<std::size_t>(1, 2 * kChunk)(random);
+      const std::uint64_t hint = sample % 3 == 0 ? 1 : CStreamConversion::kWriteBehindFrom;
+      const std::optional<Bytes> got = ObservedInPieces(raw, settings, piece, hint);
+      settings.observer = &throughUnits;
+      const std::optional<Bytes> expected = ObservedInPieces(raw, settings, piece, hint);
+      SCOPED_TRACE(::testing::Message() << "source " << source << ", sample " << sample);
+      EXPECT_FALSE(bytesAlone.SawUnits()) << "went through the units";
+      EXPECT_EQ(got, expected);
+      const LossReport& a = straight.Report();
+      const LossReport& b = units.Report();
+      EXPECT_EQ(a.undecodable.count, b.undecodable.count);
+      EXPECT_EQ(a.undecodable.firstIndex, b.undecodable.firstIndex);
+      EXPECT_EQ(a.binaryAt, b.binaryAt);
+      EXPECT_EQ(a.c1Bytes, b.c1Bytes);
+      EXPECT_EQ(a.readsAsUtf16, b.readsAsUtf16);
+    }
   }
 }
 

@@ -362,6 +362,62 @@ TEST(FastPaths, SingleByteConversionsMatchTheReference) {
   });
 }
 
+// Single-byte text straight to UTF-8, on every path: the bytes of the two steps it stands for
+// (an undefined byte's unit made U+FFFD between them), in every set, and nothing written past
+// the room it asks for.
+void CheckSingleByteToUtf8(CharsetCode code, const Bytes& bytes, std::size_t alignment) {
+  const CPlaced<std::uint8_t> in(bytes, alignment);
+  const auto length = test::ByteLength(bytes);
+  SetCodecPath(CodecPath::kReference);
+  Units units(bytes.size() + 1);
+  std::uint32_t capacity = 2 * length;
+  const bool undefined = SingleByteToUtf16(code, in.data(), length, units.data(), &capacity) == CONVERT_INVALID_INPUT;
+  std::replace(units.begin(), units.end(), char16_t{0xFFFF}, char16_t{0xFFFD});
+  Bytes expected(3 * bytes.size() + 1);
+  std::uint32_t size = static_cast<std::uint32_t>(expected.size());
+  Utf16ToUtf8(units.data(), 2 * length, expected.data(), &size);
+  expected.resize(size);
+  const CSingleByteToUtf8 straight(code);
+  const std::size_t room = CSingleByteToUtf8::MaxBytes(bytes.size());
+  for (CodecPath path : test::AvailablePaths()) {
+    for (const bool pastCaches : {false, true}) {
+      SetCodecPath(path);
+      Bytes out(alignment + room + kGuard, kFill);
+      bool flagged = false;
+      const std::size_t written =
+          straight.Convert(in.data(), bytes.size(), out.data() + alignment, flagged, pastCaches);
+      SetCodecPath(BestCodecPath());
+      EXPECT_EQ(Bytes(out.begin() + static_cast<std::ptrdiff_t>(alignment),
+                      out.begin() + static_cast<std::ptrdiff_t>(alignment + std::min(written, room))),
+                expected)
+          << "code " << code << " length " << length << " path " << static_cast<int>(path) << " past caches "
+          << pastCaches;
+      EXPECT_EQ(flagged, undefined) << "code " << code << " length " << length;
+      EXPECT_EQ(std::count(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(alignment), kFill), alignment);
+      EXPECT_EQ(std::count(out.end() - kGuard, out.end(), kFill), kGuard) << "wrote past its room";
+    }
+  }
+}
+
+TEST(FastPaths, SingleByteToUtf8MatchesTheTwoSteps) {
+  ForEachLengthAndAlignment([](std::size_t length, std::size_t alignment) {
+    const auto seed = static_cast<std::uint32_t>(length * 16 + alignment);
+    for (CharsetCode code : {18, 0, 11, 56}) {
+      CheckSingleByteToUtf8(code, test::AdversarialUtf8(length, seed), alignment);  // ASCII runs, high bytes
+      CheckSingleByteToUtf8(code, test::RandomBytes(length, seed), alignment);
+    }
+  });
+  for (CharsetCode code = 0; code < kSingleByteTableCount; ++code) {
+    Bytes every(256);
+    for (unsigned b = 0; b < 256; ++b) every[b] = static_cast<std::uint8_t>(b);
+    CheckSingleByteToUtf8(code, every, 0);
+    CheckSingleByteToUtf8(code, test::RandomBytes(5000, static_cast<std::uint32_t>(code)), 7);
+  }
+  // From 4 MiB on the output leaves past the caches, in whole lines from an aligned point on.
+  for (std::size_t alignment : {0u, 13u})
+    CheckSingleByteToUtf8(18, test::AdversarialUtf8((4u << 20) + 77, 5), alignment);
+}
+
 TEST(FastPaths, LargeUtf8ConversionsMatchTheReference) {
   // Runs over 4 MiB and more of input write their output past the caches through a staging
   // buffer; the rare pieces stop and restart the runs, so that many of them begin and end

@@ -3,6 +3,7 @@
 // in force under CodecPath::kReference. Same contracts as engine.h.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/charset_catalogue.h"
@@ -21,6 +22,11 @@ std::int32_t SwapByteOrder(char16_t* data, std::uint32_t dataLength) noexcept;
 std::int32_t TransformLineBreaks(std::int32_t type, const char16_t* source, std::uint32_t sourceLength,
                                  char16_t* destination, std::uint32_t* destinationSize) noexcept;
 CharsetCode DetectCharset(const std::uint8_t* data, std::uint32_t dataLength) noexcept;
+
+// CSingleByteToUtf8::Convert byte by byte: the table's unit (U+FFFD for an undefined byte)
+// through the UTF-8 encoder's per-character step. Writes only its own bytes.
+std::size_t SingleByteToUtf8(CharsetCode code, const std::uint8_t* source, std::size_t count, std::uint8_t* destination,
+                             bool& undefined) noexcept;
 
 // The UTF-8 decoder's result over the whole input as a size query, and the units it counts.
 std::int32_t ScanUtf8(const std::uint8_t* source, std::uint32_t sourceLength, std::uint64_t& units) noexcept;

@@ -5,6 +5,7 @@
 #include "engine/mapping_table.h"
 #include "engine/reference/reference.h"
 #include "engine/reverse_table.h"
+#include "engine/utf8_steps.h"
 
 namespace glyphshift::engine::reference {
 
@@ -64,6 +65,23 @@ std::int32_t Utf16ToSingleByte(CharsetCode code, const char16_t* source, std::ui
   }
   if (reverse != nullptr) ReleaseReverseTable(reverse);
   return result;
+}
+
+std::size_t SingleByteToUtf8(CharsetCode code, const std::uint8_t* source, std::size_t count, std::uint8_t* destination,
+                             bool& undefined) noexcept {
+  const char16_t* units = kMappingTables[code].units;
+  std::size_t written = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    char16_t unit = units[source[i]];
+    if (unit == kMappingUndefined) {
+      unit = kReplacementCharacter;
+      undefined = true;
+    }
+    std::uint32_t j = 0, out = 0;
+    EncodeUtf8Character(&unit, 1, j, destination + written, out, 4);
+    written += out;
+  }
+  return written;
 }
 
 }  // namespace glyphshift::engine::reference

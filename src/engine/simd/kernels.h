@@ -52,6 +52,23 @@ Utf8EncodeRun EncodeUtf8TwoByteBlocks(const char16_t* source, std::uint32_t unit
 std::uint32_t DecodeSingleBytesAvx512(const char16_t* table, const std::uint8_t* source, std::uint32_t count,
                                       char16_t* destination, bool& undefined) noexcept;
 
+struct SingleByteUtf8Run {
+  std::uint32_t consumed;  // input bytes taken
+  std::uint32_t written;   // UTF-8 bytes produced
+};
+
+// Converts 64-byte blocks of single-byte text straight to UTF-8 while 64 or more bytes are left,
+// through `planes`: 1024 bytes, each byte value's first, second and third UTF-8 byte (0 where the
+// character has fewer) and 0xFF for an undefined byte, 256 of each in that order. With
+// `asciiIdentity` bytes below 0x80 stand for themselves and their entries are not read. Sets
+// `undefined` when a byte was undefined. Each 16 input bytes store 64 bytes of which only their
+// own count: the destination needs room for 3 bytes per input byte and 64 more. With
+// `pastCaches`, and for runs over 4 MiB or more of input, only its own bytes are written, whole
+// lines of them past the caches.
+SingleByteUtf8Run SingleBytesToUtf8Avx512(const std::uint8_t* planes, bool asciiIdentity, const std::uint8_t* source,
+                                          std::uint32_t count, std::uint8_t* destination, bool pastCaches,
+                                          bool& undefined) noexcept;
+
 // Encodes 64-unit blocks through a filled ReverseTable while the units of a block lie in at most
 // four of its 256-unit pages (U+0000..U+00FF, U+0400..U+04FF, ...), as the text of one script
 // does; returns the units encoded (a multiple of 64).

@@ -11,7 +11,10 @@
 #endif
 #include <immintrin.h>
 
+#include "engine/simd/streamed_output.h"
+
 #define GLYPHSHIFT_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi")))
+#define GLYPHSHIFT_AVX512_VBMI2 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,popcnt")))
 
 namespace glyphshift::engine::simd {
 
@@ -62,7 +65,122 @@ GLYPHSHIFT_AVX512 inline __mmask64 DecodeBlock(const SplitTable& t, const std::u
   return _mm512_cmpeq_epi8_mask(lows, allOnes) & _mm512_cmpeq_epi8_mask(highs, allOnes);
 }
 
+// A 256-byte table in four registers.
+struct ByteTable {
+  __m512i q[4];
+};
+
+GLYPHSHIFT_AVX512_VBMI2 inline ByteTable LoadByteTable(const std::uint8_t* table) {
+  return {{_mm512_loadu_si512(table), _mm512_loadu_si512(table + 64), _mm512_loadu_si512(table + 128),
+           _mm512_loadu_si512(table + 192)}};
+}
+
+// The entries of 64 bytes; with kHighOnly, zero for the bytes below 0x80 (`high` clear).
+template <bool kHighOnly>
+GLYPHSHIFT_AVX512_VBMI2 inline __m512i LookUp(const ByteTable& t, __m512i index, __mmask64 high) {
+  const __m512i upper = _mm512_maskz_permutex2var_epi8(high, t.q[2], index, t.q[3]);
+  if constexpr (kHighOnly) {
+    return upper;
+  } else {
+    return _mm512_mask_blend_epi8(high, _mm512_permutex2var_epi8(t.q[0], index, t.q[1]), upper);
+  }
+}
+
+// Index vectors of the lanes below. `tails[h]` interleaves the second and third bytes of input
+// bytes 32h..32h+31; `lanes[g]` makes 16 four-byte lanes of group g's input bytes 16g..16g+15:
+// the lead (from the permute's first register), then the two tail bytes (from the second, at 64
+// on). A lane's fourth byte is masked off.
+struct LaneIndexes {
+  alignas(64) std::uint8_t tails[2][64];
+  alignas(64) std::uint8_t lanes[4][64];
+};
+constexpr LaneIndexes kLaneIndexes = [] {
+  LaneIndexes x{};
+  for (unsigned h = 0; h < 2; ++h) {
+    for (unsigned k = 0; k < 32; ++k) {
+      x.tails[h][2 * k] = static_cast<std::uint8_t>(32 * h + k);
+      x.tails[h][2 * k + 1] = static_cast<std::uint8_t>(64 + 32 * h + k);
+    }
+  }
+  for (unsigned g = 0; g < 4; ++g) {
+    for (unsigned i = 0; i < 16; ++i) {
+      const unsigned tail = 64 + 2 * (16 * (g % 2) + i);
+      x.lanes[g][4 * i] = static_cast<std::uint8_t>(16 * g + i);
+      x.lanes[g][4 * i + 1] = static_cast<std::uint8_t>(tail);
+      x.lanes[g][4 * i + 2] = static_cast<std::uint8_t>(tail + 1);
+    }
+  }
+  return x;
+}();
+
+// The destination written as the kernel goes, 64 bytes a store, past a block's own bytes into
+// the room the caller leaves.
+class CSlackOutput {
+ public:
+  explicit CSlackOutput(std::uint8_t* destination) : next_(destination) {}
+  GLYPHSHIFT_AVX512_VBMI2 void Store(__m512i bytes, unsigned count) {
+    _mm512_storeu_si512(next_, bytes);
+    next_ += count;
+  }
+  void Finish() {}
+
+ private:
+  std::uint8_t* next_;
+};
+
+template <bool kAsciiIdentity, class Output>
+GLYPHSHIFT_AVX512_VBMI2 SingleByteUtf8Run SingleBytesToUtf8(const std::uint8_t* planes, const std::uint8_t* source,
+                                                            std::uint32_t count, std::uint8_t* destination,
+                                                            bool& undefined) {
+  const ByteTable leads = LoadByteTable(planes), seconds = LoadByteTable(planes + 256),
+                  thirds = LoadByteTable(planes + 512), undefinedBytes = LoadByteTable(planes + 768);
+  const __m512i tailIndex[2] = {_mm512_load_si512(kLaneIndexes.tails[0]), _mm512_load_si512(kLaneIndexes.tails[1])};
+  __m512i laneIndex[4];
+  for (int g = 0; g < 4; ++g) laneIndex[g] = _mm512_load_si512(kLaneIndexes.lanes[g]);
+  const __m512i leadBits = _mm512_set1_epi32(1);
+  Output output(destination);
+  __m512i seen = _mm512_setzero_si512();
+  std::uint32_t i = 0, written = 0;
+  for (; count - i >= 64; i += 64) {
+    const __m512i in = _mm512_loadu_si512(source + i);
+    const __mmask64 high = _mm512_movepi8_mask(in);
+    __m512i lead = LookUp<kAsciiIdentity>(leads, in, high);
+    if constexpr (kAsciiIdentity) lead = _mm512_mask_blend_epi8(high, in, lead);
+    const __m512i second = LookUp<kAsciiIdentity>(seconds, in, high);
+    const __m512i third = LookUp<kAsciiIdentity>(thirds, in, high);
+    seen = _mm512_or_si512(seen, LookUp<kAsciiIdentity>(undefinedBytes, in, high));
+    const __m512i tails[2] = {_mm512_permutex2var_epi8(second, tailIndex[0], third),
+                              _mm512_permutex2var_epi8(second, tailIndex[1], third)};
+    // Each group of 16 bytes as 16 four-byte lanes (lead, second, third), packed by a compress
+    // down to the bytes that are there: a lane's lead always (tested with a bit set, as U+0000
+    // is 0), the others where not 0 (a continuation byte never is).
+    for (int g = 0; g < 4; ++g) {
+      const __m512i lanes = _mm512_maskz_permutex2var_epi8(0x7777'7777'7777'7777ull, lead, laneIndex[g], tails[g / 2]);
+      const __m512i marked = _mm512_or_si512(lanes, leadBits);
+      const __mmask64 keep = _mm512_test_epi8_mask(marked, marked);
+      const auto bytes = static_cast<unsigned>(_mm_popcnt_u64(keep));
+      output.Store(_mm512_maskz_compress_epi8(keep, lanes), bytes);
+      written += bytes;
+    }
+  }
+  output.Finish();
+  if (_mm512_test_epi8_mask(seen, seen) != 0) undefined = true;
+  return {i, written};
+}
+
 }  // namespace
+
+GLYPHSHIFT_AVX512_VBMI2 SingleByteUtf8Run SingleBytesToUtf8Avx512(const std::uint8_t* planes, bool asciiIdentity,
+                                                                  const std::uint8_t* source, std::uint32_t count,
+                                                                  std::uint8_t* destination, bool pastCaches,
+                                                                  bool& undefined) noexcept {
+  if (pastCaches || count >= kStreamingBytes) {
+    if (asciiIdentity) return SingleBytesToUtf8<true, CStreamedOutput>(planes, source, count, destination, undefined);
+    return SingleBytesToUtf8<false, CStreamedOutput>(planes, source, count, destination, undefined);
+  }
+  if (asciiIdentity) return SingleBytesToUtf8<true, CSlackOutput>(planes, source, count, destination, undefined);
+  return SingleBytesToUtf8<false, CSlackOutput>(planes, source, count, destination, undefined);
+}
 
 GLYPHSHIFT_AVX512 std::uint32_t DecodeSingleBytesAvx512(const char16_t* table, const std::uint8_t* source,
                                                         std::uint32_t count, char16_t* destination,
