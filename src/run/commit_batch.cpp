@@ -16,21 +16,14 @@ void CCommitBatch::Enqueue(Pending pending, std::uint64_t bytes) {
   if (!held_) held_ = std::make_unique<CHeldMessages>();
   bytes_ += bytes;
   pending.heldMark = held_->Mark();
-  pending.bytes = bytes;
   pending_.push_back(std::move(pending));
   // With /error-stop a failure must end the directory before anything later is converted.
-  if (pending_.size() >= maxFiles_ || bytes_ >= kMaxBytes || run_.settings.errorStop) {
-    Complete();
-  } else {
-    CompleteReady();
-  }
+  if (pending_.size() >= maxFiles_ || bytes_ >= kMaxBytes || run_.settings.errorStop) Complete();
 }
 
 void CCommitBatch::Add(std::unique_ptr<CFileRun> file) {
   const std::uint64_t bytes = file->result == Result::Converted ? file->converted.staged.written : 0;
-  Pending pending;
-  pending.file = std::move(file);
-  Enqueue(std::move(pending), bytes);
+  Enqueue({std::move(file), 0, nullptr, nullptr, nullptr}, bytes);
 }
 
 void CCommitBatch::Start(std::shared_ptr<CFileJob> job, std::function<void(WrittenFile* written, bool skipped)> done) {
@@ -42,10 +35,7 @@ void CCommitBatch::Start(std::shared_ptr<CFileJob> job, std::function<void(Writt
   AddName(job->destination);
   AddName(job->sourceLocation);
   jobs_.Submit(job);
-  Pending pending;
-  pending.job = std::move(job);
-  pending.done = std::move(done);
-  Enqueue(std::move(pending), bytes);
+  Enqueue({nullptr, 0, std::move(job), std::move(done), nullptr}, bytes);
 }
 
 void CCommitBatch::Defer(std::function<void()> step) {
@@ -53,18 +43,11 @@ void CCommitBatch::Defer(std::function<void()> step) {
     step();
     return;
   }
-  Pending pending;
-  pending.step = std::move(step);
-  Enqueue(std::move(pending), 0);
+  Enqueue({nullptr, 0, nullptr, nullptr, std::move(step)}, 0);
 }
 
 void CCommitBatch::AddName(const FileLocation& location) {
   if (location.directory != nullptr) names_.insert({location.directory->id, location.name});
-}
-
-void CCommitBatch::RemoveName(const FileLocation& location) {
-  if (location.directory == nullptr) return;
-  if (const auto name = names_.find({location.directory->id, location.name}); name != names_.end()) names_.erase(name);
 }
 
 // Only jobs hold names: a file added is one refused, which writes nothing.
@@ -77,51 +60,16 @@ CCommitBatch::Pending CCommitBatch::CollectJobs() {
     if (p.job) jobs_.Wait(*p.job);
   }
   for (auto p = pending_.begin(); p != pending_.end(); ++p) {
-    if (!p->job || p->file) continue;
+    if (!p->job) continue;
     if (p->job->failure) {
       Pending failed = std::move(*p);
       pending_.erase(p, pending_.end());
       return failed;
     }
-    TakeFile(*p);
+    p->file = std::move(p->job->file);
+    p->file->done = std::move(p->done);
   }
   return {};
-}
-
-void CCommitBatch::TakeFile(Pending& p) {
-  p.file = std::move(p.job->file);
-  p.file->done = std::move(p.done);
-}
-
-void CCommitBatch::Finish(Pending& p) {
-  held_->ReleaseUntil(p.heldMark);
-  held_->PrintThrough([&] {
-    if (p.step) {
-      p.step();
-      return;
-    }
-    if (p.job) PrintHeldTexts(p.job->texts);
-    FinishFile(run_, *p.file);
-  });
-}
-
-void CCommitBatch::CompleteReady() {
-  while (!pending_.empty()) {
-    Pending& p = pending_.front();
-    if (p.job && !p.file) {
-      if (!jobs_.Done(*p.job) || p.job->failure) return;  // one that threw is thrown by Complete
-      TakeFile(p);
-      RemoveName(p.job->destination);
-      RemoveName(p.job->sourceLocation);
-    }
-    if (p.file && p.file->result == Result::Converted && p.file->converted.NeedsFlush(run_.settings.conversion)) {
-      return;
-    }
-    Finish(p);
-    bytes_ -= p.bytes;
-    pending_.pop_front();
-  }
-  held_.reset();  // nothing waits: lines printed from here on are written at once
 }
 
 void CCommitBatch::Complete() {
@@ -157,7 +105,17 @@ void CCommitBatch::Complete() {
       }
     }
   }
-  for (Pending& p : pending_) Finish(p);
+  for (Pending& p : pending_) {
+    held_->ReleaseUntil(p.heldMark);
+    held_->PrintThrough([&] {
+      if (p.step) {
+        p.step();
+        return;
+      }
+      if (p.job) PrintHeldTexts(p.job->texts);
+      FinishFile(run_, *p.file);
+    });
+  }
   pending_.clear();
   names_.clear();
   bytes_ = 0;

@@ -309,7 +309,7 @@ void CDirectoryScan::Convert(std::size_t index) {
   OpenedSource opened;
   opened.error = platform::Files().OpenFile(directory_, entry.name, opened.file);
   if (!opened.error &&
-      (written_.count(opened.file.status.id) != 0 || walk_.run.written.Contains(opened.file.status.id))) {
+      (written_.count(opened.file.status.id) != 0 || walk_.run.written.count(opened.file.status.id) != 0)) {
     states_[index] = State::Done;
     Print(msg::kSkippedWrittenByRun, entry.name);
     return;
