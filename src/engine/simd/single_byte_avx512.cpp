@@ -11,6 +11,7 @@
 #endif
 #include <immintrin.h>
 
+#include "engine/simd/interleave_indexes.h"
 #include "engine/simd/streamed_output.h"
 
 #define GLYPHSHIFT_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi")))
@@ -86,22 +87,15 @@ GLYPHSHIFT_AVX512_VBMI2 inline __m512i LookUp(const ByteTable& t, __m512i index,
   }
 }
 
-// Index vectors of the lanes below. `tails[h]` interleaves the second and third bytes of input
-// bytes 32h..32h+31; `lanes[g]` makes 16 four-byte lanes of group g's input bytes 16g..16g+15:
-// the lead (from the permute's first register), then the two tail bytes (from the second, at 64
-// on). A lane's fourth byte is masked off.
+// Index vectors of the lanes below (the second and third bytes of input bytes 32h..32h+31 are
+// interleaved by kInterleaved.bytes[h]): `lanes[g]` makes 16 four-byte lanes of group g's input
+// bytes 16g..16g+15: the lead (from the permute's first register), then the two tail bytes (from
+// the second, at 64 on). A lane's fourth byte is masked off.
 struct LaneIndexes {
-  alignas(64) std::uint8_t tails[2][64];
   alignas(64) std::uint8_t lanes[4][64];
 };
 constexpr LaneIndexes kLaneIndexes = [] {
   LaneIndexes x{};
-  for (unsigned h = 0; h < 2; ++h) {
-    for (unsigned k = 0; k < 32; ++k) {
-      x.tails[h][2 * k] = static_cast<std::uint8_t>(32 * h + k);
-      x.tails[h][2 * k + 1] = static_cast<std::uint8_t>(64 + 32 * h + k);
-    }
-  }
   for (unsigned g = 0; g < 4; ++g) {
     for (unsigned i = 0; i < 16; ++i) {
       const unsigned tail = 64 + 2 * (16 * (g % 2) + i);
@@ -134,7 +128,7 @@ GLYPHSHIFT_AVX512_VBMI2 SingleByteUtf8Run SingleBytesToUtf8(const std::uint8_t* 
                                                             bool& undefined) {
   const ByteTable leads = LoadByteTable(planes), seconds = LoadByteTable(planes + 256),
                   thirds = LoadByteTable(planes + 512), undefinedBytes = LoadByteTable(planes + 768);
-  const __m512i tailIndex[2] = {_mm512_load_si512(kLaneIndexes.tails[0]), _mm512_load_si512(kLaneIndexes.tails[1])};
+  const __m512i tailIndex[2] = {_mm512_load_si512(kInterleaved.bytes[0]), _mm512_load_si512(kInterleaved.bytes[1])};
   __m512i laneIndex[4];
   for (int g = 0; g < 4; ++g) laneIndex[g] = _mm512_load_si512(kLaneIndexes.lanes[g]);
   const __m512i leadBits = _mm512_set1_epi32(1);

@@ -13,6 +13,7 @@
 #endif
 #include <immintrin.h>
 
+#include "engine/simd/interleave_indexes.h"
 #include "engine/simd/streamed_output.h"
 
 #define GLYPHSHIFT_AVX512_UTF8 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2,lzcnt")))
@@ -109,22 +110,6 @@ GLYPHSHIFT_AVX512_UTF8 inline void StoreUnits(char16_t* destination, __m512i uni
   const __m512i packed = _mm512_maskz_compress_epi16(keep, units);
   _mm512_mask_storeu_epi16(destination, static_cast<__mmask32>(_bzhi_u32(~0u, count)), packed);
 }
-
-// Byte k of a pair of registers of low and high bytes: as permute indexes, the units of
-// positions 0..31 (kInterleaved[0]) and 32..63 (kInterleaved[1]), low byte first.
-struct InterleaveIndexes {
-  alignas(64) std::uint8_t bytes[2][64];
-};
-constexpr InterleaveIndexes kInterleaved = [] {
-  InterleaveIndexes indexes{};
-  for (unsigned half = 0; half < 2; ++half) {
-    for (unsigned k = 0; k < 32; ++k) {
-      indexes.bytes[half][2 * k] = static_cast<std::uint8_t>(32 * half + k);
-      indexes.bytes[half][2 * k + 1] = static_cast<std::uint8_t>(64 + 32 * half + k);
-    }
-  }
-  return indexes;
-}();
 
 // A block without 3-byte leads (Latin, Cyrillic: a branch that text predicts well), decoded in
 // bytes: each kept position's low and high unit byte, packed by two byte compresses and
