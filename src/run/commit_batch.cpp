@@ -16,14 +16,21 @@ void CCommitBatch::Enqueue(Pending pending, std::uint64_t bytes) {
   if (!held_) held_ = std::make_unique<CHeldMessages>();
   bytes_ += bytes;
   pending.heldMark = held_->Mark();
+  pending.bytes = bytes;
   pending_.push_back(std::move(pending));
   // With /error-stop a failure must end the directory before anything later is converted.
-  if (pending_.size() >= maxFiles_ || bytes_ >= kMaxBytes || run_.settings.errorStop) Complete();
+  if (pending_.size() >= maxFiles_ || bytes_ >= kMaxBytes || run_.settings.errorStop) {
+    Complete();
+  } else {
+    CompleteReady();
+  }
 }
 
 void CCommitBatch::Add(std::unique_ptr<CFileRun> file) {
   const std::uint64_t bytes = file->result == Result::Converted ? file->converted.staged.written : 0;
-  Enqueue({std::move(file), 0, nullptr, nullptr, nullptr}, bytes);
+  Pending pending;
+  pending.file = std::move(file);
+  Enqueue(std::move(pending), bytes);
 }
 
 void CCommitBatch::Start(std::shared_ptr<CFileJob> job, std::function<void(WrittenFile* written, bool skipped)> done) {
@@ -35,7 +42,10 @@ void CCommitBatch::Start(std::shared_ptr<CFileJob> job, std::function<void(Writt
   AddName(job->destination);
   AddName(job->sourceLocation);
   jobs_.Submit(job);
-  Enqueue({nullptr, 0, std::move(job), std::move(done), nullptr}, bytes);
+  Pending pending;
+  pending.job = std::move(job);
+  pending.done = std::move(done);
+  Enqueue(std::move(pending), bytes);
 }
 
 void CCommitBatch::Defer(std::function<void()> step) {
@@ -43,11 +53,18 @@ void CCommitBatch::Defer(std::function<void()> step) {
     step();
     return;
   }
-  Enqueue({nullptr, 0, nullptr, nullptr, std::move(step)}, 0);
+  Pending pending;
+  pending.step = std::move(step);
+  Enqueue(std::move(pending), 0);
 }
 
 void CCommitBatch::AddName(const FileLocation& location) {
   if (location.directory != nullptr) names_.insert({location.directory->id, location.name});
+}
+
+void CCommitBatch::RemoveName(const FileLocation& location) {
+  if (location.directory == nullptr) return;
+  if (const auto name = names_.find({location.directory->id, location.name}); name != names_.end()) names_.erase(name);
 }
 
 // Only jobs hold names: a file added is one refused, which writes nothing.
@@ -60,16 +77,54 @@ CCommitBatch::Pending CCommitBatch::CollectJobs() {
     if (p.job) jobs_.Wait(*p.job);
   }
   for (auto p = pending_.begin(); p != pending_.end(); ++p) {
-    if (!p->job) continue;
+    if (!p->job || p->file) continue;
     if (p->job->failure) {
       Pending failed = std::move(*p);
       pending_.erase(p, pending_.end());
       return failed;
     }
-    p->file = std::move(p->job->file);
-    p->file->done = std::move(p->done);
+    TakeFile(*p);
   }
   return {};
+}
+
+void CCommitBatch::TakeFile(Pending& p) {
+  p.file = std::move(p.job->file);
+  p.file->done = std::move(p.done);
+}
+
+void CCommitBatch::Finish(Pending& p) {
+  held_->ReleaseUntil(p.heldMark);
+  held_->PrintThrough([&] {
+    if (p.step) {
+      p.step();
+      return;
+    }
+    if (p.job) PrintHeldTexts(p.job->texts);
+    FinishFile(run_, *p.file);
+  });
+}
+
+void CCommitBatch::CompleteReady() {
+  while (!pending_.empty()) {
+    Pending& p = pending_.front();
+    if (p.job && !p.file) {
+      if (!jobs_.Done(*p.job) || p.job->failure) return;  // one that threw is thrown by Complete
+      TakeFile(p);
+    }
+    if (p.file && p.file->result == Result::Converted && p.file->converted.NeedsFlush(run_.settings.conversion)) {
+      return;
+    }
+    // Its names are held until it has them: a later file waits for the batch on them.
+    if (p.job) {
+      RemoveName(p.job->destination);
+      RemoveName(p.job->sourceLocation);
+    }
+    Finish(p);
+    bytes_ -= p.bytes;
+    pending_.pop_front();
+  }
+  held_.reset();  // nothing waits: lines printed from here on are written at once
 }
 
 void CCommitBatch::Complete() {
@@ -105,17 +160,7 @@ void CCommitBatch::Complete() {
       }
     }
   }
-  for (Pending& p : pending_) {
-    held_->ReleaseUntil(p.heldMark);
-    held_->PrintThrough([&] {
-      if (p.step) {
-        p.step();
-        return;
-      }
-      if (p.job) PrintHeldTexts(p.job->texts);
-      FinishFile(run_, *p.file);
-    });
-  }
+  for (Pending& p : pending_) Finish(p);
   pending_.clear();
   names_.clear();
   bytes_ = 0;

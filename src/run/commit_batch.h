@@ -1,14 +1,16 @@
-// The files of one directory waiting for their names (and those that failed, to be counted in
-// turn), so that the flushes replacements need are made together: each file's write-back starts
-// as soon as it is complete, the batch waits for all of them once, then renames them in order.
-// Every line printed meanwhile is held back, so the lines come out in the order of the files, as
-// they would one file at a time; a file whose flush failed fails alone, its old content kept.
-// The conversions themselves run on the workers (CFileJobs) while the walk goes on; a worker's
-// lines are printed in its file's turn.
+// The files of a walk waiting for their names (and those that failed, to be counted in turn), so
+// that the flushes replacements need are made together: each file's write-back starts as soon as
+// it is complete, the batch waits for all of them once, then renames them in order. Files that
+// need no flush (new outputs) are named as soon as everything before them is. Every line printed
+// meanwhile is held back, so the lines come out in the order of the files, as they would one file
+// at a time; a file whose flush failed fails alone, its old content kept. The conversions
+// themselves run on the workers (CFileJobs) while the walk goes on; a worker's lines are printed
+// in its file's turn.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -56,7 +58,8 @@ class CCommitBatch {
  private:
   struct Pending {
     std::unique_ptr<CFileRun> file;  // of a job: once it is done
-    std::size_t heldMark;            // the lines printed before it was added
+    std::size_t heldMark = 0;        // the lines printed before it was added
+    std::uint64_t bytes = 0;         // its share of bytes_
     std::shared_ptr<CFileJob> job;
     std::function<void(WrittenFile* written, bool skipped)> done;
     std::function<void()> step;  // a deferred step instead of a file
@@ -75,6 +78,12 @@ class CCommitBatch {
 
   void Enqueue(Pending pending, std::uint64_t bytes);
   void AddName(const FileLocation& location);
+  void RemoveName(const FileLocation& location);
+  // Finishes the files at the front that are converted and need no flush (new outputs, those
+  // that failed), so a batch only waits where a flush is shared.
+  void CompleteReady();
+  void TakeFile(Pending& p);  // the job's file, once it is done
+  void Finish(Pending& p);    // names it, prints its lines
   // Takes the files of the finished jobs. From a conversion that threw on, nothing is kept: that
   // one is returned (its failure thrown again in its turn), and the files after it are dropped,
   // their staged files removed, as a run that stopped there would never have converted them.
@@ -82,8 +91,8 @@ class CCommitBatch {
 
   CRun& run_;
   CFileJobs jobs_;
-  std::vector<Pending> pending_;
-  std::unordered_set<Name, NameHash> names_;  // the sources and destinations of pending_'s jobs
+  std::deque<Pending> pending_;
+  std::unordered_multiset<Name, NameHash> names_;  // the sources and destinations of pending_'s jobs
   std::unique_ptr<CHeldMessages> held_;
   std::uint64_t bytes_ = 0;
   std::size_t maxFiles_;

@@ -79,6 +79,12 @@ void CFileJobs::Work() {
   }
 }
 
+bool CFileJobs::Done(const CFileJob& job) {
+  if (threads_.empty()) return true;
+  const std::lock_guard<std::mutex> locked(lock_);
+  return job.done;
+}
+
 void CFileJobs::Wait(CFileJob& job) {
   if (threads_.empty()) return;
   constexpr auto kRedrawEvery = std::chrono::milliseconds(200);

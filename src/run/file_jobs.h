@@ -47,6 +47,7 @@ class CFileJobs {
   void Submit(const std::shared_ptr<CFileJob>& job);
   // Until the job is done; the progress line is kept up meanwhile.
   void Wait(CFileJob& job);
+  bool Done(const CFileJob& job);
   bool Parallel() const { return !threads_.empty(); }
 
  private:

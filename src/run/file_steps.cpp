@@ -74,10 +74,10 @@ namespace {
 
 // A file this run wrote stands at the destination's name.
 bool WrittenByRun(const CRun& run, const FileLocation& destination) {
-  if (run.written.empty() || destination.directory == nullptr) return false;
+  if (!run.written.Any() || destination.directory == nullptr) return false;
   platform::FileStatus existing;
   return !platform::Files().Status(*destination.directory, destination.name, existing) &&
-         existing.type == platform::EntryType::Regular && run.written.count(existing.id) != 0;
+         existing.type == platform::EntryType::Regular && run.written.Contains(existing.id);
 }
 
 }  // namespace
@@ -171,7 +171,7 @@ bool FinishFile(CRun& run, CFileRun& file) {
   PrintMessageText(warnings);
   // Standard output is no file: nothing to remember, nobody to hand it to.
   if (written.handle.IsValid()) {
-    run.written.insert(written.id);
+    run.written.Insert(written.id);
     run.handOver.Apply(file.converted.destination, written);
   }
   if (file.done) file.done(&written, false);

@@ -2,7 +2,9 @@
 // owner hand-over. Both flows and every file step work on it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <unordered_set>
 
 #include "messages/results.h"
@@ -22,6 +24,29 @@ struct RunSummary {
   Result lastResult = Result::Converted;
 };
 
+// The files the run wrote: a later source is never one of them (converted twice, in place), and
+// none is written over (two sources of one name into one output folder). Workers look while the
+// run's thread adds.
+class CWrittenFiles {
+ public:
+  void Insert(const platform::FileId& id) {
+    const std::lock_guard<std::mutex> locked(lock_);
+    ids_.insert(id);
+    any_.store(true, std::memory_order_release);
+  }
+  bool Contains(const platform::FileId& id) const {
+    if (!Any()) return false;
+    const std::lock_guard<std::mutex> locked(lock_);
+    return ids_.count(id) != 0;
+  }
+  bool Any() const { return any_.load(std::memory_order_acquire); }
+
+ private:
+  mutable std::mutex lock_;
+  std::unordered_set<platform::FileId, platform::FileIdHash> ids_;
+  std::atomic<bool> any_{false};
+};
+
 class CRun {
  public:
   explicit CRun(const RunSettings& runSettings) : settings(runSettings), handOver(runSettings) {}
@@ -32,9 +57,7 @@ class CRun {
   RunSummary summary;
   const CRunLog log;
   COwnerHandOver handOver;
-  // The files the run wrote: a later source is never one of them (converted twice, in place),
-  // and none is written over (two sources of one name into one output folder).
-  std::unordered_set<platform::FileId, platform::FileIdHash> written;
+  CWrittenFiles written;
 };
 
 }  // namespace glyphshift

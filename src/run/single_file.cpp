@@ -52,7 +52,7 @@ std::optional<Result> ConvertNamedFile(CRun& run, const std::u16string& sourceSp
   const std::unique_ptr<CNamedSource> opened = OpenNamedSource(run, sourcePath, sourceName, refused);
   if (!opened) return refused;
   CNamedSource& source = *opened;
-  if (!source.source.error && run.written.count(source.source.file.status.id) != 0) {
+  if (!source.source.error && run.written.Contains(source.source.file.status.id)) {
     Print(msg::kSkippedWrittenByRun, sourceName);
     return std::nullopt;
   }

@@ -294,7 +294,9 @@ void CDirectoryScan::Convert(std::size_t index) {
       Convert(other->second);
       if (stopped_) return;
       // Its output must have its name, and its source be gone if moved, before this one is written.
-      if (walk_.batch->Holds(directory_, destinationName)) walk_.batch->Complete();
+      if (states_[other->second] == State::Converting || walk_.batch->Holds(directory_, destinationName)) {
+        walk_.batch->Complete();
+      }
       if (stopped_) return;
       if (states_[other->second] != State::Done) {
         Refuse(index, destinationName);
@@ -309,7 +311,7 @@ void CDirectoryScan::Convert(std::size_t index) {
   OpenedSource opened;
   opened.error = platform::Files().OpenFile(directory_, entry.name, opened.file);
   if (!opened.error &&
-      (written_.count(opened.file.status.id) != 0 || walk_.run.written.count(opened.file.status.id) != 0)) {
+      (written_.count(opened.file.status.id) != 0 || walk_.run.written.Contains(opened.file.status.id))) {
     states_[index] = State::Done;
     Print(msg::kSkippedWrittenByRun, entry.name);
     return;

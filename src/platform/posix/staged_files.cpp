@@ -80,10 +80,19 @@ void RemoveStagedAndEnd(int signal) {
 // Returns the slot, or -1 when every slot is taken (the file is then only removed by the
 // caller, not on an interrupt).
 int RegisterStaged(int directory, const std::string& name) {
-  for (int i = 0; i < kSlotCount; ++i) {
+  // The search starts past the slot claimed last: with a batch of files waiting, the first slots
+  // are taken, and a claim that swept them every time would cost more than the file.
+  static std::atomic<int> next{0};
+  const int start = next.load(std::memory_order_relaxed);
+  for (int n = 0; n < kSlotCount; ++n) {
+    const int i = (start + n) % kSlotCount;
     StagedSlot& slot = gSlots[i];
     int expected = kSlotFree;
-    if (!slot.state.compare_exchange_strong(expected, kSlotFilling)) continue;
+    if (slot.state.load(std::memory_order_relaxed) != kSlotFree ||
+        !slot.state.compare_exchange_strong(expected, kSlotFilling)) {
+      continue;
+    }
+    next.store((i + 1) % kSlotCount, std::memory_order_relaxed);
     slot.directory = ::fcntl(directory, F_DUPFD_CLOEXEC, 3);
     if (slot.directory < 0) {
       slot.state.store(kSlotFree);
