@@ -119,21 +119,6 @@ struct FileRef {
   std::u16string_view path;
 };
 
-// A window of a file mapped for reading: its bytes where they lie, without a copy.
-struct CMappedBytes {
-  const std::uint8_t* data = nullptr;
-  std::size_t size = 0;
-  int slot = -1;  // the record that tells a cut window (see WasCut)
-
-  CMappedBytes() = default;
-  CMappedBytes(CMappedBytes&&) = delete;
-  ~CMappedBytes();  // unmaps
-  void Release();
-  // Whether the file was cut short while the window was read: the bytes past the cut read as
-  // zeros, so what was read is not the file's content.
-  bool WasCut() const;
-};
-
 // A destination being written: a temporary file in the destination's directory, which takes
 // the destination's name only when it is complete (Commit). A staged file that is never
 // committed is removed, also when an interrupt ends the process (see
@@ -212,11 +197,6 @@ class FileSystem {
   // closed: kErrorLocked when another run (or program) holds it. A file system without such
   // locks gives success, as nothing can be held there.
   virtual SysError LockFile(const CFile& file) = 0;
-  // Maps `size` bytes at `offset` (within the file's size) for reading, read in at once. Only a
-  // file of the process's own user that no other account may write: another user could cut it
-  // short while it is mapped; that is EPERM, and the caller reads it instead. A window cut short
-  // all the same (by the user's own hand) reads as zeros past the cut and says so (WasCut).
-  virtual SysError MapFile(const CFile& file, std::uint64_t offset, std::size_t size, CMappedBytes& view) = 0;
   // Opens the directory of a path the person named (links on the way followed) and gives the
   // path's last component. With `followLinks`, links at the name are followed too, to the
   // directory and name of what is no link (and may not exist yet): writing there replaces a

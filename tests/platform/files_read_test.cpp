@@ -109,35 +109,6 @@ TEST_F(OpenFile, OpensRegularFilesOnlyAndNeverFollowsALink) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(piece), got), "89");
 }
 
-// Only a file no other account may write is mapped; one cut short under its window all the
-// same reads as zeros past the cut, says so, and the process goes on.
-TEST_F(OpenFile, MapsOnlyPrivateFilesAndSurvivesACutWindow) {
-  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-  WriteFileBytes(dir_.Native("f"), std::string(3 * page, 'x'));
-  const CDirectory directory = OpenDir(FromNative(dir_.path()));
-  for (const mode_t mode : {mode_t{0664}, mode_t{0646}}) {
-    ASSERT_EQ(::chmod(dir_.Native("f").c_str(), mode), 0);
-    CFile file;
-    ASSERT_FALSE(Files().OpenFile(directory, u"f", file));
-    CMappedBytes view;
-    EXPECT_EQ(Files().MapFile(file, 0, 3 * page, view).code, EPERM) << std::oct << mode;
-  }
-  ASSERT_EQ(::chmod(dir_.Native("f").c_str(), 0644), 0);
-  CFile file;
-  ASSERT_FALSE(Files().OpenFile(directory, u"f", file));
-  CMappedBytes view;
-  ASSERT_FALSE(Files().MapFile(file, page / 2, 2 * page, view));
-  EXPECT_FALSE(view.WasCut());
-  ASSERT_EQ(::truncate(dir_.Native("f").c_str(), static_cast<off_t>(page)), 0);
-  std::size_t xs = 0;
-  for (std::size_t i = 0; i < view.size; ++i) xs += view.data[i] == 'x' ? 1 : 0;
-  EXPECT_EQ(xs, page / 2) << "the bytes before the cut";
-  EXPECT_TRUE(view.WasCut());
-  view.Release();
-  ASSERT_FALSE(Files().MapFile(file, 0, page, view));
-  EXPECT_FALSE(view.WasCut()) << "a new window starts whole";
-}
-
 using FileOperations = support::TempDirTest;
 
 TEST_F(FileOperations, EntryTypesFollowLinks) {

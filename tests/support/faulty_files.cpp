@@ -147,13 +147,6 @@ platform::SysError FaultyFiles::ReadFile(const platform::CFile& file, std::uint6
 
 platform::SysError FaultyFiles::LockFile(const platform::CFile& file) { return real_->LockFile(file); }
 
-platform::SysError FaultyFiles::MapFile(const platform::CFile& file, std::uint64_t offset, std::size_t size,
-                                        platform::CMappedBytes& view) {
-  if (auto fault = Take(FileOp::Read)) return fault;
-  if (cutAt_ != UINT64_MAX) return {EPERM, "mmap"};
-  return real_->MapFile(file, offset, size, view);
-}
-
 platform::SysError FaultyFiles::OpenNamedParent(const std::u16string& path, bool followLinks,
                                                 platform::CDirectory& directory, std::u16string& name) {
   if (auto fault = Take(FileOp::OpenDirectory)) return fault;

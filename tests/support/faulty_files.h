@@ -20,7 +20,7 @@
 namespace glyphshift::support {
 
 enum class FileOp {
-  Read,             // OpenFile, OpenForReplacing, OpenNamedFile, ReadFile, MapFile
+  Read,             // OpenFile, OpenForReplacing, OpenNamedFile, ReadFile
   Write,            // WriteStaged
   Flush,            // FlushStaged, WaitForStaged
   FlushFileSystem,  // FlushFileSystem
@@ -80,8 +80,6 @@ class FaultyFiles final : public platform::FileSystem {
   platform::SysError ReadFile(const platform::CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
                               std::size_t& got) override;
   platform::SysError LockFile(const platform::CFile& file) override;
-  platform::SysError MapFile(const platform::CFile& file, std::uint64_t offset, std::size_t size,
-                             platform::CMappedBytes& view) override;
   platform::SysError OpenNamedParent(const std::u16string& path, bool followLinks, platform::CDirectory& directory,
                                      std::u16string& name) override;
   platform::SysError CreateStaged(const platform::CDirectory& directory, platform::CStagedFile& staged) override;

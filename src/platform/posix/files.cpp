@@ -150,7 +150,6 @@ class CPosixFileSystem final : public FileSystem {
                     std::size_t& got) override;
   SysError OpenForReplacing(const CDirectory& directory, const std::u16string& name, CFile& file) override;
   SysError LockFile(const CFile& file) override;
-  SysError MapFile(const CFile& file, std::uint64_t offset, std::size_t size, CMappedBytes& view) override;
   SysError OpenNamedParent(const std::u16string& path, bool followLinks, CDirectory& directory,
                            std::u16string& name) override;
 
@@ -352,19 +351,6 @@ SysError CPosixFileSystem::LockFile(const CFile& file) {
   // same file elsewhere in the process does not drop it.
   if (::flock(Fd(file.handle), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) return {};
   return {kErrorLocked, "flock"};
-}
-
-SysError CPosixFileSystem::MapFile(const CFile& file, std::uint64_t offset, std::size_t size, CMappedBytes& view) {
-  view.Release();
-  struct stat st;
-  if (::fstat(Fd(file.handle), &st) != 0) return Errno("fstat");
-  // Only a file nobody else may cut short: its owner is the process's user and neither its
-  // group nor others may write it (with an access list, the group bits are its mask, which
-  // bounds every named entry). A file cut short while mapped would raise SIGBUS, which
-  // MapWindow turns into zeros and a cut window; reading is the better answer for the rest.
-  if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) return {EPERM, "mmap"};
-  if (size == 0 || offset + size > static_cast<std::uint64_t>(st.st_size)) return {EINVAL, "mmap"};
-  return MapWindow(Fd(file.handle), offset, size, view);
 }
 
 SysError CPosixFileSystem::OpenForReplacing(const CDirectory& directory, const std::u16string& name, CFile& file) {

@@ -52,11 +52,6 @@ SysError OpenNamedFolder(const std::string& path, bool followLast, CHandle& dire
 // raise (security.cpp). Such a run follows links only by the stricter rule.
 bool RunsWithPrivileges();
 
-// Maps `size` bytes at `offset` of the open file `fd` for reading (mapped_reads.cpp). Should the
-// file be cut short while the window is read, the pages past its new end read as zeros and the
-// window reports the cut (CMappedBytes::WasCut): the process goes on instead of ending by SIGBUS.
-SysError MapWindow(int fd, std::uint64_t offset, std::size_t size, CMappedBytes& view);
-
 // Removes every staged file in progress; async-signal-safe (staged_files.cpp).
 void RemoveStagedFilesNow();
 

@@ -135,15 +135,6 @@ SysError DeleteByHandle(HANDLE file) {
 
 using namespace win32;
 
-CMappedBytes::~CMappedBytes() { Release(); }
-
-void CMappedBytes::Release() {
-  data = nullptr;
-  size = 0;
-}
-
-bool CMappedBytes::WasCut() const { return false; }  // nothing is mapped here
-
 void CHandle::Reset(Native native) {
   if (native_ != kInvalid) CloseHandle(reinterpret_cast<HANDLE>(native_));
   native_ = native;
@@ -269,12 +260,6 @@ class CWin32FileSystem final : public FileSystem {
   }
   SysError OpenForReplacing(const CDirectory& directory, const std::u16string& name, CFile& file) override;
   SysError LockFile(const CFile& file) override;
-  // Mapping saves a copy on Linux; here the caller simply reads, which is also what keeps a
-  // file another process shortens from taking the run down.
-  SysError MapFile(const CFile&, std::uint64_t, std::size_t, CMappedBytes& view) override {
-    view.Release();
-    return {ERROR_NOT_SUPPORTED, "map"};
-  }
   SysError OpenNamedParent(const std::u16string& path, bool followLinks, CDirectory& directory,
                            std::u16string& name) override;
 
