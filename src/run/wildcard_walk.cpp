@@ -293,10 +293,9 @@ void CDirectoryScan::Convert(std::size_t index) {
     if (const auto other = pendingByName_.find(destinationName); other != pendingByName_.end()) {
       Convert(other->second);
       if (stopped_) return;
-      // Its output must have its name, and its source be gone if moved, before this one is written.
-      if (states_[other->second] == State::Converting || walk_.batch->Holds(directory_, destinationName)) {
-        walk_.batch->Complete();
-      }
+      // Its output must have its name, and its source be gone if moved, before this one is written:
+      // while it is in the batch, the batch is completed first.
+      if (states_[other->second] == State::Converting) walk_.batch->Complete();
       if (stopped_) return;
       if (states_[other->second] != State::Done) {
         Refuse(index, destinationName);
