@@ -107,9 +107,10 @@ platform::SysError GiveAttributes(const platform::CFile& source, const platform:
   if (!replaced.handle.IsValid()) return newFile();
   // In place, the file replaced is the source: it grants what the source does.
   bool wider = replaced.status.id != source.status.id;
-  const platform::FileRef old{replaced.handle.Get(), replaced.path};
+  const platform::FileRef old{replaced.handle.Get(), replaced.path, &replaced.status};
   if (wider) {
-    if (const platform::SysError error = platform::GrantsMoreThan(old, {source.handle.Get(), source.path}, wider)) {
+    if (const platform::SysError error =
+            platform::GrantsMoreThan(old, {source.handle.Get(), source.path, &source.status}, wider)) {
       return error;
     }
   }

@@ -83,6 +83,7 @@ struct FileStatus {
   // own ticks, for telling whether a file changed since it was looked at.
   std::uint64_t modified = 0;
   std::uint64_t changed = 0;
+  std::uint32_t owner = 0, group = 0;  // uid and gid on POSIX
 
   // The same file, of the same size and untouched since.
   bool Unchanged(const FileStatus& before) const {
@@ -117,6 +118,8 @@ struct CFile {
 struct FileRef {
   CHandle::Native handle = CHandle::kInvalid;
   std::u16string_view path;
+  // The file as it was opened, where the caller has that: not asked for again.
+  const FileStatus* status = nullptr;
 };
 
 // A destination being written: a temporary file in the destination's directory, which takes

@@ -56,7 +56,9 @@ FileStatus StatusOf(const struct stat& st) {
           static_cast<std::uint64_t>(st.st_size),
           static_cast<std::uint32_t>(st.st_mode & 07777),
           Nanoseconds(st.st_mtim),
-          Nanoseconds(st.st_ctim)};
+          Nanoseconds(st.st_ctim),
+          static_cast<std::uint32_t>(st.st_uid),
+          static_cast<std::uint32_t>(st.st_gid)};
 }
 
 std::u16string JoinForMessages(const std::u16string& directory, const std::u16string& name) {

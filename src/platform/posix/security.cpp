@@ -8,6 +8,7 @@
 #include <sys/acl.h>
 #include <sys/capability.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -228,18 +229,30 @@ struct Grants {
 
 constexpr unsigned kReadWrite = 6;
 
-SysError ReadGrants(int fd, Grants& grants) {
+// Whether the file may have an access list beyond its mode. One lookup where the library asks
+// twice: a regular file has no default list, and a list the mode expresses is not stored.
+SysError MayHaveAccessList(int fd, bool& may) {
+  may = ::fgetxattr(fd, "system.posix_acl_access", nullptr, 0) >= 0;
+  if (!may && errno != ENODATA && !IsUnsupported(errno)) return {errno, "fgetxattr"};
+  return {};
+}
+
+SysError ReadGrants(const FileRef& file, Grants& grants) {
+  const int fd = Fd(file);
   struct stat st {};
   // Most files have no access list beyond their mode: then the mode says it all, and the list
   // is not built (a replacement pays this for the file it replaces and for its source).
-  if (acl_extended_fd(fd) == 0) {
-    if (fstat(fd, &st) != 0) return {errno, "fstat"};
-    grants = {st.st_uid,
-              st.st_gid,
-              (static_cast<unsigned>(st.st_mode) >> 3) & kReadWrite,
-              static_cast<unsigned>(st.st_mode) & kReadWrite,
-              {},
-              {}};
+  bool listed = false;
+  if (const SysError error = MayHaveAccessList(fd, listed)) return error;
+  if (!listed) {
+    FileStatus found;
+    if (file.status == nullptr) {
+      if (fstat(fd, &st) != 0) return {errno, "fstat"};
+      found = posix::StatusOf(st);
+    }
+    const FileStatus& status = file.status != nullptr ? *file.status : found;
+    grants = {
+        status.owner, status.group, (status.permissions >> 3) & kReadWrite, status.permissions & kReadWrite, {}, {}};
     return {};
   }
   std::vector<EffectiveEntry> entries;
@@ -490,8 +503,8 @@ SysError SidToText(const Sid& sid, std::u16string& text) {
 SysError GrantsMoreThan(const FileRef& file, const FileRef& than, bool& more) {
   more = true;
   Grants fileGrants, thanGrants;
-  if (const SysError error = ReadGrants(Fd(file), fileGrants)) return error;
-  if (const SysError error = ReadGrants(Fd(than), thanGrants)) return error;
+  if (const SysError error = ReadGrants(file, fileGrants)) return error;
+  if (const SysError error = ReadGrants(than, thanGrants)) return error;
   more = GrantsMore(fileGrants, thanGrants);
   return {};
 }

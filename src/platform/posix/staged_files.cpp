@@ -289,12 +289,12 @@ void StartFlushStaged(CStagedFile& staged) {
 }
 
 SysError CopyAttributes(CStagedFile& staged, const CFile& replaced) {
-  struct stat st;
-  if (::fstat(Fd(replaced.handle), &st) != 0) return Errno("fstat");
+  // The attributes as the file was opened: those its grants were checked by.
+  const FileStatus& status = replaced.status;
   // Only root may give a file away; others keep the file as theirs, as a new file would be.
-  if (::fchown(Fd(staged.handle), st.st_uid, st.st_gid) != 0 && errno != EPERM) return Errno("fchown");
+  if (::fchown(Fd(staged.handle), status.owner, status.group) != 0 && errno != EPERM) return Errno("fchown");
   // After fchown, which clears set-user-ID and set-group-ID anyway.
-  if (::fchmod(Fd(staged.handle), st.st_mode & 01777) != 0) return Errno("fchmod");
+  if (::fchmod(Fd(staged.handle), status.permissions & 01777) != 0) return Errno("fchmod");
   return CopyExtendedAttributes(Fd(replaced.handle), Fd(staged.handle));
 }
 
