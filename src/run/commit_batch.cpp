@@ -1,6 +1,7 @@
 #include "run/commit_batch.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 
 #include "platform/files.h"
@@ -10,7 +11,17 @@ namespace glyphshift {
 CCommitBatch::CCommitBatch(CRun& run)
     : run_(run),
       jobs_(run, run.settings.uiMode ? 1 : run.settings.jobs),
-      maxFiles_(std::clamp<std::size_t>(platform::OpenHandleLimit() / 4, 8, kMaxFiles)) {}
+      // Two batches may be open at once, one flushing while the next fills.
+      maxFiles_(std::clamp<std::size_t>(platform::OpenHandleLimit() / 8, 8, kMaxFiles)) {}
+
+CCommitBatch::~CCommitBatch() {
+  try {
+    Complete();
+  } catch (...) {
+  }
+  // Whatever ended the walk, the flush of the files it still has is over before they go.
+  if (flushing_.valid()) flushing_.wait();
+}
 
 void CCommitBatch::Enqueue(Pending pending, std::uint64_t bytes) {
   if (!held_) held_ = std::make_unique<CHeldMessages>();
@@ -19,8 +30,10 @@ void CCommitBatch::Enqueue(Pending pending, std::uint64_t bytes) {
   pending.bytes = bytes;
   pending_.push_back(std::move(pending));
   // With /error-stop a failure must end the directory before anything later is converted.
-  if (pending_.size() >= maxFiles_ || bytes_ >= kMaxBytes || run_.settings.errorStop) {
+  if (run_.settings.errorStop) {
     Complete();
+  } else if (pending_.size() >= maxFiles_ || bytes_ >= kMaxBytes) {
+    Rotate();
   } else {
     CompleteReady();
   }
@@ -49,7 +62,7 @@ void CCommitBatch::Start(std::shared_ptr<CFileJob> job, std::function<void(Writt
 }
 
 void CCommitBatch::Defer(std::function<void()> step) {
-  if (pending_.empty()) {
+  if (pending_.empty() && flushed_.empty()) {
     step();
     return;
   }
@@ -106,15 +119,17 @@ void CCommitBatch::Finish(Pending& p) {
 }
 
 void CCommitBatch::CompleteReady() {
+  if (!flushed_.empty()) {
+    if (flushing_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+    FinishFlushed();
+  }
   while (!pending_.empty()) {
     Pending& p = pending_.front();
     if (p.job && !p.file) {
       if (!jobs_.Done(*p.job) || p.job->failure) return;  // one that threw is thrown by Complete
       TakeFile(p);
     }
-    if (p.file && p.file->result == Result::Converted && p.file->converted.NeedsFlush(run_.settings.conversion)) {
-      return;
-    }
+    if (NeedsFlush(p, run_.settings.conversion)) return;
     // Its names are held until it has them: a later file waits for the batch on them.
     if (p.job) {
       RemoveName(p.job->destination);
@@ -127,21 +142,15 @@ void CCommitBatch::CompleteReady() {
   held_.reset();  // nothing waits: lines printed from here on are written at once
 }
 
-void CCommitBatch::Complete() {
-  if (pending_.empty()) {
-    held_.reset();
-    return;
-  }
-  const Pending failed = CollectJobs();
-  // One wait for all: each file's write-back was started as it was complete; each is waited
-  // for (its write errors are its own), then the file systems are flushed once.
-  platform::FileSystem& files = platform::Files();
+// Waits for each file's write-back (its write errors are its own), then flushes each file system
+// once. Touches only the files' flush results: it runs beside the walk.
+void CCommitBatch::Flush(std::deque<Pending>& files, const ConversionSettings& settings) {
+  platform::FileSystem& system = platform::Files();
   std::vector<CConvertedFile*> flushed;
-  for (Pending& p : pending_) {
-    if (!p.file || p.file->result != Result::Converted) continue;
+  for (Pending& p : files) {
+    if (!NeedsFlush(p, settings)) continue;
     CConvertedFile& c = p.file->converted;
-    if (!c.NeedsFlush(run_.settings.conversion)) continue;
-    c.flushError = files.WaitForStaged(c.staged);
+    c.flushError = system.WaitForStaged(c.staged);
     c.flushed = true;
     if (!c.flushError) flushed.push_back(&c);
   }
@@ -154,12 +163,59 @@ void CCommitBatch::Complete() {
     }
     systems.push_back(directory);
     // A failure cannot be pinned on one file: every file of that file system keeps its old content.
-    if (const platform::SysError error = files.FlushFileSystem(*c->staged.directory)) {
+    if (const platform::SysError error = system.FlushFileSystem(*c->staged.directory)) {
       for (CConvertedFile* other : flushed) {
         if (other->staged.directory->id.device == directory.device) other->flushError = error;
       }
     }
   }
+}
+
+bool CCommitBatch::NeedsFlush(const Pending& p, const ConversionSettings& settings) {
+  return p.file && p.file->result == Result::Converted && p.file->converted.NeedsFlush(settings);
+}
+
+void CCommitBatch::FinishFlushed() {
+  if (flushed_.empty()) return;
+  if (flushing_.valid()) flushing_.get();
+  while (!flushed_.empty()) {
+    Pending& p = flushed_.front();
+    if (p.job) {
+      RemoveName(p.job->destination);
+      RemoveName(p.job->sourceLocation);
+    }
+    Finish(p);
+    bytes_ -= p.bytes;
+    flushed_.pop_front();
+  }
+}
+
+void CCommitBatch::Rotate() {
+  FinishFlushed();
+  if (Pending failed = CollectJobs(); failed.job) {
+    pending_.push_back(std::move(failed));  // Complete() collects it again and ends with it
+    Complete();
+    return;
+  }
+  CompleteReady();  // what needs no flush at the front goes at once
+  if (pending_.empty()) return;
+  // The walk goes on, and the workers with it, while these files are flushed.
+  flushed_ = std::move(pending_);
+  pending_.clear();
+  flushing_ = std::async(std::launch::async, [this] {
+    platform::BlockInterruptsOnThisThread();
+    Flush(flushed_, run_.settings.conversion);
+  });
+}
+
+void CCommitBatch::Complete() {
+  FinishFlushed();
+  if (pending_.empty()) {
+    held_.reset();
+    return;
+  }
+  const Pending failed = CollectJobs();
+  Flush(pending_, run_.settings.conversion);
   for (Pending& p : pending_) Finish(p);
   pending_.clear();
   names_.clear();

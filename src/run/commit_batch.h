@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -35,12 +36,7 @@ class CCommitBatch {
   explicit CCommitBatch(CRun& run);
   // Completes what is left. While an exception unwinds the walk, a conversion that threw as well
   // is not thrown again: the first one ends the run.
-  ~CCommitBatch() {
-    try {
-      Complete();
-    } catch (...) {
-    }
-  }
+  ~CCommitBatch();
   CCommitBatch(const CCommitBatch&) = delete;
   CCommitBatch& operator=(const CCommitBatch&) = delete;
 
@@ -88,10 +84,18 @@ class CCommitBatch {
   // one is returned (its failure thrown again in its turn), and the files after it are dropped,
   // their staged files removed, as a run that stopped there would never have converted them.
   Pending CollectJobs();
+  // A full batch: its files are flushed beside the walk (flushed_), and named once the next
+  // batch is full, or before anything after them is.
+  void Rotate();
+  void FinishFlushed();  // waits for the flush of flushed_, then names its files
+  static void Flush(std::deque<Pending>& files, const ConversionSettings& settings);
+  static bool NeedsFlush(const Pending& p, const ConversionSettings& settings);
 
   CRun& run_;
   CFileJobs jobs_;
   std::deque<Pending> pending_;
+  std::deque<Pending> flushed_;  // a batch before pending_, while flushing_ runs
+  std::future<void> flushing_;
   std::unordered_multiset<Name, NameHash> names_;  // the sources and destinations of pending_'s jobs
   std::unique_ptr<CHeldMessages> held_;
   std::uint64_t bytes_ = 0;

@@ -1,4 +1,5 @@
 // Several workers: a run says and does exactly what a run with one worker says and does.
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,9 +32,9 @@ std::map<std::string, std::string> Snapshot(const fs::path& root) {
 }
 
 // A tree with what a walk meets: plain texts, a destination blocked by a folder (fails with 1),
-// binary data (left unchanged, 7), a Windows-1252 euro sign that ISO-8859-1 cannot hold, a file
-// whose destination is another source of the listing, a link, a FIFO, a leftover temporary name,
-// and folders below.
+// binary data (left unchanged, 7) between the texts, a Windows-1252 euro sign that ISO-8859-1
+// cannot hold, a file whose destination is another source of the listing, a link, a FIFO, a
+// leftover temporary name, and folders below.
 class Jobs : public MorfexTest {
  protected:
   void Lay(const std::string& root) const;
@@ -44,8 +45,11 @@ void Jobs::Lay(const std::string& root) const {
   t.MakeDir(root);
   for (const std::string& d : {root, root + "/a", root + "/a/deep", root + "/b"}) {
     t.MakeDir(d);
-    for (int i = 0; i < 12; ++i)
+    for (int i = 0; i < 12; ++i) {
       t.Write(d + "/t" + std::to_string(i) + ".txt", "caf\xE9 " + std::to_string(i) + "\r\n");
+      // Between the texts in the listing: files that are done without a flush.
+      t.Write(d + "/t" + std::to_string(i) + "b.txt", std::string("\x01\x00", 2));
+    }
     t.Write(d + "/euro.txt", "price 5\x80\n");
     t.Write(d + "/binary.txt", std::string("\x01\x02\x00\x00\xff\xfe\x00", 7));
   }
@@ -58,16 +62,23 @@ void Jobs::Lay(const std::string& root) const {
 }
 
 TEST_F(Jobs, OneWorkerAndFourSayAndDoTheSame) {
-  const std::vector<std::vector<std::string>> cases = {
-      {"/r", "/scs=windows-1252"},
-      {"/r", "/scs=windows-1252", "/dcs=iso-8859-1"},
-      {"/r", "/scs=windows-1252", "/replace"},
-      {"/r", "/move", "/output=../out"},
-      {"/r", "/scs=windows-1252", "/error-stop"},
-      {"/r", "/scs=windows-1252", "/loglevel=1", "/log=../run.log"},
-      {"/r", "/info=json"},
+  struct Case {
+    std::vector<std::string> options;
+    rlim_t handles = 0;  // the limit of open files of the second run, where it is lowered
+    const char* second = "/jobs=4";
   };
-  for (const std::vector<std::string>& options : cases) {
+  const std::vector<Case> cases = {
+      {{"/r", "/scs=windows-1252"}},
+      {{"/r", "/scs=windows-1252", "/dcs=iso-8859-1"}},
+      {{"/r", "/scs=windows-1252", "/replace"}},
+      // Few handles make batches of 16, one flushed while the next fills, against one batch.
+      {{"/r", "/scs=windows-1252", "/replace"}, 128, "/jobs=1"},
+      {{"/r", "/move", "/output=../out"}, 128},
+      {{"/r", "/scs=windows-1252", "/error-stop"}},
+      {{"/r", "/scs=windows-1252", "/loglevel=1", "/log=../run.log"}},
+      {{"/r", "/info=json"}},
+  };
+  for (const auto& [options, handles, second] : cases) {
     RunResult results[2];
     std::map<std::string, std::string> trees[2];
     std::string logs[2];
@@ -77,13 +88,21 @@ TEST_F(Jobs, OneWorkerAndFourSayAndDoTheSame) {
       MakeDir("out");
       std::vector<std::string> arguments = {"*.txt"};
       arguments.insert(arguments.end(), options.begin(), options.end());
-      arguments.push_back(which == 0 ? "/jobs=1" : "/jobs=4");
+      arguments.push_back(which == 0 ? "/jobs=1" : second);
+      rlimit saved{};
+      ::getrlimit(RLIMIT_NOFILE, &saved);
+      if (which == 1 && handles != 0) {
+        rlimit lowered = saved;
+        lowered.rlim_cur = handles;
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+      }
       results[which] = RunMorfex(arguments, P("tree"));
+      ::setrlimit(RLIMIT_NOFILE, &saved);
       trees[which] = Snapshot(P("tree"));
       trees[which].merge(Snapshot(P("out")));
       if (Exists("run.log")) logs[which] = Read("run.log");
     }
-    const std::string& shown = options.back();
+    const std::string shown = options.back() + (handles != 0 ? " with few handles" : "");
     EXPECT_EQ(results[0].status, results[1].status) << shown;
     EXPECT_EQ(results[0].out, results[1].out) << shown;
     EXPECT_EQ(results[0].err, results[1].err) << shown;
