@@ -185,7 +185,6 @@ void CCommitBatch::FinishFlushed() {
       RemoveName(p.job->sourceLocation);
     }
     Finish(p);
-    bytes_ -= p.bytes;
     flushed_.pop_front();
   }
 }
@@ -202,6 +201,7 @@ void CCommitBatch::Rotate() {
   // The walk goes on, and the workers with it, while these files are flushed.
   flushed_ = std::move(pending_);
   pending_.clear();
+  bytes_ = 0;  // the bound is the next batch's: this one's data is being written out
   flushing_ = std::async(std::launch::async, [this] {
     platform::BlockInterruptsOnThisThread();
     Flush(flushed_, run_.settings.conversion);
