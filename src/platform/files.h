@@ -134,7 +134,8 @@ struct CStagedFile {
   std::u16string temporaryName;
   std::u16string path;  // the destination's path, for messages
   std::uint64_t written = 0;
-  int slot = -1;  // the interrupt clean-up's record of the temporary name
+  std::uint32_t owner = 0, group = 0;  // as it was created: uid and gid on POSIX
+  int slot = -1;                       // the interrupt clean-up's record of the temporary name
 
   CStagedFile() = default;
   CStagedFile(CStagedFile&&) = delete;

@@ -30,9 +30,23 @@ using posix::Errno;
 using posix::Fd;
 using posix::RetryOnEintr;
 
+// Random bytes for the names, taken from the kernel many names at a time: one call per file
+// costs more than the rest of the name.
+bool TakeRandom(unsigned char* bytes, std::size_t count) {
+  thread_local unsigned char pool[40 * kTemporarySuffix];
+  thread_local std::size_t used = sizeof pool;
+  if (sizeof pool - used < count) {
+    if (::getrandom(pool, sizeof pool, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof pool)) return false;
+    used = 0;
+  }
+  std::memcpy(bytes, pool + used, count);
+  used += count;
+  return true;
+}
+
 std::string RandomTemporaryName() {
   unsigned char random[kTemporarySuffix];
-  if (::getrandom(random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
+  if (!TakeRandom(random, sizeof random)) {
     // Early in boot the pool may be empty: any spread will do, O_EXCL catches collisions.
     static std::atomic<std::uint64_t> counter{0};
     const auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
@@ -113,21 +127,28 @@ void UnregisterStaged(int index) {
   ::close(directory);
 }
 
+// Set on a thread that never takes the interrupts.
+thread_local bool tInterruptsBlocked = false;
+
 // Holds the interrupt signals back for its lifetime, so a rename and the end of its record are
 // one step for the handler.
 class CInterruptsHeld {
  public:
-  CInterruptsHeld() {
+  CInterruptsHeld() : held_(!tInterruptsBlocked) {
+    if (!held_) return;
     sigset_t set;
     sigemptyset(&set);
     for (int signal : kInterruptSignals) sigaddset(&set, signal);
     ::sigprocmask(SIG_BLOCK, &set, &previous_);
   }
-  ~CInterruptsHeld() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  ~CInterruptsHeld() {
+    if (held_) ::sigprocmask(SIG_SETMASK, &previous_, nullptr);
+  }
   CInterruptsHeld(const CInterruptsHeld&) = delete;
   CInterruptsHeld& operator=(const CInterruptsHeld&) = delete;
 
  private:
+  bool held_;
   sigset_t previous_;
 };
 
@@ -252,6 +273,8 @@ SysError CreateStaged(const CDirectory& directory, CStagedFile& staged) {
     }
     staged.handle = std::move(created);
     staged.id = posix::StatusOf(st).id;
+    staged.owner = static_cast<std::uint32_t>(st.st_uid);
+    staged.group = static_cast<std::uint32_t>(st.st_gid);
     staged.directory = &directory;
     staged.temporaryName = FromNative(name);
     staged.slot = RegisterStaged(Fd(directory.handle), name);
@@ -292,7 +315,10 @@ SysError CopyAttributes(CStagedFile& staged, const CFile& replaced) {
   // The attributes as the file was opened: those its grants were checked by.
   const FileStatus& status = replaced.status;
   // Only root may give a file away; others keep the file as theirs, as a new file would be.
-  if (::fchown(Fd(staged.handle), status.owner, status.group) != 0 && errno != EPERM) return Errno("fchown");
+  if ((status.owner != staged.owner || status.group != staged.group) &&
+      ::fchown(Fd(staged.handle), status.owner, status.group) != 0 && errno != EPERM) {
+    return Errno("fchown");
+  }
   // After fchown, which clears set-user-ID and set-group-ID anyway.
   if (::fchmod(Fd(staged.handle), status.permissions & 01777) != 0) return Errno("fchmod");
   return CopyExtendedAttributes(Fd(replaced.handle), Fd(staged.handle));
@@ -350,6 +376,7 @@ void BlockInterruptsOnThisThread() {
   sigemptyset(&set);
   for (int signal : kInterruptSignals) sigaddset(&set, signal);
   ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  tInterruptsBlocked = true;
 }
 
 }  // namespace glyphshift::platform
