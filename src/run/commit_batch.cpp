@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <system_error>
 
 #include "platform/files.h"
 
@@ -202,10 +203,14 @@ void CCommitBatch::Rotate() {
   flushed_ = std::move(pending_);
   pending_.clear();
   bytes_ = 0;  // the bound is the next batch's: this one's data is being written out
-  flushing_ = std::async(std::launch::async, [this] {
-    platform::BlockInterruptsOnThisThread();
-    Flush(flushed_, run_.settings.conversion);
-  });
+  try {
+    flushing_ = std::async(std::launch::async, [this] {
+      platform::BlockInterruptsOnThisThread();
+      Flush(flushed_, run_.settings.conversion);
+    });
+  } catch (const std::system_error&) {
+    Flush(flushed_, run_.settings.conversion);  // no thread to be had: the walk waits
+  }
 }
 
 void CCommitBatch::Complete() {

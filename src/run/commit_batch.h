@@ -1,11 +1,12 @@
 // The files of a walk waiting for their names (and those that failed, to be counted in turn), so
 // that the flushes replacements need are made together: each file's write-back starts as soon as
-// it is complete, the batch waits for all of them once, then renames them in order. Files that
-// need no flush (new outputs) are named as soon as everything before them is. Every line printed
-// meanwhile is held back, so the lines come out in the order of the files, as they would one file
-// at a time; a file whose flush failed fails alone, its old content kept. The conversions
-// themselves run on the workers (CFileJobs) while the walk goes on; a worker's lines are printed
-// in its file's turn.
+// it is complete, the batch waits for all of them once, then renames them in order. A full batch
+// is waited for on a thread of its own while the next one fills, and named before anything after
+// it. Files that need no flush (new outputs) are named as soon as everything before them is.
+// Every line printed meanwhile is held back, so the lines come out in the order of the files, as
+// they would one file at a time; a file whose flush failed fails alone, its old content kept. The
+// conversions themselves run on the workers (CFileJobs) while the walk goes on; a worker's lines
+// are printed in its file's turn.
 #pragma once
 
 #include <cstddef>

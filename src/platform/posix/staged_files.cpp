@@ -128,13 +128,13 @@ void UnregisterStaged(int index) {
 }
 
 // Set on a thread that never takes the interrupts.
-thread_local bool tInterruptsBlocked = false;
+thread_local bool gInterruptsBlocked = false;
 
 // Holds the interrupt signals back for its lifetime, so a rename and the end of its record are
 // one step for the handler.
 class CInterruptsHeld {
  public:
-  CInterruptsHeld() : held_(!tInterruptsBlocked) {
+  CInterruptsHeld() : held_(!gInterruptsBlocked) {
     if (!held_) return;
     sigset_t set;
     sigemptyset(&set);
@@ -376,7 +376,7 @@ void BlockInterruptsOnThisThread() {
   sigemptyset(&set);
   for (int signal : kInterruptSignals) sigaddset(&set, signal);
   ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
-  tInterruptsBlocked = true;
+  gInterruptsBlocked = true;
 }
 
 }  // namespace glyphshift::platform
