@@ -152,6 +152,9 @@ void BlockInterruptsOnThisThread();
 // How many files the process may hold open at once: a batch of files waiting for their names
 // stays well below it.
 std::size_t OpenHandleLimit();
+// Raises the limit toward `wanted` as far as the process may raise its own; returns the limit
+// then in force.
+std::size_t RaiseOpenHandleLimit(std::size_t wanted);
 
 // What a run may do to an entry it has seen.
 enum class Replace : std::uint8_t { Allowed, Never };

@@ -12,8 +12,9 @@ namespace glyphshift {
 CCommitBatch::CCommitBatch(CRun& run)
     : run_(run),
       jobs_(run, run.settings.uiMode ? 1 : run.settings.jobs),
-      // Two batches may be open at once, one flushing while the next fills.
-      maxFiles_(std::clamp<std::size_t>(platform::OpenHandleLimit() / 8, 8, kMaxFiles)) {}
+      // Two batches may be open at once, one flushing while the next fills. A soft limit as low
+      // as the usual 1024 would make small batches, each costing a flush of the file system.
+      maxFiles_(std::clamp<std::size_t>(platform::RaiseOpenHandleLimit(8 * kMaxFiles) / 8, 8, kMaxFiles)) {}
 
 CCommitBatch::~CCommitBatch() {
   try {

@@ -1,5 +1,4 @@
 // Several workers: a run says and does exactly what a run with one worker says and does.
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,7 +63,7 @@ void Jobs::Lay(const std::string& root) const {
 TEST_F(Jobs, OneWorkerAndFourSayAndDoTheSame) {
   struct Case {
     std::vector<std::string> options;
-    rlim_t handles = 0;  // the limit of open files of the second run, where it is lowered
+    unsigned long handles = 0;  // the limit of open files of the second run, where it is lowered
     const char* second = "/jobs=4";
   };
   const std::vector<Case> cases = {
@@ -89,15 +88,9 @@ TEST_F(Jobs, OneWorkerAndFourSayAndDoTheSame) {
       std::vector<std::string> arguments = {"*.txt"};
       arguments.insert(arguments.end(), options.begin(), options.end());
       arguments.push_back(which == 0 ? "/jobs=1" : second);
-      rlimit saved{};
-      ::getrlimit(RLIMIT_NOFILE, &saved);
-      if (which == 1 && handles != 0) {
-        rlimit lowered = saved;
-        lowered.rlim_cur = handles;
-        ::setrlimit(RLIMIT_NOFILE, &lowered);
-      }
-      results[which] = RunMorfex(arguments, P("tree"));
-      ::setrlimit(RLIMIT_NOFILE, &saved);
+      RunFeed feed;
+      if (which == 1) feed.openFiles = handles;
+      results[which] = RunMorfex(arguments, P("tree"), feed);
       trees[which] = Snapshot(P("tree"));
       trees[which].merge(Snapshot(P("out")));
       if (Exists("run.log")) logs[which] = Read("run.log");

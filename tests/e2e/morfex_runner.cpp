@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -156,7 +157,8 @@ bool Drain(pid_t pid, int outFd, int errFd, CInputWriter* input, RunResult& resu
 
 // Starts morfex in `directory` with standard input, output and error on the given descriptors
 // (/dev/null for -1).
-pid_t Start(const std::vector<std::string>& arguments, const std::string& directory, int inFd, int outFd, int errFd) {
+pid_t Start(const std::vector<std::string>& arguments, const std::string& directory, int inFd, int outFd, int errFd,
+            unsigned long openFiles = 0) {
   std::vector<std::string> argv = {MORFEX_PATH};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   // The same tests again with several workers (registered so by CTest).
@@ -175,6 +177,8 @@ pid_t Start(const std::vector<std::string>& arguments, const std::string& direct
     dup2(outFd < 0 ? devNull : outFd, 1);
     dup2(errFd < 0 ? devNull : errFd, 2);
     if (chdir(directory.c_str()) != 0) _exit(120);
+    const rlimit files{openFiles, openFiles};
+    if (openFiles != 0 && setrlimit(RLIMIT_NOFILE, &files) != 0) _exit(122);
     execve(argvPointers[0], argvPointers.data(), envPointers.data());
     _exit(121);
   }
@@ -238,7 +242,7 @@ RunResult RunMorfex(const std::vector<std::string>& arguments, const std::string
     ADD_FAILURE() << "pipe: " << std::strerror(errno);
     return result;
   }
-  const pid_t pid = Start(arguments, directory, inPipe[0], outPipe[1], errPipe[1]);
+  const pid_t pid = Start(arguments, directory, inPipe[0], outPipe[1], errPipe[1], feed.openFiles);
   if (inPipe[0] >= 0) {
     close(inPipe[0]);
     fcntl(inPipe[1], F_SETFL, O_NONBLOCK);

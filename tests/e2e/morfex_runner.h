@@ -22,6 +22,7 @@ struct RunFeed {
   bool inputIsNull = true;       // no input at all: standard input is /dev/null
   bool errorOnTerminal = false;  // standard error on a pseudo-terminal, as a person's shell has it
   bool outputClosed = false;     // standard output a pipe whose reader has gone
+  unsigned long openFiles = 0;   // where not 0, the run's hard and soft limit of open files
 };
 
 // Runs morfex with `arguments` (argv[1..]) in `directory`, without a display, without a

@@ -1,5 +1,6 @@
 // The run in-process, over the real file system and the FaultyFiles double: faults a process
 // test cannot provoke on every machine, and the steps of the run that have no visible output.
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,6 +56,26 @@ TEST_F(RunInProcess, FailedRenameInPlaceKeepsTheOldContent) {
   EXPECT_EQ(Run(o), 1);
   EXPECT_EQ(ReadFileText(dir_.Native("a.txt")), "caf\xE9");
   EXPECT_EQ(support::ListNames(dir_.path()), (std::vector<std::string>{"a.txt", "run.log"}));
+}
+
+// A low soft limit of open files is raised for the batch, which a limit of 64 would cut to 8.
+TEST_F(RunInProcess, ALowSoftLimitOfOpenFilesIsRaisedForTheBatch) {
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  if (saved.rlim_max != RLIM_INFINITY && saved.rlim_max < 1024) GTEST_SKIP() << "the hard limit is low";
+  for (int i = 0; i < 20; ++i) WriteFileBytes(dir_.Native("f" + std::to_string(i) + ".txt"), "caf\xE9");
+  rlimit lowered = saved;
+  lowered.rlim_cur = 64;
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  support::FaultyFiles files;
+  RunSettings o = Options("f*.txt");
+  o.replaceSource = true;
+  EXPECT_EQ(Run(o), 0);
+  rlimit after{};
+  ::getrlimit(RLIMIT_NOFILE, &after);
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(files.Calls(support::FileOp::FlushFileSystem), 1) << "one batch for the 20 files";
+  EXPECT_GT(after.rlim_cur, 64u);
 }
 
 // Replacements are flushed a batch at a time; a flush that fails fails its file alone, which

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -470,6 +471,16 @@ std::size_t OpenHandleLimit() {
   rlimit limit{};
   if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1u << 20;
   return static_cast<std::size_t>(limit.rlim_cur);
+}
+
+std::size_t RaiseOpenHandleLimit(std::size_t wanted) {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
+    const auto goal = static_cast<rlim_t>(wanted);
+    limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? goal : std::min(limit.rlim_max, goal);
+    (void)::setrlimit(RLIMIT_NOFILE, &limit);  // beyond the kernel's own bound it stays as it was
+  }
+  return OpenHandleLimit();
 }
 
 }  // namespace glyphshift::platform

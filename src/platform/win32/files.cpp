@@ -590,4 +590,6 @@ FileSystem& NativeFiles() {
 // Handles are bounded only by memory on Windows: as many as a batch may hold.
 std::size_t OpenHandleLimit() { return 1u << 16; }
 
+std::size_t RaiseOpenHandleLimit(std::size_t /*wanted*/) { return OpenHandleLimit(); }
+
 }  // namespace glyphshift::platform
