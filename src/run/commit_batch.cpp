@@ -34,12 +34,18 @@ void CCommitBatch::Enqueue(Pending pending, std::uint64_t bytes) {
   // With /error-stop a failure must end the directory before anything later is converted.
   if (run_.settings.errorStop) {
     Complete();
-  } else if (pending_.size() >= maxFiles_ || bytes_ >= kMaxBytes) {
-    Rotate();
+  } else if (Full()) {
+    // Files that need no flush leave in turn as their conversions end: waiting for the first one
+    // keeps the workers busy with the rest, where waiting for all of them would idle them.
+    if (pending_.front().job && !pending_.front().file) jobs_.Wait(*pending_.front().job);
+    CompleteReady();
+    if (Full()) Rotate();
   } else {
     CompleteReady();
   }
 }
+
+bool CCommitBatch::Full() const { return pending_.size() >= maxFiles_ || bytes_ >= kMaxBytes; }
 
 void CCommitBatch::Add(std::unique_ptr<CFileRun> file) {
   const std::uint64_t bytes = file->result == Result::Converted ? file->converted.staged.written : 0;

@@ -74,6 +74,7 @@ class CCommitBatch {
   };
 
   void Enqueue(Pending pending, std::uint64_t bytes);
+  bool Full() const;
   void AddName(const FileLocation& location);
   void RemoveName(const FileLocation& location);
   // Finishes the files at the front that are converted and need no flush (new outputs, those
