@@ -65,7 +65,9 @@ std::string RandomTemporaryName() {
 // ---- the interrupt clean-up ------------------------------------------------------------------
 //
 // The signal handler may only use what is async-signal-safe: a fixed table of the temporary
-// names in progress, each with a descriptor of its directory, and unlinkat().
+// names in progress, each with the descriptor of its directory, and unlinkat(). The staged file
+// names its directory, which stays open until the file is renamed or removed: the descriptor
+// cannot be closed or reused while the slot is in use.
 
 // Workers create staged files at once: a slot is claimed by one compare-and-swap, filled, and only
 // then marked in use; the handler reads nothing else. A lock-free atomic is safe in a handler.
@@ -78,8 +80,9 @@ struct StagedSlot {
 static_assert(std::atomic<int>::is_always_lock_free);
 static_assert(kTemporaryPrefix.size() + kTemporarySuffix < sizeof(StagedSlot::name));
 
-// Far more than the staged files one run keeps at a time.
-constexpr int kSlotCount = 1024;
+// Far more than the staged files one run keeps at a time: two batches of them, one flushing
+// while the next fills, and the files the workers convert.
+constexpr int kSlotCount = 4096;
 StagedSlot gSlots[kSlotCount];
 
 constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -107,11 +110,7 @@ int RegisterStaged(int directory, const std::string& name) {
       continue;
     }
     next.store((i + 1) % kSlotCount, std::memory_order_relaxed);
-    slot.directory = ::fcntl(directory, F_DUPFD_CLOEXEC, 3);
-    if (slot.directory < 0) {
-      slot.state.store(kSlotFree);
-      return -1;
-    }
+    slot.directory = directory;
     std::memcpy(slot.name, name.c_str(), name.size() + 1);
     slot.state.store(kSlotUsed);  // filled before it counts as used
     return i;
@@ -121,17 +120,14 @@ int RegisterStaged(int directory, const std::string& name) {
 
 void UnregisterStaged(int index) {
   if (index < 0) return;
-  StagedSlot& slot = gSlots[index];
-  const int directory = slot.directory;  // another thread may claim the slot once it is free
-  slot.state.store(kSlotFree);
-  ::close(directory);
+  gSlots[index].state.store(kSlotFree);
 }
 
 // Set on a thread that never takes the interrupts.
 thread_local bool gInterruptsBlocked = false;
 
-// Holds the interrupt signals back for its lifetime, so a rename and the end of its record are
-// one step for the handler.
+// Holds the interrupt signals back for its lifetime, so a file's creation and its record are one
+// step for the handler.
 class CInterruptsHeld {
  public:
   CInterruptsHeld() : held_(!gInterruptsBlocked) {
@@ -349,7 +345,8 @@ SysError Commit(CStagedFile& staged, const std::u16string& name, Replace replace
   if (auto error = posix::ToNativeName(name, native)) return error;
   const int fd = Fd(staged.directory->handle);
   const std::string temporary = ToNative(staged.temporaryName);
-  const CInterruptsHeld held;
+  // No need to hold interrupts back: once renamed, the temporary name the handler would remove
+  // is gone.
   int r = replace == Replace::Allowed ? ::renameat(fd, temporary.c_str(), fd, native.c_str())
                                       : ::renameat2(fd, temporary.c_str(), fd, native.c_str(), RENAME_NOREPLACE);
   if (r != 0 && replace == Replace::Never && (errno == EINVAL || errno == ENOSYS)) {
