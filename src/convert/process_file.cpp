@@ -64,11 +64,16 @@ class CStagedSink final : public CDestinationSink {
 
 // What stands at the destination's name decides how the output is written: a regular file is
 // replaced (its attributes kept), a link or nothing gives a new file, anything else is refused.
-platform::SysError InspectDestination(const FileLocation& destination, platform::CFile& replaced) {
+platform::SysError InspectDestination(const FileLocation& destination, const platform::FileStatus* seen,
+                                      platform::CFile& replaced) {
   if (destination.error) return destination.error;
   platform::FileSystem& files = platform::Files();
   platform::FileStatus existing;
-  if (const platform::SysError error = files.Status(*destination.directory, destination.name, existing)) return error;
+  if (seen != nullptr) {
+    existing = *seen;
+  } else if (const platform::SysError error = files.Status(*destination.directory, destination.name, existing)) {
+    return error;
+  }
   switch (existing.type) {
     case platform::EntryType::Directory: return {platform::kErrorIsDirectory, "open"};
     // A device or FIFO would be replaced by a regular file, not written to.
@@ -183,14 +188,11 @@ bool RefusesLoss(const ConversionSettings& settings, bool replacesSource) {
   return true;
 }
 
-// The source as it is now against how it was when it was opened: by its handle, and (unless a
-// link was named) by its name.
-bool SourceChanged(const platform::CFile& file, const FileLocation* location) {
-  platform::FileSystem& files = platform::Files();
+// The source as it is now against how it was when it was opened, by its handle. Its name is
+// checked where the output gets its own (CompleteConversion).
+bool SourceChanged(const platform::CFile& file) {
   platform::FileStatus now;
-  if (files.StatusOfOpen(file, now) || !now.Unchanged(file.status)) return true;
-  if (location == nullptr || location->error || location->namedLink) return false;
-  return files.Status(*location->directory, location->name, now) || !now.Unchanged(file.status);
+  return platform::Files().StatusOfOpen(file, now) || !now.Unchanged(file.status);
 }
 
 // What the loss check found decides the fate of a conversion that streamed to its end: a source
@@ -198,11 +200,10 @@ bool SourceChanged(const platform::CFile& file, const FileLocation* location) {
 // output. The places of the first losses come from a second pass up to them (a clean file is
 // read once).
 Result JudgeConversion(const ConversionSettings& settings, const CLossCheck& check, const OpenedSource& source,
-                       const FileLocation* sourceLocation, const StreamSettings& streamSettings, bool replacesSource,
-                       ConversionReport& report) {
+                       const StreamSettings& streamSettings, bool replacesSource, ConversionReport& report) {
   report.losses = check.Report();
   if (report.losses.binaryAt && !settings.binaryAllowed) return Fail(report, Problem::NotText, {});
-  if (SourceChanged(source.file, sourceLocation)) return Fail(report, Problem::SourceChanged, {});
+  if (SourceChanged(source.file)) return Fail(report, Problem::SourceChanged, {});
   PlaceLosses(report.losses, [&](CStreamObserver& finder) {
     StreamSettings replaySettings = streamSettings;
     replaySettings.observer = &finder;
@@ -273,8 +274,7 @@ Result ConvertToSink(const ConversionSettings& settings, OpenedSource& source, C
   Result result = StreamSource(source.file, stream, sink.Error(), total, report);
   if (sourceFileSize) *sourceFileSize = total;
   // Standard output is a new destination: nothing it replaces or deletes.
-  if (result == Result::Converted)
-    result = JudgeConversion(settings, check, source, nullptr, streamSettings, false, report);
+  if (result == Result::Converted) result = JudgeConversion(settings, check, source, streamSettings, false, report);
   return result;
 }
 
@@ -282,7 +282,7 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
                        const FileLocation& destination, CharsetCode sourceCharset,
                        const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
                        std::uint64_t* sourceFileSize, CConvertedFile& converted, ConversionReport& report,
-                       bool guessedLatin1) {
+                       bool guessedLatin1, const platform::FileStatus* destinationSeen) {
   if (source.error) return ReadFailure(report, source.error);
   if (sourceFileSize) *sourceFileSize = source.file.status.size;
 
@@ -296,7 +296,7 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
 
   platform::FileSystem& files = platform::Files();
   platform::CFile replaced;
-  if (const platform::SysError error = InspectDestination(destination, replaced)) {
+  if (const platform::SysError error = InspectDestination(destination, destinationSeen, replaced)) {
     report.where = destination.path;
     return Fail(report, Problem::DestinationUnwritable, error);
   }
@@ -310,7 +310,7 @@ Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source,
   Result result = StreamSource(source.file, stream, sink.Error(), total, report);
   if (result == Result::Converted) {
     if (sourceFileSize) *sourceFileSize = total;
-    result = JudgeConversion(settings, check, source, &sourceLocation, streamSettings, inPlace, report);
+    result = JudgeConversion(settings, check, source, streamSettings, inPlace, report);
   }
   if (result == Result::Converted) {
     bool notKept = false;

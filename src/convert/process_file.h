@@ -157,12 +157,13 @@ InPlaceClaim ClaimInPlace(const FileLocation& location, const platform::FileId& 
 // Every conversion counts what it cannot carry over (`report.losses`): a source that is no text,
 // or a lossy conversion the settings' policy refuses, leaves nothing behind (result 7); a source
 // that changes meanwhile too. `guessedLatin1`: the source's set is the byte rules' fallback, so
-// its use of bytes 0x80-0x9F is noted.
+// its use of bytes 0x80-0x9F is noted. `destinationSeen` (may be null): what the caller found at
+// the destination's name just before, so that it is not looked up twice.
 Result ConvertToStaged(const ConversionSettings& settings, OpenedSource& source, const FileLocation& sourceLocation,
                        const FileLocation& destination, CharsetCode sourceCharset,
                        const std::u16string& destinationCharsetName, CharsetCode destinationCharset,
                        std::uint64_t* sourceFileSize, CConvertedFile& converted, ConversionReport& report,
-                       bool guessedLatin1 = false);
+                       bool guessedLatin1 = false, const platform::FileStatus* destinationSeen = nullptr);
 
 // The rest of ProcessFile for a converted ConvertToStaged: the flush where due (unless the
 // caller did it), the rename to the destination's name, the move of the source.

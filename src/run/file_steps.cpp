@@ -72,12 +72,12 @@ bool ReportDetection(const RunSettings& settings, const SourceDetection& detecte
 
 namespace {
 
-// A file this run wrote stands at the destination's name.
-bool WrittenByRun(const CRun& run, const FileLocation& destination) {
-  if (!run.written.Any() || destination.directory == nullptr) return false;
-  platform::FileStatus existing;
-  return !platform::Files().Status(*destination.directory, destination.name, existing) &&
-         existing.type == platform::EntryType::Regular && run.written.Contains(existing.id);
+// A file this run wrote stands at the destination's name. What stands there is kept in `seen`
+// (`looked`: it could be looked at), so that the conversion does not look again.
+bool WrittenByRun(const CRun& run, const FileLocation& destination, platform::FileStatus& seen, bool& looked) {
+  looked = destination.directory != nullptr && !destination.error &&
+           !platform::Files().Status(*destination.directory, destination.name, seen);
+  return looked && seen.type == platform::EntryType::Regular && run.written.Contains(seen.id);
 }
 
 }  // namespace
@@ -127,7 +127,9 @@ std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileL
     Print(msg::kDestinationIsTheLog, destination.path);
     return RefusedFile(Result::WriteError, displayName);
   }
-  if (WrittenByRun(run, destination)) {
+  platform::FileStatus seen;
+  bool looked = false;
+  if (WrittenByRun(run, destination, seen, looked)) {
     Print(msg::kDestinationWrittenByRun, displayName, destination.path);
     return RefusedFile(Result::WriteError, displayName);
   }
@@ -135,7 +137,7 @@ std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileL
   if (file->result != Result::Converted) return file;
   file->result = ConvertToStaged(settings.conversion, source, sourceLocation, destination, file->facts.charset,
                                  settings.destinationCharsetName, settings.destinationCharset, &file->sourceSize,
-                                 file->converted, file->report, file->guessedLatin1);
+                                 file->converted, file->report, file->guessedLatin1, looked ? &seen : nullptr);
   const ReportedFile reported = Reported(settings, *file);
   ReportProblem(settings, file->report, reported);
   file->skipped = SkipsFile(file->report, reported);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -72,20 +73,37 @@ TEST_F(ProcessFileTest, FirstLossesArePlacedByLineAndColumn) {
   EXPECT_EQ(o.report.losses.undecodable.place.column, 4u);
 }
 
-// A source that grows while it is read is not given an output; the test double appends to it
-// after the first read, at a known moment rather than in a race.
+// A source that changes while it is read is not given an output: it grows, or another file is
+// put at its name. The test double changes it after the first read, at a known moment rather
+// than in a race.
 TEST_F(ProcessFileTest, SourceChangedWhileReadGetsNoOutput) {
-  support::WriteFileBytes(dir_.Native("in"), std::string(100, 'a'));
-  support::FaultyFiles files;
-  files.AfterRead([&](const platform::CFile&) {
-    std::ofstream(dir_.Native("in"), std::ios::app) << "b";
-    files.AfterRead(nullptr);
-  });
-  const Outcome o = Convert(dir_.Path("in"), dir_.Path("out"), kLatin1, kCharsetUtf8);
-  EXPECT_EQ(o.result, Result::LeftUnchanged);
-  EXPECT_EQ(o.report.problem, Problem::SourceChanged);
-  EXPECT_FALSE(support::PathExists(dir_.Native("out")));
-  EXPECT_EQ(support::ReadFileText(dir_.Native("in")), std::string(100, 'a') + "b");
+  const std::string text(100, 'a');
+  const struct {
+    const char* change;
+    std::function<void()> make;
+    std::string after;
+  } cases[] = {
+      {"grows", [&] { std::ofstream(dir_.Native("in"), std::ios::app) << "b"; }, text + "b"},
+      {"replaced",
+       [&] {
+         support::WriteFileBytes(dir_.Native("other"), "other");
+         ASSERT_EQ(::rename(dir_.Native("other").c_str(), dir_.Native("in").c_str()), 0);
+       },
+       "other"},
+  };
+  for (const auto& c : cases) {
+    support::WriteFileBytes(dir_.Native("in"), text);
+    support::FaultyFiles files;
+    files.AfterRead([&](const platform::CFile&) {
+      c.make();
+      files.AfterRead(nullptr);
+    });
+    const Outcome o = Convert(dir_.Path("in"), dir_.Path("out"), kLatin1, kCharsetUtf8);
+    EXPECT_EQ(o.result, Result::LeftUnchanged) << c.change;
+    EXPECT_EQ(o.report.problem, Problem::SourceChanged) << c.change;
+    EXPECT_FALSE(support::PathExists(dir_.Native("out"))) << c.change;
+    EXPECT_EQ(support::ReadFileText(dir_.Native("in")), c.after) << c.change;
+  }
 }
 
 }  // namespace
