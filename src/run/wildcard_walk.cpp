@@ -174,6 +174,7 @@ class CDirectoryScan {
 
   bool prepared_ = false;  // settled at the first match: the destination directory exists then
   DirectoryPin destinationDirectory_;
+  std::u16string destinationPath_;  // the destination directory's path
   platform::SysError destinationError_;
   bool insertName_ = false;
 };
@@ -237,6 +238,11 @@ bool CDirectoryScan::Visit(std::size_t index) {
 bool CDirectoryScan::PrepareDestinations() {
   if (prepared_) return !destinationError_;
   prepared_ = true;
+  destinationPath_ = node_->path;
+  if (!settings_.replaceSource && !settings_.outputPath.empty()) {
+    // Every walked directory is the base joined with names, so its text starts with the base.
+    destinationPath_ = JoinPath(settings_.outputPath, std::u16string_view(node_->path).substr(walk_.base.size()));
+  }
   if (settings_.replaceSource || !walk_.outputs) {
     destinationDirectory_ = pin_;
   } else {
@@ -305,8 +311,11 @@ void CDirectoryScan::Convert(std::size_t index) {
   }
   if (!destinationError_ && walk_.batch->Holds(*destinationDirectory_, destinationName)) walk_.batch->Complete();
 
-  const std::u16string sourcePath = JoinPath(node_->path, entry.name);
-  FileLocation source{&directory_, entry.name, sourcePath, {}, false};
+  // The walked directories' paths are canonical and a listed name holds no separator, "." or
+  // "..": plain joining is enough.
+  std::u16string sourcePath = node_->path;
+  AppendPathComponent(sourcePath, entry.name);
+  FileLocation source{&directory_, entry.name, std::move(sourcePath), {}, false};
   OpenedSource opened;
   opened.error = platform::Files().OpenFile(directory_, entry.name, opened.file);
   if (!opened.error &&
@@ -324,13 +333,10 @@ void CDirectoryScan::Convert(std::size_t index) {
     }
   }
 
-  std::u16string destinationDir = node_->path;
-  if (!settings_.replaceSource && !settings_.outputPath.empty()) {
-    // Every walked directory is the base joined with names, so its text starts with the base.
-    destinationDir = JoinPath(settings_.outputPath, std::u16string_view(node_->path).substr(walk_.base.size()));
-  }
+  std::u16string destinationPath = destinationPath_;
+  AppendPathComponent(destinationPath, destinationName);
   FileLocation destination{destinationError_ ? nullptr : destinationDirectory_.get(), destinationName,
-                           JoinPath(destinationDir, destinationName), destinationError_, false};
+                           std::move(destinationPath), destinationError_, false};
 
   auto job = std::make_shared<CFileJob>();
   job->source = std::move(opened);
