@@ -144,7 +144,9 @@ parallel_cp() {
 }
 measure_tree() {
   local where=$1 source=$2
-  local best_new="" best_over="" best_replace="" t
+  local best_new="" best_over="" best_replace="" best_one="" t
+  # One worker, as every run converted before /jobs, is the yardstick of the pool: measured in
+  # turn with the others, so that a noisy moment of the machine does not fall on one of them.
   for ((i = 0; i < 3; i++)); do
     fresh_tree "$source"
     t=$(timed "$morfex" 'run-tree/*.txt' /r /scs=windows-1252 /output=out)
@@ -153,14 +155,11 @@ measure_tree() {
     best_over=$(awk -v a="$t" -v m="$best_over" 'BEGIN { print (m == "" || a < m) ? a : m }')
     t=$(timed "$morfex" 'run-tree/*.txt' /r /scs=windows-1252 /replace)
     best_replace=$(awk -v a="$t" -v m="$best_replace" 'BEGIN { print (m == "" || a < m) ? a : m }')
-  done
-  local t_detect best_one=""
-  # One worker, as every run converted before /jobs: the yardstick of the pool.
-  for ((i = 0; i < 3; i++)); do
     fresh_tree "$source"
     t=$(timed "$morfex" 'run-tree/*.txt' /r /scs=windows-1252 /output=out /jobs=1)
     best_one=$(awk -v a="$t" -v m="$best_one" 'BEGIN { print (m == "" || a < m) ? a : m }')
   done
+  local t_detect
   # What the file system itself gives several writers at once, the ceiling of the pool's ratio:
   # the tree copied by one cp, and by one cp per core, each with its share of the folders.
   local best_cp_one="" best_cp_all=""
@@ -222,17 +221,17 @@ PY
 sync
 big=$disk/big-1252.txt
 size_d=$(stat -c %s "$big")
-runs_of() {  # prints the three wall times of a command, one per line
-  for ((i = 0; i < 3; i++)); do
-    rm -f "$disk/big-out.txt"
-    timed "$@"
-    echo
-  done
+# In turn, so that a noisy moment of the machine does not fall on one of them alone.
+t_m=() t_c=() t_i=()
+for ((i = 0; i < 3; i++)); do
   rm -f "$disk/big-out.txt"
-}
-mapfile -t t_m < <(runs_of "$morfex" "$big" /scs=windows-1252 /nobom "/output=$disk/big-out.txt")
-mapfile -t t_c < <(runs_of sh -c "cat '$big' > '$disk/big-out.txt'")
-mapfile -t t_i < <(runs_of sh -c "iconv -f CP1252 -t UTF-8 '$big' > '$disk/big-out.txt'")
+  t_m+=("$(timed "$morfex" "$big" /scs=windows-1252 /nobom "/output=$disk/big-out.txt")")
+  rm -f "$disk/big-out.txt"
+  t_c+=("$(timed sh -c "cat '$big' > '$disk/big-out.txt'")")
+  rm -f "$disk/big-out.txt"
+  t_i+=("$(timed sh -c "iconv -f CP1252 -t UTF-8 '$big' > '$disk/big-out.txt'")")
+done
+rm -f "$disk/big-out.txt"
 stats() { printf '%s\n' "$@" | sort -n | awk 'NR == 1 { b = $1 } { w = $1 } END { printf "%s %s", b, w }'; }
 read -r m_best m_worst <<<"$(stats "${t_m[@]}")"
 read -r c_best c_worst <<<"$(stats "${t_c[@]}")"
