@@ -60,8 +60,7 @@ void CCommitBatch::Start(std::shared_ptr<CFileJob> job, std::function<void(Writt
   const std::uint64_t bytes = job->source.error ? 0 : job->source.file.status.size;
   if (!held_) held_ = std::make_unique<CHeldMessages>();
   // Not known yet whether it converts: it may.
-  AddName(job->destination);
-  AddName(job->sourceLocation);
+  AddNames(*job);
   jobs_.Submit(job);
   Pending pending;
   pending.job = std::move(job);
@@ -79,18 +78,24 @@ void CCommitBatch::Defer(std::function<void()> step) {
   Enqueue(std::move(pending), 0);
 }
 
-void CCommitBatch::AddName(const FileLocation& location) {
-  if (location.directory != nullptr) names_.insert({location.directory->id, location.name});
+void CCommitBatch::AddNames(const CFileJob& job) {
+  for (const FileLocation* location : {&job.destination, &job.sourceLocation}) {
+    if (location->directory != nullptr) names_.insert({location->directory->id, location->name});
+  }
 }
 
-void CCommitBatch::RemoveName(const FileLocation& location) {
-  if (location.directory == nullptr) return;
-  if (const auto name = names_.find({location.directory->id, location.name}); name != names_.end()) names_.erase(name);
+void CCommitBatch::RemoveNames(const CFileJob& job) {
+  for (const FileLocation* location : {&job.destination, &job.sourceLocation}) {
+    if (location->directory == nullptr) continue;
+    if (const auto name = names_.find({location->directory->id, location->name}); name != names_.end()) {
+      names_.erase(name);
+    }
+  }
 }
 
 // Only jobs hold names: a file added is one refused, which writes nothing.
 bool CCommitBatch::Holds(const platform::CDirectory& directory, std::u16string_view name) const {
-  return names_.count({directory.id, std::u16string(name)}) != 0;
+  return names_.count({directory.id, name}) != 0;
 }
 
 CCommitBatch::Pending CCommitBatch::CollectJobs() {
@@ -101,6 +106,9 @@ CCommitBatch::Pending CCommitBatch::CollectJobs() {
     if (!p->job || p->file) continue;
     if (p->job->failure) {
       Pending failed = std::move(*p);
+      for (auto dropped = std::next(p); dropped != pending_.end(); ++dropped) {
+        if (dropped->job) RemoveNames(*dropped->job);
+      }
       pending_.erase(p, pending_.end());
       return failed;
     }
@@ -139,10 +147,7 @@ void CCommitBatch::CompleteReady() {
     }
     if (NeedsFlush(p, run_.settings.conversion)) return;
     // Its names are held until it has them: a later file waits for the batch on them.
-    if (p.job) {
-      RemoveName(p.job->destination);
-      RemoveName(p.job->sourceLocation);
-    }
+    if (p.job) RemoveNames(*p.job);
     Finish(p);
     bytes_ -= p.bytes;
     pending_.pop_front();
@@ -188,10 +193,7 @@ void CCommitBatch::FinishFlushed() {
   if (flushing_.valid()) flushing_.get();
   while (!flushed_.empty()) {
     Pending& p = flushed_.front();
-    if (p.job) {
-      RemoveName(p.job->destination);
-      RemoveName(p.job->sourceLocation);
-    }
+    if (p.job) RemoveNames(*p.job);
     Finish(p);
     flushed_.pop_front();
   }
@@ -229,8 +231,8 @@ void CCommitBatch::Complete() {
   const Pending failed = CollectJobs();
   Flush(pending_, run_.settings.conversion);
   for (Pending& p : pending_) Finish(p);
+  names_.clear();  // before the jobs whose names it holds
   pending_.clear();
-  names_.clear();
   bytes_ = 0;
   if (failed.job) {
     // Its lines end the run's output: nothing printed after it was handed over would have been.

@@ -61,22 +61,23 @@ class CCommitBatch {
     std::function<void(WrittenFile* written, bool skipped)> done;
     std::function<void()> step;  // a deferred step instead of a file
   };
-  // A name in a directory, by the directory's identity.
+  // A name in a directory, by the directory's identity. The name is the job's own, which lives
+  // as long as the job is in the batch.
   struct Name {
     platform::FileId directory;
-    std::u16string name;
+    std::u16string_view name;
     bool operator==(const Name&) const = default;
   };
   struct NameHash {
     std::size_t operator()(const Name& n) const noexcept {
-      return platform::FileIdHash{}(n.directory) ^ (std::hash<std::u16string>{}(n.name) * 31);
+      return platform::FileIdHash{}(n.directory) ^ (std::hash<std::u16string_view>{}(n.name) * 31);
     }
   };
 
   void Enqueue(Pending pending, std::uint64_t bytes);
   bool Full() const;
-  void AddName(const FileLocation& location);
-  void RemoveName(const FileLocation& location);
+  void AddNames(const CFileJob& job);
+  void RemoveNames(const CFileJob& job);
   // Finishes the files at the front that are converted and need no flush (new outputs, those
   // that failed), so a batch only waits where a flush is shared.
   void CompleteReady();

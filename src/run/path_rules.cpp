@@ -69,9 +69,13 @@ std::u16string JoinPath(std::u16string_view directory, std::u16string_view name)
   return CanonicalizePath(joined);
 }
 
-void AppendPathComponent(std::u16string& path, std::u16string_view name) {
-  if (!path.empty() && !IsPathSeparator(path.back())) path.push_back(kPathSeparator);
-  path.append(name);
+std::u16string JoinListedName(std::u16string_view path, std::u16string_view name) {
+  std::u16string joined;
+  joined.reserve(path.size() + 1 + name.size());
+  joined.append(path);
+  if (!path.empty() && !IsPathSeparator(path.back())) joined.push_back(kPathSeparator);
+  joined.append(name);
+  return joined;
 }
 
 std::u16string_view FileNameOf(std::u16string_view path) {

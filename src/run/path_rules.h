@@ -21,9 +21,9 @@ std::u16string CanonicalizePath(std::u16string_view path);
 // dropped, then canonicalised. An empty directory gives `name` alone.
 std::u16string JoinPath(std::u16string_view directory, std::u16string_view name);
 
-// Appends one separator (unless `path` ends with one) and `name`, without canonicalising:
-// for names from a listing, which hold no separator, "." or "..".
-void AppendPathComponent(std::u16string& path, std::u16string_view name);
+// `path`, one separator (unless it ends with one) and `name`, without canonicalising: for names
+// from a listing, which hold no separator, "." or "..".
+std::u16string JoinListedName(std::u16string_view path, std::u16string_view name);
 
 // The last component: the text after the last separator (and after the root).
 std::u16string_view FileNameOf(std::u16string_view path);

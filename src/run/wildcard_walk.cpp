@@ -214,8 +214,7 @@ bool CDirectoryScan::Visit(std::size_t index) {
     child->id = entry.id;
     // A listed name holds no separator, "." or "..": plain joining keeps the walk linear
     // in the depth (canonicalising every level's path made a deep tree quadratic).
-    child->path = node_->path;
-    AppendPathComponent(child->path, entry.name);
+    child->path = JoinListedName(node_->path, entry.name);
     return Push(subdirectories_, std::move(child), walk_.run.summary);
   }
   switch (RoleOf(walk_, entry)) {
@@ -313,9 +312,7 @@ void CDirectoryScan::Convert(std::size_t index) {
 
   // The walked directories' paths are canonical and a listed name holds no separator, "." or
   // "..": plain joining is enough.
-  std::u16string sourcePath = node_->path;
-  AppendPathComponent(sourcePath, entry.name);
-  FileLocation source{&directory_, entry.name, std::move(sourcePath), {}, false};
+  FileLocation source{&directory_, entry.name, JoinListedName(node_->path, entry.name), {}, false};
   OpenedSource opened;
   opened.error = platform::Files().OpenFile(directory_, entry.name, opened.file);
   if (!opened.error &&
@@ -333,10 +330,8 @@ void CDirectoryScan::Convert(std::size_t index) {
     }
   }
 
-  std::u16string destinationPath = destinationPath_;
-  AppendPathComponent(destinationPath, destinationName);
   FileLocation destination{destinationError_ ? nullptr : destinationDirectory_.get(), destinationName,
-                           std::move(destinationPath), destinationError_, false};
+                           JoinListedName(destinationPath_, destinationName), destinationError_, false};
 
   auto job = std::make_shared<CFileJob>();
   job->source = std::move(opened);

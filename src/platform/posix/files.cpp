@@ -64,9 +64,12 @@ FileStatus StatusOf(const struct stat& st) {
 
 std::u16string JoinForMessages(const std::u16string& directory, const std::u16string& name) {
   if (directory.empty()) return name;
-  std::u16string joined = directory;
+  std::u16string joined;
+  joined.reserve(directory.size() + 1 + name.size());
+  joined.append(directory);
   if (joined.back() != u'/') joined += u'/';
-  return joined + name;
+  joined.append(name);
+  return joined;
 }
 
 }  // namespace posix
