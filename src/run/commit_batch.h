@@ -54,10 +54,12 @@ class CCommitBatch {
 
  private:
   struct Pending {
+    // Before the file: the job pins the directories the file's staged output is named in, and a
+    // staged file not yet renamed removes itself from its directory when it goes.
+    std::shared_ptr<CFileJob> job;
     std::unique_ptr<CFileRun> file;  // of a job: once it is done
     std::size_t heldMark = 0;        // the lines printed before it was added
     std::uint64_t bytes = 0;         // its share of bytes_
-    std::shared_ptr<CFileJob> job;
     std::function<void(WrittenFile* written, bool skipped)> done;
     std::function<void()> step;  // a deferred step instead of a file
   };
@@ -99,7 +101,7 @@ class CCommitBatch {
   std::deque<Pending> pending_;
   std::deque<Pending> flushed_;  // a batch before pending_, while flushing_ runs
   std::future<void> flushing_;
-  std::unordered_multiset<Name, NameHash> names_;  // the sources and destinations of pending_'s jobs
+  std::unordered_multiset<Name, NameHash> names_;  // the sources and destinations of the jobs not yet named
   std::unique_ptr<CHeldMessages> held_;
   std::uint64_t bytes_ = 0;
   std::size_t maxFiles_;

@@ -237,11 +237,10 @@ bool CDirectoryScan::Visit(std::size_t index) {
 bool CDirectoryScan::PrepareDestinations() {
   if (prepared_) return !destinationError_;
   prepared_ = true;
-  destinationPath_ = node_->path;
-  if (!settings_.replaceSource && !settings_.outputPath.empty()) {
-    // Every walked directory is the base joined with names, so its text starts with the base.
-    destinationPath_ = JoinPath(settings_.outputPath, std::u16string_view(node_->path).substr(walk_.base.size()));
-  }
+  // Every walked directory is the base joined with names, so its text starts with the base.
+  destinationPath_ = settings_.replaceSource || settings_.outputPath.empty()
+                         ? node_->path
+                         : JoinPath(settings_.outputPath, std::u16string_view(node_->path).substr(walk_.base.size()));
   if (settings_.replaceSource || !walk_.outputs) {
     destinationDirectory_ = pin_;
   } else {
