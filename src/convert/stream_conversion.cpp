@@ -175,7 +175,7 @@ StreamStep CStreamConversion::Begin(std::uint64_t sourceSize) {
     if (!outputs_[i]) return StreamStep::Encoding;
   }
   output_ = outputs_[0].get();
-  if (GoesStraight(settings_)) straight_.emplace(settings_.source);
+  if (GoesStraight(settings_)) straight_ = &engine::CSingleByteToUtf8::For(settings_.source);
   if (settings_.writeBom) Append(MarkFor(settings_.destination));
   return StreamStep::None;
 }

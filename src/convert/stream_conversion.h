@@ -117,7 +117,7 @@ class CStreamConversion final : private CUnitSink {
   CStreamEncoder encoder_;
   // Set when nothing between decoding and encoding changes the text (no line breaks, no markup,
   // no byte order mark to drop) and the observer needs no units: single-byte text to UTF-8.
-  std::optional<engine::CSingleByteToUtf8> straight_;
+  const engine::CSingleByteToUtf8* straight_ = nullptr;
   bool markChecked_ = false;  // the first unit was looked at for a byte order mark
 
   std::size_t pieceBytes_ = 0;

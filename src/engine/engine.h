@@ -58,6 +58,9 @@ class CSingleByteToUtf8 {
   static constexpr std::size_t kSlack = 64;
 
   explicit CSingleByteToUtf8(CharsetCode code) noexcept;
+  // The one of a single-byte set (IsSingleByteCode), built on first use and kept: building the
+  // table costs more than converting a small file.
+  static const CSingleByteToUtf8& For(CharsetCode code);
   // Room `Convert` needs for `count` bytes.
   static constexpr std::size_t MaxBytes(std::size_t count) { return 3 * count + kSlack; }
   // Converts `count` bytes into `destination` (room for MaxBytes(count)); returns the bytes of

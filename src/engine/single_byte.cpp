@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
+#include <new>
 
 #include "engine/codec_path.h"
 #include "engine/codec_support.h"
@@ -199,6 +201,13 @@ CSingleByteToUtf8::CSingleByteToUtf8(CharsetCode code) noexcept
     sequences_[b] = std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
                     length << 24 | (undefined ? 1u << 31 : 0u);
   }
+}
+
+const CSingleByteToUtf8& CSingleByteToUtf8::For(CharsetCode code) {
+  static std::once_flag built[kSingleByteTableCount];
+  alignas(CSingleByteToUtf8) static unsigned char kept[kSingleByteTableCount][sizeof(CSingleByteToUtf8)];
+  std::call_once(built[code], [code] { new (kept[code]) CSingleByteToUtf8(code); });
+  return *std::launder(reinterpret_cast<const CSingleByteToUtf8*>(kept[code]));
 }
 
 std::size_t CSingleByteToUtf8::Convert(const std::uint8_t* source, std::size_t count, std::uint8_t* destination,

@@ -1,5 +1,7 @@
 #include "engine/text_scan.h"
 
+#include <bit>
+
 #include "engine/codec_path.h"
 
 namespace glyphshift::engine {
@@ -24,10 +26,13 @@ std::size_t FindSpecialUnit(const char16_t* units, std::size_t count, std::uint3
 }  // namespace reference
 
 CByteScanner::CByteScanner(const ByteSet& set) noexcept : set_(set), tables_{} {
-  for (unsigned v = 0; v < 256; ++v) {
-    if (!set.Has(static_cast<std::uint8_t>(v))) continue;
-    tables_.flags[v] = 1;
-    tables_.bits[v >> 7][v & 15] |= static_cast<std::uint8_t>(1u << ((v >> 4) & 7));
+  // Only the set's own bytes: a conversion builds several scanners per file, mostly of few bytes.
+  for (unsigned word = 0; word < 4; ++word) {
+    for (std::uint64_t bits = set.bits[word]; bits != 0; bits &= bits - 1) {
+      const unsigned v = word * 64 + static_cast<unsigned>(std::countr_zero(bits));
+      tables_.flags[v] = 1;
+      tables_.bits[v >> 7][v & 15] |= static_cast<std::uint8_t>(1u << ((v >> 4) & 7));
+    }
   }
 }
 

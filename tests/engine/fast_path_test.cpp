@@ -377,7 +377,7 @@ void CheckSingleByteToUtf8(CharsetCode code, const Bytes& bytes, std::size_t ali
   std::uint32_t size = static_cast<std::uint32_t>(expected.size());
   Utf16ToUtf8(units.data(), 2 * length, expected.data(), &size);
   expected.resize(size);
-  const CSingleByteToUtf8 straight(code);
+  const CSingleByteToUtf8& straight = CSingleByteToUtf8::For(code);
   const std::size_t room = CSingleByteToUtf8::MaxBytes(bytes.size());
   for (CodecPath path : test::AvailablePaths()) {
     for (const bool pastCaches : {false, true}) {
