@@ -56,7 +56,15 @@ bool SaysUtf8(std::int32_t result) noexcept {
 }  // namespace
 
 void ByteSet::AddAll(const std::uint8_t* data, std::size_t size) noexcept {
-  for (std::size_t i = 0; i < size; ++i) Add(data[i]);
+  if (size < 256) {
+    for (std::size_t i = 0; i < size; ++i) Add(data[i]);
+    return;
+  }
+  // A mark per byte value, then the bits: setting each byte's bit in turn waits on the store of
+  // the one before, as most bytes of a text fall in one word.
+  std::uint8_t seen[256] = {};
+  for (std::size_t i = 0; i < size; ++i) seen[data[i]] = 1;
+  for (unsigned b = 0; b < 256; ++b) bits[b >> 6] |= std::uint64_t{seen[b]} << (b & 63);
 }
 
 // A table without undefined entries (code 0 among ours) needs no look at the text, so the

@@ -1,5 +1,7 @@
 #include "engine/multibyte_structure.h"
 
+#include <cstring>
+
 #include "engine/charset_catalogue.h"
 
 namespace glyphshift::engine {
@@ -100,6 +102,17 @@ struct ScriptPages {
 };
 constexpr ScriptPages kScriptPages;
 
+// Whether none of the eight bytes is 0x80 or above, 0 (UTF-16), ESC (ISO-2022), SO or SI.
+bool IsPlainAsciiWord(std::uint64_t word) noexcept {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  const auto hasByte = [](std::uint64_t w, std::uint8_t value) {
+    const std::uint64_t x = w ^ (kOnes * value);
+    return ((x - kOnes) & ~x & kHighs) != 0;
+  };
+  return (word & kHighs) == 0 && !hasByte(word, 0) && !hasByte(word, 0x1B) && !hasByte(word, 0x0E) &&
+         !hasByte(word, 0x0F);
+}
+
 }  // namespace
 
 void CMultiByteStructure::Step(std::uint8_t b) noexcept {
@@ -198,9 +211,46 @@ void CMultiByteStructure::StepBig5(std::uint8_t b) noexcept {
   }
 }
 
+std::size_t CMultiByteStructure::AddPlainAscii(const std::uint8_t* data, std::size_t size) noexcept {
+  const bool between = (euc_.state | sjis_.state | gb_.state | big5_.state) == 0;
+  const bool utf32 = utf32Le_ == utf32Units_ || utf32Be_ == utf32Units_;
+  // An escape among the window's last three bytes still completes a sequence with the next ones.
+  const bool escapePending = highBytes_ == 0 && ((window_ & 0xFF) == 0x1B || ((window_ >> 8) & 0xFF) == 0x1B ||
+                                                 ((window_ >> 16) & 0xFF) == 0x1B);
+  // The first four bytes are read one by one, as a UTF-32 unit is read while one could start.
+  if (utf32 || !between || escapePending) return 0;
+  std::uint64_t onPage[2] = {};  // at even and odd distances from total_
+  std::size_t i = 0;
+  for (; size - i >= 8; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, data + i, 8);
+    if (!IsPlainAsciiWord(word)) break;
+    for (std::size_t k = 0; k < 8; ++k) onPage[k & 1] += kScriptPages.on[data[i + k]] ? 1u : 0u;
+  }
+  if (i == 0) return 0;
+  onScriptPage_[total_ & 1] += onPage[0];
+  onScriptPage_[(total_ + 1) & 1] += onPage[1];
+  total_ += i;
+  if (highBytes_ == 0) {
+    window_ = std::uint32_t{data[i - 4]} << 24 | std::uint32_t{data[i - 3]} << 16 | std::uint32_t{data[i - 2]} << 8 |
+              data[i - 1];
+  }
+  return i;
+}
+
 void CMultiByteStructure::Add(const std::uint8_t* data, std::size_t size) noexcept {
-  for (std::size_t i = 0; i < size; ++i) {
-    const std::uint8_t b = data[i];
+  std::size_t i = 0;
+  std::size_t nextTry = 0;  // of the word path: not again before a word's length was read
+  while (i < size) {
+    // Most of a text is ASCII between characters, where only the counts move.
+    if (i >= nextTry && size - i >= 8) {
+      if (const std::size_t plain = AddPlainAscii(data + i, size - i); plain != 0) {
+        i += plain;
+        continue;
+      }
+      nextTry = i + 8;
+    }
+    const std::uint8_t b = data[i++];
     if (total_ < 4) head_[total_] = b;
     onScriptPage_[total_ & 1] += kScriptPages.on[b] ? 1u : 0u;
     zeros_[total_ & 1] += b == 0 ? 1u : 0u;

@@ -21,6 +21,8 @@ class CMultiByteStructure {
   // kCharsetUtf16 or kCharsetUtf16Be when the text reads as UTF-16 without a byte order mark
   // (every other byte on the pages of some script, the others anywhere); -1 otherwise.
   std::int32_t Utf16Order() const noexcept;
+  // Equal after the same bytes, however they were cut into pieces.
+  bool operator==(const CMultiByteStructure&) const = default;
 
   // One multi-byte set's reading of the text: a small state machine over the bytes.
   struct Reading {
@@ -32,6 +34,7 @@ class CMultiByteStructure {
     std::uint32_t common = 0;       // wide characters in the rows ordinary text uses most
     std::uint32_t marked = 0;       // wide characters that tell this set from its neighbours (see .cpp)
     std::uint32_t asciiTrails = 0;  // wide characters whose last byte is below 0x80
+    bool operator==(const Reading&) const = default;
   };
 
  private:
@@ -41,6 +44,9 @@ class CMultiByteStructure {
   void StepGb(std::uint8_t byte) noexcept;
   void StepBig5(std::uint8_t byte) noexcept;
   void CountEscape() noexcept;
+  // The plain ASCII words at the front of `data`, taken in at once where the byte-by-byte reading
+  // would only count them; returns the bytes taken (0: none, read them one by one).
+  std::size_t AddPlainAscii(const std::uint8_t* data, std::size_t size) noexcept;
   const char* Iso2022Family() const noexcept;
   const char* Utf32Family() const noexcept;
 

@@ -12,6 +12,7 @@
 #include "engine/charset_guess.h"
 #include "engine/engine.h"
 #include "engine/mapping_table.h"
+#include "engine/multibyte_structure.h"
 
 namespace glyphshift::engine {
 namespace {
@@ -205,6 +206,36 @@ TEST(CharsetGuess, SetsTheProgramCannotConvertAreRefused) {
     const CharsetGuess g = GuessCharset(c.bytes);
     EXPECT_EQ(g.kind, GuessKind::kUnconvertible) << c.family;
     EXPECT_STREQ(g.family != nullptr ? g.family : "", c.family);
+  }
+}
+
+TEST(CharsetGuess, StructureCountsAlikeInAnyPieces) {
+  // Plain ASCII is taken in a word at a time: escapes, shifts, zeros and high bytes on every
+  // side of it, at every offset, must count as they do byte by byte.
+  const std::string ascii = "Plain words of text run on for a while, then ";
+  const std::string specials[] = {"\x1B\x24\x42\x3A\x23\x1B\x28\x42",
+                                  "\x0E\x3F\x40\x0F",
+                                  std::string("h\0i\0", 4),
+                                  "\xBA\xA3\xC6\xFC",
+                                  "\x8D\xA1\x82\xCD",
+                                  "\x1B\x24\x42",
+                                  "\x8D\xA1\x82"};
+  const std::string prefixes[] = {"", std::string("\xFF\xFE\0\0h\0\0\0", 8), std::string("\0\0\0T", 4)};
+  for (const std::string& prefix : prefixes) {
+    for (const std::string& special : specials) {
+      for (std::size_t offset = 0; offset < 8; ++offset) {
+        const Bytes text = Raw(prefix + ascii.substr(0, offset) + special + ascii + special + ascii.substr(offset));
+        CMultiByteStructure byByte;
+        for (const std::uint8_t& b : text) byByte.Add(&b, 1);
+        for (std::size_t cut = 0; cut < text.size(); ++cut) {
+          CMultiByteStructure twoPieces;
+          twoPieces.Add(text.data(), cut);
+          twoPieces.Add(text.data() + cut, text.size() - cut);
+          EXPECT_TRUE(twoPieces == byByte) << "prefix " << prefix.size() << ", special " << special.size()
+                                           << ", offset " << offset << ", cut at " << cut;
+        }
+      }
+    }
   }
 }
 

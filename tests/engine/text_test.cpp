@@ -176,6 +176,18 @@ TEST(FitTableToSample, KeepsTheNamedSetUnlessItsControlsOrGapsSpeakAgainstIt) {
   }
 }
 
+TEST(ByteSetOfText, HoldsTheTextsBytesAndNoOthers) {
+  // Short texts and long ones are gathered in different ways.
+  for (const std::size_t size : {std::size_t{5}, std::size_t{255}, std::size_t{256}, std::size_t{5000}}) {
+    Bytes text(size);
+    for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<std::uint8_t>(40 + i * 7 % 200);
+    ByteSet gathered, expected;
+    gathered.AddAll(text.data(), size);
+    for (const std::uint8_t b : text) expected.Add(b);
+    for (std::size_t word = 0; word < 4; ++word) EXPECT_EQ(gathered.bits[word], expected.bits[word]) << size;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, LineBreaks, ::testing::ValuesIn(test::AvailablePaths()), test::PathName);
 INSTANTIATE_TEST_SUITE_P(Paths, ByteOrder, ::testing::ValuesIn(test::AvailablePaths()), test::PathName);
 INSTANTIATE_TEST_SUITE_P(Paths, Detection, ::testing::ValuesIn(test::AvailablePaths()), test::PathName);
