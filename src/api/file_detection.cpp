@@ -25,7 +25,7 @@ FileDetection DetectFileCharset(const platform::CFile& file) {
   engine::CCharsetDetector detector;
   for (;;) {
     std::size_t got = 0;
-    if (platform::Files().ReadFile(file, answer.bytesRead, piece.get(), kPieceBytes, got)) {
+    if (platform::ReadAt(file, answer.bytesRead, piece.get(), kPieceBytes, got)) {
       answer = {};
       answer.readFailed = true;
       return answer;

@@ -54,7 +54,7 @@ FileGuess GuessFileCharset(const platform::CFile& file) {
   bool full = false;
   for (std::uint64_t offset = 0; !full && offset < kGuessReadLimit;) {
     std::size_t got = 0;
-    if (platform::Files().ReadFile(file, offset, reader->read, kReadBytes, got)) {
+    if (platform::ReadAt(file, offset, reader->read, kReadBytes, got)) {
       result.readFailed = true;
       return result;
     }

@@ -222,7 +222,6 @@ Result JudgeConversion(const ConversionSettings& settings, const CLossCheck& che
 
 Result StreamSource(const platform::CFile& source, CStreamConversion& stream, const platform::SysError& sinkError,
                     std::uint64_t& total, ConversionReport& report) {
-  platform::FileSystem& files = platform::Files();
   // However the reading ends, no write is still in progress when the caller has the sink back.
   struct CSettled {
     CStreamConversion& stream;
@@ -235,7 +234,7 @@ Result StreamSource(const platform::CFile& source, CStreamConversion& stream, co
   for (;;) {
     const std::span<std::uint8_t> room = stream.Room();
     std::size_t got = 0;
-    if (const platform::SysError error = files.ReadFile(source, total, room.data(), room.size(), got)) {
+    if (const platform::SysError error = platform::ReadAt(source, total, room.data(), room.size(), got)) {
       return ReadFailure(report, error);
     }
     if (got == 0) break;

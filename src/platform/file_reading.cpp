@@ -1,4 +1,6 @@
 // Whole-file reading over the platform interface, the same on every platform.
+#include <algorithm>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -40,6 +42,34 @@ SysError ReadWholeFile(const CFile& file, std::vector<std::uint8_t>& bytes) {
     bytes = {};
     return {kErrorOutOfMemory, "read"};
   }
+  return {};
+}
+
+void HoldWhole(CFile& file, std::size_t limit) {
+  if (file.heldWhole || file.status.size > limit) return;
+  try {
+    // A byte of room beyond the size: a read that fills it means the file grew.
+    const std::size_t room = static_cast<std::size_t>(file.status.size) + 1;
+    std::vector<std::uint8_t> bytes(room);
+    std::size_t got = 0;
+    if (Files().ReadFile(file, 0, bytes.data(), room, got) || got == room) return;
+    bytes.resize(got);
+    file.held = std::move(bytes);
+    file.heldWhole = true;
+  } catch (const std::bad_alloc&) {
+    // Read from the file as it comes.
+  }
+}
+
+void DropHeld(CFile& file) {
+  file.held = {};
+  file.heldWhole = false;
+}
+
+SysError ReadAt(const CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size, std::size_t& got) {
+  if (!file.heldWhole) return Files().ReadFile(file, offset, data, size, got);
+  got = offset < file.held.size() ? std::min(size, file.held.size() - static_cast<std::size_t>(offset)) : 0;
+  if (got != 0) std::memcpy(data, file.held.data() + offset, got);
   return {};
 }
 

@@ -111,6 +111,9 @@ struct CFile {
   CHandle handle;
   std::u16string path;
   FileStatus status;
+  // The whole file, where HoldWhole took it in: ReadAt reads it from here.
+  std::vector<std::uint8_t> held;
+  bool heldWhole = false;
 };
 
 // An open file as the security operations see it: they change the file behind the handle,
@@ -276,5 +279,13 @@ std::uint32_t NewFilePermissions(std::uint32_t permissions);
 SysError ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes);
 // The same for an open file.
 SysError ReadWholeFile(const CFile& file, std::vector<std::uint8_t>& bytes);
+
+// Takes a file of at most `limit` bytes into memory, so that the readers that go over it in turn
+// (detection, then the conversion) read it once between them: each read is a system call, and
+// its end another. A larger file, one that grew, a failed read or no memory leave it as it was.
+void HoldWhole(CFile& file, std::size_t limit);
+void DropHeld(CFile& file);
+// FileSystem::ReadFile, from memory where the file is held whole.
+SysError ReadAt(const CFile& file, std::uint64_t offset, std::uint8_t* data, std::size_t size, std::size_t& got);
 
 }  // namespace glyphshift::platform

@@ -72,6 +72,9 @@ bool ReportDetection(const RunSettings& settings, const SourceDetection& detecte
 
 namespace {
 
+// The files read once for detection and conversion together: those detection reads in one piece.
+constexpr std::size_t kHeldSourceBytes = 128 * 1024;
+
 // A file this run wrote stands at the destination's name. What stands there is kept in `seen`
 // (`looked`: it could be looked at), so that the conversion does not look again.
 bool WrittenByRun(const CRun& run, const FileLocation& destination, platform::FileStatus& seen, bool& looked) {
@@ -103,6 +106,8 @@ std::unique_ptr<CFileRun> PrepareFile(CRun& run, OpenedSource& source, const Fil
   file->listed = listed;
   file->facts = {settings.sourceCharset, settings.sourceCharsetName};
   if (settings.autoDetectSource) {
+    // Detection reads a small file two or three times, and the conversion once more.
+    if (!source.error) platform::HoldWhole(source.file, kHeldSourceBytes);
     const SourceDetection detected = DetectSourceCharset(source, settings.detectionMethod);
     if (!ReportDetection(settings, detected, sourceLocation.path)) return RefusedFile(Result::ReadError, displayName);
     file->facts.charset = detected.code;
@@ -120,8 +125,11 @@ std::unique_ptr<CFileRun> PrepareFile(CRun& run, OpenedSource& source, const Fil
   return file;
 }
 
-std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
-                                    const FileLocation& destination, std::u16string_view displayName, bool listed) {
+namespace {
+
+std::unique_ptr<CFileRun> ConvertToStagedFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
+                                              const FileLocation& destination, std::u16string_view displayName,
+                                              bool listed) {
   const RunSettings& settings = run.settings;
   if (run.log.IsAt(destination)) {
     Print(msg::kDestinationIsTheLog, destination.path);
@@ -141,6 +149,17 @@ std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileL
   const ReportedFile reported = Reported(settings, *file);
   ReportProblem(settings, file->report, reported);
   file->skipped = SkipsFile(file->report, reported);
+  return file;
+}
+
+}  // namespace
+
+std::unique_ptr<CFileRun> StartFile(CRun& run, OpenedSource& source, const FileLocation& sourceLocation,
+                                    const FileLocation& destination, std::u16string_view displayName, bool listed) {
+  std::unique_ptr<CFileRun> file = ConvertToStagedFile(run, source, sourceLocation, destination, displayName, listed);
+  // What detection held of the source served the conversion too: a file that waits in a batch
+  // keeps none of it.
+  platform::DropHeld(source.file);
   return file;
 }
 

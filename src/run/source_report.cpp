@@ -33,7 +33,7 @@ FoundBy RulesFoundBy(const platform::CFile& file, CharsetCode code) {
   if (IsSingleByteCode(code)) return FoundBy::Fallback;
   std::uint8_t head[3] = {};
   std::size_t got = 0;
-  (void)platform::Files().ReadFile(file, 0, head, sizeof head, got);
+  (void)platform::ReadAt(file, 0, head, sizeof head, got);
   const bool mark = (code == kCharsetUtf8 && got == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) ||
                     (code == kCharsetUtf16 && got >= 2 && head[0] == 0xFF && head[1] == 0xFE) ||
                     (code == kCharsetUtf16Be && got >= 2 && head[0] == 0xFE && head[1] == 0xFF);

@@ -37,6 +37,45 @@ TEST_F(WholeFiles, ReadsFilesThatReportNoSize) {
   EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("Pid:"), std::string::npos);
 }
 
+TEST_F(WholeFiles, HeldFilesReadAsTheFileWhenHeld) {
+  // Everything ReadAt gives, in pieces as a detector takes them.
+  const auto readAll = [](const CFile& file) {
+    Bytes all;
+    std::uint8_t piece[7];
+    for (std::size_t got = 1; got != 0;) {
+      EXPECT_FALSE(platform::ReadAt(file, all.size(), piece, sizeof piece, got));
+      all.insert(all.end(), piece, piece + got);
+    }
+    return all;
+  };
+  struct Case {
+    std::size_t size;
+    std::size_t grownBy;  // after the open, before HoldWhole
+    bool held;
+  };
+  for (const Case c :
+       {Case{100, 0, true}, Case{0, 0, true}, Case{1000, 0, true}, Case{1001, 0, false}, Case{100, 50, false}}) {
+    Bytes content(c.size + c.grownBy);
+    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    WriteFileBytes(dir_.Native("f"), Bytes(content.begin(), content.begin() + static_cast<std::ptrdiff_t>(c.size)));
+    CFile file;
+    ASSERT_FALSE(Files().OpenNamedFile(dir_.Path("f"), file));
+    WriteFileBytes(dir_.Native("f"), content);
+    platform::HoldWhole(file, 1000);
+    EXPECT_EQ(file.heldWhole, c.held) << c.size << " + " << c.grownBy;
+    // A held file is read once: what it held stays, whatever is written over it.
+    WriteFileBytes(dir_.Native("f"), Bytes(content.size(), 0xEE));
+    EXPECT_EQ(readAll(file), c.held ? content : Bytes(content.size(), 0xEE)) << c.size << " + " << c.grownBy;
+    platform::DropHeld(file);
+    EXPECT_EQ(readAll(file), Bytes(content.size(), 0xEE)) << "dropped: read from the file again";
+  }
+  CFile proc;
+  ASSERT_FALSE(Files().OpenNamedFile(u"/proc/self/status", proc));
+  platform::HoldWhole(proc, 1000);
+  EXPECT_FALSE(proc.heldWhole) << "its size says nothing of its content";
+  EXPECT_FALSE(readAll(proc).empty());
+}
+
 TEST_F(WholeFiles, RefusesWhatIsNotARegularFile) {
   ASSERT_EQ(::mkdir(dir_.Native("d").c_str(), 0755), 0);
   // No writer ever opens this FIFO: a blocking open would hang the test.
